@@ -1,0 +1,57 @@
+#include "../catalogue/filter_list.h"
+#include "../resources/resource.h"
+#include "app_state.h"
+#include "commands.h"
+#include "main_window.h"
+
+namespace {
+
+void OnCommand(WORD id, WORD code) {
+    switch (id) {
+    case IDC_FILTER_LIST:
+        if (code == LBN_DBLCLK) OpenManageDialog();
+        break;
+    case IDC_CATEGORY_COMBO:
+        if (code == CBN_SELCHANGE) {
+            RefreshFilterList();
+            SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        }
+        break;
+    case IDC_SHOW_SYSTEM:
+        // The automatic check box toggles its own mark; the flag stays its opposite.
+        g_app.hideSystemFilters = !g_app.hideSystemFilters;
+        RefreshFilterList();
+        break;
+    case IDM_REFRESH: RefreshFilterList(); break;
+    case IDM_REGISTER_NEW: RegisterNewCodec(); break;
+    case IDM_MANAGE: OpenManageDialog(); break;
+    case IDM_PROPERTIES: ShowFilterProperties(); break;
+    case IDM_SCAN: RunScanCommand(); break;
+    case IDM_EXIT: SendMessageW(g_app.mainWindow, WM_CLOSE, 0, 0); break;
+    case IDM_HELP: OpenHelpFile(); break;
+    case IDM_HOME_PAGE: OpenHomePage(); break;
+    case IDM_FORUM: OpenForumPage(); break;
+    case IDM_ABOUT: OpenAboutBox(); break;
+    case IDM_REGISTER_ADDITIONAL: RegisterAdditionalSystemCodecs(); break;
+    case IDM_REGISTER_MAIN: RegisterMainSystemCodecs(); break;
+    default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

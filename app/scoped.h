@@ -1,0 +1,142 @@
+// Small owners for the platform's resources, so that every key, interface,
+// variant, heap block and handle is released on every path by construction.
+#pragma once
+#include "win_headers.h"
+
+// An open registry key; closed when the owner goes out of scope.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { Close(); }
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    // Opens root\path with the platform's default access; returns its status.
+    LONG Open(HKEY root, const wchar_t* path) {
+        Close();
+        return RegOpenKeyW(root, path, &key_);
+    }
+    void Close() {
+        if (key_) {
+            RegCloseKey(key_);
+            key_ = nullptr;
+        }
+    }
+    HKEY Get() const { return key_; }
+    explicit operator bool() const { return key_ != nullptr; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// A COM interface pointer that releases what it holds.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    void Reset() {
+        if (ptr_) {
+            ptr_->Release();
+            ptr_ = nullptr;
+        }
+    }
+    // The address to hand to a creating call; whatever was held is released first.
+    T** Put() {
+        Reset();
+        return &ptr_;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    T* Get() const { return ptr_; }
+    T* operator->() const { return ptr_; }
+    explicit operator bool() const { return ptr_ != nullptr; }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+// A VARIANT cleared with VariantClear on the way out.
+class ScopedVariant {
+public:
+    ScopedVariant() { VariantInit(&value_); }
+    ~ScopedVariant() { VariantClear(&value_); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+
+    VARIANT* Get() { return &value_; }
+    const VARIANT& operator*() const { return value_; }
+
+private:
+    VARIANT value_;
+};
+
+// A zero-filled block from the process heap.
+class HeapBlock {
+public:
+    explicit HeapBlock(SIZE_T bytes)
+        : data_(static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes))) {}
+    ~HeapBlock() {
+        if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    }
+    HeapBlock(const HeapBlock&) = delete;
+    HeapBlock& operator=(const HeapBlock&) = delete;
+
+    BYTE* Get() const { return data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+
+private:
+    BYTE* data_;
+};
+
+// A memory block from CoTaskMemAlloc, freed with CoTaskMemFree.
+template <typename T>
+class CoTaskMem {
+public:
+    CoTaskMem() = default;
+    explicit CoTaskMem(T* p) : ptr_(p) {}
+    ~CoTaskMem() { CoTaskMemFree(ptr_); }
+    CoTaskMem(const CoTaskMem&) = delete;
+    CoTaskMem& operator=(const CoTaskMem&) = delete;
+
+    T* Get() const { return ptr_; }
+
+private:
+    T* ptr_ = nullptr;
+};
+
+// A search handle from FindFirstFileW.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE h) : handle_(h) {}
+    ~FindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+
+    bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// The process and thread handles that CreateProcessW hands back.
+class ProcessHandles {
+public:
+    ProcessHandles() { ZeroMemory(&info_, sizeof(info_)); }
+    ~ProcessHandles() {
+        if (info_.hThread) CloseHandle(info_.hThread);
+        if (info_.hProcess) CloseHandle(info_.hProcess);
+    }
+    ProcessHandles(const ProcessHandles&) = delete;
+    ProcessHandles& operator=(const ProcessHandles&) = delete;
+
+    PROCESS_INFORMATION* Get() { return &info_; }
+    HANDLE Process() const { return info_.hProcess; }
+
+private:
+    PROCESS_INFORMATION info_;
+};

@@ -1,0 +1,60 @@
+#include "filter_list.h"
+
+#include "../app/app_state.h"
+#include "../app/scoped.h"
+#include "category_table.h"
+#include "system_filters.h"
+
+void FillCategoryCombo() {
+    SendMessageW(g_app.categoryCombo, CB_RESETCONTENT, 0, 0);
+    for (const CategoryEntry& entry : CategoryTable) {
+        SendMessageW(g_app.categoryCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.displayName));
+    }
+}
+
+void RefreshFilterList() {
+    const LRESULT category = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);
+    if (category < 0 || static_cast<std::size_t>(category) >= kCategoryCount) return;
+    const LRESULT selectedRow = SendMessageW(g_app.filterList, LB_GETCURSEL, 0, 0);
+    EnumerateCategory(*CategoryTable[category].enumCategory);
+    // Restores the row position, not the filter: the row may now hold another name.
+    if (selectedRow != LB_ERR) SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(selectedRow), 0);
+}
+
+namespace {
+
+// Adds the friendly name behind one moniker, unless it is hidden as a system filter.
+void ListMoniker(IMoniker* moniker) {
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) return;
+    ScopedVariant name;
+    if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return;
+    // A name stored as anything but text is never used as text.
+    if ((*name).vt != VT_BSTR || (*name).bstrVal == nullptr) return;
+    if (!g_app.hideSystemFilters || !IsSystemFilterName((*name).bstrVal)) {
+        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>((*name).bstrVal));
+    }
+}
+
+}  // namespace
+
+HRESULT EnumerateCategory(GUID category) {
+    SendMessageW(g_app.filterList, LB_RESETCONTENT, 0, 0);
+    g_app.currentCategory = GUID_NULL;
+
+    ComPtr<ICreateDevEnum> devices;
+    const HRESULT created = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                             IID_ICreateDevEnum, devices.PutVoid());
+    if (FAILED(created)) return created;
+
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(category, monikers.Put(), 0) == S_OK && monikers) {
+        for (;;) {
+            ComPtr<IMoniker> moniker;
+            if (monikers->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) break;
+            ListMoniker(moniker.Get());
+        }
+    }
+    g_app.currentCategory = category;
+    return S_OK;
+}

@@ -1,0 +1,94 @@
+#include "property_pages.h"
+
+#include "../app/app_state.h"
+#include "../app/commands.h"
+#include "../app/message_box.h"
+#include "../app/scoped.h"
+#include "registry_text.h"
+
+namespace {
+
+// Exact comparison: same length, same characters, letter case counting.
+bool SameText(const wchar_t* a, const wchar_t* b) { return lstrcmpW(a, b) == 0 && lstrlenW(a) == lstrlenW(b); }
+
+bool MonikerHasSelectedName(IMoniker* moniker) {
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) return false;
+    ScopedVariant name;
+    if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return false;
+    if ((*name).vt != VT_BSTR || (*name).bstrVal == nullptr) return false;
+    return SameText((*name).bstrVal, g_app.selectedName);
+}
+
+// Releases the graph reference that QueryFilterInfo hands back.
+struct FilterInfoHolder {
+    FILTER_INFO info{};
+    ~FilterInfoHolder() {
+        if (info.pGraph) info.pGraph->Release();
+    }
+};
+
+}  // namespace
+
+IBaseFilter* BindSelectedFilter() {
+    ComPtr<ICreateDevEnum> devices;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.PutVoid()))) {
+        return nullptr;
+    }
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(g_app.currentCategory, monikers.Put(), 0) != S_OK || !monikers) return nullptr;
+    for (;;) {
+        ComPtr<IMoniker> moniker;
+        if (monikers->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) return nullptr;
+        if (!MonikerHasSelectedName(moniker.Get())) continue;
+        // The first entry of that name is the one bound; the walk stops here.
+        IBaseFilter* filter = nullptr;
+        if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)))) {
+            return nullptr;
+        }
+        return filter;
+    }
+}
+
+int ShowPropertyFrame(IBaseFilter* filter) {
+    if (!filter) return 0;
+    ComPtr<ISpecifyPropertyPages> pageSource;
+    if (FAILED(filter->QueryInterface(IID_ISpecifyPropertyPages, pageSource.PutVoid())) || !pageSource) return 0;
+
+    FilterInfoHolder filterInfo;
+    CopyMemory(filterInfo.info.achName, L".", sizeof(L"."));
+    filter->QueryFilterInfo(&filterInfo.info);
+    filterInfo.info.achName[MAX_FILTER_NAME - 1] = L'\0';
+
+    ComPtr<IUnknown> object;
+    if (FAILED(filter->QueryInterface(IID_IUnknown, object.PutVoid())) || !object) return 0;
+
+    CAUUID pages{};
+    const HRESULT got = pageSource->GetPages(&pages);
+    CoTaskMem<GUID> pageIds(pages.pElems);
+    if (FAILED(got) || pages.cElems == 0 || pages.pElems == nullptr) return 0;
+    pageSource.Reset();
+
+    IUnknown* objects[1] = {object.Get()};
+    OleCreatePropertyFrame(g_app.mainWindow, 0, 0, filterInfo.info.achName, 1, objects, pages.cElems, pages.pElems,
+                           0, 0, nullptr);
+    return 1;
+}
+
+void ShowFilterProperties() {
+    const LRESULT row = SendMessageW(g_app.filterList, LB_GETCURSEL, 0, 0);
+    if (row == LB_ERR) return;
+    GetListRowText(g_app.filterList, static_cast<int>(row), g_app.selectedName, kNameCapacity);
+    if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
+
+    ComPtr<IBaseFilter> filter;
+    *filter.Put() = BindSelectedFilter();
+    if (!filter) {
+        ShowMessageBox(g_app.mainWindow, L"Произошла ошибка", nullptr, MB_ICONERROR | MB_OK);
+        return;
+    }
+    if (ShowPropertyFrame(filter.Get()) == 0) {
+        ShowMessageBox(g_app.mainWindow, L"Кодек не имеет настраиваемых свойств", nullptr, MB_ICONINFORMATION | MB_OK);
+    }
+}

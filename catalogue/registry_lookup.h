@@ -1,0 +1,25 @@
+// Finding where a filter is registered under HKEY_CLASSES_ROOT. These only
+// read the registry; callers decide what to tell the user.
+#pragma once
+#include "../app/app_state.h"
+
+#include <cstddef>
+
+constexpr std::size_t kClassIdCapacity = 256;  // at most 255 characters are written
+
+// Resolves a friendly name to a class id text (output of at least 256
+// characters): first among the Instance entries of the combobox's category,
+// then among the default values of the class keys. With LookupNone the output
+// is left untouched.
+LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyName);
+
+// Reads CLSID\<class id>'s default value into objectName and its
+// InprocServer32 default value into serverPath (500 characters each), each
+// only where readable. Returns 0 when the class key cannot be opened, or when
+// the class id names no single class (empty, or holding a backslash).
+int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath);
+
+// Finds, under instanceKeyPath (ending with a separator), the first entry whose
+// CLSID value equals classId without regard to case; writes its full path to
+// keyPathOut (500 characters) and returns 1, or writes the empty text and returns 0.
+int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classId, wchar_t* keyPathOut);

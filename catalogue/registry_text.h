@@ -1,0 +1,37 @@
+// Reading registry values and list rows as text that always ends terminated
+// inside its buffer, whatever the value's type or length.
+#pragma once
+#include "../app/win_headers.h"
+
+#include <cstddef>
+
+// Reads the value (nullptr or L"" for the default value) into text, giving the
+// registry capacity * 2 bytes. A value that cannot be read, does not fit, or
+// holds no terminator counts as unreadable: the result is false and text is
+// empty. A value of zero length reads as the empty text.
+bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity);
+
+// Walks the subkeys of key by index from 0, with a 256-character name buffer
+// whose count is reset before each call, until a call does not succeed or the
+// visitor returns true (found). Returns whether the visitor stopped the walk.
+template <typename Visitor>
+bool ForEachSubkeyName(HKEY key, Visitor&& visit) {
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD count = 256;
+        if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        name[255] = L'\0';
+        if (visit(static_cast<const wchar_t*>(name))) return true;
+    }
+}
+
+// A class id names one key below CLSID only when it is not empty and holds no
+// backslash; anything else would reach CLSID itself or another class's keys.
+bool IsUsableClassId(const wchar_t* classId);
+
+// Copies the text of list row `row` into text (capacity characters). A longer
+// row is cut to capacity - 1 characters; a row that does not exist gives the
+// empty text and false.
+bool GetListRowText(HWND list, int row, wchar_t* text, std::size_t capacity);
