@@ -1,0 +1,131 @@
+// The codec management dialog: the facts about one filter of the list and
+// the actions on it.
+#include "../app/app_state.h"
+#include "../app/bounded_text.h"
+#include "../app/commands.h"
+#include "../app/message_box.h"
+#include "../app/scoped.h"
+#include "../catalogue/filter_list.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "../merit/merit.h"
+#include "../resources/resource.h"
+#include "manage_dialog.h"
+#include "regsvr32.h"
+#include "registry_removal.h"
+
+namespace {
+
+const wchar_t kConfirmCaption[] = L"Подтвердите действие";
+const wchar_t kUnregisterQuestion[] =
+    L"Данная операция удалит из системы все записи о выбранном кодеке, а также о всех других кодеках в одной DLL с "
+    L"выбранным (если они есть). Если кодек зарегистрирован некорректно, удаление будет невозможно. Вы хотите "
+    L"продолжить?";
+const wchar_t kDeleteQuestion[] =
+    L"Данная операция удалит записи о кодеке из реестра. Ее следует применять только если нельзя  удалить кодек "
+    L"другим способом. Вы хотите продолжить?";
+
+void ShowMerit(HWND dialog) {
+    wchar_t text[kNameCapacity];
+    FormatMerit(text);
+    SetDlgItemTextW(dialog, IDC_MERIT_TEXT, text);
+}
+
+void ChangeMerit(HWND dialog) {
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MERIT), dialog, MeritDialog, 0);
+    g_app.currentMerit = ReadFilterMerit();
+    ShowMerit(dialog);
+}
+
+void CheckServerFile(HWND dialog) {
+    if (ServerFileExists(g_app.serverPath)) {
+        ShowMessageBox(dialog, L"Кодек зарегистрирован корректно", L"Результат проверки", MB_ICONINFORMATION);
+    } else {
+        ShowMessageBox(dialog, L"Возможно, кодек зарегистрирован некорректно", nullptr, MB_ICONWARNING);
+    }
+}
+
+bool Confirmed(HWND dialog, const wchar_t* question) {
+    return ShowMessageBox(dialog, question, kConfirmCaption, MB_ICONWARNING | MB_YESNO) != IDNO;
+}
+
+void Unregister(HWND dialog) {
+    if (!Confirmed(dialog, kUnregisterQuestion)) return;
+    RunRegsvr32(Regsvr32Unregister, g_app.serverPath);
+    RefreshFilterList();
+    EndDialog(dialog, 0);
+}
+
+void DeleteCodec(HWND dialog) {
+    if (!Confirmed(dialog, kDeleteQuestion)) return;
+    RemoveCodecRegistry(g_app.selectedClsid);
+    if (g_app.lookupKind == LookupClassKey) RemoveDmoRegistration();
+    RefreshFilterList();
+    EndDialog(dialog, 0);
+}
+
+}  // namespace
+
+bool ServerFileExists(const wchar_t* serverPath) {
+    // Registrations often name their server through environment variables
+    // (%SystemRoot%\...); the file is looked for where they point.
+    wchar_t expanded[kNameCapacity];
+    const DWORD needed = ExpandEnvironmentStringsW(serverPath, expanded, kNameCapacity);
+    const wchar_t* lookFor = (needed != 0 && needed <= kNameCapacity) ? expanded : serverPath;
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(lookFor, &found));
+    return search.Found();
+}
+
+INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, g_app.selectedName);
+        SetDlgItemTextW(dialog, IDC_OBJECT_NAME, g_app.objectName);
+        SetDlgItemTextW(dialog, IDC_SERVER_PATH, g_app.serverPath);
+        SetDlgItemTextW(dialog, IDC_CLASS_ID, g_app.selectedClsid);
+        ShowMerit(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK: EndDialog(dialog, 0); break;
+        case IDC_CHANGE_MERIT: ChangeMerit(dialog); break;
+        case IDC_CHECK_FILE: CheckServerFile(dialog); break;
+        case IDC_UNREGISTER: Unregister(dialog); break;
+        case IDC_DELETE_CODEC: DeleteCodec(dialog); break;
+        default: break;  // Esc's cancel is ignored: the dialog stays open
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void OpenManageDialog() {
+    const LRESULT row = SendMessageW(g_app.filterList, LB_GETCURSEL, 0, 0);
+    if (row == LB_ERR) {
+        ShowMessageBox(g_app.mainWindow, L"Не выбран кодек", nullptr, MB_OK);
+        return;
+    }
+    GetListRowText(g_app.filterList, static_cast<int>(row), g_app.selectedName, kNameCapacity);
+    if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
+
+    g_app.lookupKind = FindFilterRegistration(g_app.selectedClsid, g_app.selectedName);
+    if (g_app.lookupKind == LookupNone) {
+        ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
+                       nullptr, MB_ICONERROR);
+        return;
+    }
+    g_app.currentMerit = ReadFilterMerit();
+    CopyText(g_app.objectName, kNameCapacity, L"");
+    CopyText(g_app.serverPath, kNameCapacity, L"");
+    if (ReadClassInfo(g_app.selectedClsid, g_app.objectName, g_app.serverPath) == 0) {
+        ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены",
+                       nullptr, MB_ICONERROR);
+        return;
+    }
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow, ManageDialog, 0);
+}

@@ -1,0 +1,94 @@
+#include "registry_removal.h"
+
+#include "../app/app_state.h"
+#include "../app/bounded_text.h"
+#include "../app/scoped.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr std::size_t kBracelessCapacity = 60;
+
+// Appends "<parent><separator><name>" into out; false when it would not fit,
+// so that a cut path is never opened or deleted.
+bool JoinPath(wchar_t* out, std::size_t capacity, const wchar_t* parent, const wchar_t* separator,
+              const wchar_t* name) {
+    CopyText(out, capacity, parent);
+    AppendText(out, capacity, separator);
+    return AppendText(out, capacity, name) == kTextOk;
+}
+
+}  // namespace
+
+void DeleteKeyTree(HKEY root, const wchar_t* path) {
+    {
+        RegKey key;
+        if (key.Open(root, path) != ERROR_SUCCESS) return;
+        // Every subkey present when the walk begins is visited once. A subkey
+        // that was deleted leaves the index where it is; one that stays (or is
+        // skipped) moves the index on past it, so the walk never loops.
+        DWORD index = 0;
+        for (;;) {
+            wchar_t name[256];
+            DWORD count = 256;
+            if (RegEnumKeyExW(key.Get(), index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+                break;
+            }
+            name[255] = L'\0';
+            wchar_t subkeyPath[kNameCapacity];
+            bool removed = false;
+            if (JoinPath(subkeyPath, kNameCapacity, path, L"\\", name)) {
+                DeleteKeyTree(root, subkeyPath);
+                RegKey probe;
+                removed = probe.Open(root, subkeyPath) != ERROR_SUCCESS;
+            }
+            if (!removed) ++index;
+        }
+    }
+    RegDeleteKeyW(root, path);
+}
+
+void RemoveCodecRegistry(const wchar_t* classId) {
+    // A class id that is empty or holds a backslash would reach beyond the
+    // codec's own keys (CLSID itself, a whole Instance key): such ids are
+    // never appended to a path that is deleted.
+    const bool usable = IsUsableClassId(classId);
+    wchar_t path[kNameCapacity];
+
+    if (usable && JoinPath(path, kNameCapacity, L"CLSID", L"\\", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
+    if (FindInstanceKeyByClsid(instancePath, classId, path)) {
+        DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    } else if (usable && JoinPath(path, kNameCapacity, instancePath, L"", classId)) {
+        DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    }
+
+    wchar_t legacyPath[kNameCapacity];
+    BuildInstanceKeyPath(legacyPath, kNameCapacity, kDefaultRegistryCategory);
+    if (usable && JoinPath(path, kNameCapacity, legacyPath, L"", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+}
+
+void RemoveDmoRegistration() {
+    if (!IsUsableClassId(g_app.selectedClsid)) return;
+    wchar_t braceless[kBracelessCapacity];
+    std::size_t length = 0;
+    for (const wchar_t* c = g_app.selectedClsid; *c != L'\0'; ++c) {
+        if (*c == L'{' || *c == L'}') continue;
+        // A braceless id longer than its 59 characters would be cut into the
+        // name of some other key: nothing is deleted then.
+        if (length == kBracelessCapacity - 1) return;
+        braceless[length++] = *c;
+    }
+    braceless[length] = L'\0';
+    if (length == 0) return;
+    wchar_t dmoPath[kShortTextCapacity];
+    if (JoinPath(dmoPath, kShortTextCapacity, L"DirectShow\\MediaObjects", L"\\", braceless)) {
+        DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath);
+    }
+}

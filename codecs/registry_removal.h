@@ -1,0 +1,14 @@
+// Deleting a codec's registry entries under HKEY_CLASSES_ROOT. Nothing here
+// reports anything: a key that cannot be deleted simply stays.
+#pragma once
+#include "../app/win_headers.h"
+
+// Deletes the class key, the codec's entry under the selected category's
+// Instance key, and the entry named by the class id under the legacy filter category.
+void RemoveCodecRegistry(const wchar_t* classId);
+
+// Deletes DirectShow\MediaObjects\<selectedClsid without braces>.
+void RemoveDmoRegistration();
+
+// Deletes root\path with everything below it, leaves first.
+void DeleteKeyTree(HKEY root, const wchar_t* path);

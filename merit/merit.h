@@ -1,0 +1,30 @@
+// A filter's merit: reading it through the filter mapper, naming it, and
+// rewriting it in the filter's registration record.
+#pragma once
+#include "../app/win_headers.h"
+
+#include <cstdint>
+
+// The merit of the first filter the mapper enumerates whose friendly name
+// equals selectedName exactly; 0 when there is none or anything fails.
+std::uint32_t ReadFilterMerit();
+
+// Reads the filter's FilterData from its property bag and parses it with the
+// mapper held in filterMapper; writes the merit only when parsing yields a record.
+HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit);
+
+// Writes the display text of currentMerit into destination (500 characters).
+void FormatMerit(wchar_t* destination);
+
+// Rewrites bytes 4 to 7 of the FilterData of the first Instance entry of the
+// selected category whose FriendlyName matches selectedName; reports failures
+// by message boxes.
+void WriteFilterMerit();
+
+// Converts the merit dialog's number text as "%i" does (decimal, 0x hexadecimal,
+// leading-0 octal, optional sign, stopping at the first foreign character).
+// Returns false when no number can be read or it does not fit in 32 bits;
+// negative numbers give their two's complement.
+bool ParseMeritText(const wchar_t* text, std::uint32_t* merit);
+
+INT_PTR CALLBACK MeritDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

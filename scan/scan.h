@@ -1,0 +1,19 @@
+// The maintenance scan over every category and list row for broken registrations.
+#pragma once
+#include "../app/win_headers.h"
+
+#include <cstdint>
+
+enum class ScanEnd { Completed, Cancelled, QuitRequested };
+
+// Walks every category and row; returns how it ended. A quit request met in
+// the message pump ends the scan at once; the caller posts the quit again.
+ScanEnd ScanForBrokenCodecs(int* quitCode);
+
+void UpdateScanProgress();
+
+// The progress bar's position for row index of count: the integer part of
+// index / count * 100, worked in double precision.
+int ScanProgressPosition(std::uint32_t index, std::uint32_t count);
+
+INT_PTR CALLBACK ScanDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
