@@ -1,0 +1,358 @@
+#include "driver.h"
+
+#include <objbase.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+
+namespace {
+int g_failures = 0;
+}
+
+const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
+std::wstring g_extraArgument;
+
+std::wstring Narrow2Wide(const char* text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
+    return out;
+}
+
+std::string Wide2Utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Format(const wchar_t* format, ...) {
+    wchar_t buffer[2048];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(buffer, 2047, format, args);
+    va_end(args);
+    buffer[2047] = L'\0';
+    return buffer;
+}
+
+void CheckFailed(const char* file, int line, const char* expression, const std::wstring& got) {
+    ++g_failures;
+    std::printf("FAIL %s:%d: %s; got %s\n", file, line, expression, Wide2Utf8(got).c_str());
+    std::fflush(stdout);
+}
+
+int FailureCount() { return g_failures; }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
+    const ULONGLONG end = GetTickCount64() + deadlineMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(20);
+    }
+}
+
+std::wstring WindowsPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring out = L"Z:" + path;
+    for (wchar_t& c : out) {
+        if (c == L'/') c = L'\\';
+    }
+    return out;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[4096] = {};
+    SendMessageW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
+    text[4095] = L'\0';
+    return text;
+}
+
+std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
+
+void PressButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// ---- The program under test ----
+
+ProgramUnderTest::~ProgramUnderTest() {
+    if (process.hProcess) {
+        if (Running()) Kill();
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+namespace {
+
+struct FindContext {
+    DWORD pid;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
+    auto* context = reinterpret_cast<FindContext*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != context->pid || !IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpW(className, context->className) == 0) context->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* className) {
+    FindContext context{pid, className, {}};
+    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+}  // namespace
+
+bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir) {
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
+        std::printf("cannot start %s: error %lu\n", Wide2Utf8(exePath).c_str(), GetLastError());
+        return false;
+    }
+    const bool shown = WaitUntil([&] {
+        for (HWND window : TopLevelWindows(process.dwProcessId, L"MyClass")) mainWindow = window;
+        if (!mainWindow) return false;
+        list = GetDlgItem(mainWindow, 100);
+        combo = GetDlgItem(mainWindow, 101);
+        checkBox = GetDlgItem(mainWindow, 102);
+        return list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0;
+    }, 20000);
+    if (!shown) std::printf("the main window with a filled list did not appear\n");
+    return shown;
+}
+
+bool ProgramUnderTest::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+
+int ProgramUnderTest::WaitExit(DWORD deadlineMs) {
+    if (WaitForSingleObject(process.hProcess, deadlineMs) != WAIT_OBJECT_0) return -1000;
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+void ProgramUnderTest::Kill() {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 5000);
+}
+
+namespace {
+
+std::vector<std::wstring> Rows(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage) {
+    std::vector<std::wstring> rows;
+    const LRESULT count = SendMessageW(control, countMessage, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
+        if (length < 0) break;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ProgramUnderTest::ListRows() const {
+    return Rows(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+}
+
+std::vector<std::wstring> ProgramUnderTest::ComboRows() const {
+    return Rows(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+int ProgramUnderTest::ListSelection() const { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
+int ProgramUnderTest::ComboSelection() const { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+bool ProgramUnderTest::Checked() const { return SendMessageW(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void ProgramUnderTest::PostCommand(int id, int code, HWND control) const {
+    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+}
+
+void ProgramUnderTest::ChooseCategory(int row) const {
+    SendMessageW(combo, CB_SETCURSEL, row, 0);
+    PostCommand(101, CBN_SELCHANGE, combo);
+}
+
+bool ProgramUnderTest::Settle() const {
+    // Posted messages of one thread are handled in order, so once a marker
+    // posted now has arrived, everything posted before it has been handled.
+    // The marker is the item data of the combobox's first row, which the
+    // program never uses.
+    static LPARAM serial = 1000;
+    const LPARAM mine = ++serial;
+    PostMessageW(combo, CB_SETITEMDATA, 0, mine);
+    return WaitUntil([&] { return SendMessageW(combo, CB_GETITEMDATA, 0, 0) == mine; });
+}
+
+bool ProgramUnderTest::SelectRowNamed(const std::wstring& name) const {
+    const std::vector<std::wstring> rows = ListRows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] == name) {
+            SendMessageW(list, LB_SETCURSEL, i, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs) const {
+    return WaitUntil([&] {
+        bool found = false;
+        for (const std::wstring& row : ListRows()) found = found || row == name;
+        return found == present;
+    }, deadlineMs);
+}
+
+std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return TopLevelWindows(process.dwProcessId, L"#32770"); }
+
+HWND ProgramUnderTest::FindDialog(const std::wstring& title, HWND except) const {
+    for (HWND dialog : VisibleDialogs()) {
+        if (dialog == except) continue;
+        if (title.empty() || WindowText(dialog) == title) return dialog;
+    }
+    return nullptr;
+}
+
+HWND ProgramUnderTest::WaitForDialog(const std::wstring& title, DWORD deadlineMs, HWND except) const {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindDialog(title, except)) != nullptr; }, deadlineMs);
+    return found;
+}
+
+bool ProgramUnderTest::WaitDialogGone(HWND dialog, DWORD deadlineMs) const {
+    return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, deadlineMs);
+}
+
+// ---- Scratch folders and registry ----
+
+ScratchFolder::ScratchFolder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path = std::wstring(temp) + name + L" " + NewGuidText().substr(1, 8);
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+ScratchFolder::~ScratchFolder() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((path + L"\\" + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+std::wstring NewGuidText() {
+    GUID guid;
+    CoCreateGuid(&guid);
+    wchar_t text[64];
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+bool KeyExists(const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = RegSetValueExW(key, valueName, 0, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName) {
+    HKEY key;
+    std::vector<BYTE> data;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        data.resize(size);
+        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) data.clear();
+        data.resize(size);
+    }
+    RegCloseKey(key);
+    return data;
+}
+
+void DeleteTree(const std::wstring& path) { RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()); RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str()); }
+
+std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD count = 512;
+        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+// ---- Entry ----
+
+namespace {
+std::map<std::string, Scenario>& Scenarios() {
+    static std::map<std::string, Scenario> scenarios;
+    return scenarios;
+}
+}  // namespace
+
+void RegisterScenario(const char* name, Scenario run) { Scenarios()[name] = run; }
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::printf("usage: vantrel_driver <scenario> <program.exe> [test codec dll or signal folder]\n");
+        return 2;
+    }
+    CoInitialize(nullptr);
+    const std::string name = Wide2Utf8(argv[1]);
+    if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
+    if (argc > 3) g_extraArgument = WindowsPath(argv[3]);
+    const auto found = Scenarios().find(name);
+    if (found == Scenarios().end()) {
+        std::printf("no scenario named %s\n", name.c_str());
+        return 2;
+    }
+    found->second(WindowsPath(argv[2]));
+    std::printf("%s: %s (%d failed checks)\n", name.c_str(), FailureCount() ? "FAILED" : "passed", FailureCount());
+    CoUninitialize();
+    return FailureCount() ? 1 : 0;
+}

@@ -1,0 +1,113 @@
+// The end-to-end driver: starts the real program in the test prefix on the
+// virtual display, finds its windows, reads their rows and texts, posts
+// commands, answers message boxes and dialogs, and checks the exit code.
+#pragma once
+#ifndef UNICODE
+#define UNICODE
+#endif
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Every check says what it got; a failed check marks the scenario failed and goes on.
+void CheckFailed(const char* file, int line, const char* expression, const std::wstring& got);
+#define CHECK(cond, got)                                                        \
+    do {                                                                        \
+        if (!(cond)) CheckFailed(__FILE__, __LINE__, #cond, (got));             \
+    } while (0)
+int FailureCount();
+
+std::wstring Narrow2Wide(const char* text);
+std::string Wide2Utf8(const std::wstring& text);
+std::wstring Format(const wchar_t* format, ...);
+
+// Polls the condition until it holds or the deadline (milliseconds) passes.
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = 10000);
+
+// Windows path of a Unix path handed in by CTest ("/x/y" -> "Z:\x\y").
+std::wstring WindowsPath(const std::wstring& path);
+
+struct ProgramUnderTest {
+    PROCESS_INFORMATION process{};
+    HWND mainWindow = nullptr;
+    HWND list = nullptr;
+    HWND combo = nullptr;
+    HWND checkBox = nullptr;
+
+    ~ProgramUnderTest();
+    // Starts the program (current directory: workDir, or the driver's) and
+    // waits until its main window shows a filled list.
+    bool Start(const std::wstring& exePath, const std::wstring& workDir = L"");
+    bool Running() const;
+    // Waits for the process to end; returns its exit code, or -1000 on time-out.
+    int WaitExit(DWORD deadlineMs = 10000);
+    void Kill();
+
+    std::vector<std::wstring> ListRows() const;
+    std::vector<std::wstring> ComboRows() const;
+    int ListSelection() const;
+    int ComboSelection() const;
+    bool Checked() const;
+
+    void PostCommand(int id, int code = 0, HWND control = nullptr) const;
+    // Selects a category row as a user would: the selection, then its notification.
+    void ChooseCategory(int row) const;
+    // Posts a marker behind earlier posted messages and waits until the
+    // program has handled it, so everything posted before has been handled too.
+    bool Settle() const;
+    bool SelectRowNamed(const std::wstring& name) const;
+    bool WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs = 10000) const;
+
+    // A visible top-level dialog (#32770) of the program, optionally with that title.
+    HWND FindDialog(const std::wstring& title = L"", HWND except = nullptr) const;
+    HWND WaitForDialog(const std::wstring& title = L"", DWORD deadlineMs = 10000, HWND except = nullptr) const;
+    bool WaitDialogGone(HWND dialog, DWORD deadlineMs = 10000) const;
+    std::vector<HWND> VisibleDialogs() const;
+};
+
+std::wstring WindowText(HWND window);
+std::wstring ControlText(HWND dialog, int id);
+std::wstring MessageBoxText(HWND box);
+// Presses a button of a dialog without waiting for what the press opens.
+void PressButton(HWND dialog, int id);
+
+// A folder of its own for one scenario, removed at the end.
+struct ScratchFolder {
+    std::wstring path;
+    explicit ScratchFolder(const std::wstring& name);
+    ~ScratchFolder();
+};
+
+std::wstring NewGuidText();
+
+// Registry helpers for preparing states under HKEY_CLASSES_ROOT.
+bool KeyExists(const std::wstring& path);
+bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value);
+bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value);
+std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName);
+void DeleteTree(const std::wstring& path);
+std::vector<std::wstring> SubkeyNames(const std::wstring& path);
+
+extern const wchar_t kLegacyInstance[];  // CLSID\{083863F1-...}\Instance\ (registry form)
+
+// Scenarios, registered by name.
+using Scenario = void (*)(const std::wstring& exePath);
+struct ScenarioEntry {
+    const char* name;
+    Scenario run;
+};
+void RegisterScenario(const char* name, Scenario run);
+struct ScenarioRegistrar {
+    ScenarioRegistrar(const char* name, Scenario run) { RegisterScenario(name, run); }
+};
+#define SCENARIO(name)                                                  \
+    static void Scenario_##name(const std::wstring& exePath);           \
+    static ScenarioRegistrar registrar_##name(#name, Scenario_##name); \
+    static void Scenario_##name(const std::wstring& exePath)
+
+// The third argument, as a Windows path: the test codec DLL, or the signal folder of a screenshot run.
+extern std::wstring g_extraArgument;
+
+int RunForScreenshot(const std::wstring& exePath, const std::wstring& signals);
