@@ -1,0 +1,256 @@
+// Merit reading through the real filter mapper, merit names, and the merit
+// dialog's rewrite of bytes 4 to 7 of a real FilterData value.
+#include "../../app/bounded_text.h"
+#include "../../app/message_box.h"
+#include "../../catalogue/category_table.h"
+#include "../../merit/merit.h"
+#include "../../resources/resource.h"
+#include "test_support.h"
+
+namespace {
+
+std::uint32_t ReadMeritOf(const std::wstring& name) {
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+    const std::uint32_t merit = ReadFilterMerit();
+    EXPECT_EQ(nullptr, g_app.filterMapper);
+    return merit;
+}
+
+std::uint32_t MeritWord(const std::vector<BYTE>& blob) {
+    return blob[4] | (blob[5] << 8) | (blob[6] << 16) | (static_cast<std::uint32_t>(blob[7]) << 24);
+}
+
+// Submits a text through the real merit dialog, as OK would.
+void SubmitMeritText(const std::wstring& text) {
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MERIT), g_app.mainWindow,
+                                     MeritDialog, 0);
+    ASSERT_NE(nullptr, dialog);
+    SetDlgItemTextW(dialog, IDC_MERIT_NUMBER, text.c_str());
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    DestroyWindow(dialog);
+}
+
+class Merit : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureMainWindow();
+        SelectCategory(kDefaultCategoryRow);
+    }
+};
+
+TEST(MeritNames, SevenNamedValuesAndHexForTheRest) {
+    const std::pair<std::uint32_t, const wchar_t*> cases[] = {
+        {0x00800000, L"Высокий (MERIT_PREFERRED)"},    {0x00600000, L"Средний (MERIT_NORMAL)"},
+        {0x00400000, L"Низкий (MERIT_UNLIKELY)"},      {0x00200000, L"Отключен (MERIT_DO_NOT_USE)"},
+        {0x00100050, L"Отключен (MERIT_HW_COMPRESSOR)"}, {0x00100000, L"Отключен (MERIT_SW_COMPRESSOR)"},
+        {0x00000000, L"Не определен"},                 {0x00100051, L"0x00100051"},
+        {0x00600001, L"0x00600001"},                   {0xFFFFFFFF, L"0xffffffff"},
+        {0x00000100, L"0x00000100"},
+    };
+    for (const auto& [value, text] : cases) {
+        g_app.currentMerit = value;
+        wchar_t shown[kNameCapacity] = L"stale";
+        FormatMerit(shown);
+        EXPECT_STREQ(text, shown) << std::hex << value;
+    }
+    FormatMerit(nullptr);  // a null destination is a no-op, not a crash
+}
+
+TEST_F(Merit, ReadThroughTheMapperWithExactName) {
+    const std::wstring name = L"Vantrel Merit Probe " + NewGuidText();
+    MapperFilter filter(name, 0x00612345);
+    ASSERT_TRUE(filter.Registered());
+    EXPECT_EQ(0x00612345u, ReadMeritOf(name));
+    std::wstring upper = name;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(towupper(c));
+    EXPECT_EQ(0u, ReadMeritOf(upper));
+    EXPECT_EQ(0u, ReadMeritOf(name + L" "));
+    EXPECT_EQ(0u, ReadMeritOf(L"Vantrel Not Registered " + NewGuidText()));
+}
+
+TEST_F(Merit, FirstOfTwoSameNamedFiltersAndMeritZero) {
+    const std::wstring name = L"Vantrel Twin Merit " + NewGuidText();
+    MapperFilter lower(name, 0x00400000);
+    MapperFilter higher(name, 0x00800000);
+    ASSERT_TRUE(lower.Registered() && higher.Registered());
+    // The mapper enumerates by merit, highest first.
+    EXPECT_EQ(0x00800000u, ReadMeritOf(name));
+
+    const std::wstring zeroName = L"Vantrel Zero Merit " + NewGuidText();
+    MapperFilter zero(zeroName, 0);
+    ASSERT_TRUE(zero.Registered());
+    EXPECT_EQ(0u, ReadMeritOf(zeroName));
+}
+
+TEST_F(Merit, TypedNumbersRewriteOnlyTheMeritWord) {
+    const std::wstring name = L"Vantrel Merit Write " + NewGuidText();
+    MapperFilter filter(name, 0x00600000);
+    ASSERT_TRUE(filter.Registered());
+    const std::vector<BYTE> original = ReadBytes(filter.InstancePath(), L"FilterData");
+    ASSERT_GE(original.size(), 8u);
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+
+    const std::pair<const wchar_t*, std::uint32_t> accepted[] = {
+        {L"0x100", 0x100}, {L"100", 100},       {L"010", 8},           {L"08", 0},
+        {L"-1", 0xFFFFFFFF}, {L"42abc", 42},    {L"0\u044510", 0},     {L"  0X2A", 42},
+        {L"0xFFFFFFFF", 0xFFFFFFFF}, {L"-2147483648", 0x80000000},
+    };
+    for (const auto& [text, expected] : accepted) {
+        MessageRecorder messages;
+        SubmitMeritText(text);
+        EXPECT_TRUE(messages.Shown().empty()) << messages.Texts().size();
+        const std::vector<BYTE> now = ReadBytes(filter.InstancePath(), L"FilterData");
+        ASSERT_EQ(original.size(), now.size());
+        EXPECT_EQ(expected, MeritWord(now)) << std::hex << expected;
+        EXPECT_EQ(expected, g_app.currentMerit);
+        for (size_t i = 0; i < now.size(); ++i) {
+            if (i >= 4 && i <= 7) continue;
+            EXPECT_EQ(original[i], now[i]) << "byte " << i;
+        }
+    }
+    // The mapper reads what was written (merit above its floor of 1).
+    SubmitMeritText(L"0x00700000");
+    EXPECT_EQ(0x00700000u, ReadMeritOf(name));
+}
+
+TEST_F(Merit, UnreadableNumbersWarnAndWriteNothing) {
+    const std::wstring name = L"Vantrel Merit Reject " + NewGuidText();
+    MapperFilter filter(name, 0x00600000);
+    ASSERT_TRUE(filter.Registered());
+    const std::vector<BYTE> original = ReadBytes(filter.InstancePath(), L"FilterData");
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+    for (const wchar_t* text : {L"", L"   ", L"abc", L"0x100000000", L"4294967296", L"-2147483649",
+                                L"99999999999999999999999"}) {
+        g_app.currentMerit = 0x00600000;
+        MessageRecorder messages;
+        SubmitMeritText(text);
+        ASSERT_EQ(1u, messages.Shown().size()) << "input of length " << wcslen(text);
+        EXPECT_EQ(L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
+                  L"предопределенное значение",
+                  messages.Shown()[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), messages.Shown()[0].style);
+        EXPECT_EQ(L"(default)", messages.Shown()[0].caption);
+        EXPECT_EQ(0x00600000u, g_app.currentMerit);
+        EXPECT_EQ(original, ReadBytes(filter.InstancePath(), L"FilterData"));
+    }
+}
+
+TEST_F(Merit, OnlyTheFirstOfTwoSameNamedEntriesIsRewritten) {
+    const std::wstring name = L"Vantrel Merit Twins " + NewGuidText();
+    MapperFilter first(name, 0x00600000);
+    MapperFilter second(name, 0x00600000);
+    ASSERT_TRUE(first.Registered() && second.Registered());
+    // Which entry the registry enumerates first decides; find it the way the walk does.
+    const std::vector<std::wstring> entries = SubkeyNames(LegacyInstancePath());
+    std::wstring firstPath, secondPath;
+    for (const std::wstring& entry : entries) {
+        if (_wcsicmp(entry.c_str(), first.ClassId().c_str()) == 0 || _wcsicmp(entry.c_str(), second.ClassId().c_str()) == 0) {
+            (firstPath.empty() ? firstPath : secondPath) = LegacyInstancePath() + entry;
+        }
+    }
+    ASSERT_FALSE(secondPath.empty());
+    g_app.currentMerit = 0x00200000;
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+    MessageRecorder messages;
+    WriteFilterMerit();
+    EXPECT_TRUE(messages.Shown().empty()) << messages.Shown().size();
+    EXPECT_EQ(0x00200000u, MeritWord(ReadBytes(firstPath, L"FilterData")));
+    EXPECT_EQ(0x00600000u, MeritWord(ReadBytes(secondPath, L"FilterData")));
+}
+
+TEST_F(Merit, FailuresProduceTheirMessages) {
+    const std::wstring notChanged = L"Не удалось изменить приоритет (Неопознанная ошибка)\n";
+    g_app.currentMerit = 0x00200000;
+    {
+        // No entry with this name in the selected category.
+        CopyText(g_app.selectedName, kNameCapacity, (L"Vantrel Absent " + NewGuidText()).c_str());
+        MessageRecorder messages;
+        WriteFilterMerit();
+        ASSERT_EQ(1u, messages.Shown().size());
+        EXPECT_EQ(notChanged, messages.Shown()[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), messages.Shown()[0].style);
+        EXPECT_EQ(nullptr, messages.Shown()[0].owner);
+    }
+    {
+        // Registered under another category's key than the selected one.
+        const std::wstring name = L"Vantrel Video Merit " + NewGuidText();
+        MapperFilter video(name, 0x00600000, CLSID_VideoCompressorCategory);
+        ASSERT_TRUE(video.Registered());
+        CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+        MessageRecorder messages;
+        WriteFilterMerit();
+        ASSERT_EQ(1u, messages.Shown().size());
+        EXPECT_EQ(notChanged, messages.Shown()[0].text);
+        EXPECT_EQ(0x00600000u, MeritWord(ReadBytes(video.InstancePath(), L"FilterData")));
+    }
+    {
+        // A FilterData too short to hold a merit word is passed over and never written past.
+        RegistryScratch scratch;
+        const std::wstring entry = LegacyInstancePath() + NewGuidText();
+        scratch.Own(entry);
+        const std::wstring name = L"Vantrel Short Data " + NewGuidText();
+        scratch.SetText(entry, L"FriendlyName", name);
+        const BYTE shortData[5] = {1, 0, 0, 0, 0x42};  // a version-1 header: the runtime skips it
+        scratch.SetBytes(entry, L"FilterData", shortData, sizeof(shortData));
+        CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+        MessageRecorder messages;
+        WriteFilterMerit();
+        ASSERT_EQ(1u, messages.Shown().size());
+        EXPECT_EQ(notChanged, messages.Shown()[0].text);
+        EXPECT_EQ(std::vector<BYTE>(shortData, shortData + 5), ReadBytes(entry, L"FilterData"));
+    }
+    {
+        // A category whose Instance key does not exist under this runtime.
+        ASSERT_FALSE(KeyExists(L"CLSID\\{33D9A761-90C8-11d0-BD43-00A0C911CE86}\\Instance"));
+        SelectCategory(0);
+        MessageRecorder messages;
+        WriteFilterMerit();
+        ASSERT_EQ(1u, messages.Shown().size());
+        EXPECT_EQ(L"Не удалось получить доступ к HKEY_CLASSES_ROOT:Возможно, у вас нет прав доступа к реестру\n",
+                  messages.Shown()[0].text);
+        SelectCategory(kDefaultCategoryRow);
+    }
+}
+
+TEST_F(Merit, NoComboboxSelectionWritesInTheLegacyCategory) {
+    const std::wstring name = L"Vantrel No Selection " + NewGuidText();
+    MapperFilter filter(name, 0x00600000);
+    ASSERT_TRUE(filter.Registered());
+    SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+    g_app.currentMerit = 0x00400000;
+    MessageRecorder messages;
+    WriteFilterMerit();
+    EXPECT_TRUE(messages.Shown().empty());
+    EXPECT_EQ(0x00400000u, MeritWord(ReadBytes(filter.InstancePath(), L"FilterData")));
+}
+
+TEST_F(Merit, PresetButtonsFillTheNumberAndCancelWritesNothing) {
+    const std::wstring name = L"Vantrel Preset " + NewGuidText();
+    MapperFilter filter(name, 0x00600000);
+    ASSERT_TRUE(filter.Registered());
+    const std::vector<BYTE> original = ReadBytes(filter.InstancePath(), L"FilterData");
+    CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+    g_app.currentMerit = 0x00600000;
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MERIT), g_app.mainWindow,
+                                     MeritDialog, 0);
+    ASSERT_NE(nullptr, dialog);
+    wchar_t text[256];
+    GetDlgItemTextW(dialog, IDC_MERIT_NUMBER, text, 256);
+    EXPECT_STREQ(L"0x00600000", text);
+    const std::pair<int, const wchar_t*> presets[] = {{IDC_MERIT_PREFERRED, L"0x00800000"},
+                                                      {IDC_MERIT_NORMAL, L"0x00600000"},
+                                                      {IDC_MERIT_UNLIKELY, L"0x00400000"},
+                                                      {IDC_MERIT_DO_NOT_USE, L"0x00200000"}};
+    for (const auto& [id, expected] : presets) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        GetDlgItemTextW(dialog, IDC_MERIT_NUMBER, text, 256);
+        EXPECT_STREQ(expected, text);
+    }
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    DestroyWindow(dialog);
+    EXPECT_EQ(0x00600000u, g_app.currentMerit);
+    EXPECT_EQ(original, ReadBytes(filter.InstancePath(), L"FilterData"));
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+// Finding a filter's registration in the real registry: Instance entries
+// first, then class keys; reading a class's object name and server path.
+#include "../../app/bounded_text.h"
+#include "../../catalogue/category_table.h"
+#include "../../catalogue/registry_lookup.h"
+#include "test_support.h"
+
+#include <algorithm>
+
+namespace {
+
+class RegistryLookup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureMainWindow();
+        SelectCategory(kDefaultCategoryRow);
+    }
+    // An Instance entry under the legacy category with the given values (empty: value left out).
+    std::wstring AddEntry(const std::wstring& entryName, const std::wstring& friendlyName, const std::wstring& classId,
+                          const std::wstring& categoryText = kLegacyCategoryText) {
+        const std::wstring path = L"CLSID\\" + categoryText + L"\\Instance\\" + entryName;
+        scratch.Own(path);
+        scratch.CreateKey(path);
+        if (!friendlyName.empty()) scratch.SetText(path, L"FriendlyName", friendlyName);
+        if (!classId.empty()) scratch.SetText(path, L"CLSID", classId);
+        return path;
+    }
+    std::wstring AddClass(const std::wstring& classId, const std::wstring& objectName, const std::wstring& server) {
+        const std::wstring path = L"CLSID\\" + classId;
+        scratch.Own(path);
+        scratch.CreateKey(path);
+        if (!objectName.empty()) scratch.SetText(path, nullptr, objectName);
+        if (!server.empty()) scratch.SetText(path + L"\\InprocServer32", nullptr, server);
+        return path;
+    }
+    RegistryScratch scratch;
+};
+
+TEST_F(RegistryLookup, InstanceEntryFoundWithoutRegardToCase) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Case Probe " + classId;
+    AddEntry(NewGuidText(), name, classId);
+    std::wstring lower = name;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+
+    wchar_t found[kClassIdCapacity] = L"untouched";
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, lower.c_str()));
+    EXPECT_EQ(classId, found);
+}
+
+TEST_F(RegistryLookup, InstanceMatchWinsOverClassKey) {
+    const std::wstring instanceClass = NewGuidText();
+    const std::wstring otherClass = NewGuidText();
+    const std::wstring name = L"Vantrel Both Places " + instanceClass;
+    AddClass(otherClass, name, L"");
+    AddEntry(NewGuidText(), name, instanceClass);
+    wchar_t found[kClassIdCapacity] = {};
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(instanceClass, found);
+}
+
+TEST_F(RegistryLookup, ClassKeyFoundByDefaultValue) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Class Only " + classId;
+    AddClass(classId, name, L"C:\\x.dll");
+    wchar_t found[kClassIdCapacity] = {};
+    EXPECT_EQ(LookupClassKey, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(classId, found);
+}
+
+TEST_F(RegistryLookup, EntryWithoutClsidYieldsItsKeyName) {
+    const std::wstring entryName = L"Vantrel entry " + NewGuidText();
+    const std::wstring name = L"Vantrel No Clsid " + entryName;
+    AddEntry(entryName, name, L"");
+    wchar_t found[kClassIdCapacity] = {};
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(entryName, found);
+}
+
+TEST_F(RegistryLookup, NameFoundNowhereLeavesOutputUntouched) {
+    wchar_t found[kClassIdCapacity] = L"as before";
+    const std::wstring name = L"Vantrel Nowhere " + NewGuidText();
+    EXPECT_EQ(LookupNone, FindFilterRegistration(found, name.c_str()));
+    EXPECT_STREQ(L"as before", found);
+}
+
+TEST_F(RegistryLookup, CategoryComesFromComboboxOrDefault) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Video Entry " + classId;
+    AddEntry(NewGuidText(), name, classId, L"{33D9A760-90C8-11d0-BD43-00A0C911CE86}");
+    wchar_t found[kClassIdCapacity] = {};
+    SelectCategory(3);
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    SelectCategory(kDefaultCategoryRow);
+    EXPECT_EQ(LookupNone, FindFilterRegistration(found, name.c_str()));
+
+    // With no row selected, the legacy filter category is searched.
+    const std::wstring legacyClass = NewGuidText();
+    const std::wstring legacyName = L"Vantrel Legacy Entry " + legacyClass;
+    AddEntry(NewGuidText(), legacyName, legacyClass);
+    SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, legacyName.c_str()));
+    EXPECT_EQ(legacyClass, found);
+}
+
+TEST_F(RegistryLookup, LongClassIdIsCutTo255) {
+    const std::wstring longId(300, L'7');
+    const std::wstring name = L"Vantrel Long Id " + NewGuidText();
+    AddEntry(NewGuidText(), name, longId);
+    wchar_t found[kNameCapacity];
+    std::fill(std::begin(found), std::end(found), L'#');
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(std::wstring(255, L'7'), found);
+    EXPECT_EQ(L'#', found[256]);
+}
+
+TEST_F(RegistryLookup, UnterminatedOrOversizedNamesCountAsUnreadable) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Raw " + classId;
+    const std::wstring entry = AddEntry(NewGuidText(), L"", classId);
+    // The name's characters without a terminator, stored as raw bytes.
+    scratch.SetBytes(entry, L"FriendlyName", name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)));
+    wchar_t found[kClassIdCapacity] = L"as before";
+    EXPECT_EQ(LookupNone, FindFilterRegistration(found, name.c_str()));
+
+    // A name longer than 1000 bytes does not fit the read and is passed over.
+    const std::wstring longName(600, L'n');
+    AddEntry(NewGuidText(), longName, NewGuidText());
+    EXPECT_EQ(LookupNone, FindFilterRegistration(found, longName.c_str()));
+    EXPECT_STREQ(L"as before", found);
+}
+
+TEST_F(RegistryLookup, ReadClassInfoFillsOnlyWhatItReads) {
+    const std::wstring full = NewGuidText();
+    AddClass(full, L"Object Name", L"C:\\codecs\\probe.ax");
+    wchar_t object[kNameCapacity] = L"old object";
+    wchar_t server[kNameCapacity] = L"old server";
+    EXPECT_EQ(1, ReadClassInfo(full.c_str(), object, server));
+    EXPECT_STREQ(L"Object Name", object);
+    EXPECT_STREQ(L"C:\\codecs\\probe.ax", server);
+
+    const std::wstring bare = NewGuidText();
+    AddClass(bare, L"", L"");
+    CopyText(object, kNameCapacity, L"old object");
+    CopyText(server, kNameCapacity, L"old server");
+    EXPECT_EQ(1, ReadClassInfo(bare.c_str(), object, server));
+    EXPECT_STREQ(L"old object", object);
+    EXPECT_STREQ(L"old server", server);
+
+    EXPECT_EQ(0, ReadClassInfo(NewGuidText().c_str(), object, server));
+    EXPECT_STREQ(L"old object", object);
+}
+
+TEST_F(RegistryLookup, EmptyOrBackslashClassIdsNameNoClass) {
+    wchar_t object[kNameCapacity] = L"old";
+    wchar_t server[kNameCapacity] = L"old";
+    // "CLSID\" itself exists, and so does a key below another class: neither may be read as a class.
+    EXPECT_EQ(0, ReadClassInfo(L"", object, server));
+    const std::wstring classId = NewGuidText();
+    AddClass(classId, L"Parent", L"C:\\p.dll");
+    EXPECT_EQ(0, ReadClassInfo((classId + L"\\InprocServer32").c_str(), object, server));
+    EXPECT_STREQ(L"old", object);
+    EXPECT_STREQ(L"old", server);
+}
+
+TEST_F(RegistryLookup, InstanceKeyFoundByClsidValue) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring entryName = L"entry " + NewGuidText();
+    AddEntry(entryName, L"Vantrel By Clsid", classId);
+    const std::wstring instancePath = LegacyInstancePath();
+    wchar_t path[kNameCapacity] = L"old";
+    std::wstring lower = classId;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+    EXPECT_EQ(1, FindInstanceKeyByClsid(instancePath.c_str(), lower.c_str(), path));
+    EXPECT_EQ(instancePath + entryName, path);
+
+    EXPECT_EQ(0, FindInstanceKeyByClsid(instancePath.c_str(), NewGuidText().c_str(), path));
+    EXPECT_STREQ(L"", path);
+    CopyText(path, kNameCapacity, L"old");
+    const std::wstring missing = L"CLSID\\" + NewGuidText() + L"\\Instance\\";
+    EXPECT_EQ(0, FindInstanceKeyByClsid(missing.c_str(), classId.c_str(), path));
+    EXPECT_STREQ(L"", path);
+}
+
+}  // namespace
