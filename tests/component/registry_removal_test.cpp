@@ -1,0 +1,176 @@
+// Deleting a codec's keys: exactly the codec's own keys, never more.
+#include "../../app/bounded_text.h"
+#include "../../catalogue/category_table.h"
+#include "../../codecs/registry_removal.h"
+#include "test_support.h"
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t kVideoCategoryText[] = L"{33D9A760-90C8-11d0-BD43-00A0C911CE86}";
+
+struct Snapshot {
+    std::vector<std::wstring> classes, legacyEntries, videoEntries, dmos;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take() {
+    Snapshot s{SubkeyNames(L"CLSID"), SubkeyNames(LegacyInstancePath()),
+               SubkeyNames(std::wstring(L"CLSID\\") + kVideoCategoryText + L"\\Instance"),
+               SubkeyNames(L"DirectShow\\MediaObjects")};
+    for (auto* list : {&s.classes, &s.legacyEntries, &s.videoEntries, &s.dmos}) std::sort(list->begin(), list->end());
+    return s;
+}
+
+// What disappeared between two snapshots, as one text for failure messages.
+std::wstring Gone(const Snapshot& before, const Snapshot& after) {
+    std::wstring gone;
+    auto diff = [&](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
+        for (const std::wstring& name : a) {
+            if (!std::binary_search(b.begin(), b.end(), name)) gone += L"[" + name + L"]";
+        }
+    };
+    diff(before.classes, after.classes);
+    diff(before.legacyEntries, after.legacyEntries);
+    diff(before.videoEntries, after.videoEntries);
+    diff(before.dmos, after.dmos);
+    return gone;
+}
+
+class RegistryRemoval : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureMainWindow();
+        SelectCategory(kDefaultCategoryRow);
+    }
+    RegistryScratch scratch;
+};
+
+TEST_F(RegistryRemoval, ClassKeyTreeAndInstanceEntryByClsidValue) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring classKey = L"CLSID\\" + classId;
+    scratch.Own(classKey);
+    scratch.SetText(classKey, nullptr, L"Object");
+    scratch.SetText(classKey + L"\\InprocServer32", nullptr, L"C:\\x.dll");
+    scratch.SetText(classKey + L"\\Pins\\Input\\Types\\{A}", nullptr, L"deep");
+    scratch.SetText(classKey + L"\\Pins\\Output", nullptr, L"leaf");
+    const std::wstring entry = LegacyInstancePath() + L"entry " + NewGuidText();
+    scratch.Own(entry);
+    scratch.SetText(entry, L"CLSID", classId);
+    scratch.SetText(entry, L"FriendlyName", L"Vantrel Removal");
+    const Snapshot before = Take();
+
+    RemoveCodecRegistry(classId.c_str());
+    EXPECT_FALSE(KeyExists(classKey));
+    EXPECT_FALSE(KeyExists(entry));
+    const Snapshot after = Take();
+    EXPECT_EQ(before.classes.size() - 1, after.classes.size()) << Gone(before, after).size();
+    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size());
+    EXPECT_EQ(before.dmos, after.dmos);
+}
+
+TEST_F(RegistryRemoval, NothingToDeleteChangesNothing) {
+    const Snapshot before = Take();
+    RemoveCodecRegistry(NewGuidText().c_str());
+    EXPECT_TRUE(before == Take());
+}
+
+TEST_F(RegistryRemoval, EntryNamedByClassIdWithoutClsidValue) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring entry = LegacyInstancePath() + classId;
+    scratch.Own(entry);
+    scratch.SetText(entry, L"FriendlyName", L"Vantrel Named Entry");
+    RemoveCodecRegistry(classId.c_str());
+    EXPECT_FALSE(KeyExists(entry));
+}
+
+TEST_F(RegistryRemoval, OtherCategoryCurrentStillDeletesLegacyEntry) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring legacyEntry = LegacyInstancePath() + classId;
+    const std::wstring videoEntry = std::wstring(L"CLSID\\") + kVideoCategoryText + L"\\Instance\\other " + classId;
+    scratch.Own(legacyEntry);
+    scratch.Own(videoEntry);
+    scratch.SetText(legacyEntry, L"FriendlyName", L"Vantrel Legacy");
+    scratch.SetText(videoEntry, L"CLSID", classId);
+    SelectCategory(3);
+    RemoveCodecRegistry(classId.c_str());
+    EXPECT_FALSE(KeyExists(videoEntry));
+    EXPECT_FALSE(KeyExists(legacyEntry));
+}
+
+TEST_F(RegistryRemoval, EmptyOrBackslashClassIdsReachNothingElse) {
+    // An entry whose CLSID value is empty is the codec's own entry and goes;
+    // nothing else may disappear (as "CLSID\" + "" would be every class).
+    const std::wstring entry = LegacyInstancePath() + L"empty clsid " + NewGuidText();
+    scratch.Own(entry);
+    scratch.SetText(entry, L"CLSID", L"");
+    scratch.SetText(entry, L"FriendlyName", L"Vantrel Empty");
+    Snapshot before = Take();
+    RemoveCodecRegistry(L"");
+    Snapshot after = Take();
+    EXPECT_FALSE(KeyExists(entry));
+    EXPECT_EQ(before.classes, after.classes) << Gone(before, after).size();
+    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size());
+
+    const std::wstring classId = NewGuidText();
+    const std::wstring server = L"CLSID\\" + classId + L"\\InprocServer32";
+    scratch.Own(L"CLSID\\" + classId);
+    scratch.SetText(server, nullptr, L"C:\\x.dll");
+    before = Take();
+    RemoveCodecRegistry((classId + L"\\InprocServer32").c_str());
+    EXPECT_TRUE(KeyExists(server));
+    after = Take();
+    EXPECT_TRUE(before == after) << Gone(before, after).size() << " gone, classes " << before.classes.size() << " -> "
+                                 << after.classes.size() << ", legacy " << before.legacyEntries.size() << " -> "
+                                 << after.legacyEntries.size() << ", video " << before.videoEntries.size() << " -> "
+                                 << after.videoEntries.size() << ", dmo " << before.dmos.size() << " -> "
+                                 << after.dmos.size();
+
+    CopyText(g_app.selectedClsid, kNameCapacity, L"");
+    RemoveDmoRegistration();
+    CopyText(g_app.selectedClsid, kNameCapacity, L"{}");
+    RemoveDmoRegistration();
+    EXPECT_EQ(before.dmos, Take().dmos);
+}
+
+TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring braceless = classId.substr(1, 36);
+    const std::wstring dmoKey = L"DirectShow\\MediaObjects\\" + braceless;
+    scratch.Own(dmoKey);
+    scratch.SetText(dmoKey + L"\\InputTypes", nullptr, L"x");
+    CopyText(g_app.selectedClsid, kNameCapacity, classId.c_str());
+    RemoveDmoRegistration();
+    EXPECT_FALSE(KeyExists(dmoKey));
+
+    scratch.SetText(dmoKey, nullptr, L"written without braces");
+    CopyText(g_app.selectedClsid, kNameCapacity, braceless.c_str());
+    RemoveDmoRegistration();
+    EXPECT_FALSE(KeyExists(dmoKey));
+
+    // A braceless id longer than 59 characters deletes nothing, not even its cut prefix.
+    const std::wstring prefixKey = L"DirectShow\\MediaObjects\\" + std::wstring(59, L'A');
+    scratch.Own(prefixKey);
+    scratch.SetText(prefixKey, nullptr, L"prefix");
+    CopyText(g_app.selectedClsid, kNameCapacity, (L"{" + std::wstring(70, L'A') + L"}").c_str());
+    RemoveDmoRegistration();
+    EXPECT_TRUE(KeyExists(prefixKey));
+}
+
+TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
+    const std::wstring root = L"CLSID\\" + NewGuidText();
+    scratch.Own(root);
+    const std::wstring a(250, L'a'), b(250, L'b');
+    const std::wstring deep = root + L"\\" + a + L"\\" + b;  // beyond 499 characters
+    ASSERT_TRUE(scratch.CreateKey(deep));
+    scratch.SetText(root + L"\\short", nullptr, L"sibling");
+
+    DeleteKeyTree(HKEY_CLASSES_ROOT, root.c_str());
+    // The walk ends although the deep key can be neither reached nor deleted.
+    EXPECT_TRUE(KeyExists(deep));
+    EXPECT_FALSE(KeyExists(root + L"\\short"));
+    EXPECT_TRUE(KeyExists(root));  // it still has a subkey, so the platform refuses it
+}
+
+}  // namespace
