@@ -209,6 +209,34 @@ bool ProgramUnderTest::SelectRowNamed(const std::wstring& name) const {
     return false;
 }
 
+int ProgramUnderTest::RowIndex(const std::wstring& name) const {
+    const std::vector<std::wstring> rows = ListRows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ProgramUnderTest::DoubleClickRow(int row) const {
+    SendMessageW(list, LB_SETTOPINDEX, row, 0);
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const LPARAM point = MAKELPARAM(20, (row - top) * height + height / 2);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+void ProgramUnderTest::PressKey(WPARAM key) const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(process.dwThreadId, &info);
+    HWND target = info.hwndFocus ? info.hwndFocus : info.hwndActive;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
 bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs) const {
     return WaitUntil([&] {
         bool found = false;
@@ -324,6 +352,15 @@ std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
     }
     RegCloseKey(key);
     return names;
+}
+
+void LookPoint(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"VANTREL_LOOK_DIR", folder, MAX_PATH) == 0) return;
+    const std::wstring base = WindowsPath(folder) + L"\\" + name;
+    Sleep(300);  // let the windows paint before the picture is taken
+    CloseHandle(CreateFileW((base + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    WaitUntil([&] { return GetFileAttributesW((base + L".png").c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
 }
 
 // ---- Entry ----

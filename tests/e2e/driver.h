@@ -58,6 +58,11 @@ struct ProgramUnderTest {
     // program has handled it, so everything posted before has been handled too.
     bool Settle() const;
     bool SelectRowNamed(const std::wstring& name) const;
+    int RowIndex(const std::wstring& name) const;  // -1 when not listed
+    // A real double click on a list row, through the list's own mouse handling.
+    void DoubleClickRow(int row) const;
+    // Presses a key in whatever window of the program has the keyboard focus.
+    void PressKey(WPARAM key) const;
     bool WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs = 10000) const;
 
     // A visible top-level dialog (#32770) of the program, optionally with that title.
@@ -88,9 +93,22 @@ bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::w
 bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value);
 std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName);
 void DeleteTree(const std::wstring& path);
+// Keys removed again, with their subtrees, when the owner goes.
+struct RegistryKeys {
+    std::vector<std::wstring> owned;
+    void Own(const std::wstring& path) { owned.push_back(path); }
+    ~RegistryKeys() {
+        for (const std::wstring& path : owned) DeleteTree(path);
+    }
+};
 std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 
 extern const wchar_t kLegacyInstance[];  // CLSID\{083863F1-...}\Instance\ (registry form)
+
+// A point where a person would look at the screen. With VANTREL_LOOK_DIR set
+// (scripts/look), the driver waits there until a screenshot named after the
+// point has been taken; otherwise nothing happens.
+void LookPoint(const wchar_t* name);
 
 // Scenarios, registered by name.
 using Scenario = void (*)(const std::wstring& exePath);

@@ -1,0 +1,344 @@
+// Codec management with the real test codec DLL and the system's regsvr32:
+// registering, the management dialog, merit changes, checks, unregistering
+// and deleting registry entries.
+#include "test_codec.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+const wchar_t kManageTitle[] = L"Управление кодеком";
+const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
+const wchar_t kConfirmTitle[] = L"Подтвердите действие";
+
+std::uint32_t MeritWord(const std::vector<BYTE>& blob) {
+    if (blob.size() < 8) return 0xDEADBEEF;
+    return blob[4] | (blob[5] << 8) | (blob[6] << 16) | (static_cast<std::uint32_t>(blob[7]) << 24);
+}
+
+// Starts the program with the codec registered, and opens the management
+// dialog on its row by a double click.
+HWND OpenManagement(ProgramUnderTest& program, const TestCodec& codec, const std::wstring& exePath) {
+    if (!program.Start(exePath)) return nullptr;
+    const int row = program.RowIndex(codec.name);
+    CHECK(row >= 0, codec.name);
+    if (row < 0) return nullptr;
+    program.DoubleClickRow(row);
+    HWND dialog = program.WaitForDialog(kManageTitle);
+    CHECK(dialog != nullptr, L"no management dialog");
+    return dialog;
+}
+
+// Answers the message box that appears next (a dialog other than the known
+// ones) with the button `answer`; returns its text.
+std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initializer_list<HWND> known,
+                       std::wstring* caption = nullptr) {
+    HWND box = nullptr;
+    WaitUntil([&] {
+        for (HWND dialog : program.VisibleDialogs()) {
+            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, 0xFFFF)) {
+                box = dialog;
+            }
+        }
+        return box != nullptr;
+    });
+    if (!box) return L"(no message box)";
+    const std::wstring text = MessageBoxText(box);
+    if (caption) *caption = WindowText(box);
+    PressButton(box, answer);
+    program.WaitDialogGone(box);
+    return text;
+}
+
+struct Snapshot {
+    std::vector<std::wstring> keys;
+};
+
+Snapshot TakeSnapshot() {
+    Snapshot s;
+    for (const std::wstring& name : SubkeyNames(L"CLSID")) s.keys.push_back(L"CLSID\\" + name);
+    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) s.keys.push_back(kLegacyInstance + name);
+    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) s.keys.push_back(L"DMO\\" + name);
+    std::sort(s.keys.begin(), s.keys.end());
+    return s;
+}
+
+std::vector<std::wstring> Gone(const Snapshot& before, const Snapshot& after) {
+    std::vector<std::wstring> gone;
+    std::set_difference(before.keys.begin(), before.keys.end(), after.keys.begin(), after.keys.end(),
+                        std::back_inserter(gone));
+    return gone;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& items) {
+    std::wstring all;
+    for (const std::wstring& item : items) all += L"[" + item + L"]";
+    return all;
+}
+
+}  // namespace
+
+SCENARIO(register_new_codec) {
+    TestCodec codec(L"Vantrel Fresh Codec");
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+
+    // Cancelling starts nothing.
+    program.PostCommand(40001);
+    HWND open = program.WaitForDialog(L"Выберите кодек для регистрации");
+    CHECK(open != nullptr, L"no open-file dialog");
+    if (!open) return;
+    LookPoint(L"open-file-dialog");
+    HWND types = GetDlgItem(open, 0x470);
+    CHECK(SendMessageW(types, CB_GETCURSEL, 0, 0) == 0, Format(L"%d", (int)SendMessageW(types, CB_GETCURSEL, 0, 0)));
+    CHECK(SendMessageW(types, CB_GETCOUNT, 0, 0) == 4, Format(L"%d", (int)SendMessageW(types, CB_GETCOUNT, 0, 0)));
+    wchar_t typeText[128] = {};
+    SendMessageW(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(typeText));
+    CHECK(std::wstring(typeText) == L"All files", typeText);
+    SendMessageW(types, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(typeText));
+    CHECK(std::wstring(typeText) == L"All supported types (*.dll;*.ax)", typeText);
+    PressButton(open, IDCANCEL);
+    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    program.Settle();
+    CHECK(!KeyExists(codec.ClassKey()), codec.ClassKey());
+    CHECK(program.RowIndex(codec.name) < 0, codec.name);
+
+    // Choosing the file registers it through regsvr32 and refreshes the list.
+    program.PostCommand(40001);
+    open = program.WaitForDialog(L"Выберите кодек для регистрации");
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", L"none");
+    HWND fileName = GetDlgItem(open, 0x480);
+    if (!fileName) fileName = GetDlgItem(open, 0x47C);
+    SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(codec.dllPath.c_str()));
+    PressButton(open, IDOK);
+    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    CHECK(program.WaitForRow(codec.name, true, 15000), Joined(program.ListRows()));
+    CHECK(KeyExists(codec.InstancePath()), codec.InstancePath());
+}
+
+SCENARIO(manage_codec_and_merit) {
+    TestCodec codec(L"Vantrel Managed Codec");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec, exePath);
+    if (!manage) return;
+    CHECK(ControlText(manage, 1005) == codec.name, ControlText(manage, 1005));
+    CHECK(ControlText(manage, 1007) == codec.object, ControlText(manage, 1007));
+    CHECK(ControlText(manage, 1009) == codec.classId, ControlText(manage, 1009));
+    CHECK(ControlText(manage, 1011) == codec.dllPath, ControlText(manage, 1011));
+    CHECK(ControlText(manage, 40020) == L"Средний (MERIT_NORMAL)", ControlText(manage, 40020));
+    LookPoint(L"manage-dialog");
+
+    // A preset and OK: the registry holds the new merit word and the dialog shows it.
+    PressButton(manage, 1001);
+    HWND merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    CHECK(ControlText(merit, 40020) == L"0x00600000", ControlText(merit, 40020));
+    LookPoint(L"merit-dialog");
+    PressButton(merit, 40029);
+    program.Settle();
+    CHECK(ControlText(merit, 40020) == L"0x00200000", ControlText(merit, 40020));
+    PressButton(merit, IDOK);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    program.Settle();
+    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00200000,
+          Format(L"0x%08x", MeritWord(GetBinary(codec.InstancePath(), L"FilterData"))));
+    CHECK(ControlText(manage, 40020) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, 40020));
+
+    // Each other preset with OK writes its value.
+    const std::pair<int, std::uint32_t> presets[] = {{40026, 0x00800000}, {40027, 0x00600000}, {40028, 0x00400000}};
+    for (const auto& [button, value] : presets) {
+        PressButton(manage, 1001);
+        merit = program.WaitForDialog(kMeritTitle);
+        if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+        PressButton(merit, button);
+        PressButton(merit, IDOK);
+        CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+        program.Settle();
+        CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == value, Format(L"want 0x%08x", value));
+    }
+
+    // A typed value with OK.
+    PressButton(manage, 1001);
+    merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
+    PressButton(merit, IDOK);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    program.Settle();
+    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00123456, L"typed value not written");
+    CHECK(ControlText(manage, 40020) == L"0x00123456", ControlText(manage, 40020));
+
+    // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
+    PressButton(manage, 1001);
+    merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    PressButton(merit, IDOK);
+    const std::wstring warning = AnswerBox(program, IDOK, {manage, merit});
+    CHECK(warning == L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
+                     L"предопределенное значение",
+          warning);
+    program.Settle();
+    CHECK(IsWindowVisible(merit), L"merit dialog closed after the warning");
+    PressButton(merit, 40026);
+    PressButton(merit, IDCANCEL);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Отмена");
+    PressButton(manage, 1001);
+    merit = program.WaitForDialog(kMeritTitle, 10000);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    PressButton(merit, 40026);
+    program.Settle();
+    program.PressKey(VK_ESCAPE);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
+    program.Settle();
+    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00123456, L"cancel wrote something");
+
+    // Esc leaves the management dialog open; OK closes it.
+    program.PressKey(VK_ESCAPE);
+    program.Settle();
+    CHECK(IsWindowVisible(manage), L"management dialog closed by Esc");
+    PressButton(manage, IDOK);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+}
+
+SCENARIO(check_server_file) {
+    TestCodec codec(L"Vantrel Checked Codec", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec, exePath);
+    if (!manage) return;
+    PressButton(manage, 1014);
+    std::wstring caption;
+    std::wstring text = AnswerBox(program, IDOK, {manage}, &caption);
+    CHECK(text == L"Кодек зарегистрирован корректно", text);
+    CHECK(caption == L"Результат проверки", caption);
+
+    CHECK(DeleteFileW(codec.dllPath.c_str()), L"the DLL could not be removed");
+    PressButton(manage, 1014);
+    text = AnswerBox(program, IDOK, {manage}, &caption);
+    CHECK(text == L"Возможно, кодек зарегистрирован некорректно", text);
+    CHECK(IsWindowVisible(manage), L"management dialog closed");
+    PressButton(manage, IDOK);
+}
+
+SCENARIO(unregister_codec) {
+    TestCodec codec(L"Vantrel Unregistered Codec");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec, exePath);
+    if (!manage) return;
+
+    PressButton(manage, 1013);
+    std::wstring caption;
+    std::wstring question = AnswerBox(program, IDNO, {manage}, &caption);
+    CHECK(caption == kConfirmTitle, caption);
+    CHECK(question.find(L"Данная операция удалит из системы все записи о выбранном кодеке") == 0, question);
+    program.Settle();
+    CHECK(IsWindowVisible(manage), L"dialog closed after No");
+    CHECK(KeyExists(codec.InstancePath()), L"No changed the registry");
+
+    PressButton(manage, 1013);
+    AnswerBox(program, IDYES, {manage});
+    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
+    CHECK(WaitUntil([&] { return !KeyExists(codec.InstancePath()) && !KeyExists(codec.ClassKey()); }),
+          L"still registered");
+    program.PostCommand(40000);
+    CHECK(program.WaitForRow(codec.name, false), codec.name);
+}
+
+SCENARIO(delete_codec_entries) {
+    TestCodec codec(L"Vantrel Deleted Codec", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec, exePath);
+    if (!manage) return;
+
+    PressButton(manage, 1015);
+    std::wstring question = AnswerBox(program, IDNO, {manage});
+    CHECK(question ==
+              L"Данная операция удалит записи о кодеке из реестра. Ее следует применять только если нельзя  удалить "
+              L"кодек другим способом. Вы хотите продолжить?",
+          question);
+    CHECK(IsWindowVisible(manage), L"dialog closed after No");
+
+    const Snapshot before = TakeSnapshot();
+    PressButton(manage, 1015);
+    AnswerBox(program, IDYES, {manage});
+    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
+    CHECK(program.WaitForRow(codec.name, false), codec.name);
+    const std::vector<std::wstring> gone = Gone(before, TakeSnapshot());
+    const std::vector<std::wstring> expected = [&] {
+        std::vector<std::wstring> keys = {codec.ClassKey(), codec.InstancePath()};
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    }();
+    CHECK(gone.size() == 2, Joined(gone));
+    for (const std::wstring& key : expected) CHECK(!KeyExists(key), key);
+}
+
+SCENARIO(management_messages) {
+    ProgramUnderTest program;
+    RegistryKeys keys;
+    // An Instance entry whose class has no key, and one whose CLSID value is empty.
+    const std::wstring orphanName = L"Vantrel Orphan " + NewGuidText().substr(1, 8);
+    const std::wstring orphanEntry = kLegacyInstance + NewGuidText();
+    keys.Own(orphanEntry);
+    SetText(orphanEntry, L"FriendlyName", orphanName);
+    SetText(orphanEntry, L"CLSID", NewGuidText());
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+
+    program.PostCommand(40002);
+    std::wstring caption;
+    std::wstring text = AnswerBox(program, IDOK, {}, &caption);
+    CHECK(text == L"Не выбран кодек", text);
+
+    const int row = program.RowIndex(orphanName);
+    CHECK(row >= 0, Joined(program.ListRows()));
+    if (row >= 0) {
+        program.DoubleClickRow(row);
+        text = AnswerBox(program, IDOK, {});
+        CHECK(text == L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены", text);
+    }
+
+    // Video compressors of this runtime are found under no Instance key of HKEY_CLASSES_ROOT.
+    program.ChooseCategory(3);
+    program.Settle();
+    CHECK(!program.ListRows().empty(), L"no video compressors");
+    SendMessageW(program.list, LB_SETCURSEL, 0, 0);
+    program.PostCommand(40002);
+    text = AnswerBox(program, IDOK, {});
+    CHECK(text == L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается", text);
+    program.Settle();
+    CHECK(program.FindDialog(kManageTitle) == nullptr, L"a management dialog opened");
+}
+
+SCENARIO(register_system_codecs) {
+    // Remove the registration of "File Source (Async.)", which quartz.dll brings back.
+    std::wstring entry;
+    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (kLegacyInstance + name).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        wchar_t value[256] = {};
+        DWORD size = sizeof(value) - sizeof(wchar_t);
+        if (RegQueryValueExW(key, L"FriendlyName", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+                ERROR_SUCCESS &&
+            std::wstring(value) == L"File Source (Async.)") {
+            entry = kLegacyInstance + name;
+        }
+        RegCloseKey(key);
+    }
+    CHECK(!entry.empty(), L"no File Source (Async.) registration");
+    if (entry.empty()) return;
+    DeleteTree(entry);
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    PostMessageW(program.checkBox, BM_CLICK, 0, 0);
+    CHECK(program.WaitForRow(L"Null Renderer", true), L"system filters not shown");
+    CHECK(program.RowIndex(L"File Source (Async.)") < 0, L"still listed");
+    program.PostCommand(40030);
+    CHECK(program.WaitForRow(L"File Source (Async.)", true, 60000), Joined(program.ListRows()));
+    CHECK(KeyExists(entry), entry);
+    CHECK(program.Running(), L"ended");
+}

@@ -1,0 +1,44 @@
+#include "test_codec.h"
+
+TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind)
+    : name(namePrefix + L" " + classId.substr(1, 8)), dllPath(folder.path + L"\\testcodec.dll") {
+    if (!CopyFileW(g_extraArgument.c_str(), dllPath.c_str(), FALSE)) {
+        CheckFailed(__FILE__, __LINE__, "test codec copied", g_extraArgument);
+    }
+    std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
+                       L"\npages=" + pages + L"\npage=" + pageId + L"\n";
+    const std::string bytes = Wide2Utf8(cfg);
+    HANDLE file = CreateFileW((folder.path + L"\\testcodec.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                              nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+TestCodec::~TestCodec() {
+    if (GetFileAttributesW(dllPath.c_str()) != INVALID_FILE_ATTRIBUTES) Regsvr32(L"/u /s");
+    DeleteTree(InstancePath());
+    DeleteTree(ClassKey());
+    DeleteTree(L"CLSID\\" + pageId);
+    DeleteTree(L"DirectShow\\MediaObjects\\" + classId.substr(1, 36));
+}
+
+int TestCodec::Regsvr32(const std::wstring& options) const {
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring application = std::wstring(system) + L"\\regsvr32.exe";
+    std::wstring commandLine = L"regsvr32 " + options + L" \"" + dllPath + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}

@@ -1,0 +1,22 @@
+// A configured copy of the test codec DLL in a folder of its own (with a blank
+// in its name), under fresh class ids, unregistered and removed at the end.
+#pragma once
+#include "driver.h"
+
+struct TestCodec {
+    ScratchFolder folder{L"Vantrel codec"};
+    std::wstring classId = NewGuidText();
+    std::wstring pageId = NewGuidText();
+    std::wstring name;
+    std::wstring object = L"Vantrel Test Codec Object";
+    std::wstring dllPath;
+
+    // pages: "1", "0" or "none".
+    explicit TestCodec(const std::wstring& namePrefix, const std::wstring& pages = L"1", const std::wstring& kind = L"filter");
+    ~TestCodec();
+
+    // Runs the system's regsvr32 on the copy and waits for it to end; returns its exit code.
+    int Regsvr32(const std::wstring& options) const;
+    std::wstring InstancePath() const { return kLegacyInstance + classId; }
+    std::wstring ClassKey() const { return L"CLSID\\" + classId; }
+};
