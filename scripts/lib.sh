@@ -3,7 +3,7 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build/x64"
-PACKAGES=(wine64 wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest python3)
+PACKAGES=(wine64 wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest python3 fonts-liberation)
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono/Gecko install prompts in fresh prefixes
@@ -32,7 +32,7 @@ build_all() {
 ensure_template() {
   local template="$ROOT/build/wine-template"
   local key
-  key="$(dpkg-query -W wine wine64 2>/dev/null | tr '\n' ' ') v2"
+  key="$(dpkg-query -W wine wine64 2>/dev/null | tr '\n' ' ') v4"
   if [[ -f "$template/.vantrel-key" && "$(cat "$template/.vantrel-key")" == "$key" ]]; then
     return
   fi
@@ -44,6 +44,14 @@ ensure_template() {
   WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
   WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1 </dev/null
+  # Fonts with the metrics of the Windows fonts the dialogs name, so that their
+  # texts fit their fields as they do on Windows.
+  WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' \
+    /d 'Liberation Serif' /f >/dev/null 2>&1 </dev/null
+  WINEPREFIX="$template" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'MS Shell Dlg' /d 'Liberation Sans' /f >/dev/null 2>&1 </dev/null
+  # Text files open with the editor, as on any Windows machine (a fresh Wine prefix lacks the association).
+  WINEPREFIX="$template" wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 </dev/null
   WINEPREFIX="$template" wineserver -w
   echo "$key" >"$template/.vantrel-key"
 }

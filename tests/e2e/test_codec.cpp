@@ -1,7 +1,7 @@
 #include "test_codec.h"
 
 TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind)
-    : name(namePrefix + L" " + classId.substr(1, 8)), dllPath(folder.path + L"\\testcodec.dll") {
+    : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"), dllPath(folder.path + L"\\testcodec.dll") {
     if (!CopyFileW(g_extraArgument.c_str(), dllPath.c_str(), FALSE)) {
         CheckFailed(__FILE__, __LINE__, "test codec copied", g_extraArgument);
     }

@@ -8,7 +8,7 @@ struct TestCodec {
     std::wstring classId = NewGuidText();
     std::wstring pageId = NewGuidText();
     std::wstring name;
-    std::wstring object = L"Vantrel Test Codec Object";
+    std::wstring object;
     std::wstring dllPath;
 
     // pages: "1", "0" or "none".

@@ -1,0 +1,372 @@
+// The broken-codec scan, property pages and the about box, driven from outside.
+#include "test_codec.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t kScanTitle[] = L"Поиск некорректных кодеков...";
+const wchar_t kRemovalQuestion[] = L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?";
+const wchar_t kManageQuestion[] = L"Кодек, возможно, зарегистрирован некорректно. Активировать управление?";
+const wchar_t kFinished[] = L"Поиск завершен.";
+
+struct Prompt {
+    std::wstring caption, text;
+};
+
+// A message box of the program: a dialog with the static that carries its text.
+HWND FindMessageBox(const ProgramUnderTest& program) {
+    for (HWND dialog : program.VisibleDialogs()) {
+        if (GetDlgItem(dialog, 0xFFFF) && WindowText(dialog) != kScanTitle &&
+            WindowText(dialog) != L"Управление кодеком") {
+            return dialog;
+        }
+    }
+    return nullptr;
+}
+
+// Runs the scan to its end. `answer` decides each prompt (IDYES or IDNO);
+// `manage` is called with a management dialog that the scan opened, and
+// must close it. Returns the prompts seen, in order. The final
+// "Поиск завершен." box is acknowledged and its caption checked.
+using PromptHandler = std::function<int(const Prompt&, HWND box)>;
+using ManageHandler = std::function<void(HWND dialog)>;
+std::vector<Prompt> RunScan(ProgramUnderTest& program, const PromptHandler& answer,
+                            const ManageHandler& manage = nullptr) {
+    std::vector<Prompt> prompts;
+    program.PostCommand(40004);
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (GetTickCount64() < end) {
+        HWND box = nullptr;
+        HWND management = nullptr;
+        WaitUntil([&] {
+            box = FindMessageBox(program);
+            management = program.FindDialog(L"Управление кодеком");
+            return box != nullptr || management != nullptr;
+        }, 30000);
+        if (management && !box) {
+            if (manage) manage(management);
+            if (!program.WaitDialogGone(management)) break;
+            continue;
+        }
+        if (!box) break;
+        const Prompt prompt{WindowText(box), MessageBoxText(box)};
+        if (prompt.text == kFinished) {
+            CHECK(prompt.caption == L"Сообщение", prompt.caption);
+            PressButton(box, IDOK);
+            program.WaitDialogGone(box);
+            return prompts;
+        }
+        prompts.push_back(prompt);
+        PressButton(box, answer(prompt, box));
+        program.WaitDialogGone(box);
+    }
+    CheckFailed(__FILE__, __LINE__, "scan finished", L"no closing message");
+    return prompts;
+}
+
+bool Seen(const std::vector<Prompt>& prompts, const std::wstring& caption, const std::wstring& text) {
+    return std::any_of(prompts.begin(), prompts.end(),
+                       [&](const Prompt& p) { return p.caption == caption && p.text == text; });
+}
+
+std::wstring Listed(const std::vector<Prompt>& prompts) {
+    std::wstring all;
+    for (const Prompt& p : prompts) all += L"[" + p.caption + L": " + p.text + L"]";
+    return all;
+}
+
+// An Instance entry of the legacy category whose class has no key.
+struct OrphanEntry {
+    RegistryKeys keys;
+    std::wstring name, path;
+    explicit OrphanEntry(const std::wstring& classValue, const std::wstring& prefix = L"Vantrel Orphan") {
+        const std::wstring entry = NewGuidText();
+        name = prefix + L" " + entry.substr(1, 8);
+        path = kLegacyInstance + entry;
+        keys.Own(path);
+        SetText(path, L"FriendlyName", name);
+        SetText(path, L"CLSID", classValue);
+    }
+};
+
+std::vector<std::wstring> AllKeys() {
+    std::vector<std::wstring> keys;
+    for (const std::wstring& name : SubkeyNames(L"CLSID")) keys.push_back(L"CLSID\\" + name);
+    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) keys.push_back(kLegacyInstance + name);
+    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) keys.push_back(L"DMO\\" + name);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+std::vector<std::wstring> Missing(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    std::vector<std::wstring> gone;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    return gone;
+}
+
+}  // namespace
+
+SCENARIO(scan_removal_prompt) {
+    OrphanEntry orphan(NewGuidText());
+    OrphanEntry emptyClass(L"", L"Vantrel Empty Class");
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+
+    // First scan: No leaves the registry as it was. The progress fields are read while the prompt is up.
+    const std::vector<std::wstring> before = AllKeys();
+    std::wstring categoryText, rowText;
+    int bar = -1;
+    int expectedRow = -1, rowCount = 0;
+    std::vector<Prompt> prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
+        if (prompt.caption == orphan.name) {
+            HWND progress = program.FindDialog(kScanTitle);
+            categoryText = ControlText(progress, 40014);
+            rowText = ControlText(progress, 40016);
+            bar = static_cast<int>(SendMessageW(GetDlgItem(progress, 40018), PBM_GETPOS, 0, 0));
+            expectedRow = program.RowIndex(orphan.name);
+            rowCount = static_cast<int>(program.ListRows().size());
+            LookPoint(L"scan-removal-prompt");
+        }
+        return IDNO;
+    });
+    CHECK(Seen(prompts, orphan.name, kRemovalQuestion), Listed(prompts));
+    CHECK(Seen(prompts, emptyClass.name, kRemovalQuestion), Listed(prompts));
+    CHECK(categoryText == L"2 / 5", categoryText);
+    CHECK(rowText == Format(L"%d / %d - ", expectedRow, rowCount) + orphan.name, rowText);
+    CHECK(bar == static_cast<int>(static_cast<double>(expectedRow) / rowCount * 100.0), Format(L"%d", bar));
+    CHECK(AllKeys() == before, L"registry changed after No");
+    // A complete scan ends on the last category.
+    CHECK(program.ComboSelection() == 4, Format(L"%d", program.ComboSelection()));
+    CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
+
+    // Second scan: Yes removes exactly the entries of those two codecs.
+    prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
+        return prompt.caption == orphan.name || prompt.caption == emptyClass.name ? IDYES : IDNO;
+    });
+    const std::vector<std::wstring> gone = Missing(before, AllKeys());
+    std::vector<std::wstring> expected = {orphan.path, emptyClass.path};
+    std::sort(expected.begin(), expected.end());
+    CHECK(gone == expected, [&] {
+        std::wstring all;
+        for (const std::wstring& key : gone) all += L"[" + key + L"]";
+        return all;
+    }());
+}
+
+SCENARIO(scan_management_prompt) {
+    TestCodec missing(L"Vantrel Missing File", L"none");
+    CHECK(missing.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(DeleteFileW(missing.dllPath.c_str()), L"DLL not removed");
+    // A codec whose server path holds an environment variable is never tested.
+    TestCodec expanded(L"Vantrel Expanded Path", L"none");
+    CHECK(expanded.Regsvr32(L"/s") == 0, L"registration failed");
+    SetText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    std::wstring managedName;
+    const std::vector<Prompt> prompts = RunScan(
+        program,
+        [&](const Prompt& prompt, HWND) {
+            if (prompt.text != kManageQuestion || prompt.caption != missing.object) return IDNO;
+            // The suspect row is selected before the question.
+            const int selected = program.ListSelection();
+            const std::vector<std::wstring> rows = program.ListRows();
+            CHECK(selected >= 0 && selected < static_cast<int>(rows.size()) && rows[selected] == missing.name,
+                  Format(L"%d", selected));
+            return IDYES;
+        },
+        [&](HWND dialog) {
+            managedName = ControlText(dialog, 1005);
+            PressButton(dialog, IDOK);
+        });
+    CHECK(managedName == missing.name, managedName);
+    CHECK(Seen(prompts, missing.object, kManageQuestion), Listed(prompts));
+    for (const Prompt& prompt : prompts) CHECK(prompt.caption != expanded.object || prompt.text != kManageQuestion, prompt.caption);
+}
+
+SCENARIO(scan_cancel) {
+    OrphanEntry orphan(NewGuidText());
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    const int orphanRow = program.RowIndex(orphan.name);
+    CHECK(orphanRow >= 0, orphan.name);
+    std::wstring rowAfterCancel;
+    const std::vector<Prompt> prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
+        if (prompt.caption == orphan.name) {
+            // Cancel while the prompt is up: the scan stops before its next row.
+            HWND progress = program.FindDialog(kScanTitle);
+            PressButton(progress, IDCANCEL);
+            program.WaitDialogGone(progress);
+            rowAfterCancel = ControlText(progress, 40016);
+        }
+        return IDNO;
+    });
+    CHECK(Seen(prompts, orphan.name, kRemovalQuestion), Listed(prompts));
+    // Nothing was asked after the cancel, and the combobox stays on the category being scanned.
+    CHECK(!prompts.empty() && prompts.back().caption == orphan.name, Listed(prompts));
+    CHECK(program.ComboSelection() == 2, Format(L"%d", program.ComboSelection()));
+    CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
+    CHECK(program.Running(), L"ended");
+}
+
+SCENARIO(scan_close_main_window) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    // The close request waits in the queue and is handled by the scan's own pump.
+    program.PostCommand(40004);
+    PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
+    const int code = program.WaitExit(10000);
+    CHECK(code == 0, Format(L"%d", code));
+}
+
+SCENARIO(scan_chosen_twice) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    // The second command arrives inside the first scan's pump and must do nothing.
+    program.PostCommand(40004);
+    int finishedBoxes = 0;
+    int mostProgressDialogs = 0;
+    program.PostCommand(40004);
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (GetTickCount64() < end) {
+        int progressDialogs = 0;
+        for (HWND dialog : program.VisibleDialogs()) progressDialogs += WindowText(dialog) == kScanTitle;
+        mostProgressDialogs = std::max(mostProgressDialogs, progressDialogs);
+        HWND box = FindMessageBox(program);
+        if (box) {
+            if (MessageBoxText(box) == kFinished) ++finishedBoxes;
+            PressButton(box, MessageBoxText(box) == kFinished ? IDOK : IDNO);
+            program.WaitDialogGone(box);
+            if (finishedBoxes) break;
+        }
+        Sleep(10);
+    }
+    CHECK(finishedBoxes == 1, Format(L"%d", finishedBoxes));
+    CHECK(program.Settle(), L"not settled");
+    CHECK(FindMessageBox(program) == nullptr, L"a second closing message");
+    CHECK(program.FindDialog(kScanTitle) == nullptr, L"a progress dialog was left on screen");
+    CHECK(mostProgressDialogs <= 1, Format(L"%d", mostProgressDialogs));
+}
+
+namespace {
+
+// A descendant window of `parent` with exactly that text.
+bool HasChildText(HWND parent, const std::wstring& text) {
+    struct Search {
+        const std::wstring* text;
+        bool found;
+    } search{&text, false};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (WindowText(child) == *s->text) s->found = true;
+            return !s->found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+SCENARIO(property_pages) {
+    TestCodec withPage(L"Vantrel Paged Codec", L"1");
+    TestCodec zeroPages(L"Vantrel Pageless Codec", L"0");
+    TestCodec noInterface(L"Vantrel Plain Codec", L"none");
+    for (const TestCodec* codec : {&withPage, &zeroPages, &noInterface}) {
+        CHECK(codec->Regsvr32(L"/s") == 0, codec->name);
+    }
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+
+    // No row selected: nothing appears.
+    program.PostCommand(40003);
+    CHECK(program.Settle(), L"not settled");
+    CHECK(program.VisibleDialogs().empty(), L"something appeared");
+
+    CHECK(program.SelectRowNamed(withPage.name), withPage.name);
+    program.PostCommand(40003);
+    HWND frame = program.WaitForDialog();
+    CHECK(frame != nullptr, L"no property frame");
+    if (frame) {
+        CHECK(WindowText(frame).find(withPage.name) != std::wstring::npos, WindowText(frame));
+        CHECK(HasChildText(frame, L"Test codec page"), L"the page is not shown");
+        LookPoint(L"property-frame");
+        PressButton(frame, IDOK);
+        CHECK(program.WaitDialogGone(frame), L"frame stayed");
+    }
+
+    for (const TestCodec* codec : {&zeroPages, &noInterface}) {
+        CHECK(program.SelectRowNamed(codec->name), codec->name);
+        program.PostCommand(40003);
+        HWND box = program.WaitForDialog();
+        CHECK(box && MessageBoxText(box) == L"Кодек не имеет настраиваемых свойств", box ? MessageBoxText(box) : L"none");
+        if (box) PressButton(box, IDOK);
+        program.WaitDialogGone(box);
+    }
+
+    // A row that the current category no longer lists.
+    CHECK(program.SelectRowNamed(zeroPages.name), zeroPages.name);
+    DeleteTree(zeroPages.InstancePath());
+    program.PostCommand(40003);
+    HWND box = program.WaitForDialog();
+    CHECK(box && MessageBoxText(box) == L"Произошла ошибка", box ? MessageBoxText(box) : L"none");
+    if (box) PressButton(box, IDOK);
+}
+
+SCENARIO(about_box) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    program.PostCommand(40010);
+    HWND about = program.WaitForDialog(L"О программе");
+    if (!about) return CheckFailed(__FILE__, __LINE__, "about box", L"none");
+    const std::wstring text = ControlText(about, 40013);
+    CHECK(text == L"Утилита для управления кодеками. Поддерживает DirectShow и DMO кодеки\r\n"
+                  L"ВНИМАНИЕ! Всегда удаляйте кодеки с осторожностью! Перед удалением\r\n"
+                  L"смотрите, какой файл ему соответсвует. Если это файл из папки WINDOWS, не удаляйте кодек\r\n",
+          text);
+    for (const wchar_t* label : {L"Pelmora Vantrel v1.2", L"Разработчик:", L"(4.10.2012)", L"Сайт программы:",
+                                 L"E-Mail:", L"Форум:", L"https://pelmora.example/vantrel/",
+                                 L"https://forum.pelmora.example/"}) {
+        CHECK(HasChildText(about, label), label);
+    }
+    CHECK(ControlText(about, 1) == L"Закрыть", ControlText(about, 1));
+    LookPoint(L"about-box");
+    program.PressKey(VK_ESCAPE);
+    CHECK(program.Settle(), L"not settled");
+    CHECK(IsWindowVisible(about), L"Esc closed the about box");
+    program.PressKey(VK_RETURN);
+    CHECK(program.WaitDialogGone(about), L"Enter did not close the about box");
+
+    // The "Информация" button opens the same box; "Закрыть" closes it.
+    PostMessageW(GetDlgItem(program.mainWindow, 40010), BM_CLICK, 0, 0);
+    about = program.WaitForDialog(L"О программе");
+    CHECK(about != nullptr, L"no about box from the button");
+    if (about) {
+        PressButton(about, IDOK);
+        CHECK(program.WaitDialogGone(about), L"Закрыть did not close it");
+    }
+}
+
+SCENARIO(help_opens_readme) {
+    // "Справка" hands readme.txt, from the current directory, to the shell,
+    // which opens it with the text editor.
+    ProgramUnderTest program;
+    const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\'));
+    if (!program.Start(exePath, folder)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    program.PostCommand(40007);
+    HWND editor = nullptr;
+    WaitUntil([&] {
+        editor = FindWindowW(L"Notepad", nullptr);
+        return editor != nullptr;
+    }, 20000);
+    CHECK(editor != nullptr, L"no editor window");
+    if (editor) {
+        CHECK(WindowText(editor).find(L"readme") != std::wstring::npos, WindowText(editor));
+        PostMessageW(editor, WM_CLOSE, 0, 0);
+    }
+}
