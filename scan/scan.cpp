@@ -71,8 +71,10 @@ void CheckRow(const wchar_t* rowText) {
 
 int ScanProgressPosition(std::uint32_t index, std::uint32_t count) {
     if (count == 0) return 0;
-    const double quotient = static_cast<double>(index) / static_cast<double>(count);
-    const double percent = quotient * 100.0;
+    // Each step is stored as a double, so that wider intermediate precision
+    // (the x87 unit of 32-bit builds) cannot change the truncated result.
+    const volatile double quotient = static_cast<double>(index) / static_cast<double>(count);
+    const volatile double percent = quotient * 100.0;
     return static_cast<int>(percent);
 }
 

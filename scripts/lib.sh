@@ -3,7 +3,9 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build/x64"
-PACKAGES=(wine64 wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest python3 fonts-liberation)
+ARCHES=(x64 x86)
+PACKAGES=(wine64 wine wine32:i386 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix cmake make xvfb xauth
+          imagemagick googletest python3 fonts-liberation)
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono/Gecko install prompts in fresh prefixes
@@ -17,14 +19,21 @@ ensure_packages() {
   if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    # The 32-bit build runs under Wine's 32-bit half, which comes from the i386 architecture.
+    dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
 
+# Builds the program, its tests and its release package for both widths.
 build_all() {
-  cmake --preset x64 >/dev/null
-  cmake --build --preset x64 -j2
+  local arch
+  for arch in "${ARCHES[@]}"; do
+    cmake --preset "$arch" >/dev/null
+    cmake --build --preset "$arch" -j2
+    cmake --build --preset "$arch" --target package >/dev/null
+  done
 }
 
 # A prefix template made once per build tree and Wine version: fonts linked in,
@@ -32,7 +41,7 @@ build_all() {
 ensure_template() {
   local template="$ROOT/build/wine-template"
   local key
-  key="$(dpkg-query -W wine wine64 2>/dev/null | tr '\n' ' ') v4"
+  key="$(dpkg-query -W wine wine64 wine32:i386 2>/dev/null | tr '\n' ' ') v4"
   if [[ -f "$template/.vantrel-key" && "$(cat "$template/.vantrel-key")" == "$key" ]]; then
     return
   fi

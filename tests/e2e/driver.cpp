@@ -12,6 +12,7 @@ int g_failures = 0;
 
 const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
 std::wstring g_extraArgument;
+std::wstring g_secondArgument;
 
 std::wstring Narrow2Wide(const char* text) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -294,9 +295,9 @@ std::wstring NewGuidText() {
     return text;
 }
 
-bool KeyExists(const std::wstring& path) {
+bool KeyExists(const std::wstring& path, REGSAM view) {
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }
@@ -338,7 +339,13 @@ std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueNam
     return data;
 }
 
-void DeleteTree(const std::wstring& path) { RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()); RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str()); }
+void DeleteTree(const std::wstring& path, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+}
 
 std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
     std::vector<std::wstring> names;
@@ -383,6 +390,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::string name = Wide2Utf8(argv[1]);
     if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
     if (argc > 3) g_extraArgument = WindowsPath(argv[3]);
+    if (argc > 4) g_secondArgument = WindowsPath(argv[4]);
     const auto found = Scenarios().find(name);
     if (found == Scenarios().end()) {
         std::printf("no scenario named %s\n", name.c_str());

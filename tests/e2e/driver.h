@@ -88,11 +88,11 @@ struct ScratchFolder {
 std::wstring NewGuidText();
 
 // Registry helpers for preparing states under HKEY_CLASSES_ROOT.
-bool KeyExists(const std::wstring& path);
+bool KeyExists(const std::wstring& path, REGSAM view = 0);  // view: 0 (own), KEY_WOW64_64KEY or KEY_WOW64_32KEY
 bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value);
 bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value);
 std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName);
-void DeleteTree(const std::wstring& path);
+void DeleteTree(const std::wstring& path, REGSAM view = 0);
 // Keys removed again, with their subtrees, when the owner goes.
 struct RegistryKeys {
     std::vector<std::wstring> owned;
@@ -127,5 +127,7 @@ struct ScenarioRegistrar {
 
 // The third argument, as a Windows path: the test codec DLL, or the signal folder of a screenshot run.
 extern std::wstring g_extraArgument;
+// The fourth argument, as a Windows path: the other width's test codec DLL, when given.
+extern std::wstring g_secondArgument;
 
 int RunForScreenshot(const std::wstring& exePath, const std::wstring& signals);

@@ -254,20 +254,21 @@ SCENARIO(scan_chosen_twice) {
 
 namespace {
 
+struct TextSearch {
+    const std::wstring* text;
+    bool found;
+};
+
+BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<TextSearch*>(param);
+    if (WindowText(child) == *search->text) search->found = true;
+    return !search->found;
+}
+
 // A descendant window of `parent` with exactly that text.
 bool HasChildText(HWND parent, const std::wstring& text) {
-    struct Search {
-        const std::wstring* text;
-        bool found;
-    } search{&text, false};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            if (WindowText(child) == *s->text) s->found = true;
-            return !s->found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TextSearch search{&text, false};
+    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -1,9 +1,12 @@
 #include "test_codec.h"
 
-TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind)
-    : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"), dllPath(folder.path + L"\\testcodec.dll") {
-    if (!CopyFileW(g_extraArgument.c_str(), dllPath.c_str(), FALSE)) {
-        CheckFailed(__FILE__, __LINE__, "test codec copied", g_extraArgument);
+TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind,
+                     bool otherWidthCopy)
+    : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"),
+      dllPath(folder.path + L"\\testcodec.dll"), otherWidth(otherWidthCopy) {
+    const std::wstring& source = otherWidth ? g_secondArgument : g_extraArgument;
+    if (!CopyFileW(source.c_str(), dllPath.c_str(), FALSE)) {
+        CheckFailed(__FILE__, __LINE__, "test codec copied", source);
     }
     std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
                        L"\npages=" + pages + L"\npage=" + pageId + L"\n";
@@ -17,16 +20,20 @@ TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, 
 
 TestCodec::~TestCodec() {
     if (GetFileAttributesW(dllPath.c_str()) != INVALID_FILE_ATTRIBUTES) Regsvr32(L"/u /s");
-    DeleteTree(InstancePath());
-    DeleteTree(ClassKey());
-    DeleteTree(L"CLSID\\" + pageId);
-    DeleteTree(L"DirectShow\\MediaObjects\\" + classId.substr(1, 36));
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        DeleteTree(InstancePath(), view);
+        DeleteTree(ClassKey(), view);
+        DeleteTree(L"CLSID\\" + pageId, view);
+        DeleteTree(L"DirectShow\\MediaObjects\\" + classId.substr(1, 36), view);
+    }
 }
 
 int TestCodec::Regsvr32(const std::wstring& options) const {
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    const std::wstring application = std::wstring(system) + L"\\regsvr32.exe";
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    // The other width's tool: the 32-bit one from a 64-bit driver, the 64-bit one from a 32-bit driver.
+    const wchar_t* folder = !otherWidth ? L"\\system32" : sizeof(void*) == 8 ? L"\\syswow64" : L"\\sysnative";
+    const std::wstring application = std::wstring(windows) + folder + L"\\regsvr32.exe";
     std::wstring commandLine = L"regsvr32 " + options + L" \"" + dllPath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

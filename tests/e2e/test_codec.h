@@ -12,7 +12,10 @@ struct TestCodec {
     std::wstring dllPath;
 
     // pages: "1", "0" or "none".
-    explicit TestCodec(const std::wstring& namePrefix, const std::wstring& pages = L"1", const std::wstring& kind = L"filter");
+    explicit TestCodec(const std::wstring& namePrefix, const std::wstring& pages = L"1",
+                       const std::wstring& kind = L"filter", bool otherWidth = false);
+
+    bool otherWidth;  // a copy of the other width's DLL, registered by the other width's regsvr32
     ~TestCodec();
 
     // Runs the system's regsvr32 on the copy and waits for it to end; returns its exit code.
