@@ -57,6 +57,14 @@ ButtonBitmaps g_bitmaps;
 }  // namespace
 
 bool CreateMainWindow(HINSTANCE instance) {
+    // Loaded in this order; attached in the order of the buttons.
+    g_bitmaps.properties = LoadButtonBitmap(instance, IDB_PROPERTIES);
+    g_bitmaps.manage = LoadButtonBitmap(instance, IDB_MANAGE);
+    g_bitmaps.addCodec = LoadButtonBitmap(instance, IDB_ADD_CODEC);
+    g_bitmaps.info = LoadButtonBitmap(instance, IDB_INFO);
+    g_bitmaps.help = LoadButtonBitmap(instance, IDB_HELP);
+    g_bitmaps.homePage = LoadButtonBitmap(instance, IDB_HOME_PAGE);
+
     WNDCLASSEXW windowClass;
     ZeroMemory(&windowClass, sizeof(windowClass));
     windowClass.cbSize = sizeof(windowClass);
@@ -125,14 +133,6 @@ int RunProgram(HINSTANCE instance, int showCommand) {
     controls.dwICC = ICC_WIN95_CLASSES;
     InitCommonControlsEx(&controls);
     CoInitialize(nullptr);
-
-    // Loaded in this order; attached in the order of the buttons.
-    g_bitmaps.properties = LoadButtonBitmap(instance, IDB_PROPERTIES);
-    g_bitmaps.manage = LoadButtonBitmap(instance, IDB_MANAGE);
-    g_bitmaps.addCodec = LoadButtonBitmap(instance, IDB_ADD_CODEC);
-    g_bitmaps.info = LoadButtonBitmap(instance, IDB_INFO);
-    g_bitmaps.help = LoadButtonBitmap(instance, IDB_HELP);
-    g_bitmaps.homePage = LoadButtonBitmap(instance, IDB_HOME_PAGE);
 
     if (!CreateMainWindow(instance)) return -1;
 

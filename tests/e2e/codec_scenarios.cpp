@@ -81,8 +81,17 @@ std::wstring Joined(const std::vector<std::wstring>& items) {
 
 SCENARIO(register_new_codec) {
     TestCodec codec(L"Vantrel Fresh Codec");
+    // A "regsvr32.exe" planted beside the program and in its current directory
+    // (here this driver under that name, which registers nothing) must never
+    // be the one started.
+    ScratchFolder current(L"Vantrel planted");
+    wchar_t driver[MAX_PATH];
+    GetModuleFileNameW(nullptr, driver, MAX_PATH);
+    CHECK(CopyFileW(driver, (current.path + L"\\regsvr32.exe").c_str(), FALSE), L"planting failed");
+    const std::wstring copiedExe = current.path + L"\\PelmoraVantrel.exe";
+    CHECK(CopyFileW(exePath.c_str(), copiedExe.c_str(), FALSE), L"program not copied");
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
     // Cancelling starts nothing.
     program.PostCommand(40001);
