@@ -47,14 +47,6 @@ std::wstring MessageRecorder::Texts() const {
     return all;
 }
 
-std::wstring NewGuidText() {
-    GUID guid;
-    CoCreateGuid(&guid);
-    wchar_t text[64];
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
-
 GUID GuidFromText(const std::wstring& text) {
     GUID guid{};
     CLSIDFromString(text.c_str(), &guid);
@@ -62,79 +54,26 @@ GUID GuidFromText(const std::wstring& text) {
 }
 
 RegistryScratch::~RegistryScratch() {
-    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) {
-        RegDeleteTreeW(HKEY_CLASSES_ROOT, it->c_str());
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, it->c_str());
-    }
+    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) DeleteTree(*it);
 }
 
 void RegistryScratch::Own(const std::wstring& path) { owned_.push_back(path); }
 
-bool RegistryScratch::CreateKey(const std::wstring& keyPath) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
-}
+bool RegistryScratch::CreateKey(const std::wstring& keyPath) { return CreateKeyPath(keyPath); }
 
 bool RegistryScratch::SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
                                DWORD type) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return WriteValue(keyPath, valueName, type, data, size);
 }
 
 bool RegistryScratch::SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
                               DWORD type) {
-    return SetBytes(keyPath, valueName, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)), type);
-}
-
-bool KeyExists(const std::wstring& path) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName) {
-    std::vector<BYTE> data;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
-        data.resize(size);
-    }
-    RegCloseKey(key);
-    return data;
-}
-
-std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
-    std::vector<std::wstring> names;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[512];
-        DWORD count = 512;
-        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(name);
-    }
-    RegCloseKey(key);
-    return names;
+    return WriteText(keyPath, valueName, value, type);
 }
 
 const wchar_t kLegacyCategoryText[] = L"{083863F1-70DE-11d0-BD40-00A0C911CE86}";
 
-std::wstring LegacyInstancePath() { return std::wstring(L"CLSID\\") + kLegacyCategoryText + L"\\Instance\\"; }
+std::wstring LegacyInstancePath() { return kLegacyInstance; }
 
 MapperFilter::MapperFilter(const std::wstring& name, DWORD merit, const GUID& category)
     : classId_(NewGuidText()), category_(category) {
@@ -160,8 +99,7 @@ MapperFilter::~MapperFilter() {
         mapper->UnregisterFilter(&category_, nullptr, clsid_);
         mapper->Release();
     }
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, InstancePath().c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, InstancePath().c_str());
+    DeleteTree(InstancePath());
 }
 
 std::wstring MapperFilter::InstancePath() const { return CategoryInstancePath(category_) + classId_; }

@@ -3,6 +3,7 @@
 // registry states made under fresh random class ids and removed afterwards.
 #pragma once
 #include "../../app/app_state.h"
+#include "../common/test_registry.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,6 @@ public:
     std::wstring Texts() const;  // all texts, for failure messages
 };
 
-std::wstring NewGuidText();
 GUID GuidFromText(const std::wstring& text);
 
 // Keys under HKEY_CLASSES_ROOT removed again when the owner goes.
@@ -50,9 +50,6 @@ private:
     std::vector<std::wstring> owned_;
 };
 
-bool KeyExists(const std::wstring& path);
-std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName);
-std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 
 extern const wchar_t kLegacyCategoryText[];  // registry form, lower-case "d"
 std::wstring LegacyInstancePath();            // CLSID\{...}\Instance\ (with the trailing separator)

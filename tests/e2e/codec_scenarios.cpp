@@ -151,8 +151,8 @@ SCENARIO(manage_codec_and_merit) {
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
-    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00200000,
-          Format(L"0x%08x", MeritWord(GetBinary(codec.InstancePath(), L"FilterData"))));
+    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00200000,
+          Format(L"0x%08x", MeritWord(ReadBytes(codec.InstancePath(), L"FilterData"))));
     CHECK(ControlText(manage, 40020) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, 40020));
 
     // Each other preset with OK writes its value.
@@ -165,7 +165,7 @@ SCENARIO(manage_codec_and_merit) {
         PressButton(merit, IDOK);
         CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
         program.Settle();
-        CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == value, Format(L"want 0x%08x", value));
+        CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == value, Format(L"want 0x%08x", value));
     }
 
     // A typed value with OK.
@@ -176,7 +176,7 @@ SCENARIO(manage_codec_and_merit) {
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
-    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00123456, L"typed value not written");
+    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"typed value not written");
     CHECK(ControlText(manage, 40020) == L"0x00123456", ControlText(manage, 40020));
 
     // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
@@ -202,7 +202,7 @@ SCENARIO(manage_codec_and_merit) {
     program.PressKey(VK_ESCAPE);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
     program.Settle();
-    CHECK(MeritWord(GetBinary(codec.InstancePath(), L"FilterData")) == 0x00123456, L"cancel wrote something");
+    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"cancel wrote something");
 
     // Esc leaves the management dialog open; OK closes it.
     program.PressKey(VK_ESCAPE);
@@ -294,8 +294,8 @@ SCENARIO(management_messages) {
     const std::wstring orphanName = L"Vantrel Orphan " + NewGuidText().substr(1, 8);
     const std::wstring orphanEntry = kLegacyInstance + NewGuidText();
     keys.Own(orphanEntry);
-    SetText(orphanEntry, L"FriendlyName", orphanName);
-    SetText(orphanEntry, L"CLSID", NewGuidText());
+    WriteText(orphanEntry, L"FriendlyName", orphanName);
+    WriteText(orphanEntry, L"CLSID", NewGuidText());
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
     program.PostCommand(40002);

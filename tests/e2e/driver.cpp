@@ -10,7 +10,6 @@ namespace {
 int g_failures = 0;
 }
 
-const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
 std::wstring g_extraArgument;
 std::wstring g_secondArgument;
 
@@ -285,80 +284,6 @@ ScratchFolder::~ScratchFolder() {
         FindClose(search);
     }
     RemoveDirectoryW(path.c_str());
-}
-
-std::wstring NewGuidText() {
-    GUID guid;
-    CoCreateGuid(&guid);
-    wchar_t text[64];
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
-
-bool KeyExists(const std::wstring& path, REGSAM view) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
-bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, valueName, 0, REG_BINARY, value.data(), static_cast<DWORD>(value.size()));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
-std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName) {
-    HKEY key;
-    std::vector<BYTE> data;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) data.clear();
-        data.resize(size);
-    }
-    RegCloseKey(key);
-    return data;
-}
-
-void DeleteTree(const std::wstring& path, REGSAM view) {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(key, nullptr);
-    RegCloseKey(key);
-    RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
-}
-
-std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
-    std::vector<std::wstring> names;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[512];
-        DWORD count = 512;
-        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(name);
-    }
-    RegCloseKey(key);
-    return names;
 }
 
 void LookPoint(const wchar_t* name) {

@@ -7,6 +7,8 @@
 #endif
 #include <windows.h>
 
+#include "../common/test_registry.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -85,14 +87,6 @@ struct ScratchFolder {
     ~ScratchFolder();
 };
 
-std::wstring NewGuidText();
-
-// Registry helpers for preparing states under HKEY_CLASSES_ROOT.
-bool KeyExists(const std::wstring& path, REGSAM view = 0);  // view: 0 (own), KEY_WOW64_64KEY or KEY_WOW64_32KEY
-bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value);
-bool SetBinary(const std::wstring& keyPath, const wchar_t* valueName, const std::vector<BYTE>& value);
-std::vector<BYTE> GetBinary(const std::wstring& keyPath, const wchar_t* valueName);
-void DeleteTree(const std::wstring& path, REGSAM view = 0);
 // Keys removed again, with their subtrees, when the owner goes.
 struct RegistryKeys {
     std::vector<std::wstring> owned;
@@ -103,7 +97,6 @@ struct RegistryKeys {
 };
 std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 
-extern const wchar_t kLegacyInstance[];  // CLSID\{083863F1-...}\Instance\ (registry form)
 
 // A point where a person would look at the screen. With VANTREL_LOOK_DIR set
 // (scripts/look), the driver waits there until a screenshot named after the

@@ -87,8 +87,8 @@ struct OrphanEntry {
         name = prefix + L" " + entry.substr(1, 8);
         path = kLegacyInstance + entry;
         keys.Own(path);
-        SetText(path, L"FriendlyName", name);
-        SetText(path, L"CLSID", classValue);
+        WriteText(path, L"FriendlyName", name);
+        WriteText(path, L"CLSID", classValue);
     }
 };
 
@@ -163,7 +163,7 @@ SCENARIO(scan_management_prompt) {
     // A codec whose server path holds an environment variable is never tested.
     TestCodec expanded(L"Vantrel Expanded Path", L"none");
     CHECK(expanded.Regsvr32(L"/s") == 0, L"registration failed");
-    SetText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
+    WriteText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");

@@ -1,0 +1,82 @@
+#include "test_registry.h"
+
+#include <objbase.h>
+
+const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
+
+std::wstring NewGuidText() {
+    GUID guid;
+    CoCreateGuid(&guid);
+    wchar_t text[64];
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+bool KeyExists(const std::wstring& path, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool CreateKeyPath(const std::wstring& path) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+bool WriteValue(const std::wstring& keyPath, const wchar_t* valueName, DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value, DWORD type) {
+    return WriteValue(keyPath, valueName, type, value.c_str(),
+                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName) {
+    std::vector<BYTE> data;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        data.resize(size);
+        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
+        data.resize(size);
+    }
+    RegCloseKey(key);
+    return data;
+}
+
+std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[512];
+        DWORD count = 512;
+        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+void DeleteTree(const std::wstring& path, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
+}
