@@ -94,7 +94,8 @@ ScanEnd ScanForBrokenCodecs(int* quitCode) {
     for (g_app.scanCategoryIndex = 0; g_app.scanCategoryIndex < kCategoryCount; ++g_app.scanCategoryIndex) {
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, g_app.scanCategoryIndex, 0);
         RefreshFilterList();
-        g_app.scanItemCount = static_cast<std::uint32_t>(SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0));
+        const LRESULT rows = SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0);
+        g_app.scanItemCount = rows > 0 ? static_cast<std::uint32_t>(rows) : 0;
         for (g_app.scanItemIndex = 0; g_app.scanItemIndex < g_app.scanItemCount; ++g_app.scanItemIndex) {
             if (!PumpMessages(quitCode)) return ScanEnd::QuitRequested;
             if (g_app.scanCancelRequested) {
