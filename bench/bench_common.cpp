@@ -1,0 +1,109 @@
+#include "bench_common.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+const wchar_t kBenchObjectPrefix[] = L"Bench object ";
+
+double NowMs() {
+    static const double ticksPerMs = [] {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / ticksPerMs;
+}
+
+double TimeMs(const std::function<void()>& work) {
+    const double start = NowMs();
+    work();
+    return NowMs() - start;
+}
+
+double Samples::Median() const {
+    if (values.empty()) return 0.0;
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t n = sorted.size();
+    return n % 2 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2.0;
+}
+
+double Samples::Min() const { return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end()); }
+double Samples::Max() const { return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()); }
+
+std::string Text(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring WindowsPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring out = L"Z:" + path;
+    std::replace(out.begin(), out.end(), L'/', L'\\');
+    return out;
+}
+
+bool Selected(const char* id) {
+    char only[64] = {};
+    if (GetEnvironmentVariableA("VANTREL_BENCH_ONLY", only, sizeof(only)) == 0) return true;
+    return std::strstr(only, id) != nullptr;
+}
+
+void Progress(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::fputs("# ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputs("\n", stderr);
+    std::fflush(stderr);
+    va_end(args);
+}
+
+namespace {
+
+// Numbers keep three significant digits at least, without a run of zeros.
+std::string Number(double value) {
+    if (value >= 100.0) return Text("%.0f", value);
+    if (value >= 10.0) return Text("%.1f", value);
+    return Text("%.2f", value);
+}
+
+std::string Spread(const Samples& samples) {
+    return Number(samples.Min()) + ".." + Number(samples.Max()) + " (n=" + Text("%zu", samples.values.size()) + ")";
+}
+
+}  // namespace
+
+void PrintTable(const std::vector<ResultRow>& rows) {
+    std::printf("%-2s %-52s %10s %-22s %10s %-22s %7s\n", "#", "measurement", "median", "spread min..max",
+                "baseline", "baseline spread", "ratio");
+    for (const ResultRow& row : rows) {
+        const double median = row.program.Median();
+        const double base = row.reference.Median();
+        const std::string ratio = base > 0.0 ? Text("%.2f", median / base) : std::string("-");
+        std::printf("%-2s %-52s %7s %-2s %-22s %7s %-2s %-22s %7s\n", row.id.c_str(), row.measurement.c_str(),
+                    Number(median).c_str(), row.unit.c_str(), Spread(row.program).c_str(), Number(base).c_str(),
+                    row.unit.c_str(), Spread(row.reference).c_str(), ratio.c_str());
+    }
+    std::printf("\nbaselines and counts:\n");
+    for (const ResultRow& row : rows) {
+        std::printf("%-2s baseline: %s\n", row.id.c_str(), row.baseline.c_str());
+        if (!row.note.empty()) std::printf("   seen: %s\n", row.note.c_str());
+    }
+    std::fflush(stdout);
+}

@@ -1,0 +1,64 @@
+// Shared ground of the benchmark program: a clock, repeated samples with their
+// median and spread, the result table, and the shape of the synthetic registry.
+#pragma once
+#include "../app/win_headers.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The synthetic registry the fill step writes and the measurements rely on.
+constexpr int kBenchClassKeys = 10000;      // plain class keys under HKCR\CLSID
+constexpr int kBenchFilters = 500;          // filter Instance entries, with class keys of their own
+constexpr int kBenchMissingServerEvery = 5; // every 5th filter's server file does not exist
+extern const wchar_t kBenchObjectPrefix[];  // default value of the plain class keys
+
+// Milliseconds from an arbitrary origin, from the performance counter.
+double NowMs();
+
+// Times one call in milliseconds.
+double TimeMs(const std::function<void()>& work);
+
+// Repeated measurements of one quantity.
+struct Samples {
+    std::vector<double> values;
+    void Add(double value) { values.push_back(value); }
+    double Median() const;
+    double Min() const;
+    double Max() const;
+};
+
+// One row of the result table: the program's operation against its baseline.
+struct ResultRow {
+    std::string id;           // "1" to "6"
+    std::string measurement;  // what the program did
+    std::string baseline;     // what the baseline did (printed under the table)
+    std::string unit;         // "ms" or "MB"
+    Samples program;
+    Samples reference;
+    std::string note;         // counts seen during the measurement
+};
+
+// Prints the table and, under it, what each baseline is.
+void PrintTable(const std::vector<ResultRow>& rows);
+
+// printf-style formatting into a std::string.
+std::string Text(const char* format, ...);
+std::string Utf8(const std::wstring& text);
+
+// Windows path of a Unix path ("/x/y" -> "Z:\x\y"); other paths pass unchanged.
+std::wstring WindowsPath(const std::wstring& path);
+
+// Whether measurement `id` ("1" to "6") is to run: all of them, unless the
+// environment variable VANTREL_BENCH_ONLY lists some (e.g. "1,4").
+bool Selected(const char* id);
+
+// Progress lines go to stderr so that stdout carries the table alone.
+void Progress(const char* format, ...);
+
+// Steps of the benchmark, one per source file.
+int FillRegistry();                                            // bench_fill.cpp
+bool RunInProcess(std::vector<ResultRow>& rows, int scale);    // bench_inprocess.cpp
+bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
+                  int scale);                                   // bench_process.cpp

@@ -1,0 +1,143 @@
+// The fill step: a synthetic registry of the size a well-used system carries.
+// 10,000 plain class keys (object name, InprocServer32 path, most paths naming
+// files that do not exist), and 500 filters registered through the runtime's
+// own filter mapper, half in the legacy filter category and half in the video
+// compressor category, each with a class key of its own.
+#include "bench_common.h"
+
+#include "../app/scoped.h"
+
+#include <cstdio>
+
+namespace {
+
+std::wstring NewClassId() {
+    GUID guid;
+    CoCreateGuid(&guid);
+    wchar_t text[64];
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
+
+bool SetDefaultText(HKEY parent, const wchar_t* subkey, const std::wstring& value, HKEY* opened = nullptr) {
+    HKEY key;
+    if (RegCreateKeyExW(parent, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    if (opened) {
+        *opened = key;
+    } else {
+        RegCloseKey(key);
+    }
+    return status == ERROR_SUCCESS;
+}
+
+// A class key with its object name and in-process server path.
+bool WriteClassKey(HKEY classes, const std::wstring& classId, const std::wstring& objectName,
+                   const std::wstring& serverPath) {
+    HKEY classKey = nullptr;
+    if (!SetDefaultText(classes, classId.c_str(), objectName, &classKey)) {
+        if (classKey) RegCloseKey(classKey);
+        return false;
+    }
+    const bool written = SetDefaultText(classKey, L"InprocServer32", serverPath);
+    RegCloseKey(classKey);
+    return written;
+}
+
+// The size of the FilterData the mapper wrote; 0 when there is none.
+DWORD FilterDataSize(const GUID& category, const std::wstring& classId) {
+    wchar_t categoryText[64];
+    StringFromGUID2(category, categoryText, 64);
+    const std::wstring path = std::wstring(L"CLSID\\") + categoryText + L"\\Instance\\" + classId;
+    RegKey entry;
+    if (entry.Open(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(entry.Get(), L"FilterData", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return 0;
+    return size;
+}
+
+}  // namespace
+
+int FillRegistry() {
+    CoInitialize(nullptr);
+    const double start = NowMs();
+
+    RegKey classes;
+    if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) {
+        std::printf("fill: HKCR\\CLSID cannot be opened\n");
+        return 1;
+    }
+    int classKeys = 0;
+    for (int i = 0; i < kBenchClassKeys; ++i) {
+        wchar_t name[64], path[MAX_PATH];
+        swprintf(name, 64, L"%ls%05d", kBenchObjectPrefix, i);
+        // One in ten servers exists; the others name files that were never installed.
+        if (i % 10 == 0) {
+            swprintf(path, MAX_PATH, L"C:\\windows\\system32\\quartz.dll");
+        } else {
+            swprintf(path, MAX_PATH, L"C:\\Program Files\\Bench Codecs\\missing_%05d.ax", i);
+        }
+        if (WriteClassKey(classes.Get(), NewClassId(), name, path)) ++classKeys;
+    }
+    const double classesDone = NowMs();
+
+    ComPtr<IFilterMapper2> mapper;
+    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                mapper.PutVoid()))) {
+        std::printf("fill: no filter mapper\n");
+        return 1;
+    }
+    // Two pins with one media type each, as a simple transform filter declares.
+    static const GUID kAnySubtype = GUID_NULL;
+    const REGPINTYPES types[1] = {{&MEDIATYPE_Video, &kAnySubtype}};
+    REGFILTERPINS2 pins[2] = {};
+    pins[0].cInstances = 1;
+    pins[0].nMediaTypes = 1;
+    pins[0].lpMediaType = types;
+    pins[1] = pins[0];
+    pins[1].dwFlags = REG_PINFLAG_B_OUTPUT;
+
+    int legacy = 0, video = 0, shortData = 0;
+    for (int i = 0; i < kBenchFilters; ++i) {
+        const bool isLegacy = i % 2 == 0;
+        const GUID& category = isLegacy ? CLSID_LegacyAmFilterCategory : CLSID_VideoCompressorCategory;
+        const std::wstring classId = NewClassId();
+        GUID clsid;
+        CLSIDFromString(classId.c_str(), &clsid);
+        wchar_t friendlyName[64];
+        swprintf(friendlyName, 64, isLegacy ? L"Bench Filter %03d" : L"Bench Video Codec %03d", i / 2);
+
+        REGFILTER2 filter{};
+        filter.dwVersion = 2;
+        // Distinct merits between MERIT_SW_COMPRESSOR and MERIT_DO_NOT_USE, never 0.
+        filter.dwMerit = 0x00180000 + static_cast<DWORD>(i);
+        filter.cPins2 = 2;
+        filter.rgPins2 = pins;
+        if (FAILED(mapper->RegisterFilter(clsid, friendlyName, nullptr, &category, nullptr, &filter))) continue;
+        // A FilterData shorter than its header would crash the mapper of every
+        // process that enumerates: such an entry is removed at once.
+        if (FilterDataSize(category, classId) < 16) {
+            ++shortData;
+            mapper->UnregisterFilter(&category, nullptr, clsid);
+            continue;
+        }
+        (isLegacy ? legacy : video)++;
+
+        wchar_t objectName[64], path[MAX_PATH];
+        swprintf(objectName, 64, L"Bench filter object %03d", i);
+        if (i % kBenchMissingServerEvery == 0) {
+            swprintf(path, MAX_PATH, L"C:\\Program Files\\Bench Codecs\\bench_filter_%03d.ax", i);
+        } else {
+            swprintf(path, MAX_PATH, L"C:\\windows\\system32\\quartz.dll");
+        }
+        if (WriteClassKey(classes.Get(), classId, objectName, path)) ++classKeys;
+    }
+    const double end = NowMs();
+    std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData\n",
+                classKeys, classesDone - start, legacy, video, end - classesDone, shortData);
+    CoUninitialize();
+    return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters) ? 0 : 1;
+}

@@ -1,0 +1,219 @@
+// Measurements 5 and 6: the real program as a process. Cold start to a filled
+// list against a bare window program; peak working set after a scan driven
+// through the program's own menu command against the peak just after start.
+#include "bench_common.h"
+
+#include <psapi.h>
+
+namespace {
+
+constexpr int kListId = 100;        // the main window's filter list
+constexpr WPARAM kScanCommand = 40004;
+constexpr int kMessageTextId = 0xFFFF;
+const wchar_t kScanDoneText[] = L"Поиск завершен.";
+
+struct WindowSearch {
+    DWORD pid;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpW(className, search->className) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> VisibleTopLevel(DWORD pid, const wchar_t* className) {
+    WindowSearch search{pid, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t text[1024] = {};
+    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    text[1023] = L'\0';
+    return text;
+}
+
+class Child {
+public:
+    ~Child() {
+        if (!info_.hProcess) return;
+        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hThread);
+        CloseHandle(info_.hProcess);
+    }
+    bool Start(const std::wstring& exe) {
+        std::wstring commandLine = L"\"" + exe + L"\"";
+        std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &startup, &info_) != 0;
+    }
+    // Polls (1 ms apart) until a visible top-level window of that class has a
+    // list with rows; returns the window, or null after the deadline.
+    HWND WaitFilledList(const wchar_t* className, DWORD deadlineMs) {
+        const double end = NowMs() + deadlineMs;
+        while (NowMs() < end) {
+            for (HWND window : VisibleTopLevel(info_.dwProcessId, className)) {
+                const HWND list = GetDlgItem(window, kListId);
+                if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
+            }
+            if (WaitForSingleObject(info_.hProcess, 1) != WAIT_TIMEOUT) return nullptr;
+        }
+        return nullptr;
+    }
+    // Closes the window as its close box does and waits for the exit code (-1000: none in time).
+    int Close(HWND window) {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(info_.hProcess, 10000) != WAIT_OBJECT_0) return -1000;
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<int>(code);
+    }
+    double PeakWorkingSetMb() const {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof(counters);
+        if (!GetProcessMemoryInfo(info_.hProcess, &counters, sizeof(counters))) return -1.0;
+        return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+    }
+    DWORD Pid() const { return info_.dwProcessId; }
+    bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// One cold start: from CreateProcess to a visible window whose list has rows.
+// Returns milliseconds, or a negative number when the window never came.
+double ColdStart(const std::wstring& exe, const wchar_t* className, int* exitCode) {
+    Child child;
+    const double start = NowMs();
+    if (!child.Start(exe)) return -1.0;
+    const HWND window = child.WaitFilledList(className, 30000);
+    const double elapsed = NowMs() - start;
+    if (!window) return -2.0;
+    *exitCode = child.Close(window);
+    return elapsed;
+}
+
+struct ScanRun {
+    double startPeakMb = -1.0, scanPeakMb = -1.0, scanMs = 0.0;
+    int prompts = 0;
+    bool completed = false;
+};
+
+// Starts the program, reads its peak working set once the list is filled,
+// posts the scan command, answers each question "No" (IDNO) and reads the peak
+// again when the closing message shows, before pressing its OK.
+ScanRun DriveScan(const std::wstring& exe) {
+    ScanRun run;
+    Child child;
+    if (!child.Start(exe)) return run;
+    const HWND mainWindow = child.WaitFilledList(L"MyClass", 30000);
+    if (!mainWindow) return run;
+    Sleep(200);  // the first paint after the window shows belongs to start-up
+    run.startPeakMb = child.PeakWorkingSetMb();
+
+    const double start = NowMs();
+    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(kScanCommand, 0), 0);
+    HWND lastPressed = nullptr;
+    const double deadline = start + 240000;
+    while (NowMs() < deadline && child.Running()) {
+        bool pressed = false;
+        for (HWND dialog : VisibleTopLevel(child.Pid(), L"#32770")) {
+            const HWND text = GetDlgItem(dialog, kMessageTextId);
+            if (!text || dialog == lastPressed) continue;
+            if (GetDlgItem(dialog, IDNO)) {
+                PostMessageW(GetDlgItem(dialog, IDNO), BM_CLICK, 0, 0);
+                ++run.prompts;
+            } else if (WindowText(text) == kScanDoneText) {
+                run.scanMs = NowMs() - start;
+                run.scanPeakMb = child.PeakWorkingSetMb();
+                run.completed = true;
+                PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            } else {
+                continue;  // the progress dialog's own labels
+            }
+            lastPressed = dialog;
+            pressed = true;
+            break;
+        }
+        if (run.completed) break;
+        if (!pressed) Sleep(1);
+    }
+    if (run.completed) {
+        Sleep(100);
+        child.Close(mainWindow);
+    }
+    return run;
+}
+
+}  // namespace
+
+bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
+                  int scale) {
+    // 5. Cold start, the program and the bare window taking turns.
+    if (Selected("5")) {
+        ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of a bare Win32 window "
+                      "with a one-row list box (bench_bare_window.exe)", "ms", {}, {}, ""};
+        const int reps = 7 * scale;
+        int programExit = 0, bareExit = 0, failures = 0;
+        // One start of each first, unmeasured: it brings the files into the page cache.
+        ColdStart(programExe, L"MyClass", &programExit);
+        ColdStart(bareExe, L"BenchBareWindow", &bareExit);
+        for (int i = 0; i < reps; ++i) {
+            const double program = ColdStart(programExe, L"MyClass", &programExit);
+            const double bare = ColdStart(bareExe, L"BenchBareWindow", &bareExit);
+            if (program < 0 || bare < 0 || programExit != 0 || bareExit != 0) {
+                ++failures;
+                continue;
+            }
+            row.program.Add(program);
+            row.reference.Add(bare);
+        }
+        row.note = Text("%d failed starts; exit codes %d and %d; one unmeasured start of each first", failures,
+                        programExit, bareExit);
+        Progress("5 done: %s", row.note.c_str());
+        rows.push_back(std::move(row));
+    }
+
+    // 6. Peak working set, a fresh program each time.
+    if (Selected("6")) {
+        ResultRow row{"6", "peak working set after a scan (real exe)", "peak working set of the same process just "
+                      "after start, list filled", "MB", {}, {}, ""};
+        const int reps = 3 * scale;
+        Samples scanTimes;
+        int prompts = 0, failures = 0;
+        for (int i = 0; i < reps; ++i) {
+            const ScanRun run = DriveScan(programExe);
+            if (!run.completed || run.startPeakMb <= 0 || run.scanPeakMb <= 0) {
+                ++failures;
+                continue;
+            }
+            row.program.Add(run.scanPeakMb);
+            row.reference.Add(run.startPeakMb);
+            scanTimes.Add(run.scanMs);
+            prompts = run.prompts;
+            Progress("6 repetition %d: start %.1f MB, after scan %.1f MB, scan %.0f ms, %d prompts", i + 1,
+                     run.startPeakMb, run.scanPeakMb, run.scanMs, run.prompts);
+        }
+        row.note = Text("%d prompts answered No per scan (IDNO pressed); the driven scan took %.0f ms median "
+                        "(%.0f..%.0f) with its message boxes; %d failed runs",
+                        prompts, scanTimes.Median(), scanTimes.Min(), scanTimes.Max(), failures);
+        Progress("6 done: %s", row.note.c_str());
+        rows.push_back(std::move(row));
+    }
+    return true;
+}

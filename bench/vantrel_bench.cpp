@@ -1,0 +1,36 @@
+// The benchmark program.
+//   vantrel_bench fill
+//       writes the synthetic registry into the current Wine prefix;
+//   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
+//       times the program's operations in this process (1 to 4) and the real
+//       program as a process (5, 6), then prints the result table on stdout.
+// scale multiplies every repetition count (default 1).
+#include "bench_common.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+
+int wmain(int argc, wchar_t** argv) {
+    // The table goes out with bare line feeds, as the shell prints it.
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc >= 2 && std::wcscmp(argv[1], L"fill") == 0) return FillRegistry();
+    if (argc >= 4 && std::wcscmp(argv[1], L"run") == 0) {
+        const int scale = argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1;
+        std::vector<ResultRow> rows;
+        const double start = NowMs();
+        if (!RunInProcess(rows, scale)) {
+            std::printf("the main window could not be created\n");
+            return 1;
+        }
+        RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
+        PrintTable(rows);
+        std::printf("\nbench program time: %.0f s\n", (NowMs() - start) / 1000.0);
+        return 0;
+    }
+    std::printf("usage: vantrel_bench fill | run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]\n");
+    return 2;
+}
