@@ -53,7 +53,11 @@ public:
         CloseHandle(info_.hThread);
         CloseHandle(info_.hProcess);
     }
-    bool Start(const std::wstring& exe) {
+    // Starts the program with its own folder as the current directory.
+    bool Start(const std::wstring& path) {
+        wchar_t full[MAX_PATH];
+        const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+        const std::wstring exe = (length > 0 && length < MAX_PATH) ? full : path;
         std::wstring commandLine = L"\"" + exe + L"\"";
         std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
         STARTUPINFOW startup{};
@@ -88,6 +92,11 @@ public:
         if (!GetProcessMemoryInfo(info_.hProcess, &counters, sizeof(counters))) return -1.0;
         return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
     }
+    int ExitCode() const {
+        DWORD code = 0;
+        GetExitCodeProcess(info_.hProcess, &code);
+        return static_cast<int>(code);
+    }
     DWORD Pid() const { return info_.dwProcessId; }
     bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
 
@@ -96,22 +105,41 @@ private:
 };
 
 // One cold start: from CreateProcess to a visible window whose list has rows.
-// Returns milliseconds, or a negative number when the window never came.
-double ColdStart(const std::wstring& exe, const wchar_t* className, int* exitCode) {
+// A start that fails says where in `failure`, and gives no time.
+struct StartResult {
+    double ms = -1.0;
+    std::string failure;
+};
+
+StartResult ColdStart(const std::wstring& exe, const wchar_t* className) {
+    StartResult result;
     Child child;
     const double start = NowMs();
-    if (!child.Start(exe)) return -1.0;
+    if (!child.Start(exe)) {
+        result.failure = Text("CreateProcess failed (error %lu)", GetLastError());
+        return result;
+    }
     const HWND window = child.WaitFilledList(className, 30000);
     const double elapsed = NowMs() - start;
-    if (!window) return -2.0;
-    *exitCode = child.Close(window);
-    return elapsed;
+    if (!window) {
+        result.failure = child.Running() ? "no filled list within 30 s"
+                                         : Text("ended before its list was filled (exit code %d)", child.ExitCode());
+        return result;
+    }
+    const int exitCode = child.Close(window);
+    if (exitCode != 0) {
+        result.failure = exitCode == -1000 ? "still running 10 s after WM_CLOSE" : Text("exit code %d", exitCode);
+        return result;
+    }
+    result.ms = elapsed;
+    return result;
 }
 
 struct ScanRun {
     double startPeakMb = -1.0, scanPeakMb = -1.0, scanMs = 0.0;
     int prompts = 0;
     bool completed = false;
+    std::string failure;
 };
 
 // Starts the program, reads its peak working set once the list is filled,
@@ -120,9 +148,15 @@ struct ScanRun {
 ScanRun DriveScan(const std::wstring& exe) {
     ScanRun run;
     Child child;
-    if (!child.Start(exe)) return run;
+    if (!child.Start(exe)) {
+        run.failure = Text("CreateProcess failed (error %lu)", GetLastError());
+        return run;
+    }
     const HWND mainWindow = child.WaitFilledList(L"MyClass", 30000);
-    if (!mainWindow) return run;
+    if (!mainWindow) {
+        run.failure = "no filled list within 30 s";
+        return run;
+    }
     Sleep(200);  // the first paint after the window shows belongs to start-up
     run.startPeakMb = child.PeakWorkingSetMb();
 
@@ -153,10 +187,14 @@ ScanRun DriveScan(const std::wstring& exe) {
         if (run.completed) break;
         if (!pressed) Sleep(1);
     }
-    if (run.completed) {
-        Sleep(100);
-        child.Close(mainWindow);
+    if (!run.completed) {
+        run.failure = child.Running() ? Text("no closing message within 240 s (%d prompts answered)", run.prompts)
+                                      : Text("ended during the scan (exit code %d)", child.ExitCode());
+        return run;
     }
+    Sleep(100);
+    const int exitCode = child.Close(mainWindow);
+    if (exitCode != 0) run.failure = exitCode == -1000 ? "still running 10 s after WM_CLOSE" : Text("exit code %d", exitCode);
     return run;
 }
 
@@ -169,22 +207,26 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
         ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of a bare Win32 window "
                       "with a one-row list box (bench_bare_window.exe)", "ms", {}, {}, ""};
         const int reps = 7 * scale;
-        int programExit = 0, bareExit = 0, failures = 0;
+        int failures = 0;
         // One start of each first, unmeasured: it brings the files into the page cache.
-        ColdStart(programExe, L"MyClass", &programExit);
-        ColdStart(bareExe, L"BenchBareWindow", &bareExit);
+        ColdStart(programExe, L"MyClass");
+        ColdStart(bareExe, L"BenchBareWindow");
         for (int i = 0; i < reps; ++i) {
-            const double program = ColdStart(programExe, L"MyClass", &programExit);
-            const double bare = ColdStart(bareExe, L"BenchBareWindow", &bareExit);
-            if (program < 0 || bare < 0 || programExit != 0 || bareExit != 0) {
+            const StartResult program = ColdStart(programExe, L"MyClass");
+            const StartResult bare = ColdStart(bareExe, L"BenchBareWindow");
+            // A pair counts only when both starts succeeded, so that the two columns stay paired.
+            if (!program.failure.empty() || !bare.failure.empty()) {
                 ++failures;
+                Progress("5 repetition %d not counted: program %s; bare window %s", i + 1,
+                         program.failure.empty() ? "started" : program.failure.c_str(),
+                         bare.failure.empty() ? "started" : bare.failure.c_str());
                 continue;
             }
-            row.program.Add(program);
-            row.reference.Add(bare);
+            row.program.Add(program.ms);
+            row.reference.Add(bare.ms);
         }
-        row.note = Text("%d failed starts; exit codes %d and %d; one unmeasured start of each first", failures,
-                        programExit, bareExit);
+        row.note = Text("%d of %d start pairs failed (each reason is on stderr); one unmeasured start of each first",
+                        failures, reps);
         Progress("5 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
     }
@@ -197,9 +239,13 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
         Samples scanTimes;
         int prompts = 0, failures = 0;
         for (int i = 0; i < reps; ++i) {
-            const ScanRun run = DriveScan(programExe);
-            if (!run.completed || run.startPeakMb <= 0 || run.scanPeakMb <= 0) {
+            ScanRun run = DriveScan(programExe);
+            if (run.failure.empty() && (run.startPeakMb <= 0 || run.scanPeakMb <= 0)) {
+                run.failure = "no memory counters";
+            }
+            if (!run.failure.empty()) {
                 ++failures;
+                Progress("6 repetition %d not counted: %s", i + 1, run.failure.c_str());
                 continue;
             }
             row.program.Add(run.scanPeakMb);

@@ -15,8 +15,9 @@
 #include <cwchar>
 
 int wmain(int argc, wchar_t** argv) {
-    // The table goes out with bare line feeds, as the shell prints it.
+    // The table and the progress lines go out with bare line feeds, as the shell prints them.
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     if (argc >= 2 && std::wcscmp(argv[1], L"fill") == 0) return FillRegistry();
     if (argc >= 4 && std::wcscmp(argv[1], L"run") == 0) {
         const int scale = argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1;
