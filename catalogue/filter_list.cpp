@@ -36,9 +36,26 @@ void ListMoniker(IMoniker* moniker) {
     }
 }
 
+// Keeps the list from repainting (its scroll bar above all) after every added
+// row; the list is repainted once, whole, when the fill ends on any path.
+class ListRedrawSuspended {
+public:
+    explicit ListRedrawSuspended(HWND list) : list_(list) { SendMessageW(list_, WM_SETREDRAW, FALSE, 0); }
+    ~ListRedrawSuspended() {
+        SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
+    ListRedrawSuspended(const ListRedrawSuspended&) = delete;
+    ListRedrawSuspended& operator=(const ListRedrawSuspended&) = delete;
+
+private:
+    HWND list_;
+};
+
 }  // namespace
 
 HRESULT EnumerateCategory(GUID category) {
+    ListRedrawSuspended noRedraw(g_app.filterList);
     SendMessageW(g_app.filterList, LB_RESETCONTENT, 0, 0);
     g_app.currentCategory = GUID_NULL;
 
