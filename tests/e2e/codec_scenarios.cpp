@@ -51,32 +51,6 @@ std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initial
     return text;
 }
 
-struct Snapshot {
-    std::vector<std::wstring> keys;
-};
-
-Snapshot TakeSnapshot() {
-    Snapshot s;
-    for (const std::wstring& name : SubkeyNames(L"CLSID")) s.keys.push_back(L"CLSID\\" + name);
-    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) s.keys.push_back(kLegacyInstance + name);
-    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) s.keys.push_back(L"DMO\\" + name);
-    std::sort(s.keys.begin(), s.keys.end());
-    return s;
-}
-
-std::vector<std::wstring> Gone(const Snapshot& before, const Snapshot& after) {
-    std::vector<std::wstring> gone;
-    std::set_difference(before.keys.begin(), before.keys.end(), after.keys.begin(), after.keys.end(),
-                        std::back_inserter(gone));
-    return gone;
-}
-
-std::wstring Joined(const std::vector<std::wstring>& items) {
-    std::wstring all;
-    for (const std::wstring& item : items) all += L"[" + item + L"]";
-    return all;
-}
-
 }  // namespace
 
 SCENARIO(register_new_codec) {
@@ -272,12 +246,12 @@ SCENARIO(delete_codec_entries) {
           question);
     CHECK(IsWindowVisible(manage), L"dialog closed after No");
 
-    const Snapshot before = TakeSnapshot();
+    const std::vector<std::wstring> before = CodecKeySnapshot();
     PressButton(manage, 1015);
     AnswerBox(program, IDYES, {manage});
     CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
     CHECK(program.WaitForRow(codec.name, false), codec.name);
-    const std::vector<std::wstring> gone = Gone(before, TakeSnapshot());
+    const std::vector<std::wstring> gone = MissingKeys(before, CodecKeySnapshot());
     const std::vector<std::wstring> expected = [&] {
         std::vector<std::wstring> keys = {codec.ClassKey(), codec.InstancePath()};
         std::sort(keys.begin(), keys.end());

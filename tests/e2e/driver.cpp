@@ -4,6 +4,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -61,6 +63,27 @@ std::wstring WindowsPath(const std::wstring& path) {
         if (c == L'/') c = L'\\';
     }
     return out;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& items) {
+    std::wstring all;
+    for (const std::wstring& item : items) all += L"[" + item + L"]";
+    return all;
+}
+
+std::vector<std::wstring> CodecKeySnapshot() {
+    std::vector<std::wstring> keys;
+    for (const std::wstring& name : SubkeyNames(L"CLSID")) keys.push_back(L"CLSID\\" + name);
+    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) keys.push_back(kLegacyInstance + name);
+    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) keys.push_back(L"DMO\\" + name);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    std::vector<std::wstring> gone;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    return gone;
 }
 
 std::wstring WindowText(HWND window) {

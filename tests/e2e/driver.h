@@ -74,6 +74,14 @@ struct ProgramUnderTest {
     std::vector<HWND> VisibleDialogs() const;
 };
 
+// Items as one text, "[a][b]", for failure messages.
+std::wstring Joined(const std::vector<std::wstring>& items);
+
+// The keys a codec can own: every class key, legacy Instance entry and DMO
+// registration, sorted; and what disappeared between two such snapshots.
+std::vector<std::wstring> CodecKeySnapshot();
+std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);
+
 std::wstring WindowText(HWND window);
 std::wstring ControlText(HWND dialog, int id);
 std::wstring MessageBoxText(HWND box);

@@ -20,12 +20,6 @@ bool SortedAsTheListSorts(const std::vector<std::wstring>& rows) {
     return true;
 }
 
-std::wstring Joined(const std::vector<std::wstring>& rows) {
-    std::wstring all;
-    for (const std::wstring& row : rows) all += L"[" + row + L"]";
-    return all;
-}
-
 }  // namespace
 
 SCENARIO(startup_state) {

@@ -92,21 +92,6 @@ struct OrphanEntry {
     }
 };
 
-std::vector<std::wstring> AllKeys() {
-    std::vector<std::wstring> keys;
-    for (const std::wstring& name : SubkeyNames(L"CLSID")) keys.push_back(L"CLSID\\" + name);
-    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) keys.push_back(kLegacyInstance + name);
-    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) keys.push_back(L"DMO\\" + name);
-    std::sort(keys.begin(), keys.end());
-    return keys;
-}
-
-std::vector<std::wstring> Missing(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
-    std::vector<std::wstring> gone;
-    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
-    return gone;
-}
-
 }  // namespace
 
 SCENARIO(scan_removal_prompt) {
@@ -116,7 +101,7 @@ SCENARIO(scan_removal_prompt) {
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
     // First scan: No leaves the registry as it was. The progress fields are read while the prompt is up.
-    const std::vector<std::wstring> before = AllKeys();
+    const std::vector<std::wstring> before = CodecKeySnapshot();
     std::wstring categoryText, rowText;
     int bar = -1;
     int expectedRow = -1, rowCount = 0;
@@ -137,7 +122,7 @@ SCENARIO(scan_removal_prompt) {
     CHECK(categoryText == L"2 / 5", categoryText);
     CHECK(rowText == Format(L"%d / %d - ", expectedRow, rowCount) + orphan.name, rowText);
     CHECK(bar == static_cast<int>(static_cast<double>(expectedRow) / rowCount * 100.0), Format(L"%d", bar));
-    CHECK(AllKeys() == before, L"registry changed after No");
+    CHECK(CodecKeySnapshot() == before, L"registry changed after No");
     // A complete scan ends on the last category.
     CHECK(program.ComboSelection() == 4, Format(L"%d", program.ComboSelection()));
     CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
@@ -146,14 +131,10 @@ SCENARIO(scan_removal_prompt) {
     prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
         return prompt.caption == orphan.name || prompt.caption == emptyClass.name ? IDYES : IDNO;
     });
-    const std::vector<std::wstring> gone = Missing(before, AllKeys());
+    const std::vector<std::wstring> gone = MissingKeys(before, CodecKeySnapshot());
     std::vector<std::wstring> expected = {orphan.path, emptyClass.path};
     std::sort(expected.begin(), expected.end());
-    CHECK(gone == expected, [&] {
-        std::wstring all;
-        for (const std::wstring& key : gone) all += L"[" + key + L"]";
-        return all;
-    }());
+    CHECK(gone == expected, Joined(gone));
 }
 
 SCENARIO(scan_management_prompt) {
