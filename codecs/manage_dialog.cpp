@@ -3,8 +3,8 @@
 #include "../app/app_state.h"
 #include "../app/bounded_text.h"
 #include "../app/commands.h"
+#include "../app/file_found.h"
 #include "../app/message_box.h"
-#include "../app/scoped.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -71,10 +71,7 @@ bool ServerFileExists(const wchar_t* serverPath) {
     // (%SystemRoot%\...); the file is looked for where they point.
     wchar_t expanded[kNameCapacity];
     const DWORD needed = ExpandEnvironmentStringsW(serverPath, expanded, kNameCapacity);
-    const wchar_t* lookFor = (needed != 0 && needed <= kNameCapacity) ? expanded : serverPath;
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(lookFor, &found));
-    return search.Found();
+    return FileFound((needed != 0 && needed <= kNameCapacity) ? expanded : serverPath);
 }
 
 INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

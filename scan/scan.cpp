@@ -3,8 +3,8 @@
 #include "../app/app_state.h"
 #include "../app/bounded_text.h"
 #include "../app/commands.h"
+#include "../app/file_found.h"
 #include "../app/message_box.h"
-#include "../app/scoped.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
@@ -35,12 +35,6 @@ bool PumpMessages(int* quitCode) {
     return true;
 }
 
-bool ServerFileFound(const wchar_t* serverPath) {
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(serverPath, &found));
-    return search.Found();
-}
-
 // Checks one list row: a registration without a class key is offered for
 // removal; a server file that cannot be found is offered for management.
 void CheckRow(const wchar_t* rowText) {
@@ -58,7 +52,7 @@ void CheckRow(const wchar_t* rowText) {
     }
     // A path holding an environment variable is not tested.
     if (std::wcschr(serverPath, L'%') != nullptr) return;
-    if (ServerFileFound(serverPath)) return;
+    if (FileFound(serverPath)) return;
 
     SendMessageW(g_app.filterList, LB_SETCURSEL, g_app.scanItemIndex, 0);
     const int answer =
