@@ -6,18 +6,11 @@
 #include "bench_common.h"
 
 #include "../app/scoped.h"
+#include "../tests/common/test_registry.h"
 
 #include <cstdio>
 
 namespace {
-
-std::wstring NewClassId() {
-    GUID guid;
-    CoCreateGuid(&guid);
-    wchar_t text[64];
-    StringFromGUID2(guid, text, 64);
-    return text;
-}
 
 bool SetDefaultText(HKEY parent, const wchar_t* subkey, const std::wstring& value, HKEY* opened = nullptr) {
     HKEY key;
@@ -80,7 +73,7 @@ int FillRegistry() {
         } else {
             swprintf(path, MAX_PATH, L"C:\\Program Files\\Bench Codecs\\missing_%05d.ax", i);
         }
-        if (WriteClassKey(classes.Get(), NewClassId(), name, path)) ++classKeys;
+        if (WriteClassKey(classes.Get(), NewGuidText(), name, path)) ++classKeys;
     }
     const double classesDone = NowMs();
 
@@ -104,7 +97,7 @@ int FillRegistry() {
     for (int i = 0; i < kBenchFilters; ++i) {
         const bool isLegacy = i % 2 == 0;
         const GUID& category = isLegacy ? CLSID_LegacyAmFilterCategory : CLSID_VideoCompressorCategory;
-        const std::wstring classId = NewClassId();
+        const std::wstring classId = NewGuidText();
         GUID clsid;
         CLSIDFromString(classId.c_str(), &clsid);
         wchar_t friendlyName[64];
