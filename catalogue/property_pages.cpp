@@ -6,10 +6,12 @@
 #include "../app/scoped.h"
 #include "registry_text.h"
 
+#include <cwchar>
+
 namespace {
 
 // Exact comparison: same length, same characters, letter case counting.
-bool SameText(const wchar_t* a, const wchar_t* b) { return lstrcmpW(a, b) == 0 && lstrlenW(a) == lstrlenW(b); }
+bool SameText(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
 
 bool MonikerHasSelectedName(IMoniker* moniker) {
     ComPtr<IPropertyBag> bag;
