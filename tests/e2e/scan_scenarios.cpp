@@ -122,7 +122,9 @@ SCENARIO(scan_removal_prompt) {
     CHECK(categoryText == L"2 / 5", categoryText);
     CHECK(rowText == Format(L"%d / %d - ", expectedRow, rowCount) + orphan.name, rowText);
     CHECK(bar == static_cast<int>(static_cast<double>(expectedRow) / rowCount * 100.0), Format(L"%d", bar));
-    CHECK(CodecKeySnapshot() == before, L"registry changed after No");
+    const std::vector<std::wstring> afterNo = CodecKeySnapshot();
+    CHECK(afterNo == before, L"registry changed after No: gone " + Joined(MissingKeys(before, afterNo)) + L", new " +
+                                 Joined(MissingKeys(afterNo, before)));
     // A complete scan ends on the last category.
     CHECK(program.ComboSelection() == 4, Format(L"%d", program.ComboSelection()));
     CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
