@@ -4,33 +4,93 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build/x64"
 ARCHES=(x64 x86)
-PACKAGES=(wine64 wine wine32:i386 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix cmake make xvfb xauth
-          imagemagick googletest python3 fonts-liberation)
+
+# Whether this machine's kernel runs 32-bit programs, checked once per command
+# (the result travels to the scripts' own sub-shells in the environment). On
+# some virtual machines the hypervisor turns IA-32 emulation off: the 32-bit
+# dynamic loader then fails with "Exec format error" (exit 126), and so would
+# /usr/bin/wine, which starts Wine's 32-bit loader whenever wine32 is installed.
+if [[ -z "${VANTREL_RUNS_32BIT:-}" ]]; then
+  VANTREL_RUNS_32BIT=1
+  if [[ -e /lib/ld-linux.so.2 ]]; then
+    rc=0
+    /lib/ld-linux.so.2 --help >/dev/null 2>&1 || rc=$?
+    ((rc != 126)) || VANTREL_RUNS_32BIT=0
+    unset rc
+  fi
+  export VANTREL_RUNS_32BIT
+fi
+
+# The command that runs a Windows program. Where 32-bit programs cannot run,
+# every Wine call goes to Wine's 64-bit loader directly, and WINELOADER keeps
+# the processes that Wine starts on it as well.
+if ((VANTREL_RUNS_32BIT)); then
+  WINE=(wine)
+  EMULATOR=(wine)
+  TOOLS_PACKAGES=(wine64 wine wine32:i386)
+else
+  export WINELOADER=/usr/lib/wine/wine64
+  WINE=("$WINELOADER")
+  # CTest runs the test programs through this, with or without the scripts' environment.
+  EMULATOR=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+  TOOLS_PACKAGES=(wine64 wine)
+fi
+# What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well.
+RUN_PACKAGES=("${TOOLS_PACKAGES[@]}" fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
+              fonts-liberation)
+PACKAGES=("${RUN_PACKAGES[@]}" g++-mingw-w64-i686-posix)
+
+# The sentence that the test command prints, once, where the x86 build cannot run.
+NO_32BIT_REASON="This machine's kernel cannot run 32-bit programs, so the 32-bit (x86) build is compiled and \
+packaged but not run: its tests, and the test of both widths side by side, are reported as skipped."
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono/Gecko install prompts in fresh prefixes
 
-# Installs whatever of the packages is missing (quiet, does nothing when all are there).
+# Runs a Windows program with the Wine loader that this machine can start.
+run_wine() {
+  "${WINE[@]}" "$@"
+}
+
+# Installs whatever of the packages is missing (quiet, does nothing when all are
+# there): all of them, or the ones named.
 ensure_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+  local missing=() wanted=("${@:-${PACKAGES[@]}}")
+  local p
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     # The 32-bit build runs under Wine's 32-bit half, which comes from the i386 architecture.
-    dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
+    if ((VANTREL_RUNS_32BIT)); then
+      dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
+    fi
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
+}
+
+# Configures one width's build tree with what this machine can run.
+configure() {
+  local runs=ON
+  ((VANTREL_RUNS_32BIT)) || runs=OFF
+  cmake --preset "$1" "-DVANTREL_WINE=$(IFS=';'; echo "${EMULATOR[*]}")" "-DVANTREL_RUNS_32BIT=$runs" >/dev/null
+}
+
+# Builds only the x64 program (with its help file) and, for the screenshot
+# without a display, the driver that starts it.
+build_program() {
+  configure x64
+  cmake --build --preset x64 -j2 --target vantrel vantrel_driver
 }
 
 # Builds the program, its tests and its release package for both widths.
 build_all() {
   local arch
   for arch in "${ARCHES[@]}"; do
-    cmake --preset "$arch" >/dev/null
+    configure "$arch"
     cmake --build --preset "$arch" -j2
     cmake --build --preset "$arch" --target package >/dev/null
   done
@@ -41,26 +101,26 @@ build_all() {
 ensure_template() {
   local template="$ROOT/build/wine-template"
   local key
-  key="$(dpkg-query -W wine wine64 wine32:i386 2>/dev/null | tr '\n' ' ') v4"
+  key="$(dpkg-query -W "${TOOLS_PACKAGES[@]}" fonts-wine | tr '\n' ' ') ${WINE[*]} v5"
   if [[ -f "$template/.vantrel-key" && "$(cat "$template/.vantrel-key")" == "$key" ]]; then
     return
   fi
   echo "Making the Wine prefix template (once per build tree)..."
   rm -rf "$template"
-  WINEPREFIX="$template" wineboot -i >/dev/null 2>&1 </dev/null
+  WINEPREFIX="$template" run_wine wineboot.exe -i >/dev/null 2>&1 </dev/null
   mkdir -p "$template/drive_c/windows/Fonts"
   ln -sf /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
-  WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
-  WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  WINEPREFIX="$template" run_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+  WINEPREFIX="$template" run_wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1 </dev/null
   # Fonts with the metrics of the Windows fonts the dialogs name, so that their
   # texts fit their fields as they do on Windows.
-  WINEPREFIX="$template" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' \
+  WINEPREFIX="$template" run_wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Times New Roman' \
     /d 'Liberation Serif' /f >/dev/null 2>&1 </dev/null
-  WINEPREFIX="$template" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+  WINEPREFIX="$template" run_wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v 'MS Shell Dlg' /d 'Liberation Sans' /f >/dev/null 2>&1 </dev/null
   # Text files open with the editor, as on any Windows machine (a fresh Wine prefix lacks the association).
-  WINEPREFIX="$template" wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 </dev/null
+  WINEPREFIX="$template" run_wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 </dev/null
   WINEPREFIX="$template" wineserver -w
   echo "$key" >"$template/.vantrel-key"
 }
@@ -79,5 +139,5 @@ fresh_prefix() {
 # Starts the prefix's server detached, so that runners capturing output do not wait on it.
 start_wineserver() {
   wineserver -p >/dev/null 2>&1 </dev/null
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  run_wine cmd /c exit >/dev/null 2>&1 </dev/null
 }

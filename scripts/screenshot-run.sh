@@ -9,7 +9,7 @@ signals="$ROOT/build/run-signals"
 rm -rf "$signals" && mkdir -p "$signals"
 start_wineserver
 cd "$BUILD"
-wine "$BUILD/tests/e2e/vantrel_driver.exe" screenshot "$BUILD/PelmoraVantrel.exe" "$signals" &
+run_wine "$BUILD/tests/e2e/vantrel_driver.exe" screenshot "$BUILD/PelmoraVantrel.exe" "$signals" &
 driver=$!
 for _ in $(seq 1 600); do
   [[ -f "$signals/ready" ]] && break
