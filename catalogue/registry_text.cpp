@@ -12,13 +12,17 @@ bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::si
         text[0] = L'\0';
         return false;
     }
+    // Some installers store texts without their final zero, and the registry
+    // hands back just the characters: those are ended right after them. Only a
+    // value that fills the whole buffer without a terminator may have been
+    // cut, and counts as unreadable.
     const std::size_t units = bytes / sizeof(wchar_t);
-    if (units == 0) {
-        text[0] = L'\0';
-        return true;
-    }
     for (std::size_t i = 0; i < units && i < capacity; ++i) {
         if (text[i] == L'\0') return true;
+    }
+    if (units < capacity) {
+        text[units] = L'\0';
+        return true;
     }
     text[0] = L'\0';
     return false;

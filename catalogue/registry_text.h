@@ -6,9 +6,10 @@
 #include <cstddef>
 
 // Reads the value (nullptr or L"" for the default value) into text, giving the
-// registry capacity * 2 bytes. A value that cannot be read, does not fit, or
-// holds no terminator counts as unreadable: the result is false and text is
-// empty. A value of zero length reads as the empty text.
+// registry capacity * 2 bytes. A value stored without its terminating zero is
+// ended after its characters. A value that cannot be read, does not fit, or
+// fills the whole buffer without a terminator counts as unreadable: the result
+// is false and text is empty. A value of zero length reads as the empty text.
 bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity);
 
 // Walks the subkeys of key by index from 0, with a 256-character name buffer

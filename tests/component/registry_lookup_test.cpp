@@ -114,16 +114,34 @@ TEST_F(RegistryLookup, LongClassIdIsCutTo255) {
     EXPECT_EQ(L'#', found[256]);
 }
 
-TEST_F(RegistryLookup, UnterminatedOrOversizedNamesCountAsUnreadable) {
+TEST_F(RegistryLookup, TextsStoredWithoutTerminatorAreReadWhole) {
+    // As some installers store texts: the characters without the final zero.
+    // Wine's registry adds a zero to such a REG_SZ value where the buffer has
+    // room, Windows' does not; raw bytes come back as Windows hands them over.
     const std::wstring classId = NewGuidText();
     const std::wstring name = L"Vantrel Raw " + classId;
-    const std::wstring entry = AddEntry(NewGuidText(), L"", classId);
-    // The name's characters without a terminator, stored as raw bytes.
+    const std::wstring server = L"C:\\windows\\system32\\quartz.dll";
+    const std::wstring entry = AddEntry(NewGuidText(), L"", L"");
+    const std::wstring classKey = AddClass(classId, L"", L"");
     scratch.SetBytes(entry, L"FriendlyName", name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)));
+    scratch.SetBytes(entry, L"CLSID", classId.data(), static_cast<DWORD>(classId.size() * sizeof(wchar_t)));
+    scratch.SetBytes(classKey + L"\\InprocServer32", nullptr, server.data(),
+                     static_cast<DWORD>(server.size() * sizeof(wchar_t)));
     wchar_t found[kClassIdCapacity] = L"as before";
-    EXPECT_EQ(LookupNone, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    EXPECT_EQ(classId, found);
+    wchar_t object[kNameCapacity] = L"";
+    wchar_t path[kNameCapacity] = L"";
+    EXPECT_EQ(1, ReadClassInfo(classId.c_str(), object, path));
+    EXPECT_EQ(server, path);
 
-    // A name longer than 1000 bytes does not fit the read and is passed over.
+    // 500 characters without a terminator fill the whole buffer and may have
+    // been cut: such a name, like one longer than 1000 bytes, is passed over.
+    const std::wstring fullName(500, L'f');
+    const std::wstring fullEntry = AddEntry(NewGuidText(), L"", NewGuidText());
+    scratch.SetBytes(fullEntry, L"FriendlyName", fullName.data(), 1000);
+    CopyText(found, kClassIdCapacity, L"as before");
+    EXPECT_EQ(LookupNone, FindFilterRegistration(found, fullName.c_str()));
     const std::wstring longName(600, L'n');
     AddEntry(NewGuidText(), longName, NewGuidText());
     EXPECT_EQ(LookupNone, FindFilterRegistration(found, longName.c_str()));
