@@ -21,7 +21,7 @@ void FormatMerit(wchar_t* destination);
 // by message boxes.
 void WriteFilterMerit();
 
-// Converts the merit dialog's number text as "%i" does (decimal, 0x hexadecimal,
+// Converts the merit dialog's number text as the platform's "%i" does (decimal, 0x hexadecimal,
 // leading-0 octal, optional sign, stopping at the first foreign character).
 // Returns false when no number can be read or it does not fit in 32 bits;
 // negative numbers give their two's complement.

@@ -56,6 +56,37 @@ TEST(MeritNames, SevenNamedValuesAndHexForTheRest) {
     FormatMerit(nullptr);  // a null destination is a no-op, not a crash
 }
 
+// The platform's own swscanf with "%i" is the oracle: every text it reads as a
+// number in 32 bits gives the same merit, every other text is refused.
+TEST(MeritText, AgreesWithThePlatformsScanf) {
+    const std::pair<const wchar_t*, bool> cases[] = {
+        // text, fits in 32 bits
+        {L"0x100", true}, {L"0X2a", true}, {L"  0x00600000", true}, {L"\t-0x10", true}, {L"+0x7F", true},
+        {L"100", true}, {L"+42", true}, {L"-1", true}, {L" 42abc", true}, {L"010", true}, {L"08", true},
+        {L"-017", true}, {L"0\u044510", true}, {L"0x1g", true}, {L"0", true}, {L"-0", true},
+        {L"0x", true}, {L"0X ", true}, {L"0xg", true}, {L"0x-1", true}, {L"", true}, {L"   ", true},
+        {L"abc", true}, {L"+", true}, {L"-", true}, {L"- 1", true}, {L"x10", true},
+        {L"2147483647", true}, {L"-2147483648", true}, {L"4294967295", true}, {L"0xFFFFFFFF", true},
+        {L"037777777777", true}, {L"0x0000000000FFFFFFFF", true},
+        {L"4294967296", false}, {L"-2147483649", false}, {L"0x100000000", false}, {L"040000000000", false},
+        {L"99999999999999999999999", false}, {L"0x10000000000000001", false}, {L"18446744073709551617", false},
+    };
+    for (const auto& [text, fits] : cases) {
+        int platform = 0;
+        const bool platformRead = __ms_swscanf(text, L"%i", &platform) == 1;
+        std::uint32_t merit = 0xDEADBEEF;
+        const bool read = ParseMeritText(text, &merit);
+        if (fits) {
+            EXPECT_EQ(platformRead, read) << "text " << testing::PrintToString(std::wstring(text));
+            if (platformRead && read) {
+                EXPECT_EQ(static_cast<std::uint32_t>(platform), merit) << "text " << testing::PrintToString(std::wstring(text));
+            }
+        } else {
+            EXPECT_FALSE(read) << "text " << testing::PrintToString(std::wstring(text)) << " gave " << std::hex << merit;
+        }
+    }
+}
+
 TEST_F(Merit, ReadThroughTheMapperWithExactName) {
     const std::wstring name = L"Vantrel Merit Probe " + NewGuidText();
     MapperFilter filter(name, 0x00612345);
