@@ -15,21 +15,32 @@ LONG OpenChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name) {
     return key.Open(HKEY_CLASSES_ROOT, path);
 }
 
-// The Instance search: the first entry whose FriendlyName matches gives its
-// CLSID value, or its own key name when that value cannot be read.
-bool FindInInstanceKey(const wchar_t* instancePath, const wchar_t* friendlyName, wchar_t* classIdOut) {
+// The first entry under instancePath whose FriendlyName equals friendlyName
+// without regard to case: left open in entry, its name copied to entryName.
+bool FindEntryByFriendlyName(const wchar_t* instancePath, const wchar_t* friendlyName, RegKey& entry,
+                             wchar_t (&entryName)[256]) {
     RegKey instance;
     if (instance.Open(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) return false;
-    return ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
-        RegKey entry;
-        if (OpenChild(entry, instancePath, entryName) != ERROR_SUCCESS) return false;
+    return ForEachSubkeyName(instance.Get(), [&](const wchar_t* name) {
+        if (OpenChild(entry, instancePath, name) != ERROR_SUCCESS) return false;
         wchar_t value[kNameCapacity];
         if (!ReadRegistryText(entry.Get(), L"FriendlyName", value, kNameCapacity)) return false;
         if (lstrcmpiW(value, friendlyName) != 0) return false;
-        if (!ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
-        CopyText(classIdOut, kClassIdCapacity, value);
+        CopyText(entryName, 256, name);
         return true;
     });
+}
+
+// The Instance search: the first entry whose FriendlyName matches gives its
+// CLSID value, or its own key name when that value cannot be read.
+bool FindInInstanceKey(const wchar_t* instancePath, const wchar_t* friendlyName, wchar_t* classIdOut) {
+    RegKey entry;
+    wchar_t entryName[256];
+    if (!FindEntryByFriendlyName(instancePath, friendlyName, entry, entryName)) return false;
+    wchar_t value[kNameCapacity];
+    if (!ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
+    CopyText(classIdOut, kClassIdCapacity, value);
+    return true;
 }
 
 // The class search: the first subkey of CLSID whose default value matches gives its name.
@@ -90,4 +101,18 @@ int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classI
         return true;
     });
     return found ? 1 : 0;
+}
+
+int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendlyName, wchar_t* keyPathOut) {
+    CopyText(keyPathOut, kNameCapacity, L"");
+    RegKey entry;
+    wchar_t entryName[256];
+    if (!FindEntryByFriendlyName(instanceKeyPath, friendlyName, entry, entryName)) return 0;
+    CopyText(keyPathOut, kNameCapacity, instanceKeyPath);
+    // A path cut to capacity would name another key: none is given then.
+    if (AppendText(keyPathOut, kNameCapacity, entryName) != kTextOk) {
+        CopyText(keyPathOut, kNameCapacity, L"");
+        return 0;
+    }
+    return 1;
 }

@@ -23,3 +23,9 @@ int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPa
 // CLSID value equals classId without regard to case; writes its full path to
 // keyPathOut (500 characters) and returns 1, or writes the empty text and returns 0.
 int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classId, wchar_t* keyPathOut);
+
+// Finds, under instanceKeyPath (ending with a separator), the first entry whose
+// FriendlyName equals friendlyName without regard to case, as
+// FindFilterRegistration does; writes its full path to keyPathOut (500
+// characters) and returns 1, or writes the empty text and returns 0.
+int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendlyName, wchar_t* keyPathOut);

@@ -3,7 +3,6 @@
 #include "../app/app_state.h"
 #include "../app/bounded_text.h"
 #include "../app/commands.h"
-#include "../app/file_found.h"
 #include "../app/message_box.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
@@ -13,6 +12,7 @@
 #include "manage_dialog.h"
 #include "regsvr32.h"
 #include "registry_removal.h"
+#include "server_path.h"
 
 namespace {
 
@@ -51,28 +51,23 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 
 void Unregister(HWND dialog) {
     if (!Confirmed(dialog, kUnregisterQuestion)) return;
-    RunRegsvr32(Regsvr32Unregister, g_app.serverPath);
+    // regsvr32 loads the file the check looked for: the path with its
+    // variables expanded. One too long to expand is not given to it at all.
+    wchar_t expanded[kNameCapacity];
+    if (ExpandServerPath(g_app.serverPath, expanded, kNameCapacity)) RunRegsvr32(Regsvr32Unregister, expanded);
     RefreshFilterList();
     EndDialog(dialog, 0);
 }
 
 void DeleteCodec(HWND dialog) {
     if (!Confirmed(dialog, kDeleteQuestion)) return;
-    RemoveCodecRegistry(g_app.selectedClsid);
+    RemoveCodecRegistry(g_app.selectedClsid, g_app.selectedName);
     if (g_app.lookupKind == LookupClassKey) RemoveDmoRegistration();
     RefreshFilterList();
     EndDialog(dialog, 0);
 }
 
 }  // namespace
-
-bool ServerFileExists(const wchar_t* serverPath) {
-    // Registrations often name their server through environment variables
-    // (%SystemRoot%\...); the file is looked for where they point.
-    wchar_t expanded[kNameCapacity];
-    const DWORD needed = ExpandEnvironmentStringsW(serverPath, expanded, kNameCapacity);
-    return FileFound((needed != 0 && needed <= kNameCapacity) ? expanded : serverPath);
-}
 
 INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

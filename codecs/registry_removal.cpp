@@ -22,6 +22,14 @@ bool JoinPath(wchar_t* out, std::size_t capacity, const wchar_t* parent, const w
     return AppendText(out, capacity, name) == kTextOk;
 }
 
+// The name of the index-th subkey (256 characters); false when there is none.
+bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
+    DWORD count = 256;
+    if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    name[255] = L'\0';
+    return true;
+}
+
 }  // namespace
 
 void DeleteKeyTree(HKEY root, const wchar_t* path) {
@@ -29,30 +37,27 @@ void DeleteKeyTree(HKEY root, const wchar_t* path) {
         RegKey key;
         if (key.Open(root, path) != ERROR_SUCCESS) return;
         // Every subkey present when the walk begins is visited once. A subkey
-        // that was deleted leaves the index where it is; one that stays (or is
-        // skipped) moves the index on past it, so the walk never loops.
+        // that went away leaves the index where it is, the next one moving up
+        // into its place; one that is still named at the index (it could not
+        // be opened, or something below it stayed) moves the index on past it.
+        // So each visit removes a subkey or moves on, and no more visits are
+        // made than there were subkeys, even while others add keys.
+        DWORD visitsLeft = MAXDWORD;
+        RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &visitsLeft, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
         DWORD index = 0;
-        for (;;) {
-            wchar_t name[256];
-            DWORD count = 256;
-            if (RegEnumKeyExW(key.Get(), index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-                break;
-            }
-            name[255] = L'\0';
+        wchar_t name[256];
+        for (; visitsLeft > 0 && SubkeyNameAt(key.Get(), index, name); --visitsLeft) {
             wchar_t subkeyPath[kNameCapacity];
-            bool removed = false;
-            if (JoinPath(subkeyPath, kNameCapacity, path, L"\\", name)) {
-                DeleteKeyTree(root, subkeyPath);
-                RegKey probe;
-                removed = probe.Open(root, subkeyPath) != ERROR_SUCCESS;
-            }
-            if (!removed) ++index;
+            if (JoinPath(subkeyPath, kNameCapacity, path, L"\\", name)) DeleteKeyTree(root, subkeyPath);
+            wchar_t now[256];
+            if (SubkeyNameAt(key.Get(), index, now) && lstrcmpiW(now, name) == 0) ++index;
         }
     }
     RegDeleteKeyW(root, path);
 }
 
-void RemoveCodecRegistry(const wchar_t* classId) {
+void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
     // A class id that is empty or holds a backslash would reach beyond the
     // codec's own keys (CLSID itself, a whole Instance key): such ids are
     // never appended to a path that is deleted.
@@ -63,9 +68,14 @@ void RemoveCodecRegistry(const wchar_t* classId) {
 
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    if (FindInstanceKeyByClsid(instancePath, classId, path)) {
+    if (!usable) {
+        // Such an id came from the CLSID value of the entry the row was found
+        // by, and other entries may hold the same value: only that entry, the
+        // first one with the row's friendly name, is deleted.
+        if (FindInstanceKeyByName(instancePath, friendlyName, path)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    } else if (FindInstanceKeyByClsid(instancePath, classId, path)) {
         DeleteKeyTree(HKEY_CLASSES_ROOT, path);
-    } else if (usable && JoinPath(path, kNameCapacity, instancePath, L"", classId)) {
+    } else if (JoinPath(path, kNameCapacity, instancePath, L"", classId)) {
         DeleteKeyTree(HKEY_CLASSES_ROOT, path);
     }
 

@@ -4,8 +4,10 @@
 #include "../app/win_headers.h"
 
 // Deletes the class key, the codec's entry under the selected category's
-// Instance key, and the entry named by the class id under the legacy filter category.
-void RemoveCodecRegistry(const wchar_t* classId);
+// Instance key, and the entry named by the class id under the legacy filter
+// category. friendlyName is the list row the class id was found by: when the
+// class id names no single class (empty, say), only the entry with that name goes.
+void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName);
 
 // Deletes DirectShow\MediaObjects\<selectedClsid without braces>.
 void RemoveDmoRegistration();

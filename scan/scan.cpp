@@ -47,7 +47,7 @@ void CheckRow(const wchar_t* rowText) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDNO) RemoveCodecRegistry(classId);
+        if (answer != IDNO) RemoveCodecRegistry(classId, rowText);
         return;
     }
     // A path holding an environment variable is not tested.

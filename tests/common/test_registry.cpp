@@ -80,3 +80,32 @@ void DeleteTree(const std::wstring& path, REGSAM view) {
     RegCloseKey(key);
     RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
 }
+
+bool CreateBrokenLink(const std::wstring& path) {
+    HKEY link = nullptr;
+    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    // The target is named in the kernel's form, without a terminator.
+    const std::wstring target = L"\\Registry\\Machine\\Software\\Classes\\CLSID\\" + NewGuidText() + L"\\missing";
+    const LONG status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                       reinterpret_cast<const BYTE*>(target.data()),
+                                       static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    return status == ERROR_SUCCESS;
+}
+
+bool DeleteLink(const std::wstring& path) {
+    using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE);
+    const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    HKEY link = nullptr;
+    if (!ntDeleteKey || RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS,
+                                      &link) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = ntDeleteKey(link);
+    RegCloseKey(link);
+    return status == 0;
+}

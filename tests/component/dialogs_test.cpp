@@ -7,6 +7,7 @@
 #include "../../app/shell_open.h"
 #include "../../catalogue/category_table.h"
 #include "../../codecs/manage_dialog.h"
+#include "../../codecs/server_path.h"
 #include "../../resources/resource.h"
 #include "../../scan/scan.h"
 #include "test_support.h"

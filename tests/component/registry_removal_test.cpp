@@ -61,18 +61,18 @@ TEST_F(RegistryRemoval, ClassKeyTreeAndInstanceEntryByClsidValue) {
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Removal");
     const Snapshot before = Take();
 
-    RemoveCodecRegistry(classId.c_str());
+    RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
     EXPECT_FALSE(KeyExists(classKey));
     EXPECT_FALSE(KeyExists(entry));
     const Snapshot after = Take();
-    EXPECT_EQ(before.classes.size() - 1, after.classes.size()) << Gone(before, after).size();
+    EXPECT_EQ(before.classes.size() - 1, after.classes.size()) << "gone: " << Gone(before, after);
     EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size());
     EXPECT_EQ(before.dmos, after.dmos);
 }
 
 TEST_F(RegistryRemoval, NothingToDeleteChangesNothing) {
     const Snapshot before = Take();
-    RemoveCodecRegistry(NewGuidText().c_str());
+    RemoveCodecRegistry(NewGuidText().c_str(), L"Vantrel Nothing");
     EXPECT_TRUE(before == Take());
 }
 
@@ -81,7 +81,7 @@ TEST_F(RegistryRemoval, EntryNamedByClassIdWithoutClsidValue) {
     const std::wstring entry = LegacyInstancePath() + classId;
     scratch.Own(entry);
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Named Entry");
-    RemoveCodecRegistry(classId.c_str());
+    RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
     EXPECT_FALSE(KeyExists(entry));
 }
 
@@ -94,38 +94,40 @@ TEST_F(RegistryRemoval, OtherCategoryCurrentStillDeletesLegacyEntry) {
     scratch.SetText(legacyEntry, L"FriendlyName", L"Vantrel Legacy");
     scratch.SetText(videoEntry, L"CLSID", classId);
     SelectCategory(3);
-    RemoveCodecRegistry(classId.c_str());
+    RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
     EXPECT_FALSE(KeyExists(videoEntry));
     EXPECT_FALSE(KeyExists(legacyEntry));
 }
 
 TEST_F(RegistryRemoval, EmptyOrBackslashClassIdsReachNothingElse) {
-    // An entry whose CLSID value is empty is the codec's own entry and goes;
-    // nothing else may disappear (as "CLSID\" + "" would be every class).
-    const std::wstring entry = LegacyInstancePath() + L"empty clsid " + NewGuidText();
-    scratch.Own(entry);
-    scratch.SetText(entry, L"CLSID", L"");
+    // The row's entry has an empty CLSID value, and so has another codec's
+    // entry enumerated before it: only the row's own entry goes, and nothing
+    // else may disappear (as "CLSID\" + "" would be every class).
+    const std::wstring other = LegacyInstancePath() + L"0000 other empty clsid " + NewGuidText();
+    const std::wstring entry = LegacyInstancePath() + L"zzzz row empty clsid " + NewGuidText();
+    for (const std::wstring& path : {other, entry}) {
+        scratch.Own(path);
+        scratch.SetText(path, L"CLSID", L"");
+    }
+    scratch.SetText(other, L"FriendlyName", L"Vantrel Other Empty");
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Empty");
     Snapshot before = Take();
-    RemoveCodecRegistry(L"");
+    RemoveCodecRegistry(L"", L"vantrel empty");
     Snapshot after = Take();
     EXPECT_FALSE(KeyExists(entry));
-    EXPECT_EQ(before.classes, after.classes) << Gone(before, after).size();
-    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size());
+    EXPECT_TRUE(KeyExists(other)) << "gone: " << Gone(before, after);
+    EXPECT_EQ(before.classes, after.classes) << "gone: " << Gone(before, after);
+    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size()) << "gone: " << Gone(before, after);
 
     const std::wstring classId = NewGuidText();
     const std::wstring server = L"CLSID\\" + classId + L"\\InprocServer32";
     scratch.Own(L"CLSID\\" + classId);
     scratch.SetText(server, nullptr, L"C:\\x.dll");
     before = Take();
-    RemoveCodecRegistry((classId + L"\\InprocServer32").c_str());
+    RemoveCodecRegistry((classId + L"\\InprocServer32").c_str(), L"Vantrel Backslash");
     EXPECT_TRUE(KeyExists(server));
     after = Take();
-    EXPECT_TRUE(before == after) << Gone(before, after).size() << " gone, classes " << before.classes.size() << " -> "
-                                 << after.classes.size() << ", legacy " << before.legacyEntries.size() << " -> "
-                                 << after.legacyEntries.size() << ", video " << before.videoEntries.size() << " -> "
-                                 << after.videoEntries.size() << ", dmo " << before.dmos.size() << " -> "
-                                 << after.dmos.size();
+    EXPECT_TRUE(before == after) << "gone: " << Gone(before, after);
 
     CopyText(g_app.selectedClsid, kNameCapacity, L"");
     RemoveDmoRegistration();

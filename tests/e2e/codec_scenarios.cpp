@@ -209,6 +209,11 @@ SCENARIO(check_server_file) {
 SCENARIO(unregister_codec) {
     TestCodec codec(L"Vantrel Unregistered Codec");
     CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    // Registered through an environment variable, as system codecs often are:
+    // regsvr32 must be given the path that the variable points to.
+    SetEnvironmentVariableW(L"VANTREL_CODEC_DIR", codec.folder.path.c_str());
+    const std::wstring variablePath = L"%VANTREL_CODEC_DIR%" + codec.dllPath.substr(codec.folder.path.size());
+    CHECK(WriteText(codec.ClassKey() + L"\\InprocServer32", nullptr, variablePath, REG_EXPAND_SZ), variablePath);
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
@@ -259,6 +264,28 @@ SCENARIO(delete_codec_entries) {
     }();
     CHECK(gone.size() == 2, Joined(gone));
     for (const std::wstring& key : expected) CHECK(!KeyExists(key), key);
+}
+
+SCENARIO(delete_codec_with_broken_link) {
+    // A subkey of the class key that is listed but cannot be opened (a link to
+    // a missing key) stays; the deletion still ends and removes everything else.
+    TestCodec codec(L"Vantrel Linked Codec", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    const std::wstring link = codec.ClassKey() + L"\\Broken link";
+    CHECK(CreateBrokenLink(link), link);
+    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), L"Pins not written");
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec, exePath);
+    if (manage) {
+        PressButton(manage, 1015);
+        AnswerBox(program, IDYES, {manage});
+        CHECK(program.WaitDialogGone(manage), L"the deletion did not end");
+        CHECK(program.WaitForRow(codec.name, false), codec.name);
+        CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
+        const std::vector<std::wstring> left = SubkeyNames(codec.ClassKey());
+        CHECK(left == std::vector<std::wstring>{L"Broken link"}, Joined(left));
+    }
+    CHECK(DeleteLink(link), L"link not removed: " + link);
 }
 
 SCENARIO(management_messages) {
