@@ -87,10 +87,24 @@ std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, c
 }
 
 std::wstring WindowText(HWND window) {
-    wchar_t text[4096] = {};
-    SendMessageW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text));
-    text[4095] = L'\0';
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) return L"";
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
     return text;
+}
+
+std::wstring Utf8FileText(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return L"";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+    return Narrow2Wide(bytes.c_str());
 }
 
 std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }

@@ -83,6 +83,8 @@ std::vector<std::wstring> CodecKeySnapshot();
 std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);
 
 std::wstring WindowText(HWND window);
+// A UTF-8 file's text (without its byte order mark).
+std::wstring Utf8FileText(const std::wstring& path);
 std::wstring ControlText(HWND dialog, int id);
 std::wstring MessageBoxText(HWND box);
 // Presses a button of a dialog without waiting for what the press opens.

@@ -359,6 +359,16 @@ SCENARIO(help_opens_readme) {
     CHECK(editor != nullptr, L"no editor window");
     if (editor) {
         CHECK(WindowText(editor).find(L"readme") != std::wstring::npos, WindowText(editor));
+        // The editor shows the help exactly as written: Russian letters, not
+        // the ANSI code page's reading of their UTF-8 bytes, and its lines.
+        const std::wstring written = Utf8FileText(folder + L"\\readme.txt");
+        std::wstring shown;
+        WaitUntil([&] {
+            shown = WindowText(FindWindowExW(editor, nullptr, L"Edit", nullptr));
+            return !shown.empty();
+        });
+        CHECK(!written.empty() && shown == written, L"shown: " + shown.substr(0, 120));
+        LookPoint(L"help_file");
         PostMessageW(editor, WM_CLOSE, 0, 0);
     }
 }
