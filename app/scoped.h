@@ -24,6 +24,22 @@ public:
     }
     HKEY Get() const { return key_; }
     explicit operator bool() const { return key_ != nullptr; }
+    // Takes over a key opened elsewhere; whatever was held is closed first.
+    void Attach(HKEY key) {
+        Close();
+        key_ = key;
+    }
+    // Hands the key over to the caller, who closes it.
+    HKEY Detach() {
+        HKEY key = key_;
+        key_ = nullptr;
+        return key;
+    }
+    // The address to hand to an opening call; whatever was held is closed first.
+    HKEY* Put() {
+        Close();
+        return &key_;
+    }
 
 private:
     HKEY key_ = nullptr;
@@ -53,6 +69,17 @@ public:
     T* Get() const { return ptr_; }
     T* operator->() const { return ptr_; }
     explicit operator bool() const { return ptr_ != nullptr; }
+    // Takes over a reference the caller owns; whatever was held is released first.
+    void Attach(T* ptr) {
+        Reset();
+        ptr_ = ptr;
+    }
+    // Hands the reference over to the caller, who releases it.
+    T* Detach() {
+        T* ptr = ptr_;
+        ptr_ = nullptr;
+        return ptr;
+    }
 
 private:
     T* ptr_ = nullptr;
@@ -68,6 +95,7 @@ public:
 
     VARIANT* Get() { return &value_; }
     const VARIANT& operator*() const { return value_; }
+    const VARIANT* operator->() const { return &value_; }
 
 private:
     VARIANT value_;

@@ -30,9 +30,9 @@ void ListMoniker(IMoniker* moniker) {
     ScopedVariant name;
     if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return;
     // A name stored as anything but text is never used as text.
-    if ((*name).vt != VT_BSTR || (*name).bstrVal == nullptr) return;
-    if (!g_app.hideSystemFilters || !IsSystemFilterName((*name).bstrVal)) {
-        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>((*name).bstrVal));
+    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return;
+    if (!g_app.hideSystemFilters || !IsSystemFilterName(name->bstrVal)) {
+        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name->bstrVal));
     }
 }
 

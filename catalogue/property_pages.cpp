@@ -18,8 +18,8 @@ bool MonikerHasSelectedName(IMoniker* moniker) {
     if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) return false;
     ScopedVariant name;
     if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return false;
-    if ((*name).vt != VT_BSTR || (*name).bstrVal == nullptr) return false;
-    return SameText((*name).bstrVal, g_app.selectedName);
+    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return false;
+    return SameText(name->bstrVal, g_app.selectedName);
 }
 
 // Releases the graph reference that QueryFilterInfo hands back.
@@ -85,7 +85,7 @@ void ShowFilterProperties() {
     if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
 
     ComPtr<IBaseFilter> filter;
-    *filter.Put() = BindSelectedFilter();
+    filter.Attach(BindSelectedFilter());
     if (!filter) {
         ShowMessageBox(g_app.mainWindow, L"Произошла ошибка", nullptr, MB_ICONERROR | MB_OK);
         return;

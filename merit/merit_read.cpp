@@ -28,8 +28,8 @@ bool NameMatches(IPropertyBag* bag) {
     name.Get()->vt = VT_BSTR;
     name.Get()->bstrVal = nullptr;
     if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return false;
-    if ((*name).vt != VT_BSTR || (*name).bstrVal == nullptr) return false;
-    return lstrcmpW((*name).bstrVal, g_app.selectedName) == 0;
+    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return false;
+    return lstrcmpW(name->bstrVal, g_app.selectedName) == 0;
 }
 
 }  // namespace
@@ -65,8 +65,8 @@ HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit) {
     HRESULT hr = bag->Read(L"FilterData", blob.Get(), nullptr);
     if (FAILED(hr)) return hr;
     // Anything but a one-dimensional byte array is not a registration record.
-    SAFEARRAY* array = (*blob).parray;
-    if ((*blob).vt != (VT_ARRAY | VT_UI1) || array == nullptr || SafeArrayGetDim(array) != 1) return E_UNEXPECTED;
+    SAFEARRAY* array = blob->parray;
+    if (blob->vt != (VT_ARRAY | VT_UI1) || array == nullptr || SafeArrayGetDim(array) != 1) return E_UNEXPECTED;
     const ULONG size = array->rgsabound[0].cElements;
     if (size < kMeritWordEnd) return E_UNEXPECTED;
 
