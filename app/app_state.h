@@ -31,7 +31,6 @@ struct AppState {
     bool scanCancelRequested = false;
     wchar_t selectedClsid[kNameCapacity] = {};
     wchar_t selectedName[kNameCapacity] = {};
-    // objectName and serverPath stay adjacent: the class lookup fills them as a pair.
     wchar_t objectName[kNameCapacity] = {};
     wchar_t serverPath[kNameCapacity] = {};
     std::uint32_t currentMerit = 0;

@@ -47,23 +47,17 @@ void AddTooltip(HWND tooltip, HWND button, HINSTANCE instance, int stringId) {
     SendMessageW(tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-struct ButtonBitmaps {
-    HBITMAP properties, manage, addCodec, info, help, homePage;
-};
-
-// The bitmaps live until the process ends; they are never released.
-ButtonBitmaps g_bitmaps;
-
 }  // namespace
 
 bool CreateMainWindow(HINSTANCE instance) {
+    // The button pictures live until the process ends; they are never released.
     // Loaded in this order; attached in the order of the buttons.
-    g_bitmaps.properties = LoadButtonBitmap(instance, IDB_PROPERTIES);
-    g_bitmaps.manage = LoadButtonBitmap(instance, IDB_MANAGE);
-    g_bitmaps.addCodec = LoadButtonBitmap(instance, IDB_ADD_CODEC);
-    g_bitmaps.info = LoadButtonBitmap(instance, IDB_INFO);
-    g_bitmaps.help = LoadButtonBitmap(instance, IDB_HELP);
-    g_bitmaps.homePage = LoadButtonBitmap(instance, IDB_HOME_PAGE);
+    const HBITMAP propertiesPicture = LoadButtonBitmap(instance, IDB_PROPERTIES);
+    const HBITMAP managePicture = LoadButtonBitmap(instance, IDB_MANAGE);
+    const HBITMAP addCodecPicture = LoadButtonBitmap(instance, IDB_ADD_CODEC);
+    const HBITMAP infoPicture = LoadButtonBitmap(instance, IDB_INFO);
+    const HBITMAP helpPicture = LoadButtonBitmap(instance, IDB_HELP);
+    const HBITMAP homePagePicture = LoadButtonBitmap(instance, IDB_HOME_PAGE);
 
     WNDCLASSEXW windowClass;
     ZeroMemory(&windowClass, sizeof(windowClass));
@@ -102,12 +96,12 @@ bool CreateMainWindow(HINSTANCE instance) {
     const HWND homePage = CreatePictureButton({IDM_HOME_PAGE, L"Сайт программы", 160}, instance);
     const HWND info = CreatePictureButton({IDM_ABOUT, L"Информация", 200}, instance);
 
-    AttachBitmap(manage, g_bitmaps.manage);
-    AttachBitmap(properties, g_bitmaps.properties);
-    AttachBitmap(addCodec, g_bitmaps.addCodec);
-    AttachBitmap(help, g_bitmaps.help);
-    AttachBitmap(info, g_bitmaps.info);
-    AttachBitmap(homePage, g_bitmaps.homePage);
+    AttachBitmap(manage, managePicture);
+    AttachBitmap(properties, propertiesPicture);
+    AttachBitmap(addCodec, addCodecPicture);
+    AttachBitmap(help, helpPicture);
+    AttachBitmap(info, infoPicture);
+    AttachBitmap(homePage, homePagePicture);
 
     const HWND tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, g_app.mainWindow,

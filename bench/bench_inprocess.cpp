@@ -302,10 +302,10 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
             ShowDefaultCategory();
             g_prompts = 0;
             int quitCode = 0;
-            ScanEnd end = ScanEnd::Completed;
+            ScanEnd end = ScanEndCompleted;
             row.program.Add(TimeMs([&] { end = ScanForBrokenCodecs(&quitCode); }));
             prompts = g_prompts;
-            if (end != ScanEnd::Completed) Progress("scan ended early (%d)", static_cast<int>(end));
+            if (end != ScanEndCompleted) Progress("scan ended early (%d)", static_cast<int>(end));
             Settle();
             counts = LookupCounts{};
             row.reference.Add(TimeScanLookups(counts));

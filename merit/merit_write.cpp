@@ -20,32 +20,36 @@ const wchar_t kNotChangedMessage[] = L"Не удалось изменить пр
 
 void ShowError(const wchar_t* text) { ShowMessageBox(nullptr, text, nullptr, MB_ICONERROR); }
 
-enum class EntryOutcome { PassedOver, Written };
+// What trying one Instance entry came to.
+enum EntryOutcome {
+    EntryPassedOver,
+    EntryWritten,
+};
 
 // Tries one Instance entry: a matching name with a FilterData long enough to
 // hold a merit word gets the merit written into bytes 4 to 7.
 EntryOutcome RewriteEntryMerit(HKEY entry, std::uint32_t merit) {
     wchar_t name[kNameCapacity];
-    if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity)) return EntryOutcome::PassedOver;
-    if (lstrcmpiW(g_app.selectedName, name) != 0) return EntryOutcome::PassedOver;
+    if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity)) return EntryPassedOver;
+    if (lstrcmpiW(g_app.selectedName, name) != 0) return EntryPassedOver;
 
     DWORD size = 0;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return EntryOutcome::PassedOver;
+        return EntryPassedOver;
     }
-    if (size < kMeritWordEnd) return EntryOutcome::PassedOver;
+    if (size < kMeritWordEnd) return EntryPassedOver;
     HeapBlock block(size);
-    if (!block) return EntryOutcome::PassedOver;
+    if (!block) return EntryPassedOver;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, block.Get(), &size) != ERROR_SUCCESS) {
         ShowError(kReadFailedMessage);
-        return EntryOutcome::PassedOver;
+        return EntryPassedOver;
     }
-    if (size < kMeritWordEnd) return EntryOutcome::PassedOver;
+    if (size < kMeritWordEnd) return EntryPassedOver;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     if (RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size) != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
     }
-    return EntryOutcome::Written;
+    return EntryWritten;
 }
 
 }  // namespace
@@ -66,7 +70,7 @@ void WriteFilterMerit() {
         AppendText(entryPath, kNameCapacity, entryName);
         RegKey entry;
         if (entry.Open(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return false;
-        return RewriteEntryMerit(entry.Get(), merit) == EntryOutcome::Written;
+        return RewriteEntryMerit(entry.Get(), merit) == EntryWritten;
     });
     if (!written) ShowError(kNotChangedMessage);
 }

@@ -91,10 +91,10 @@ ScanEnd ScanForBrokenCodecs(int* quitCode) {
         const LRESULT rows = SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0);
         g_app.scanItemCount = rows > 0 ? static_cast<std::uint32_t>(rows) : 0;
         for (g_app.scanItemIndex = 0; g_app.scanItemIndex < g_app.scanItemCount; ++g_app.scanItemIndex) {
-            if (!PumpMessages(quitCode)) return ScanEnd::QuitRequested;
+            if (!PumpMessages(quitCode)) return ScanEndQuitRequested;
             if (g_app.scanCancelRequested) {
                 g_app.scanCancelRequested = false;
-                return ScanEnd::Cancelled;
+                return ScanEndCancelled;
             }
             // A row beyond the list's end (the list changed meanwhile) is passed over.
             if (!GetListRowText(g_app.filterList, static_cast<int>(g_app.scanItemIndex), rowText, kNameCapacity)) {
@@ -106,7 +106,7 @@ ScanEnd ScanForBrokenCodecs(int* quitCode) {
             CheckRow(rowText);
         }
     }
-    return ScanEnd::Completed;
+    return ScanEndCompleted;
 }
 
 INT_PTR CALLBACK ScanDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -138,7 +138,7 @@ void RunScanCommand() {
     if (g_app.progressDialog && IsWindow(g_app.progressDialog)) DestroyWindow(g_app.progressDialog);
     g_app.progressDialog = nullptr;
     g_scanRunning = false;
-    if (end == ScanEnd::QuitRequested) {
+    if (end == ScanEndQuitRequested) {
         // The main window is gone: hand the quit back to the message loop.
         PostQuitMessage(quitCode);
         return;

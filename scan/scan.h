@@ -4,7 +4,12 @@
 
 #include <cstdint>
 
-enum class ScanEnd { Completed, Cancelled, QuitRequested };
+// How a scan ended.
+enum ScanEnd {
+    ScanEndCompleted,
+    ScanEndCancelled,
+    ScanEndQuitRequested,
+};
 
 // Walks every category and row; returns how it ended. A quit request met in
 // the message pump ends the scan at once; the caller posts the quit again.
