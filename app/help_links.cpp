@@ -1,7 +1,6 @@
 // The help file, the web pages and the about box.
 #include "../resources/resource.h"
 #include "app_state.h"
-#include "commands.h"
 #include "help_links.h"
 #include "shell_open.h"
 

@@ -8,3 +8,9 @@ extern const wchar_t kFeedbackAddress[];
 extern const wchar_t kHelpFileName[];
 
 INT_PTR CALLBACK AboutDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Help file, web pages and the about box.
+void OpenHelpFile();
+void OpenHomePage();
+void OpenForumPage();
+void OpenAboutBox();

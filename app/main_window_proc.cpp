@@ -1,7 +1,11 @@
 #include "../catalogue/filter_list.h"
+#include "../catalogue/property_pages.h"
+#include "../codecs/manage_dialog.h"
+#include "../codecs/register_commands.h"
 #include "../resources/resource.h"
+#include "../scan/scan.h"
 #include "app_state.h"
-#include "commands.h"
+#include "help_links.h"
 #include "main_window.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "property_pages.h"
 
 #include "../app/app_state.h"
-#include "../app/commands.h"
 #include "../app/message_box.h"
 #include "../app/scoped.h"
 #include "registry_text.h"

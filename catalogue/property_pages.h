@@ -9,3 +9,6 @@ IBaseFilter* BindSelectedFilter();
 // Shows the filter's pages; 1 when the frame was shown and closed, 0 when the
 // filter offers no pages. The filter is neither kept nor released.
 int ShowPropertyFrame(IBaseFilter* filter);
+
+// Shows the property pages of the filter of the list's selected row.
+void ShowFilterProperties();

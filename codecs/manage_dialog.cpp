@@ -2,7 +2,6 @@
 // the actions on it.
 #include "../app/app_state.h"
 #include "../app/bounded_text.h"
-#include "../app/commands.h"
 #include "../app/message_box.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"

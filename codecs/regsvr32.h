@@ -18,10 +18,3 @@ bool BuildRegsvr32CommandLine(Regsvr32Mode mode, const wchar_t* path, wchar_t* c
 // Starts the system's own regsvr32.exe with that command line and waits at
 // most 4000 ms for it to become idle. Reports nothing.
 void RunRegsvr32(Regsvr32Mode mode, const wchar_t* path);
-
-extern const wchar_t CodecFileFilter[];
-extern const wchar_t* const MainSystemCodecs[7];
-extern const wchar_t* const AdditionalSystemCodecs[4];
-
-// Registers each file of the list silently, in order, then refreshes the list once.
-void RegisterSystemCodecs(const wchar_t* const* files, std::size_t count);

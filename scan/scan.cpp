@@ -2,7 +2,7 @@
 
 #include "../app/app_state.h"
 #include "../app/bounded_text.h"
-#include "../app/commands.h"
+#include "../codecs/manage_dialog.h"
 #include "../app/file_found.h"
 #include "../app/message_box.h"
 #include "../catalogue/category_table.h"
@@ -74,7 +74,7 @@ int ScanProgressPosition(std::uint32_t index, std::uint32_t count) {
 
 void UpdateScanProgress() {
     wchar_t text[kShortTextCapacity];
-    FormatText(text, kShortTextCapacity, L"%u / %u", g_app.scanCategoryIndex, 5u);
+    FormatText(text, kShortTextCapacity, L"%u / %u", g_app.scanCategoryIndex, static_cast<unsigned>(kCategoryCount));
     SetDlgItemTextW(g_app.progressDialog, IDC_SCAN_CATEGORY, text);
     FormatText(text, kShortTextCapacity, L"%u / %u", g_app.scanItemIndex, g_app.scanItemCount);
     AppendText(text, kShortTextCapacity, L" - ");

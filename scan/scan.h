@@ -22,3 +22,6 @@ void UpdateScanProgress();
 int ScanProgressPosition(std::uint32_t index, std::uint32_t count);
 
 INT_PTR CALLBACK ScanDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The maintenance scan with its progress dialog and closing message.
+void RunScanCommand();

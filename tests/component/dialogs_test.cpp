@@ -2,7 +2,6 @@
 // the about box, the scan's progress dialog, and the management dialog's
 // delete action for a codec found through its class key.
 #include "../../app/bounded_text.h"
-#include "../../app/commands.h"
 #include "../../app/help_links.h"
 #include "../../app/shell_open.h"
 #include "../../catalogue/category_table.h"
