@@ -53,3 +53,9 @@ TextStatus FormatText(wchar_t* dest, std::size_t capacity, const wchar_t* format
     va_end(args);
     return status;
 }
+
+bool JoinText(wchar_t* dest, std::size_t capacity, const wchar_t* first, const wchar_t* separator,
+              const wchar_t* last) {
+    return CopyText(dest, capacity, first) == kTextOk && AppendText(dest, capacity, separator) == kTextOk &&
+           AppendText(dest, capacity, last) == kTextOk;
+}

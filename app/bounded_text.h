@@ -16,3 +16,8 @@ TextStatus CopyText(wchar_t* dest, std::size_t capacity, const wchar_t* source);
 TextStatus AppendText(wchar_t* dest, std::size_t capacity, const wchar_t* source);
 TextStatus FormatText(wchar_t* dest, std::size_t capacity, const wchar_t* format, ...);
 TextStatus FormatTextV(wchar_t* dest, std::size_t capacity, const wchar_t* format, va_list args);
+
+// Writes "<first><separator><last>" into dest; false when the whole does not
+// fit, so that a caller never uses a cut path as if it were the one it built.
+bool JoinText(wchar_t* dest, std::size_t capacity, const wchar_t* first, const wchar_t* separator,
+              const wchar_t* last);

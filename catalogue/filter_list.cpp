@@ -3,6 +3,7 @@
 #include "../app/app_state.h"
 #include "../app/scoped.h"
 #include "category_table.h"
+#include "moniker_walk.h"
 #include "system_filters.h"
 
 void FillCategoryCombo() {
@@ -25,14 +26,11 @@ namespace {
 
 // Adds the friendly name behind one moniker, unless it is hidden as a system filter.
 void ListMoniker(IMoniker* moniker) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) return;
     ScopedVariant name;
-    if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return;
-    // A name stored as anything but text is never used as text.
-    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return;
-    if (!g_app.hideSystemFilters || !IsSystemFilterName(name->bstrVal)) {
-        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name->bstrVal));
+    const wchar_t* text = ReadFriendlyName(moniker, name);
+    if (!text) return;
+    if (!g_app.hideSystemFilters || !IsSystemFilterName(text)) {
+        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
 }
 
@@ -59,18 +57,14 @@ HRESULT EnumerateCategory(GUID category) {
     SendMessageW(g_app.filterList, LB_RESETCONTENT, 0, 0);
     g_app.currentCategory = GUID_NULL;
 
-    ComPtr<ICreateDevEnum> devices;
-    const HRESULT created = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                             IID_ICreateDevEnum, devices.PutVoid());
-    if (FAILED(created)) return created;
-
     ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(category, monikers.Put(), 0) == S_OK && monikers) {
-        for (;;) {
-            ComPtr<IMoniker> moniker;
-            if (monikers->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) break;
-            ListMoniker(moniker.Get());
-        }
+    const HRESULT opened = OpenCategoryMonikers(category, monikers);
+    if (FAILED(opened)) return opened;
+    if (monikers) {
+        ForEachMoniker(monikers.Get(), [](IMoniker* moniker) {
+            ListMoniker(moniker);
+            return false;
+        });
     }
     g_app.currentCategory = category;
     return S_OK;

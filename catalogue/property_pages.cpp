@@ -3,6 +3,7 @@
 #include "../app/app_state.h"
 #include "../app/message_box.h"
 #include "../app/scoped.h"
+#include "moniker_walk.h"
 #include "registry_text.h"
 
 #include <cwchar>
@@ -11,15 +12,6 @@ namespace {
 
 // Exact comparison: same length, same characters, letter case counting.
 bool SameText(const wchar_t* a, const wchar_t* b) { return std::wcscmp(a, b) == 0; }
-
-bool MonikerHasSelectedName(IMoniker* moniker) {
-    ComPtr<IPropertyBag> bag;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) return false;
-    ScopedVariant name;
-    if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return false;
-    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return false;
-    return SameText(name->bstrVal, g_app.selectedName);
-}
 
 // Releases the graph reference that QueryFilterInfo hands back.
 struct FilterInfoHolder {
@@ -31,26 +23,24 @@ struct FilterInfoHolder {
 
 }  // namespace
 
-IBaseFilter* BindSelectedFilter() {
-    ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.PutVoid()))) {
-        return nullptr;
-    }
+IBaseFilter* BindFilterNamed(const GUID& category, const wchar_t* friendlyName) {
     ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(g_app.currentCategory, monikers.Put(), 0) != S_OK || !monikers) return nullptr;
-    for (;;) {
-        ComPtr<IMoniker> moniker;
-        if (monikers->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) return nullptr;
-        if (!MonikerHasSelectedName(moniker.Get())) continue;
-        // The first entry of that name is the one bound; the walk stops here.
-        IBaseFilter* filter = nullptr;
+    if (FAILED(OpenCategoryMonikers(category, monikers)) || !monikers) return nullptr;
+    IBaseFilter* filter = nullptr;
+    // The first entry of that name is the one bound; the walk stops there.
+    ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
+        ScopedVariant name;
+        const wchar_t* text = ReadFriendlyName(moniker, name);
+        if (!text || !SameText(text, friendlyName)) return false;
         if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter)))) {
-            return nullptr;
+            filter = nullptr;
         }
-        return filter;
-    }
+        return true;
+    });
+    return filter;
 }
+
+IBaseFilter* BindSelectedFilter() { return BindFilterNamed(g_app.currentCategory, g_app.selectedName); }
 
 int ShowPropertyFrame(IBaseFilter* filter) {
     if (!filter) return 0;

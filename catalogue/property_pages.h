@@ -2,8 +2,11 @@
 #pragma once
 #include "../app/win_headers.h"
 
-// Finds the entry of selectedName (exact case) in currentCategory and binds
-// it to a filter; the caller releases it. Null when there is none.
+// Finds the first filter of the category whose friendly name equals
+// friendlyName (letter case counting) and binds it; the caller releases it.
+// Null when there is none or it cannot be bound.
+IBaseFilter* BindFilterNamed(const GUID& category, const wchar_t* friendlyName);
+// The same for selectedName in the category last listed, currentCategory.
 IBaseFilter* BindSelectedFilter();
 
 // Shows the filter's pages; 1 when the frame was shown and closed, 0 when the

@@ -3,6 +3,7 @@
 #include "../app/bounded_text.h"
 #include "../app/scoped.h"
 #include "category_table.h"
+#include "instance_entries.h"
 #include "registry_text.h"
 
 namespace {
@@ -15,32 +16,27 @@ LONG OpenChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name) {
     return key.Open(HKEY_CLASSES_ROOT, path);
 }
 
-// The first entry under instancePath whose FriendlyName equals friendlyName
-// without regard to case: left open in entry, its name copied to entryName.
-bool FindEntryByFriendlyName(const wchar_t* instancePath, const wchar_t* friendlyName, RegKey& entry,
-                             wchar_t (&entryName)[256]) {
-    RegKey instance;
-    if (instance.Open(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) return false;
-    return ForEachSubkeyName(instance.Get(), [&](const wchar_t* name) {
-        if (OpenChild(entry, instancePath, name) != ERROR_SUCCESS) return false;
-        wchar_t value[kNameCapacity];
-        if (!ReadRegistryText(entry.Get(), L"FriendlyName", value, kNameCapacity)) return false;
-        if (lstrcmpiW(value, friendlyName) != 0) return false;
-        CopyText(entryName, 256, name);
-        return true;
-    });
+// Calls found(entry, entryName) for the first entry under instancePath whose
+// FriendlyName equals friendlyName without regard to case.
+template <typename Found>
+bool FindEntryByFriendlyName(const wchar_t* instancePath, const wchar_t* friendlyName, Found&& found) {
+    return ForEachInstanceEntry(instancePath, [&](HKEY entry, const wchar_t* entryName) {
+               wchar_t value[kNameCapacity];
+               if (!ReadRegistryText(entry, L"FriendlyName", value, kNameCapacity)) return false;
+               if (lstrcmpiW(value, friendlyName) != 0) return false;
+               found(entry, entryName);
+               return true;
+           }) == InstanceWalkStopped;
 }
 
 // The Instance search: the first entry whose FriendlyName matches gives its
 // CLSID value, or its own key name when that value cannot be read.
 bool FindInInstanceKey(const wchar_t* instancePath, const wchar_t* friendlyName, wchar_t* classIdOut) {
-    RegKey entry;
-    wchar_t entryName[256];
-    if (!FindEntryByFriendlyName(instancePath, friendlyName, entry, entryName)) return false;
-    wchar_t value[kNameCapacity];
-    if (!ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
-    CopyText(classIdOut, kClassIdCapacity, value);
-    return true;
+    return FindEntryByFriendlyName(instancePath, friendlyName, [&](HKEY entry, const wchar_t* entryName) {
+        wchar_t value[kNameCapacity];
+        if (!ReadRegistryText(entry, L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
+        CopyText(classIdOut, kClassIdCapacity, value);
+    });
 }
 
 // The class search: the first subkey of CLSID whose default value matches gives its name.
@@ -88,31 +84,24 @@ int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPa
 
 int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classId, wchar_t* keyPathOut) {
     CopyText(keyPathOut, kNameCapacity, L"");
-    RegKey instance;
-    if (instance.Open(HKEY_CLASSES_ROOT, instanceKeyPath) != ERROR_SUCCESS) return 0;
-    const bool found = ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
-        RegKey entry;
-        if (OpenChild(entry, instanceKeyPath, entryName) != ERROR_SUCCESS) return false;
+    const InstanceWalkEnd end = ForEachInstanceEntry(instanceKeyPath, [&](HKEY entry, const wchar_t* entryName) {
         wchar_t value[kNameCapacity];
-        if (!ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity)) return false;
+        if (!ReadRegistryText(entry, L"CLSID", value, kNameCapacity)) return false;
         if (lstrcmpiW(value, classId) != 0) return false;
         CopyText(keyPathOut, kNameCapacity, instanceKeyPath);
         AppendText(keyPathOut, kNameCapacity, entryName);
         return true;
     });
-    return found ? 1 : 0;
+    return end == InstanceWalkStopped ? 1 : 0;
 }
 
 int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendlyName, wchar_t* keyPathOut) {
     CopyText(keyPathOut, kNameCapacity, L"");
-    RegKey entry;
-    wchar_t entryName[256];
-    if (!FindEntryByFriendlyName(instanceKeyPath, friendlyName, entry, entryName)) return 0;
-    CopyText(keyPathOut, kNameCapacity, instanceKeyPath);
-    // A path cut to capacity would name another key: none is given then.
-    if (AppendText(keyPathOut, kNameCapacity, entryName) != kTextOk) {
-        CopyText(keyPathOut, kNameCapacity, L"");
-        return 0;
-    }
-    return 1;
+    bool whole = false;
+    FindEntryByFriendlyName(instanceKeyPath, friendlyName, [&](HKEY, const wchar_t* entryName) {
+        // A path cut to capacity would name another key: none is given then.
+        whole = JoinText(keyPathOut, kNameCapacity, instanceKeyPath, L"", entryName);
+    });
+    if (!whole) CopyText(keyPathOut, kNameCapacity, L"");
+    return whole ? 1 : 0;
 }

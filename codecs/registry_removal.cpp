@@ -13,15 +13,6 @@ namespace {
 
 constexpr std::size_t kBracelessCapacity = 60;
 
-// Appends "<parent><separator><name>" into out; false when it would not fit,
-// so that a cut path is never opened or deleted.
-bool JoinPath(wchar_t* out, std::size_t capacity, const wchar_t* parent, const wchar_t* separator,
-              const wchar_t* name) {
-    CopyText(out, capacity, parent);
-    AppendText(out, capacity, separator);
-    return AppendText(out, capacity, name) == kTextOk;
-}
-
 // The name of the index-th subkey (256 characters); false when there is none.
 bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
     DWORD count = 256;
@@ -49,7 +40,7 @@ void DeleteKeyTree(HKEY root, const wchar_t* path) {
         wchar_t name[256];
         for (; visitsLeft > 0 && SubkeyNameAt(key.Get(), index, name); --visitsLeft) {
             wchar_t subkeyPath[kNameCapacity];
-            if (JoinPath(subkeyPath, kNameCapacity, path, L"\\", name)) DeleteKeyTree(root, subkeyPath);
+            if (JoinText(subkeyPath, kNameCapacity, path, L"\\", name)) DeleteKeyTree(root, subkeyPath);
             wchar_t now[256];
             if (SubkeyNameAt(key.Get(), index, now) && lstrcmpiW(now, name) == 0) ++index;
         }
@@ -64,7 +55,7 @@ void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
     const bool usable = IsUsableClassId(classId);
     wchar_t path[kNameCapacity];
 
-    if (usable && JoinPath(path, kNameCapacity, L"CLSID", L"\\", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    if (usable && JoinText(path, kNameCapacity, L"CLSID", L"\\", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
 
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
@@ -75,20 +66,20 @@ void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
         if (FindInstanceKeyByName(instancePath, friendlyName, path)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
     } else if (FindInstanceKeyByClsid(instancePath, classId, path)) {
         DeleteKeyTree(HKEY_CLASSES_ROOT, path);
-    } else if (JoinPath(path, kNameCapacity, instancePath, L"", classId)) {
+    } else if (JoinText(path, kNameCapacity, instancePath, L"", classId)) {
         DeleteKeyTree(HKEY_CLASSES_ROOT, path);
     }
 
     wchar_t legacyPath[kNameCapacity];
     BuildInstanceKeyPath(legacyPath, kNameCapacity, kDefaultRegistryCategory);
-    if (usable && JoinPath(path, kNameCapacity, legacyPath, L"", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    if (usable && JoinText(path, kNameCapacity, legacyPath, L"", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
 }
 
-void RemoveDmoRegistration() {
-    if (!IsUsableClassId(g_app.selectedClsid)) return;
+void RemoveDmoRegistrationOf(const wchar_t* classId) {
+    if (!IsUsableClassId(classId)) return;
     wchar_t braceless[kBracelessCapacity];
     std::size_t length = 0;
-    for (const wchar_t* c = g_app.selectedClsid; *c != L'\0'; ++c) {
+    for (const wchar_t* c = classId; *c != L'\0'; ++c) {
         if (*c == L'{' || *c == L'}') continue;
         // A braceless id longer than its 59 characters would be cut into the
         // name of some other key: nothing is deleted then.
@@ -98,7 +89,9 @@ void RemoveDmoRegistration() {
     braceless[length] = L'\0';
     if (length == 0) return;
     wchar_t dmoPath[kShortTextCapacity];
-    if (JoinPath(dmoPath, kShortTextCapacity, L"DirectShow\\MediaObjects", L"\\", braceless)) {
+    if (JoinText(dmoPath, kShortTextCapacity, L"DirectShow\\MediaObjects", L"\\", braceless)) {
         DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath);
     }
 }
+
+void RemoveDmoRegistration() { RemoveDmoRegistrationOf(g_app.selectedClsid); }

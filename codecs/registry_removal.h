@@ -9,7 +9,10 @@
 // class id names no single class (empty, say), only the entry with that name goes.
 void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName);
 
-// Deletes DirectShow\MediaObjects\<selectedClsid without braces>.
+// Deletes DirectShow\MediaObjects\<class id without braces>; nothing when the
+// class id names no single key.
+void RemoveDmoRegistrationOf(const wchar_t* classId);
+// The same for the managed codec, selectedClsid.
 void RemoveDmoRegistration();
 
 // Deletes root\path with everything below it, leaves first.

@@ -6,19 +6,25 @@
 #include <cstdint>
 
 // The merit of the first filter the mapper enumerates whose friendly name
-// equals selectedName exactly; 0 when there is none or anything fails.
+// equals friendlyName exactly; 0 when there is none or anything fails.
+std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName);
+// The same for selectedName.
 std::uint32_t ReadFilterMerit();
 
 // Reads the filter's FilterData from its property bag and parses it with the
 // mapper held in filterMapper; writes the merit only when parsing yields a record.
 HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit);
 
-// Writes the display text of currentMerit into destination (500 characters).
+// Writes the display text of a merit into destination (500 characters).
+void FormatMeritValue(std::uint32_t merit, wchar_t* destination);
+// The same for currentMerit.
 void FormatMerit(wchar_t* destination);
 
 // Rewrites bytes 4 to 7 of the FilterData of the first Instance entry of the
-// selected category whose FriendlyName matches selectedName; reports failures
-// by message boxes.
+// selected category whose FriendlyName matches friendlyName (without regard to
+// case) and whose FilterData holds a merit word; reports failures by message boxes.
+void WriteMeritOfFilter(const wchar_t* friendlyName, std::uint32_t merit);
+// The same for selectedName and currentMerit.
 void WriteFilterMerit();
 
 // Converts the merit dialog's number text as the platform's "%i" does (decimal, 0x hexadecimal,

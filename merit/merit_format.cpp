@@ -21,14 +21,16 @@ const MeritName kMeritNames[] = {
 
 }  // namespace
 
-void FormatMerit(wchar_t* destination) {
+void FormatMeritValue(std::uint32_t merit, wchar_t* destination) {
     if (!destination) return;
     CopyText(destination, kNameCapacity, L"");
     for (const MeritName& name : kMeritNames) {
-        if (name.value == g_app.currentMerit) {
+        if (name.value == merit) {
             CopyText(destination, kNameCapacity, name.text);
             return;
         }
     }
-    FormatText(destination, kNameCapacity, L"0x%08x", g_app.currentMerit);
+    FormatText(destination, kNameCapacity, L"0x%08x", merit);
 }
+
+void FormatMerit(wchar_t* destination) { FormatMeritValue(g_app.currentMerit, destination); }

@@ -1,5 +1,6 @@
 #include "../app/app_state.h"
 #include "../app/scoped.h"
+#include "../catalogue/moniker_walk.h"
 #include "am_filter_data.h"
 #include "merit.h"
 
@@ -22,19 +23,9 @@ public:
     }
 };
 
-// True when the moniker's FriendlyName is text equal to selectedName (letter case counts).
-bool NameMatches(IPropertyBag* bag) {
-    ScopedVariant name;
-    name.Get()->vt = VT_BSTR;
-    name.Get()->bstrVal = nullptr;
-    if (FAILED(bag->Read(L"FriendlyName", name.Get(), nullptr))) return false;
-    if (name->vt != VT_BSTR || name->bstrVal == nullptr) return false;
-    return lstrcmpW(name->bstrVal, g_app.selectedName) == 0;
-}
-
 }  // namespace
 
-std::uint32_t ReadFilterMerit() {
+std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
     MapperForRead mapper;
     if (FAILED(mapper.Create()) || !g_app.filterMapper) return 0;
 
@@ -45,18 +36,21 @@ std::uint32_t ReadFilterMerit() {
         return 0;
     }
     filters->Reset();
-    for (;;) {
-        ComPtr<IMoniker> moniker;
-        if (filters->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) return 0;
+    std::uint32_t merit = 0;
+    // The first filter of that name (letter case counting) wins; later ones are not looked at.
+    ForEachMoniker(filters.Get(), [&](IMoniker* moniker) {
         ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) continue;
-        if (!NameMatches(bag.Get())) continue;
-        // The first filter of that name wins; later ones are not looked at.
-        std::uint32_t merit = 0;
+        if (!BindPropertyBag(moniker, bag)) return false;
+        ScopedVariant name;
+        const wchar_t* text = ReadFriendlyName(bag.Get(), name, VT_BSTR);
+        if (!text || lstrcmpW(text, friendlyName) != 0) return false;
         ParseMeritFromFilterData(bag.Get(), &merit);
-        return merit;
-    }
+        return true;
+    });
+    return merit;
 }
+
+std::uint32_t ReadFilterMerit() { return ReadMeritOfFilter(g_app.selectedName); }
 
 HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit) {
     ScopedVariant blob;

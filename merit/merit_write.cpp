@@ -3,6 +3,7 @@
 #include "../app/message_box.h"
 #include "../app/scoped.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_text.h"
 #include "merit.h"
 
@@ -26,12 +27,13 @@ enum EntryOutcome {
     EntryWritten,
 };
 
-// Tries one Instance entry: a matching name with a FilterData long enough to
-// hold a merit word gets the merit written into bytes 4 to 7.
-EntryOutcome RewriteEntryMerit(HKEY entry, std::uint32_t merit) {
+// Tries one Instance entry: a name equal to friendlyName without regard to
+// case, with a FilterData long enough to hold a merit word, gets the merit
+// written into bytes 4 to 7.
+EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uint32_t merit) {
     wchar_t name[kNameCapacity];
     if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity)) return EntryPassedOver;
-    if (lstrcmpiW(g_app.selectedName, name) != 0) return EntryPassedOver;
+    if (lstrcmpiW(friendlyName, name) != 0) return EntryPassedOver;
 
     DWORD size = 0;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
@@ -54,23 +56,17 @@ EntryOutcome RewriteEntryMerit(HKEY entry, std::uint32_t merit) {
 
 }  // namespace
 
-void WriteFilterMerit() {
-    const std::uint32_t merit = g_app.currentMerit;
+void WriteMeritOfFilter(const wchar_t* friendlyName, std::uint32_t merit) {
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-
-    RegKey instance;
-    if (instance.Open(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) {
-        ShowError(kNoAccessMessage);
-        return;
-    }
-    const bool written = ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
-        wchar_t entryPath[kNameCapacity];
-        CopyText(entryPath, kNameCapacity, instancePath);
-        AppendText(entryPath, kNameCapacity, entryName);
-        RegKey entry;
-        if (entry.Open(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return false;
-        return RewriteEntryMerit(entry.Get(), merit) == EntryWritten;
+    const InstanceWalkEnd end = ForEachInstanceEntry(instancePath, [&](HKEY entry, const wchar_t*) {
+        return RewriteEntryMerit(entry, friendlyName, merit) == EntryWritten;
     });
-    if (!written) ShowError(kNotChangedMessage);
+    if (end == InstanceWalkNoKey) {
+        ShowError(kNoAccessMessage);
+    } else if (end != InstanceWalkStopped) {
+        ShowError(kNotChangedMessage);
+    }
 }
+
+void WriteFilterMerit() { WriteMeritOfFilter(g_app.selectedName, g_app.currentMerit); }
