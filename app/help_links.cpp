@@ -2,7 +2,7 @@
 #include "../resources/resource.h"
 #include "app_state.h"
 #include "help_links.h"
-#include "shell_open.h"
+#include "utils/shell_open.h"
 
 const wchar_t kHomePageAddress[] = L"https://pelmora.example/vantrel/";
 const wchar_t kForumAddress[] = L"https://forum.pelmora.example/";

@@ -1,10 +1,11 @@
 #include "main_window.h"
 
+#include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../resources/resource.h"
 #include "app_state.h"
-#include "message_box.h"
+#include "utils/message_box.h"
 
 namespace {
 

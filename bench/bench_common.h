@@ -1,7 +1,7 @@
 // Shared ground of the benchmark program: a clock, repeated samples with their
 // median and spread, the result table, and the shape of the synthetic registry.
 #pragma once
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
 #include <cstdint>
 #include <functional>

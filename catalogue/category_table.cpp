@@ -1,7 +1,6 @@
 #include "category_table.h"
 
-#include "../app/app_state.h"
-#include "../app/bounded_text.h"
+#include "../app/utils/bounded_text.h"
 
 namespace {
 // The kernel-streaming VBI codec category; declared here because not every
@@ -21,12 +20,6 @@ const CategoryEntry CategoryTable[kCategoryCount] = {
 };
 
 const wchar_t kDefaultRegistryCategory[] = L"{083863F1-70DE-11d0-BD40-00A0C911CE86}";
-
-const wchar_t* SelectedRegistryCategory() {
-    const LRESULT row = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);
-    if (row < 0 || static_cast<std::size_t>(row) >= kCategoryCount) return kDefaultRegistryCategory;
-    return CategoryTable[row].registryCategory;
-}
 
 void BuildInstanceKeyPath(wchar_t* out, std::size_t capacity, const wchar_t* categoryText) {
     CopyText(out, capacity, L"CLSID\\");

@@ -1,7 +1,7 @@
 // The five fixed filter categories offered in the category combobox.
 // Combobox row i is table row i.
 #pragma once
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
 #include <cstddef>
 
@@ -18,10 +18,6 @@ extern const CategoryEntry CategoryTable[kCategoryCount];
 
 // The legacy filter category in registry form, used when no combobox row is selected.
 extern const wchar_t kDefaultRegistryCategory[];
-
-// The registry category of the combobox's selected row, or the default
-// category text when no row (or no valid row) is selected.
-const wchar_t* SelectedRegistryCategory();
 
 // Builds "CLSID\" + category text + "\Instance\" into out (capacity 500).
 void BuildInstanceKeyPath(wchar_t* out, std::size_t capacity, const wchar_t* categoryText);

@@ -1,17 +1,10 @@
 #include "filter_list.h"
 
 #include "../app/app_state.h"
-#include "../app/scoped.h"
+#include "../app/utils/scoped.h"
 #include "category_table.h"
 #include "moniker_walk.h"
 #include "system_filters.h"
-
-void FillCategoryCombo() {
-    SendMessageW(g_app.categoryCombo, CB_RESETCONTENT, 0, 0);
-    for (const CategoryEntry& entry : CategoryTable) {
-        SendMessageW(g_app.categoryCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.displayName));
-    }
-}
 
 void RefreshFilterList() {
     const LRESULT category = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);

@@ -1,7 +1,6 @@
 // The category combobox and the filter list, filled from the System Device Enumerator.
 #pragma once
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
-void FillCategoryCombo();
 void RefreshFilterList();
 HRESULT EnumerateCategory(GUID category);

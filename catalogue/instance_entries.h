@@ -2,8 +2,8 @@
 // category are registered one subkey each.
 #pragma once
 #include "../app/app_state.h"
-#include "../app/bounded_text.h"
-#include "../app/scoped.h"
+#include "../app/utils/bounded_text.h"
+#include "../app/utils/scoped.h"
 #include "registry_text.h"
 
 // How a walk of an Instance key ended.

@@ -1,7 +1,8 @@
 #include "registry_lookup.h"
 
-#include "../app/bounded_text.h"
-#include "../app/scoped.h"
+#include "../app/utils/bounded_text.h"
+#include "../app/utils/scoped.h"
+#include "category_combo.h"
 #include "category_table.h"
 #include "instance_entries.h"
 #include "registry_text.h"

@@ -1,7 +1,7 @@
 // Reading registry values and list rows as text that always ends terminated
 // inside its buffer, whatever the value's type or length.
 #pragma once
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
 #include <cstddef>
 
@@ -31,8 +31,3 @@ bool ForEachSubkeyName(HKEY key, Visitor&& visit) {
 // A class id names one key below CLSID only when it is not empty and holds no
 // backslash; anything else would reach CLSID itself or another class's keys.
 bool IsUsableClassId(const wchar_t* classId);
-
-// Copies the text of list row `row` into text (capacity characters). A longer
-// row is cut to capacity - 1 characters; a row that does not exist gives the
-// empty text and false.
-bool GetListRowText(HWND list, int row, wchar_t* text, std::size_t capacity);

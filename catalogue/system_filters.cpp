@@ -1,6 +1,6 @@
 #include "system_filters.h"
 
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
 #include <cwchar>
 

@@ -1,8 +1,9 @@
 #include "registry_removal.h"
 
 #include "../app/app_state.h"
-#include "../app/bounded_text.h"
-#include "../app/scoped.h"
+#include "../app/utils/bounded_text.h"
+#include "../app/utils/scoped.h"
+#include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"

@@ -1,7 +1,7 @@
 // Deleting a codec's registry entries under HKEY_CLASSES_ROOT. Nothing here
 // reports anything: a key that cannot be deleted simply stays.
 #pragma once
-#include "../app/win_headers.h"
+#include "../app/utils/win_headers.h"
 
 // Deletes the class key, the codec's entry under the selected category's
 // Instance key, and the entry named by the class id under the legacy filter

@@ -1,6 +1,6 @@
 #include "../app/app_state.h"
-#include "../app/bounded_text.h"
-#include "../app/message_box.h"
+#include "../app/utils/bounded_text.h"
+#include "../app/utils/message_box.h"
 #include "../resources/resource.h"
 #include "merit.h"
 

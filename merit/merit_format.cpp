@@ -1,5 +1,5 @@
 #include "../app/app_state.h"
-#include "../app/bounded_text.h"
+#include "../app/utils/bounded_text.h"
 #include "merit.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The bounded text operations: status codes, cutting, invalid capacities, and
 // agreement with the platform's strsafe functions over many generated inputs.
-#include "../../app/bounded_text.h"
-#include "../../app/win_headers.h"
+#include "../../app/utils/bounded_text.h"
+#include "../../app/utils/win_headers.h"
 
 #include <strsafe.h>
 

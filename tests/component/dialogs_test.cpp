@@ -1,9 +1,9 @@
 // Dialog procedures run in-process on their real templates: help links and
 // the about box, the scan's progress dialog, and the management dialog's
 // delete action for a codec found through its class key.
-#include "../../app/bounded_text.h"
+#include "../../app/utils/bounded_text.h"
 #include "../../app/help_links.h"
-#include "../../app/shell_open.h"
+#include "../../app/utils/shell_open.h"
 #include "../../catalogue/category_table.h"
 #include "../../codecs/manage_dialog.h"
 #include "../../codecs/server_path.h"

@@ -1,7 +1,7 @@
 #include "test_support.h"
 
 #include "../../app/main_window.h"
-#include "../../app/message_box.h"
+#include "../../app/utils/message_box.h"
 
 namespace {
 

@@ -8,5 +8,6 @@ using MessageBoxObserver = int (*)(HWND owner, const wchar_t* text, const wchar_
 
 int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT style);
 
-// Installs (or, with nullptr, removes) the observer. Used by component tests only.
+// Test seam, never called by the program: installs (or, with nullptr,
+// removes) an observer that answers every box in place of the user.
 void SetMessageBoxObserver(MessageBoxObserver observer);

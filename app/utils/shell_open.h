@@ -6,4 +6,7 @@
 using ShellOpenObserver = void (*)(const wchar_t* target);
 
 void ShellOpen(const wchar_t* target);
+
+// Test seam, never called by the program: installs (or, with nullptr,
+// removes) an observer that is told the target in place of the shell.
 void SetShellOpenObserver(ShellOpenObserver observer);

@@ -1,0 +1,11 @@
+// The category combobox of the main window: its rows, one per category of
+// the table, and which category its selection stands for.
+#pragma once
+#include "../app/utils/win_headers.h"
+
+// Fills the combobox with the display names of the category table, in order.
+void FillCategoryCombo();
+
+// The registry category of the combobox's selected row, or the default
+// category text when no row (or no valid row) is selected.
+const wchar_t* SelectedRegistryCategory();
