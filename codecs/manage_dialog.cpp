@@ -11,6 +11,7 @@
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 #include "manage_dialog.h"
+#include "registry_backup.h"
 #include "regsvr32.h"
 #include "registry_removal.h"
 
@@ -51,6 +52,8 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 
 void Unregister(HWND dialog) {
     if (!Confirmed(dialog, kUnregisterQuestion)) return;
+    // The codec's own unregistration may remove any of its keys, the DMO key too.
+    if (!BackUpCodecEntries(dialog, BackupAction::Unregister, g_app.selectedName, g_app.selectedClsid, true)) return;
     RunRegsvr32(Regsvr32Unregister, g_app.serverPath);
     RefreshFilterList();
     EndDialog(dialog, 0);
@@ -58,6 +61,10 @@ void Unregister(HWND dialog) {
 
 void DeleteCodec(HWND dialog) {
     if (!Confirmed(dialog, kDeleteQuestion)) return;
+    if (!BackUpCodecEntries(dialog, BackupAction::DeleteCodec, g_app.selectedName, g_app.selectedClsid,
+                            g_app.lookupKind == LookupClassKey)) {
+        return;
+    }
     RemoveCodecRegistry(g_app.selectedClsid);
     if (g_app.lookupKind == LookupClassKey) RemoveDmoRegistration();
     RefreshFilterList();

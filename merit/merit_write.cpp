@@ -4,6 +4,7 @@
 #include "../app/scoped.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_text.h"
+#include "../codecs/registry_backup.h"
 #include "merit.h"
 
 namespace {
@@ -20,7 +21,8 @@ const wchar_t kNotChangedMessage[] = L"Не удалось изменить пр
 
 void ShowError(const wchar_t* text) { ShowMessageBox(nullptr, text, nullptr, MB_ICONERROR); }
 
-enum class EntryOutcome { PassedOver, Written };
+// NotBackedUp ends the walk as Written does: the backup has shown its own message.
+enum class EntryOutcome { PassedOver, Written, NotBackedUp };
 
 // Tries one Instance entry: a matching name with a FilterData long enough to
 // hold a merit word gets the merit written into bytes 4 to 7.
@@ -41,6 +43,8 @@ EntryOutcome RewriteEntryMerit(HKEY entry, std::uint32_t merit) {
         return EntryOutcome::PassedOver;
     }
     if (size < kMeritWordEnd) return EntryOutcome::PassedOver;
+    // The value as it is now is saved first; without that backup nothing is written.
+    if (!BackUpFilterData(entry, g_app.selectedName)) return EntryOutcome::NotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     if (RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size) != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
@@ -60,13 +64,13 @@ void WriteFilterMerit() {
         ShowError(kNoAccessMessage);
         return;
     }
-    const bool written = ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
+    const bool finished = ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
         wchar_t entryPath[kNameCapacity];
         CopyText(entryPath, kNameCapacity, instancePath);
         AppendText(entryPath, kNameCapacity, entryName);
         RegKey entry;
         if (entry.Open(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return false;
-        return RewriteEntryMerit(entry.Get(), merit) == EntryOutcome::Written;
+        return RewriteEntryMerit(entry.Get(), merit) != EntryOutcome::PassedOver;
     });
-    if (!written) ShowError(kNotChangedMessage);
+    if (!finished) ShowError(kNotChangedMessage);
 }

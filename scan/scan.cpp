@@ -9,6 +9,7 @@
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
+#include "../codecs/registry_backup.h"
 #include "../codecs/registry_removal.h"
 #include "../resources/resource.h"
 
@@ -47,7 +48,9 @@ void CheckRow(const wchar_t* rowText) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDNO) RemoveCodecRegistry(classId);
+        if (answer != IDNO && BackUpCodecEntries(g_app.mainWindow, BackupAction::ScanRemoval, rowText, classId, false)) {
+            RemoveCodecRegistry(classId);
+        }
         return;
     }
     // A path holding an environment variable is not tested.

@@ -1,0 +1,228 @@
+#include "registry_backup.h"
+
+#include "../app/app_state.h"
+#include "../app/bounded_text.h"
+#include "../app/growing_text.h"
+#include "../app/message_box.h"
+#include "../app/scoped.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "backup_file.h"
+#include "reg_file_text.h"
+#include "registry_location.h"
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kBackupFailedMessage[] =
+    L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
+
+constexpr std::size_t kMostKeys = 4;  // class key, Instance entry, legacy entry, DMO key
+constexpr std::size_t kBracelessCapacity = 60;
+
+const wchar_t* ActionName(BackupAction action) {
+    switch (action) {
+    case BackupAction::DeleteCodec: return L"Удаление кодека";
+    case BackupAction::ScanRemoval: return L"Удаление некорректного кодека";
+    case BackupAction::Unregister: return L"Отмена регистрации";
+    case BackupAction::MeritChange: return L"Изменение приоритета";
+    }
+    return L"Изменение реестра";
+}
+
+// The key paths (under HKEY_CLASSES_ROOT) that one action removes, each kept
+// once: a path equal to one already held, or lying inside it, adds nothing.
+struct KeyPaths {
+    wchar_t paths[kMostKeys][kNameCapacity];
+    std::size_t count = 0;
+};
+
+// Whether inner is outer itself or a key below it, without regard to case.
+bool IsWithin(const wchar_t* inner, const wchar_t* outer) {
+    const std::size_t outerLength = std::wcslen(outer);
+    const std::size_t innerLength = std::wcslen(inner);
+    if (innerLength < outerLength) return false;
+    if (CompareStringOrdinal(inner, static_cast<int>(outerLength), outer, static_cast<int>(outerLength), TRUE) !=
+        CSTR_EQUAL) {
+        return false;
+    }
+    return innerLength == outerLength || inner[outerLength] == L'\\';
+}
+
+void AddPath(KeyPaths& keys, const wchar_t* path) {
+    for (std::size_t i = 0; i < keys.count; ++i) {
+        if (IsWithin(path, keys.paths[i])) return;
+        if (IsWithin(keys.paths[i], path)) {
+            CopyText(keys.paths[i], kNameCapacity, path);
+            return;
+        }
+    }
+    if (keys.count < kMostKeys) CopyText(keys.paths[keys.count++], kNameCapacity, path);
+}
+
+// "<first><second>" into out; false when it does not fit, so that a cut path
+// is never taken for the key the removal deletes.
+bool JoinPath(wchar_t* out, const wchar_t* first, const wchar_t* second) {
+    CopyText(out, kNameCapacity, first);
+    return AppendText(out, kNameCapacity, second) == kTextOk;
+}
+
+// The keys that RemoveCodecRegistry (and, with withDmo,
+// RemoveDmoRegistration) delete for this class id, found the way they find them.
+void CollectCodecKeys(const wchar_t* classId, bool withDmo, KeyPaths& keys) {
+    const bool usable = IsUsableClassId(classId);
+    wchar_t path[kNameCapacity];
+    if (usable && JoinPath(path, L"CLSID\\", classId)) AddPath(keys, path);
+
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
+    if (FindInstanceKeyByClsid(instancePath, classId, path)) {
+        AddPath(keys, path);
+    } else if (usable && JoinPath(path, instancePath, classId)) {
+        AddPath(keys, path);
+    }
+
+    wchar_t legacyPath[kNameCapacity];
+    BuildInstanceKeyPath(legacyPath, kNameCapacity, kDefaultRegistryCategory);
+    if (usable && JoinPath(path, legacyPath, classId)) AddPath(keys, path);
+
+    if (!withDmo || !usable) return;
+    wchar_t braceless[kBracelessCapacity];
+    std::size_t length = 0;
+    for (const wchar_t* c = classId; *c != L'\0'; ++c) {
+        if (*c == L'{' || *c == L'}') continue;
+        if (length == kBracelessCapacity - 1) return;  // the removal deletes nothing then
+        braceless[length++] = *c;
+    }
+    braceless[length] = L'\0';
+    if (length != 0 && JoinPath(path, L"DirectShow\\MediaObjects\\", braceless)) AddPath(keys, path);
+}
+
+// Appends one value as it is stored: its name, type and bytes, read into heap
+// blocks as large as the registry says they are. False when it cannot be read
+// whole or its name cannot be written.
+bool AppendValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+        HeapBuffer data;
+        if (!data.Reserve(size + 1)) return false;
+        DWORD read = size;
+        const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, data.Get(), &read);
+        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile: ask again
+        if (status != ERROR_SUCCESS) return false;
+        return AppendRegValueLine(text, valueName, std::wcslen(valueName), type, data.Get(), read);
+    }
+    return false;
+}
+
+// Appends the key's line, its values and then each subkey with everything
+// below it. `name` is the key's full name in the file. False when any part
+// cannot be read or written.
+bool AppendKeyTree(GrowingText& text, HKEY key, const GrowingText& name) {
+    if (name.failed || !AppendRegKeyLine(text, TextChars(name), name.length)) return false;
+    for (int attempt = 0;; ++attempt) {
+        DWORD longestValueName = 0, largestValue = 0;
+        if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestValueName,
+                             &largestValue, nullptr, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        HeapBuffer valueName;
+        HeapBuffer data;
+        if (!valueName.Reserve((longestValueName + 1) * sizeof(wchar_t)) || !data.Reserve(largestValue + 1)) {
+            return false;
+        }
+        const std::size_t mark = text.length;
+        bool grew = false;
+        for (DWORD index = 0;; ++index) {
+            DWORD nameCount = longestValueName + 1;
+            DWORD size = largestValue;
+            DWORD type = 0;
+            const LONG status = RegEnumValueW(key, index, reinterpret_cast<wchar_t*>(valueName.Get()), &nameCount,
+                                              nullptr, &type, data.Get(), &size);
+            if (status == ERROR_NO_MORE_ITEMS) break;
+            if (status == ERROR_MORE_DATA) {
+                grew = true;  // a value changed while it was read: read them all again
+                break;
+            }
+            if (status != ERROR_SUCCESS) return false;
+            if (!AppendRegValueLine(text, reinterpret_cast<const wchar_t*>(valueName.Get()), nameCount, type,
+                                    data.Get(), size)) {
+                return false;
+            }
+        }
+        if (!grew) break;
+        if (attempt == 3) return false;
+        // Drop the values written in this pass and start the key's values over.
+        TruncateText(text, mark);
+    }
+
+    DWORD longestSubkey = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    HeapBuffer subkeyName;
+    if (!subkeyName.Reserve((longestSubkey + 1) * sizeof(wchar_t))) return false;
+    for (DWORD index = 0;; ++index) {
+        DWORD count = longestSubkey + 1;
+        auto* subName = reinterpret_cast<wchar_t*>(subkeyName.Get());
+        const LONG status = RegEnumKeyExW(key, index, subName, &count, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA too: a key added meanwhile
+        subName[count] = L'\0';
+        // A subkey that cannot be opened is a part of the tree that cannot be saved.
+        RegKey subkey;
+        if (subkey.OpenForReading(key, subName) != ERROR_SUCCESS) return false;
+        GrowingText childName;
+        AppendChars(childName, TextChars(name), name.length);
+        AppendChar(childName, L'\\');
+        AppendChars(childName, subName, count);
+        if (!AppendKeyTree(text, subkey.Get(), childName)) return false;
+    }
+    return !text.failed;
+}
+
+// Appends the tree at path under HKEY_CLASSES_ROOT, named where it really
+// lives. A key that does not exist adds nothing; one that exists but cannot
+// be read makes the backup fail.
+bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
+    RegKey key;
+    const LONG status = key.OpenForReading(HKEY_CLASSES_ROOT, path);
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS) return false;
+    GrowingText name;
+    if (!AppendRealKeyName(name, key.Get())) return false;
+    return AppendKeyTree(text, key.Get(), name);
+}
+
+bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, bool complete, HWND owner) {
+    if (complete && !text.failed && WriteBackupFile(text, ActionName(action), friendlyName)) return true;
+    ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
+    return false;
+}
+
+}  // namespace
+
+bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+                        bool withDmo) {
+    KeyPaths keys;
+    CollectCodecKeys(classId, withDmo, keys);
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = true;
+    for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, keys.paths[i]);
+    return Finish(text, action, friendlyName, complete, owner);
+}
+
+bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    GrowingText name;
+    const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
+                          AppendValue(text, entry, L"FilterData");
+    return Finish(text, BackupAction::MeritChange, friendlyName, complete, nullptr);
+}
