@@ -120,10 +120,12 @@ bool AppendValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
 }
 
 // Appends the key's line, its values and then each subkey with everything
-// below it. `name` is the key's full name in the file. False when any part
-// cannot be read or written.
-bool AppendKeyTree(GrowingText& text, HKEY key, const GrowingText& name) {
-    if (name.failed || !AppendRegKeyLine(text, TextChars(name), name.length)) return false;
+// below it. Every key is named by its own place: on Windows a key seen
+// through HKEY_CLASSES_ROOT may hold subkeys from the user's classes and
+// from the machine's alike. False when any part cannot be read or written.
+bool AppendKeyTree(GrowingText& text, HKEY key) {
+    GrowingText name;
+    if (!AppendRealKeyName(name, key) || !AppendRegKeyLine(text, TextChars(name), name.length)) return false;
     for (int attempt = 0;; ++attempt) {
         DWORD longestValueName = 0, largestValue = 0;
         if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestValueName,
@@ -173,15 +175,10 @@ bool AppendKeyTree(GrowingText& text, HKEY key, const GrowingText& name) {
         const LONG status = RegEnumKeyExW(key, index, subName, &count, nullptr, nullptr, nullptr, nullptr);
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA too: a key added meanwhile
-        subName[count] = L'\0';
         // A subkey that cannot be opened is a part of the tree that cannot be saved.
         RegKey subkey;
         if (subkey.OpenForReading(key, subName) != ERROR_SUCCESS) return false;
-        GrowingText childName;
-        AppendChars(childName, TextChars(name), name.length);
-        AppendChar(childName, L'\\');
-        AppendChars(childName, subName, count);
-        if (!AppendKeyTree(text, subkey.Get(), childName)) return false;
+        if (!AppendKeyTree(text, subkey.Get())) return false;
     }
     return !text.failed;
 }
@@ -194,9 +191,7 @@ bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
     const LONG status = key.OpenForReading(HKEY_CLASSES_ROOT, path);
     if (status == ERROR_FILE_NOT_FOUND) return true;
     if (status != ERROR_SUCCESS) return false;
-    GrowingText name;
-    if (!AppendRealKeyName(name, key.Get())) return false;
-    return AppendKeyTree(text, key.Get(), name);
+    return AppendKeyTree(text, key.Get());
 }
 
 bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, bool complete, HWND owner) {
