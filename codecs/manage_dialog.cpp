@@ -10,6 +10,7 @@
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 #include "manage_dialog.h"
+#include "registry_backup.h"
 #include "regsvr32.h"
 #include "registry_removal.h"
 #include "server_path.h"
@@ -51,6 +52,8 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 
 void Unregister(HWND dialog) {
     if (!Confirmed(dialog, kUnregisterQuestion)) return;
+    // The codec's own unregistration may remove any of its keys, the DMO key too.
+    if (!BackUpCodecEntries(dialog, BackupUnregister, g_app.selectedName, g_app.selectedClsid, true)) return;
     // regsvr32 loads the file the check looked for: the path with its
     // variables expanded. One too long to expand is not given to it at all.
     wchar_t expanded[kNameCapacity];
@@ -61,6 +64,10 @@ void Unregister(HWND dialog) {
 
 void DeleteCodec(HWND dialog) {
     if (!Confirmed(dialog, kDeleteQuestion)) return;
+    if (!BackUpCodecEntries(dialog, BackupDeleteCodec, g_app.selectedName, g_app.selectedClsid,
+                            g_app.lookupKind == LookupClassKey)) {
+        return;
+    }
     RemoveCodecRegistry(g_app.selectedClsid, g_app.selectedName);
     if (g_app.lookupKind == LookupClassKey) RemoveDmoRegistration();
     RefreshFilterList();

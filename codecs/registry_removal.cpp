@@ -49,14 +49,13 @@ void DeleteKeyTree(HKEY root, const wchar_t* path) {
     RegDeleteKeyW(root, path);
 }
 
-void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
+std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths) {
     // A class id that is empty or holds a backslash would reach beyond the
     // codec's own keys (CLSID itself, a whole Instance key): such ids are
     // never appended to a path that is deleted.
     const bool usable = IsUsableClassId(classId);
-    wchar_t path[kNameCapacity];
-
-    if (usable && JoinText(path, kNameCapacity, L"CLSID", L"\\", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    std::size_t count = 0;
+    if (usable && JoinText(paths[count], kNameCapacity, L"CLSID", L"\\", classId)) ++count;
 
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
@@ -64,35 +63,46 @@ void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
         // Such an id came from the CLSID value of the entry the row was found
         // by, and other entries may hold the same value: only that entry, the
         // first one with the row's friendly name, is deleted.
-        if (FindInstanceKeyByName(instancePath, friendlyName, path)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
-    } else if (FindInstanceKeyByClsid(instancePath, classId, path)) {
-        DeleteKeyTree(HKEY_CLASSES_ROOT, path);
-    } else if (JoinText(path, kNameCapacity, instancePath, L"", classId)) {
-        DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+        if (FindInstanceKeyByName(instancePath, friendlyName, paths[count])) ++count;
+    } else if (FindInstanceKeyByClsid(instancePath, classId, paths[count])) {
+        ++count;
+    } else if (JoinText(paths[count], kNameCapacity, instancePath, L"", classId)) {
+        ++count;
     }
 
     wchar_t legacyPath[kNameCapacity];
     BuildInstanceKeyPath(legacyPath, kNameCapacity, kDefaultRegistryCategory);
-    if (usable && JoinText(path, kNameCapacity, legacyPath, L"", classId)) DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+    if (usable && JoinText(paths[count], kNameCapacity, legacyPath, L"", classId)) ++count;
+    return count;
 }
 
-void RemoveDmoRegistrationOf(const wchar_t* classId) {
-    if (!IsUsableClassId(classId)) return;
+bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity) {
+    if (!IsUsableClassId(classId)) return false;
     wchar_t braceless[kBracelessCapacity];
     std::size_t length = 0;
     for (const wchar_t* c = classId; *c != L'\0'; ++c) {
         if (*c == L'{' || *c == L'}') continue;
         // A braceless id longer than its 59 characters would be cut into the
         // name of some other key: nothing is deleted then.
-        if (length == kBracelessCapacity - 1) return;
+        if (length == kBracelessCapacity - 1) return false;
         braceless[length++] = *c;
     }
     braceless[length] = L'\0';
-    if (length == 0) return;
+    if (length == 0) return false;
+    return JoinText(path, capacity, L"DirectShow\\MediaObjects", L"\\", braceless);
+}
+
+void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {
+    // The keys are found first, then deleted in the order found: no deletion
+    // changes what the later searches find.
+    CodecEntryPaths paths;
+    const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
+    for (std::size_t i = 0; i < count; ++i) DeleteKeyTree(HKEY_CLASSES_ROOT, paths[i]);
+}
+
+void RemoveDmoRegistrationOf(const wchar_t* classId) {
     wchar_t dmoPath[kShortTextCapacity];
-    if (JoinText(dmoPath, kShortTextCapacity, L"DirectShow\\MediaObjects", L"\\", braceless)) {
-        DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath);
-    }
+    if (FindDmoKeyPath(classId, dmoPath, kShortTextCapacity)) DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath);
 }
 
 void RemoveDmoRegistration() { RemoveDmoRegistrationOf(g_app.selectedClsid); }

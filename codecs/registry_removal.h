@@ -1,7 +1,22 @@
 // Deleting a codec's registry entries under HKEY_CLASSES_ROOT. Nothing here
 // reports anything: a key that cannot be deleted simply stays.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../app/app_state.h"
+
+#include <cstddef>
+
+// The keys one codec's removal deletes: at most the class key, its entry in
+// the selected category and its entry in the legacy filter category.
+using CodecEntryPaths = wchar_t[3][kNameCapacity];
+
+// Finds, in the order RemoveCodecRegistry deletes them, the keys it deletes
+// for this class id and list row (paths under HKEY_CLASSES_ROOT, each only
+// where it can be named whole; an entry may not exist). Returns their count.
+std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths);
+
+// The DMO registration key of a class id: DirectShow\MediaObjects\<class id
+// without braces>. False when the class id names no single key.
+bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity);
 
 // Deletes the class key, the codec's entry under the selected category's
 // Instance key, and the entry named by the class id under the legacy filter

@@ -6,6 +6,7 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_text.h"
+#include "../codecs/registry_backup.h"
 #include "merit.h"
 
 namespace {
@@ -22,10 +23,12 @@ const wchar_t kNotChangedMessage[] = L"Не удалось изменить пр
 
 void ShowError(const wchar_t* text) { ShowMessageBox(nullptr, text, nullptr, MB_ICONERROR); }
 
-// What trying one Instance entry came to.
+// What trying one Instance entry came to. EntryNotBackedUp ends the walk as
+// EntryWritten does: the backup has shown its own message.
 enum EntryOutcome {
     EntryPassedOver,
     EntryWritten,
+    EntryNotBackedUp,
 };
 
 // Tries one Instance entry: a name equal to friendlyName without regard to
@@ -48,6 +51,8 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
         return EntryPassedOver;
     }
     if (size < kMeritWordEnd) return EntryPassedOver;
+    // The value as it is now is saved first; without that backup nothing is written.
+    if (!BackUpFilterData(entry, friendlyName)) return EntryNotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     if (RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size) != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
@@ -61,7 +66,7 @@ void WriteMeritOfFilter(const wchar_t* friendlyName, std::uint32_t merit) {
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
     const InstanceWalkEnd end = ForEachInstanceEntry(instancePath, [&](HKEY entry, const wchar_t*) {
-        return RewriteEntryMerit(entry, friendlyName, merit) == EntryWritten;
+        return RewriteEntryMerit(entry, friendlyName, merit) != EntryPassedOver;
     });
     if (end == InstanceWalkNoKey) {
         ShowError(kNoAccessMessage);

@@ -10,6 +10,7 @@
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../codecs/manage_dialog.h"
+#include "../codecs/registry_backup.h"
 #include "../codecs/registry_removal.h"
 #include "../resources/resource.h"
 
@@ -48,7 +49,9 @@ void CheckRow(const wchar_t* rowText) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDNO) RemoveCodecRegistry(classId, rowText);
+        if (answer != IDNO && BackUpCodecEntries(g_app.mainWindow, BackupScanRemoval, rowText, classId, false)) {
+            RemoveCodecRegistry(classId, rowText);
+        }
         return;
     }
     // A path holding an environment variable is not tested.

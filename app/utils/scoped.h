@@ -16,6 +16,16 @@ public:
         Close();
         return RegOpenKeyW(root, path, &key_);
     }
+    // Opens root\path for reading only (KEY_READ); returns its status.
+    LONG OpenForReading(HKEY root, const wchar_t* path) {
+        Close();
+        return RegOpenKeyExW(root, path, 0, KEY_READ, &key_);
+    }
+    // Takes over a key opened elsewhere.
+    void Adopt(HKEY key) {
+        Close();
+        key_ = key;
+    }
     void Close() {
         if (key_) {
             RegCloseKey(key_);
@@ -119,6 +129,35 @@ private:
     BYTE* data_;
 };
 
+// A block from the process heap that can grow, keeping its contents; empty
+// until the first Reserve.
+class HeapBuffer {
+public:
+    HeapBuffer() = default;
+    ~HeapBuffer() {
+        if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    }
+    HeapBuffer(const HeapBuffer&) = delete;
+    HeapBuffer& operator=(const HeapBuffer&) = delete;
+
+    // Makes room for at least `bytes` bytes; false (the block unchanged) when
+    // the heap cannot give them.
+    bool Reserve(SIZE_T bytes) {
+        if (bytes <= size_) return true;
+        void* grown = data_ ? HeapReAlloc(GetProcessHeap(), 0, data_, bytes) : HeapAlloc(GetProcessHeap(), 0, bytes);
+        if (!grown) return false;
+        data_ = static_cast<BYTE*>(grown);
+        size_ = bytes;
+        return true;
+    }
+    BYTE* Get() const { return data_; }
+    SIZE_T Size() const { return size_; }
+
+private:
+    BYTE* data_ = nullptr;
+    SIZE_T size_ = 0;
+};
+
 // A memory block from CoTaskMemAlloc, freed with CoTaskMemFree.
 template <typename T>
 class CoTaskMem {
@@ -146,6 +185,28 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
 
     bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+// A file handle from CreateFileW.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : handle_(h) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    // Closes the file now; false when the system reports that it could not.
+    bool Close() {
+        if (handle_ == INVALID_HANDLE_VALUE) return true;
+        const BOOL closed = CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return closed != FALSE;
+    }
+    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
 
 private:
     HANDLE handle_;

@@ -2,6 +2,10 @@
 
 #include <objbase.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <tuple>
+
 const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
 
 std::wstring NewGuidText() {
@@ -108,4 +112,89 @@ bool DeleteLink(const std::wstring& path) {
     const LONG status = ntDeleteKey(link);
     RegCloseKey(link);
     return status == 0;
+}
+
+bool RegistryItem::operator<(const RegistryItem& other) const {
+    return std::tie(key, isValue, name, type, data) < std::tie(other.key, other.isValue, other.name, other.type, other.data);
+}
+
+namespace {
+
+void SnapshotKey(HKEY key, const std::wstring& relative, RegistrySnapshot& items, REGSAM view) {
+    items.push_back({relative, false, L"", 0, {}});
+    DWORD longestName = 0, largest = 0, longestSubkey = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, &longestName, &largest,
+                     nullptr, nullptr);
+    std::vector<wchar_t> name(longestName + 2);
+    std::vector<BYTE> data(largest + 2);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameCount = static_cast<DWORD>(name.size());
+        DWORD size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        if (RegEnumValueW(key, i, name.data(), &nameCount, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        items.push_back({relative, true, std::wstring(name.data(), nameCount), type,
+                         std::vector<BYTE>(data.begin(), data.begin() + size)});
+    }
+    std::vector<wchar_t> subkey(longestSubkey + 2);
+    for (DWORD i = 0;; ++i) {
+        DWORD count = static_cast<DWORD>(subkey.size());
+        if (RegEnumKeyExW(key, i, subkey.data(), &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const std::wstring child(subkey.data(), count);
+        HKEY childKey;
+        if (RegOpenKeyExW(key, child.c_str(), 0, KEY_READ | view, &childKey) != ERROR_SUCCESS) {
+            items.push_back({relative + L"\\" + child + L" (cannot be opened)", false, L"", 0, {}});
+            continue;
+        }
+        SnapshotKey(childKey, relative + L"\\" + child, items, view);
+        RegCloseKey(childKey);
+    }
+}
+
+}  // namespace
+
+RegistrySnapshot TreeSnapshot(const std::wstring& path, REGSAM view) {
+    RegistrySnapshot items;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return items;
+    SnapshotKey(key, L"", items, view);
+    RegCloseKey(key);
+    std::sort(items.begin(), items.end());
+    return items;
+}
+
+std::wstring DescribeItem(const RegistryItem& item) {
+    if (!item.isValue) return L"key [" + item.key + L"]";
+    wchar_t head[64];
+    swprintf(head, 64, L" type 0x%lx, %lu bytes:", static_cast<unsigned long>(item.type),
+             static_cast<unsigned long>(item.data.size()));
+    std::wstring text = L"value [" + item.key + L"] \"" + item.name.substr(0, 80) + L"\"" + head;
+    for (size_t i = 0; i < item.data.size() && i < 24; ++i) {
+        wchar_t byte[8];
+        swprintf(byte, 8, L" %02x", item.data[i]);
+        text += byte;
+    }
+    if (item.data.size() > 24) text += L" ...";
+    return text;
+}
+
+std::wstring SnapshotDifference(const RegistrySnapshot& before, const RegistrySnapshot& after) {
+    if (before == after) return L"";
+    wchar_t counts[96];
+    swprintf(counts, 96, L"%lu items before, %lu after", static_cast<unsigned long>(before.size()),
+             static_cast<unsigned long>(after.size()));
+    std::wstring text = counts;
+    int shown = 0;
+    for (const RegistryItem& item : before) {
+        if (shown < 4 && std::find(after.begin(), after.end(), item) == after.end()) {
+            text += L"; lost " + DescribeItem(item);
+            ++shown;
+        }
+    }
+    for (const RegistryItem& item : after) {
+        if (shown < 8 && std::find(before.begin(), before.end(), item) == before.end()) {
+            text += L"; new " + DescribeItem(item);
+            ++shown;
+        }
+    }
+    return text;
 }

@@ -26,3 +26,24 @@ void DeleteTree(const std::wstring& path, REGSAM view = 0);
 // cannot be opened. Removed only by DeleteLink.
 bool CreateBrokenLink(const std::wstring& path);
 bool DeleteLink(const std::wstring& path);
+
+// One key, or one value of a key, as stored: the key's path below the
+// snapshot's root ("" for the root), the value's name, type and data bytes.
+struct RegistryItem {
+    std::wstring key;
+    bool isValue = false;
+    std::wstring name;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    bool operator==(const RegistryItem&) const = default;
+    bool operator<(const RegistryItem& other) const;
+};
+using RegistrySnapshot = std::vector<RegistryItem>;
+
+// Every key of the tree at path (itself included) and every value, sorted;
+// empty when the key does not exist.
+RegistrySnapshot TreeSnapshot(const std::wstring& path, REGSAM view = 0);
+// "" when both are equal; otherwise the first items that differ, with
+// long data shown by its size and first bytes.
+std::wstring SnapshotDifference(const RegistrySnapshot& before, const RegistrySnapshot& after);
+std::wstring DescribeItem(const RegistryItem& item);

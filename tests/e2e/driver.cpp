@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -321,6 +322,67 @@ ScratchFolder::~ScratchFolder() {
         FindClose(search);
     }
     RemoveDirectoryW(path.c_str());
+}
+
+std::wstring BackupFolder() {
+    wchar_t localAppData[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData);
+    return std::wstring(localAppData) + L"\\Pelmora Vantrel\\Backups";
+}
+
+std::vector<std::wstring> BackupFiles() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((BackupFolder() + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring WaitForNewBackup(const std::vector<std::wstring>& before, DWORD deadlineMs) {
+    std::wstring fresh;
+    WaitUntil([&] {
+        for (const std::wstring& name : BackupFiles()) {
+            if (std::find(before.begin(), before.end(), name) == before.end()) fresh = BackupFolder() + L"\\" + name;
+        }
+        return !fresh.empty();
+    }, deadlineMs);
+    return fresh;
+}
+
+int ImportRegFile(const std::wstring& file, const wchar_t* systemFolder) {
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring application = std::wstring(windows) + L"\\" + systemFolder + L"\\reg.exe";
+    std::wstring commandLine = L"reg import \"" + file + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return -1;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+std::vector<BYTE> FileBytes(const std::wstring& path) {
+    std::vector<BYTE> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    BYTE chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    CloseHandle(file);
+    return bytes;
 }
 
 void LookPoint(const wchar_t* name) {

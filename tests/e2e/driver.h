@@ -107,6 +107,17 @@ struct RegistryKeys {
 };
 std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 
+// The program's backup folder, %LOCALAPPDATA%\Pelmora Vantrel\Backups, and
+// the names of the files in it, sorted.
+std::wstring BackupFolder();
+std::vector<std::wstring> BackupFiles();
+// Waits until a file that is not among `before` appears in the backup folder;
+// returns its full path, or "" when none came.
+std::wstring WaitForNewBackup(const std::vector<std::wstring>& before, DWORD deadlineMs = 15000);
+// Imports a registry file with the system's own reg.exe ("reg import FILE")
+// from the given folder of the Windows directory; returns its exit code, or -1.
+int ImportRegFile(const std::wstring& file, const wchar_t* systemFolder = L"system32");
+std::vector<BYTE> FileBytes(const std::wstring& path);
 
 // A point where a person would look at the screen. With VANTREL_LOOK_DIR set
 // (scripts/look), the driver waits there until a screenshot named after the

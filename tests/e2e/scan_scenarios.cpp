@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -371,4 +372,43 @@ SCENARIO(help_opens_readme) {
         LookPoint(L"help_file");
         PostMessageW(editor, WM_CLOSE, 0, 0);
     }
+}
+
+SCENARIO(backup_scan_removal_round_trip) {
+    // An entry named by its class id, whose class has no key, with values of
+    // several types and a subkey: the scan offers to remove it.
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Backup Scan " + classId.substr(1, 8);
+    const std::wstring entry = kLegacyInstance + classId;
+    RegistryKeys keys;
+    keys.Own(entry);
+    WriteText(entry, L"FriendlyName", name);
+    WriteText(entry, L"CLSID", classId);
+    WriteText(entry, L"Path \"quoted\" \\", L"C:\\codecs\\\"old\" codec.ax\r\n", REG_EXPAND_SZ);
+    const DWORD number = 0xDEADBEEF;
+    WriteValue(entry, L"Number", REG_DWORD, &number, 4);
+    WriteValue(entry, L"Bytes", REG_BINARY, "\x00\x01\x02\xfe\xff", 5);
+    WriteValue(entry, L"Short text", REG_SZ, L"xyz", 8);
+    WriteText(entry + L"\\Pins\\Выход", L"Types", std::wstring(L"vids\0yuy2\0", 10), REG_MULTI_SZ);
+    const RegistrySnapshot before = TreeSnapshot(entry);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    const std::vector<std::wstring> files = BackupFiles();
+    const std::vector<Prompt> prompts =
+        RunScan(program, [&](const Prompt& prompt, HWND) { return prompt.caption == name ? IDYES : IDNO; });
+    CHECK(Seen(prompts, name, kRemovalQuestion), Listed(prompts));
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup");
+    if (backup.empty()) return;
+    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    CHECK(!KeyExists(entry), L"the entry was not removed");
+
+    const int code = ImportRegFile(backup);
+    CHECK(code == 0, Format(L"reg import exit code %d", code));
+    const RegistrySnapshot after = TreeSnapshot(entry);
+    const std::wstring difference = SnapshotDifference(before, after);
+    CHECK(difference.empty(), difference);
+    std::printf("%lu items before, %lu after the import: %s\n", static_cast<unsigned long>(before.size()),
+                static_cast<unsigned long>(after.size()), difference.empty() ? "identical" : "different");
 }

@@ -1,0 +1,150 @@
+#include "backup_file.h"
+
+#include "../app/app_state.h"
+#include "../app/utils/bounded_text.h"
+
+#include <shlobj.h>
+
+#include <cwchar>
+
+namespace {
+
+constexpr std::size_t kPathCapacity = MAX_PATH;  // the whole path, terminator included
+constexpr unsigned kMostCopies = 10000;          // " (2)" to " (9999)"
+constexpr std::size_t kMostNameCharacters = 255; // one file name, without its folder
+
+// Makes the folder unless it is there; false when it cannot be made or
+// something other than a folder has its name.
+bool EnsureFolder(const wchar_t* path) {
+    if (CreateDirectoryW(path, nullptr)) return true;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// %LOCALAPPDATA%\Pelmora Vantrel (made if missing) into appFolder, and its
+// Backups folder (made if missing) into backupFolder.
+bool PrepareFolders(wchar_t* appFolder, wchar_t* backupFolder) {
+    wchar_t localAppData[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData))) return false;
+    CopyText(appFolder, kPathCapacity, localAppData);
+    if (AppendText(appFolder, kPathCapacity, L"\\Pelmora Vantrel") != kTextOk) return false;
+    CopyText(backupFolder, kPathCapacity, appFolder);
+    if (AppendText(backupFolder, kPathCapacity, L"\\Backups") != kTextOk) return false;
+    return EnsureFolder(appFolder) && EnsureFolder(backupFolder);
+}
+
+bool IsForbiddenInFileName(wchar_t c) {
+    return c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c) != nullptr;
+}
+
+// The friendly name as a piece of a file name: forbidden characters become
+// "_", and it is cut to at most `room` characters, never between the two
+// halves of a surrogate pair.
+void FileNamePiece(const wchar_t* friendlyName, std::size_t room, wchar_t* piece) {
+    CopyText(piece, kNameCapacity, friendlyName);
+    for (wchar_t* c = piece; *c != L'\0'; ++c) {
+        if (IsForbiddenInFileName(*c)) *c = L'_';
+    }
+    if (room < std::wcslen(piece)) {
+        if (room > 0 && piece[room - 1] >= 0xD800 && piece[room - 1] <= 0xDBFF) --room;
+        piece[room] = L'\0';
+    }
+}
+
+// The full path for copy number `copy` (1 has no number) with at most
+// pieceLimit characters of the friendly name, cut further so that the path
+// stays within MAX_PATH and the file's own name within the 255 characters a
+// name may have; *pieceLength tells how many it took. False when even an
+// empty friendly name would not fit.
+bool BuildBackupPath(const wchar_t* backupFolder, const SYSTEMTIME& time, const wchar_t* actionName,
+                     const wchar_t* friendlyName, unsigned copy, std::size_t pieceLimit, wchar_t* path,
+                     std::size_t* pieceLength) {
+    wchar_t stem[kPathCapacity];
+    if (FormatText(stem, kPathCapacity, L"%ls\\%04u-%02u-%02u %02u-%02u-%02u %ls", backupFolder, time.wYear,
+                   time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, actionName) != kTextOk) {
+        return false;
+    }
+    wchar_t ending[32];
+    if (copy > 1) {
+        FormatText(ending, 32, L" (%u).reg", copy);
+    } else {
+        CopyText(ending, 32, L".reg");
+    }
+    const std::size_t fixed = std::wcslen(stem) + std::wcslen(L" - ") + std::wcslen(ending);
+    const std::size_t fixedInName = fixed - std::wcslen(backupFolder) - 1;
+    if (fixed >= kPathCapacity || fixedInName >= kMostNameCharacters) return false;
+    std::size_t room = kPathCapacity - 1 - fixed;
+    if (room > kMostNameCharacters - fixedInName) room = kMostNameCharacters - fixedInName;
+    if (room > pieceLimit) room = pieceLimit;
+    wchar_t piece[kNameCapacity];
+    FileNamePiece(friendlyName, room, piece);
+    *pieceLength = std::wcslen(piece);
+    CopyText(path, kPathCapacity, stem);
+    if (piece[0] != L'\0') {
+        AppendText(path, kPathCapacity, L" - ");
+        AppendText(path, kPathCapacity, piece);
+    }
+    return AppendText(path, kPathCapacity, ending) == kTextOk;
+}
+
+// Writes the whole text to the file and flushes it to the disk.
+bool WriteWhole(const wchar_t* path, const GrowingText& text) {
+    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return false;
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(TextChars(text));
+    std::size_t left = text.length * sizeof(wchar_t);
+    while (left > 0) {
+        const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), bytes, chunk, &written, nullptr) || written != chunk) return false;
+        bytes += chunk;
+        left -= chunk;
+    }
+    if (!FlushFileBuffers(file.Get())) return false;
+    return file.Close();
+}
+
+}  // namespace
+
+bool WriteBackupFile(const GrowingText& text, const wchar_t* actionName, const wchar_t* friendlyName) {
+    if (text.failed) return false;
+    wchar_t appFolder[kPathCapacity];
+    wchar_t backupFolder[kPathCapacity];
+    if (!PrepareFolders(appFolder, backupFolder)) return false;
+
+    // The file is written whole under a temporary name beside the backup
+    // folder, on the same volume, and only then moved into it: the folder
+    // never shows a half-written backup, and a failed write leaves nothing
+    // there to remove.
+    wchar_t temporary[kPathCapacity];
+    if (GetTempFileNameW(appFolder, L"pvb", 0, temporary) == 0) return false;
+    if (!WriteWhole(temporary, text)) {
+        DeleteFileW(temporary);
+        return false;
+    }
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    std::size_t pieceLimit = kNameCapacity;
+    for (unsigned copy = 1; copy < kMostCopies;) {
+        wchar_t path[kPathCapacity];
+        std::size_t pieceLength = 0;
+        if (!BuildBackupPath(backupFolder, time, actionName, friendlyName, copy, pieceLimit, path, &pieceLength)) {
+            break;
+        }
+        // Without MOVEFILE_REPLACE_EXISTING an existing backup is never replaced.
+        if (MoveFileExW(temporary, path, MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            ++copy;
+            continue;
+        }
+        // Some file systems count a name's length in bytes (Linux under Wine,
+        // where a Cyrillic letter takes two): a refused name is tried again
+        // with half as much of the friendly name, down to none of it.
+        if (pieceLength == 0) break;
+        pieceLimit = pieceLength / 2;
+    }
+    DeleteFileW(temporary);
+    return false;
+}

@@ -1,0 +1,201 @@
+#include "registry_backup.h"
+
+#include "../app/app_state.h"
+#include "../app/utils/bounded_text.h"
+#include "../app/utils/growing_text.h"
+#include "../app/utils/message_box.h"
+#include "../app/utils/scoped.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "backup_file.h"
+#include "reg_file_text.h"
+#include "registry_location.h"
+#include "registry_removal.h"
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kBackupFailedMessage[] =
+    L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
+
+constexpr std::size_t kMostKeys = 4;  // class key, Instance entry, legacy entry, DMO key
+
+const wchar_t* ActionName(BackupAction action) {
+    switch (action) {
+    case BackupDeleteCodec: return L"Удаление кодека";
+    case BackupScanRemoval: return L"Удаление некорректного кодека";
+    case BackupUnregister: return L"Отмена регистрации";
+    case BackupMeritChange: return L"Изменение приоритета";
+    }
+    return L"Изменение реестра";
+}
+
+// The key paths (under HKEY_CLASSES_ROOT) that one action removes, each kept
+// once: a path equal to one already held, or lying inside it, adds nothing.
+struct KeyPaths {
+    wchar_t paths[kMostKeys][kNameCapacity];
+    std::size_t count = 0;
+};
+
+// Whether inner is outer itself or a key below it, without regard to case.
+bool IsWithin(const wchar_t* inner, const wchar_t* outer) {
+    const std::size_t outerLength = std::wcslen(outer);
+    const std::size_t innerLength = std::wcslen(inner);
+    if (innerLength < outerLength) return false;
+    if (CompareStringOrdinal(inner, static_cast<int>(outerLength), outer, static_cast<int>(outerLength), TRUE) !=
+        CSTR_EQUAL) {
+        return false;
+    }
+    return innerLength == outerLength || inner[outerLength] == L'\\';
+}
+
+void AddPath(KeyPaths& keys, const wchar_t* path) {
+    for (std::size_t i = 0; i < keys.count; ++i) {
+        if (IsWithin(path, keys.paths[i])) return;
+        if (IsWithin(keys.paths[i], path)) {
+            CopyText(keys.paths[i], kNameCapacity, path);
+            return;
+        }
+    }
+    if (keys.count < kMostKeys) CopyText(keys.paths[keys.count++], kNameCapacity, path);
+}
+
+// The keys that RemoveCodecRegistry (and, with withDmo, RemoveDmoRegistration)
+// delete for this class id and list row, found as they find them.
+void CollectCodecKeys(const wchar_t* classId, const wchar_t* friendlyName, bool withDmo, KeyPaths& keys) {
+    CodecEntryPaths paths;
+    const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
+    for (std::size_t i = 0; i < count; ++i) AddPath(keys, paths[i]);
+    wchar_t dmoPath[kNameCapacity];
+    if (withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity)) AddPath(keys, dmoPath);
+}
+
+// Appends one value as it is stored: its name, type and bytes, read into heap
+// blocks as large as the registry says they are. False when it cannot be read
+// whole or its name cannot be written.
+bool AppendValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+        HeapBuffer data;
+        if (!data.Reserve(size + 1)) return false;
+        DWORD read = size;
+        const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, data.Get(), &read);
+        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile: ask again
+        if (status != ERROR_SUCCESS) return false;
+        return AppendRegValueLine(text, valueName, std::wcslen(valueName), type, data.Get(), read);
+    }
+    return false;
+}
+
+// Appends the key's line, its values and then each subkey with everything
+// below it. Every key is named by its own place: on Windows a key seen
+// through HKEY_CLASSES_ROOT may hold subkeys from the user's classes and
+// from the machine's alike. False when any part cannot be read or written.
+bool AppendKeyTree(GrowingText& text, HKEY key) {
+    GrowingText name;
+    if (!AppendRealKeyName(name, key) || !AppendRegKeyLine(text, TextChars(name), name.length)) return false;
+    for (int attempt = 0;; ++attempt) {
+        DWORD longestValueName = 0, largestValue = 0;
+        if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longestValueName,
+                             &largestValue, nullptr, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        HeapBuffer valueName;
+        HeapBuffer data;
+        if (!valueName.Reserve((longestValueName + 1) * sizeof(wchar_t)) || !data.Reserve(largestValue + 1)) {
+            return false;
+        }
+        const std::size_t mark = text.length;
+        bool grew = false;
+        for (DWORD index = 0;; ++index) {
+            DWORD nameCount = longestValueName + 1;
+            DWORD size = largestValue;
+            DWORD type = 0;
+            const LONG status = RegEnumValueW(key, index, reinterpret_cast<wchar_t*>(valueName.Get()), &nameCount,
+                                              nullptr, &type, data.Get(), &size);
+            if (status == ERROR_NO_MORE_ITEMS) break;
+            if (status == ERROR_MORE_DATA) {
+                grew = true;  // a value changed while it was read: read them all again
+                break;
+            }
+            if (status != ERROR_SUCCESS) return false;
+            if (!AppendRegValueLine(text, reinterpret_cast<const wchar_t*>(valueName.Get()), nameCount, type,
+                                    data.Get(), size)) {
+                return false;
+            }
+        }
+        if (!grew) break;
+        if (attempt == 3) return false;
+        // Drop the values written in this pass and start the key's values over.
+        TruncateText(text, mark);
+    }
+
+    DWORD longestSubkey = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    HeapBuffer subkeyName;
+    if (!subkeyName.Reserve((longestSubkey + 1) * sizeof(wchar_t))) return false;
+    for (DWORD index = 0;; ++index) {
+        DWORD count = longestSubkey + 1;
+        auto* subName = reinterpret_cast<wchar_t*>(subkeyName.Get());
+        const LONG status = RegEnumKeyExW(key, index, subName, &count, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA too: a key added meanwhile
+        RegKey subkey;
+        if (subkey.OpenForReading(key, subName) != ERROR_SUCCESS) {
+            // A subkey that the deletion cannot open either (a link to a
+            // missing key, say) is never deleted: it stays, so it needs no
+            // copy. One it could open but this cannot read cannot be saved.
+            RegKey asDeleted;
+            if (asDeleted.Open(key, subName) == ERROR_SUCCESS) return false;
+            continue;
+        }
+        if (!AppendKeyTree(text, subkey.Get())) return false;
+    }
+    return !text.failed;
+}
+
+// Appends the tree at path under HKEY_CLASSES_ROOT, named where it really
+// lives. A key that does not exist adds nothing; one that exists but cannot
+// be read makes the backup fail.
+bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
+    RegKey key;
+    const LONG status = key.OpenForReading(HKEY_CLASSES_ROOT, path);
+    if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS) return false;
+    return AppendKeyTree(text, key.Get());
+}
+
+bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, bool complete, HWND owner) {
+    if (complete && !text.failed && WriteBackupFile(text, ActionName(action), friendlyName)) return true;
+    ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
+    return false;
+}
+
+}  // namespace
+
+bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+                        bool withDmo) {
+    KeyPaths keys;
+    CollectCodecKeys(classId, friendlyName, withDmo, keys);
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = true;
+    for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, keys.paths[i]);
+    return Finish(text, action, friendlyName, complete, owner);
+}
+
+bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    GrowingText name;
+    const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
+                          AppendValue(text, entry, L"FilterData");
+    return Finish(text, BackupMeritChange, friendlyName, complete, nullptr);
+}

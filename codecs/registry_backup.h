@@ -1,0 +1,31 @@
+// Backups taken before the program deletes or overwrites registry data: a
+// file in the registry editor's format holding exactly what the action is
+// about to remove, written before the action touches anything. When the
+// backup cannot be written completely, a message box says so and the caller
+// must not act.
+#pragma once
+#include "../app/utils/win_headers.h"
+
+// The action a backup is taken for; it names the backup file.
+enum BackupAction {
+    BackupDeleteCodec,   // "Удалить кодек" in the management dialog
+    BackupScanRemoval,   // removal offered by the broken-codec scan
+    BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u)
+    BackupMeritChange,   // a new merit written into FilterData
+};
+
+// Backs up the keys that deleting the codec's entries removes, each with all
+// its subkeys and values and only where it exists: the class key, the
+// codec's entry under the selected category's Instance key (found as the
+// removal finds it), the entry named by the class id under the legacy filter
+// category, and with withDmo the DMO registration key. Returns true when the
+// backup file was written; otherwise shows the failure message, owned by
+// owner, and returns false.
+bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+                        bool withDmo);
+
+// Backs up the "FilterData" value of an open Instance entry as it is now.
+// Returns true when the backup file was written; otherwise shows the failure
+// message with no owner, as the merit write's own messages are shown, and
+// returns false.
+bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName);

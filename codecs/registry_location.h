@@ -1,0 +1,15 @@
+// Where an open registry key really lives, named as the registry editor names
+// it: HKEY_CLASSES_ROOT is a view that the system assembles from the machine's
+// and the user's classes (and, for a 32-bit program on 64-bit Windows, from
+// their 32-bit halves under Wow6432Node), so a backup names the key's own
+// place, and an import writes it back there.
+#pragma once
+#include "../app/utils/growing_text.h"
+#include "../app/utils/win_headers.h"
+
+// Appends the key's full name under HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or
+// HKEY_USERS, for example "HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{...}"
+// or, for the 32-bit view, "...\Classes\Wow6432Node\CLSID\{...}". Returns
+// false when the system does not tell the key's name or the name lies under
+// none of those roots.
+bool AppendRealKeyName(GrowingText& out, HKEY key);

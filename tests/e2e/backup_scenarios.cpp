@@ -1,0 +1,434 @@
+// Registry backups taken by the real program before it deletes a codec's
+// entries, unregisters a codec or changes a merit: each backup, imported with
+// the system's own reg.exe, gives back the same keys, value names, types and
+// bytes; a backup that cannot be written stops the action.
+#include "test_codec.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdint>
+
+namespace {
+
+const wchar_t kManageTitle[] = L"Управление кодеком";
+const wchar_t kConfirmTitle[] = L"Подтвердите действие";
+const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
+const wchar_t kBackupFailed[] =
+    L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
+
+const wchar_t kUnterminated[] = L"No terminator";
+
+// What an import of the backup gives back: the same items, except that the
+// import ends string data that lacks a terminator with one.
+RegistrySnapshot AfterImport(RegistrySnapshot snapshot) {
+    for (RegistryItem& item : snapshot) {
+        if (item.isValue && item.name == kUnterminated) item.data.insert(item.data.end(), {0, 0});
+    }
+    return snapshot;
+}
+
+std::wstring DmoKey(const std::wstring& classId) { return L"DirectShow\\MediaObjects\\" + classId.substr(1, 36); }
+
+// Values of every type the registry editor's format has to carry, with names
+// and data that need escaping, non-Latin letters, line breaks in data, and
+// strings the format can write only as hexadecimal.
+void WriteEveryType(const std::wstring& key) {
+    WriteText(key, L"Plain", L"text with \"quotes\" and \\ back\\slashes\\");
+    WriteText(key, L"Кириллица \"в имени\" \\ с чертой", L"значение по-русски");
+    WriteText(key, L"Line breaks", L"first line\r\nsecond line\nthird\r");
+    // Six bytes of "abcX": the system stores "abc" without a terminator only
+    // when the character after the counted ones is not zero.
+    WriteValue(key, kUnterminated, REG_SZ, L"abcX", 6);
+    WriteValue(key, L"Empty string value", REG_SZ, L"", 0);
+    WriteValue(key, L"Odd size", REG_SZ, "a\0\0\0c", 5);
+    WriteText(key, L"Expand", L"%SystemRoot%\\system32\\vantrel.ax", REG_EXPAND_SZ);
+    WriteValue(key, L"Multi", REG_MULTI_SZ, L"first\0second \"2\"\0\0", 36);
+    const DWORD dword = 0x12345678;
+    WriteValue(key, L"Dword", REG_DWORD, &dword, 4);
+    WriteValue(key, L"Short dword", REG_DWORD, "\x01\x02", 2);
+    const std::uint64_t qword = 0x0123456789ABCDEFull;
+    WriteValue(key, L"Qword", REG_QWORD, &qword, 8);
+    BYTE binary[300];
+    for (int i = 0; i < 300; ++i) binary[i] = static_cast<BYTE>(i * 7);
+    WriteValue(key, L"Binary", REG_BINARY, binary, sizeof(binary));
+    WriteValue(key, L"Empty binary", REG_BINARY, nullptr, 0);
+    WriteValue(key, L"None", REG_NONE, "\x00\xff\x10", 3);
+    WriteValue(key, L"Other type", 0x1234ABCD, "type", 4);
+}
+
+// Starts the program and opens the management dialog on the row by a double click.
+HWND OpenManagement(ProgramUnderTest& program, const std::wstring& row, const std::wstring& exePath) {
+    if (!program.Start(exePath)) return nullptr;
+    const int index = program.RowIndex(row);
+    CHECK(index >= 0, L"row not listed: " + row.substr(0, 60));
+    if (index < 0) return nullptr;
+    program.DoubleClickRow(index);
+    HWND dialog = program.WaitForDialog(kManageTitle);
+    CHECK(dialog != nullptr, L"no management dialog");
+    return dialog;
+}
+
+// The message box that appears next, other than the known dialogs, or null.
+HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HWND> known) {
+    HWND box = nullptr;
+    WaitUntil([&] {
+        for (HWND dialog : program.VisibleDialogs()) {
+            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, 0xFFFF)) box = dialog;
+        }
+        return box != nullptr;
+    });
+    return box;
+}
+
+// Presses a button of the management dialog and answers its confirmation with Yes.
+void ConfirmAction(const ProgramUnderTest& program, HWND manage, int button) {
+    PressButton(manage, button);
+    HWND confirm = WaitForMessageBox(program, {manage});
+    CHECK(confirm && WindowText(confirm) == kConfirmTitle, confirm ? WindowText(confirm) : L"no confirmation");
+    if (!confirm) return;
+    PressButton(confirm, IDYES);
+    CHECK(program.WaitDialogGone(confirm), L"confirmation stayed");
+}
+
+// The texts of the program's visible dialogs and message boxes, for failure reports.
+std::wstring VisibleTexts(const ProgramUnderTest& program) {
+    std::wstring texts;
+    for (HWND dialog : program.VisibleDialogs()) texts += L"[" + WindowText(dialog) + L": " + MessageBoxText(dialog) + L"]";
+    return texts.empty() ? L"no dialog" : texts;
+}
+
+// Imports the backup and compares each tree with what the import should give back.
+void ImportAndCompare(const std::wstring& backup, const std::vector<std::wstring>& paths,
+                      const std::vector<RegistrySnapshot>& expected, const wchar_t* systemFolder = L"system32",
+                      REGSAM view = 0) {
+    const int code = ImportRegFile(backup, systemFolder);
+    CHECK(code == 0, Format(L"reg import exit code %d", code));
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const RegistrySnapshot after = TreeSnapshot(paths[i], view);
+        const std::wstring difference = SnapshotDifference(expected[i], after);
+        CHECK(difference.empty(), paths[i] + L": " + difference);
+        std::printf("%s: %lu items expected, %lu after the import, %s\n", Wide2Utf8(paths[i]).c_str(),
+                    static_cast<unsigned long>(expected[i].size()), static_cast<unsigned long>(after.size()),
+                    difference.empty() ? "identical" : "different");
+    }
+}
+
+std::vector<RegistrySnapshot> Snapshots(const std::vector<std::wstring>& paths, REGSAM view = 0) {
+    std::vector<RegistrySnapshot> snapshots;
+    for (const std::wstring& path : paths) snapshots.push_back(TreeSnapshot(path, view));
+    return snapshots;
+}
+
+// The backup file's text after its byte order mark (UTF-16LE).
+std::wstring BackupText(const std::wstring& path, bool* hasByteOrderMark) {
+    const std::vector<BYTE> bytes = FileBytes(path);
+    *hasByteOrderMark = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+    return text;
+}
+
+// Whether text holds part, letter case aside (the system keeps a key name's
+// case as it was created: SOFTWARE or Software, WOW6432Node or Wow6432Node).
+bool ContainsNoCase(std::wstring text, std::wstring part) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    CharLowerBuffW(part.data(), static_cast<DWORD>(part.size()));
+    return text.find(part) != std::wstring::npos;
+}
+
+// Moves the backup folder aside for a test and puts it back afterwards.
+struct BackupFolderAside {
+    std::wstring aside = BackupFolder() + L" aside " + NewGuidText().substr(1, 8);
+    bool moved = false;
+    BackupFolderAside() { moved = MoveFileW(BackupFolder().c_str(), aside.c_str()) != FALSE; }
+    ~BackupFolderAside() {
+        const DWORD attributes = GetFileAttributesW(BackupFolder().c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            DeleteFileW(BackupFolder().c_str());
+        }
+        if (moved) MoveFileW(aside.c_str(), BackupFolder().c_str());
+    }
+};
+
+}  // namespace
+
+SCENARIO(backup_delete_round_trip) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Backup Delete " + classId.substr(1, 8);
+    const std::wstring classKey = L"CLSID\\" + classId;
+    const std::wstring entry = kLegacyInstance + classId;
+    RegistryKeys keys;
+    keys.Own(classKey);
+    keys.Own(entry);
+    keys.Own(DmoKey(classId));
+    WriteText(classKey, nullptr, name + L" Object");
+    WriteText(classKey + L"\\InprocServer32", nullptr, L"C:\\codecs\\vantrel backup.ax");
+    WriteText(classKey + L"\\InprocServer32", L"ThreadingModel", L"Both");
+    CreateKeyPath(classKey + L"\\Empty key");
+    WriteEveryType(classKey);
+    WriteEveryType(classKey + L"\\Pins\\Вход \"1\"");
+    WriteText(entry, L"FriendlyName", name);
+    WriteText(entry, L"CLSID", classId);
+    WriteEveryType(entry);
+    // Found under its Instance entry, the codec keeps its DMO key: the deletion
+    // leaves it, and so the backup leaves it out.
+    WriteText(DmoKey(classId), nullptr, name);
+    const std::vector<std::wstring> paths = {classKey, entry, DmoKey(classId)};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    std::printf("made %lu + %lu + %lu items\n", static_cast<unsigned long>(before[0].size()),
+                static_cast<unsigned long>(before[1].size()), static_cast<unsigned long>(before[2].size()));
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, name, exePath);
+    if (!manage) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    ConfirmAction(program, manage, 1015);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup in " + BackupFolder());
+    if (backup.empty()) return;
+    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    CHECK(!KeyExists(classKey) && !KeyExists(entry), L"not deleted");
+    CHECK(TreeSnapshot(DmoKey(classId)) == before[2], L"the DMO key changed");
+
+    // The registry editor's format: byte order mark, header, CRLF line ends,
+    // the keys under the root that holds them.
+    bool byteOrderMark = false;
+    const std::wstring text = BackupText(backup, &byteOrderMark);
+    CHECK(byteOrderMark, L"no UTF-16LE byte order mark");
+    CHECK(text.rfind(L"Windows Registry Editor Version 5.00\r\n", 0) == 0, text.substr(0, 60));
+    size_t bareLineFeeds = 0;
+    for (size_t i = 0; i < text.size(); ++i) bareLineFeeds += text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r');
+    CHECK(bareLineFeeds == 0, Format(L"%lu line feeds without a carriage return", (unsigned long)bareLineFeeds));
+    // Under Wine, HKEY_CLASSES_ROOT shows the machine's classes only.
+    const std::wstring machineKey = L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + classId + L"]";
+    CHECK(ContainsNoCase(text, machineKey), L"no " + machineKey);
+    CHECK(text.find(classId.substr(1, 36) + L"]") == std::wstring::npos, L"the DMO key is in the backup");
+
+    // The string stored without a terminator comes back with one, its bytes
+    // otherwise unchanged; everything else comes back byte for byte.
+    std::vector<RegistrySnapshot> expected;
+    for (const RegistrySnapshot& snapshot : before) expected.push_back(AfterImport(snapshot));
+    ImportAndCompare(backup, paths, expected);
+    const std::vector<BYTE> unterminated = ReadBytes(classKey, kUnterminated);
+    std::printf("\"%s\" after the import: %lu bytes\n", Wide2Utf8(kUnterminated).c_str(),
+                static_cast<unsigned long>(unterminated.size()));
+    CHECK(unterminated == std::vector<BYTE>({'a', 0, 'b', 0, 'c', 0, 0, 0}), L"not abc with a terminator");
+}
+
+SCENARIO(backup_unregister_round_trip) {
+    TestCodec codec(L"Vantrel Backup Unregister", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    CHECK(!before[0].empty() && !before[1].empty(), L"the test codec left no keys");
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    ConfirmAction(program, manage, 1013);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup");
+    if (backup.empty()) return;
+    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    CHECK(WaitUntil([&] { return !KeyExists(codec.ClassKey()) && !KeyExists(codec.InstancePath()); }),
+          L"still registered");
+    ImportAndCompare(backup, paths, before);
+}
+
+SCENARIO(backup_merit_round_trip) {
+    TestCodec codec(L"Vantrel Backup Merit", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    const std::vector<std::wstring> paths = {codec.InstancePath()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    const std::vector<BYTE> oldData = ReadBytes(codec.InstancePath(), L"FilterData");
+    CHECK(oldData.size() >= 8, Format(L"FilterData of %lu bytes", (unsigned long)oldData.size()));
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+    // Two changes in a row, within the same second most likely: two files, two names.
+    std::vector<std::wstring> backups;
+    for (int preset : {40029, 40026}) {
+        const std::vector<std::wstring> files = BackupFiles();
+        PressButton(manage, 1001);
+        HWND merit = program.WaitForDialog(kMeritTitle);
+        if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+        PressButton(merit, preset);
+        PressButton(merit, IDOK);
+        CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+        backups.push_back(WaitForNewBackup(files));
+        CHECK(!backups.back().empty(), L"no new backup");
+        std::printf("backup: %s\n", Wide2Utf8(backups.back()).c_str());
+    }
+    if (backups[0].empty() || backups[1].empty()) return;
+    CHECK(backups[0] != backups[1], backups[0]);
+    program.Settle();
+    CHECK(ReadBytes(codec.InstancePath(), L"FilterData") != oldData, L"the merit was not changed");
+    bool byteOrderMark = false;
+    const std::wstring text = BackupText(backups[0], &byteOrderMark);
+    CHECK(text.find(L"\"FriendlyName\"") == std::wstring::npos, L"more than FilterData in the backup");
+    CHECK(text.find(L"\"FilterData\"=hex:") != std::wstring::npos, L"no FilterData in the backup");
+
+    // The first backup holds the FilterData from before both changes.
+    ImportAndCompare(backups[0], paths, before);
+    CHECK(ReadBytes(codec.InstancePath(), L"FilterData") == oldData, L"old FilterData bytes not back");
+    PressButton(manage, IDOK);
+}
+
+SCENARIO(backup_hostile_data) {
+    // A friendly name of 700 characters with every character a file name cannot hold.
+    std::wstring longName = L"Vantrel <Враждебный> \"кодек\" a/b\\c|d?e*f:g\t";
+    longName += NewGuidText().substr(1, 8) + L" ";
+    while (longName.size() < 700) longName += L"<>:\"/\\|?* Длинное имя кодека ";
+    longName.resize(700);
+    const std::wstring classId = NewGuidText();
+    const std::wstring classKey = L"CLSID\\" + classId;
+    const std::wstring entry = kLegacyInstance + NewGuidText();
+    RegistryKeys keys;
+    keys.Own(classKey);
+    keys.Own(entry);
+    keys.Own(DmoKey(classId));
+    // The list shows the whole name; the program holds 499 characters of it,
+    // which the class key's name matches: the codec is found by its class key,
+    // and its deletion takes the DMO key as well.
+    WriteText(classKey, nullptr, longName.substr(0, 499));
+    WriteText(classKey + L"\\InprocServer32", nullptr, L"C:\\codecs\\\"hostile\" \\ codec.ax");
+    WriteText(classKey, L"Quoted \"name\" \\ with \\\\ backslashes\\", L"\"quoted\" data \\ with \\\\ backslashes\\");
+    WriteText(classKey, L"\\", L"\\\\");
+    WriteText(classKey, L"\"", L"\"");
+    WriteText(classKey, L"@", L"not the default value");
+    WriteText(classKey, L"Long text", std::wstring(5000, L'Ж') + L" конец");
+    std::vector<BYTE> blob(1 << 20);
+    for (size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<BYTE>((i * 2654435761u) >> 13);
+    WriteValue(classKey, L"Blob \"1 MB\" \\", REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()));
+    WriteText(entry, L"FriendlyName", longName);
+    WriteText(entry, L"CLSID", classId);
+    WriteText(DmoKey(classId), nullptr, L"Vantrel \"DMO\" \\");
+    WriteValue(DmoKey(classId), L"InputTypes", REG_BINARY, "vids\0\0\0\0", 8);
+    const std::vector<std::wstring> paths = {classKey, entry, DmoKey(classId)};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, longName, exePath);
+    if (!manage) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    PressButton(manage, 1015);
+    HWND confirm = WaitForMessageBox(program, {manage});
+    if (!confirm) return CheckFailed(__FILE__, __LINE__, "confirmation", L"none");
+    const ULONGLONG pressed = GetTickCount64();
+    PressButton(confirm, IDYES);
+    const std::wstring backup = WaitForNewBackup(files, 60000);
+    const ULONGLONG appeared = GetTickCount64();
+    CHECK(!backup.empty(), L"no new backup; on the screen: " + VisibleTexts(program));
+    if (backup.empty()) return;
+    std::printf("the backup with the 1 MB value was in the folder %lu ms after Yes was pressed\n",
+                static_cast<unsigned long>(appeared - pressed));
+    CHECK(program.WaitDialogGone(manage, 30000), L"management dialog stayed");
+    for (const std::wstring& path : paths) CHECK(!KeyExists(path), L"not deleted: " + path);
+
+    // The file name: within MAX_PATH, no character a file name cannot hold,
+    // the local date and time, the action, and the start of the friendly name.
+    std::printf("backup: %s (%lu characters)\n", Wide2Utf8(backup).c_str(), static_cast<unsigned long>(backup.size()));
+    CHECK(backup.size() <= MAX_PATH - 1, Format(L"%lu characters", (unsigned long)backup.size()));
+    const std::wstring fileName = backup.substr(BackupFolder().size() + 1);
+    CHECK(fileName.find_first_of(L"<>:\"/\\|?*\t") == std::wstring::npos, fileName);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    CHECK(fileName.rfind(Format(L"%04u-%02u-%02u ", now.wYear, now.wMonth, now.wDay), 0) == 0, fileName);
+    CHECK(fileName.find(L" Удаление кодека - Vantrel _Враждебный_ _кодек_ a_b_c_d_e_f_g_") != std::wstring::npos,
+          fileName);
+    CHECK(fileName.size() > 4 && fileName.substr(fileName.size() - 4) == L".reg", fileName);
+    CHECK(GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES, L"cannot be opened by its name");
+
+    const ULONGLONG importStart = GetTickCount64();
+    ImportAndCompare(backup, paths, before);
+    std::printf("reg import took %lu ms\n", static_cast<unsigned long>(GetTickCount64() - importStart));
+    CHECK(ReadBytes(classKey, L"Blob \"1 MB\" \\") == blob, L"the 1 MB value differs");
+}
+
+SCENARIO(backup_folder_blocked) {
+    const std::wstring classId = NewGuidText();
+    const std::wstring name = L"Vantrel Backup Blocked " + classId.substr(1, 8);
+    const std::wstring classKey = L"CLSID\\" + classId;
+    const std::wstring entry = kLegacyInstance + classId;
+    RegistryKeys keys;
+    keys.Own(classKey);
+    keys.Own(entry);
+    WriteText(classKey, nullptr, name + L" Object");
+    WriteText(entry, L"FriendlyName", name);
+    WriteText(entry, L"CLSID", classId);
+    const std::vector<std::wstring> paths = {classKey, entry};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+
+    // A file where the backup folder should be.
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    BackupFolderAside aside;
+    HANDLE blocker = CreateFileW(BackupFolder().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    CHECK(blocker != INVALID_HANDLE_VALUE, L"cannot put a file at " + BackupFolder());
+    CloseHandle(blocker);
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, name, exePath);
+    if (!manage) return;
+    ConfirmAction(program, manage, 1015);
+    HWND box = WaitForMessageBox(program, {manage});
+    CHECK(box != nullptr, L"no message box");
+    if (!box) return;
+    const std::wstring text = MessageBoxText(box);
+    std::printf("message box: \"%s\", caption \"%s\"\n", Wide2Utf8(text).c_str(), Wide2Utf8(WindowText(box)).c_str());
+    CHECK(text == kBackupFailed, text);
+    CHECK(GetWindow(box, GW_OWNER) == manage, L"not owned by the management dialog");
+    PressButton(box, IDOK);
+    CHECK(program.WaitDialogGone(box), L"message box stayed");
+    program.Settle();
+    CHECK(IsWindowVisible(manage), L"the management dialog closed");
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::wstring difference = SnapshotDifference(before[i], TreeSnapshot(paths[i]));
+        CHECK(difference.empty(), paths[i] + L": " + difference);
+    }
+    std::printf("registry after the refused deletion: %s\n",
+                TreeSnapshot(classKey) == before[0] && TreeSnapshot(entry) == before[1] ? "unchanged" : "changed");
+    const DWORD attributes = GetFileAttributesW(BackupFolder().c_str());
+    CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY), L"the file was replaced");
+    PressButton(manage, IDOK);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+}
+
+SCENARIO(backup_restores_32bit_view) {
+    // Run by the x86 build: the driver and the program are 32-bit programs on 64-bit Windows.
+    TestCodec codec(L"Vantrel Backup 32-bit", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths, KEY_WOW64_32KEY);
+    for (const std::wstring& path : paths) {
+        CHECK(KeyExists(path, KEY_WOW64_32KEY) && !KeyExists(path, KEY_WOW64_64KEY), L"not in the 32-bit view only: " + path);
+    }
+
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    ConfirmAction(program, manage, 1015);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup");
+    if (backup.empty()) return;
+    bool byteOrderMark = false;
+    const std::wstring text = BackupText(backup, &byteOrderMark);
+    CHECK(ContainsNoCase(text, L"\\Wow6432Node\\") && ContainsNoCase(text, L"\\CLSID\\" + codec.classId + L"]"),
+          L"the class key is not named in the 32-bit view: " + text.substr(0, 200));
+    for (const std::wstring& path : paths) CHECK(!KeyExists(path, KEY_WOW64_32KEY), L"not deleted: " + path);
+
+    // The 64-bit reg.exe, as the registry editor that opens the file on 64-bit
+    // Windows, and then the 32-bit one: both restore into the 32-bit view only.
+    for (const wchar_t* tool : {L"sysnative", L"syswow64"}) {
+        for (const std::wstring& path : paths) DeleteTree(path, KEY_WOW64_32KEY);
+        ImportAndCompare(backup, paths, before, tool, KEY_WOW64_32KEY);
+        for (const std::wstring& path : paths) {
+            CHECK(!KeyExists(path, KEY_WOW64_64KEY), std::wstring(tool) + L" reg.exe wrote the 64-bit view: " + path);
+        }
+    }
+}
