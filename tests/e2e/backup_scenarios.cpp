@@ -381,6 +381,7 @@ SCENARIO(backup_folder_blocked) {
     std::printf("message box: \"%s\", caption \"%s\"\n", Wide2Utf8(text).c_str(), Wide2Utf8(WindowText(box)).c_str());
     CHECK(text == kBackupFailed, text);
     CHECK(GetWindow(box, GW_OWNER) == manage, L"not owned by the management dialog");
+    LookPoint(L"backup-failed");
     PressButton(box, IDOK);
     CHECK(program.WaitDialogGone(box), L"message box stayed");
     program.Settle();
