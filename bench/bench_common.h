@@ -2,6 +2,7 @@
 // median and spread, the result table, and the shape of the synthetic registry.
 #pragma once
 #include "../app/win_headers.h"
+#include "../tests/common/test_text.h"
 
 #include <cstdint>
 #include <functional>
@@ -43,12 +44,8 @@ struct ResultRow {
 // Prints the table and, under it, what each baseline is.
 void PrintTable(const std::vector<ResultRow>& rows);
 
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string (the table is narrow text).
 std::string Text(const char* format, ...);
-std::string Utf8(const std::wstring& text);
-
-// Windows path of a Unix path ("/x/y" -> "Z:\x\y"); other paths pass unchanged.
-std::wstring WindowsPath(const std::wstring& path);
 
 // Whether measurement `id` ("1" to "6") is to run: all of them, unless the
 // environment variable VANTREL_BENCH_ONLY lists some (e.g. "1,4").

@@ -42,9 +42,7 @@ bool WriteClassKey(HKEY classes, const std::wstring& classId, const std::wstring
 
 // The size of the FilterData the mapper wrote; 0 when there is none.
 DWORD FilterDataSize(const GUID& category, const std::wstring& classId) {
-    wchar_t categoryText[64];
-    StringFromGUID2(category, categoryText, 64);
-    const std::wstring path = std::wstring(L"CLSID\\") + categoryText + L"\\Instance\\" + classId;
+    const std::wstring path = InstancePathOf(category) + classId;
     RegKey entry;
     if (entry.Open(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return 0;
     DWORD size = 0;

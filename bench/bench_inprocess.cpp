@@ -15,6 +15,7 @@
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
+#include "../tests/common/test_registry.h"
 
 #include <cwchar>
 
@@ -220,8 +221,8 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
     SetMessageBoxObserver(AnswerNo);
 
     const int classKeys = CountSubkeys(L"CLSID");
-    const int legacyEntries = CountSubkeys(L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance");
-    const int videoEntries = CountSubkeys(L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance");
+    const int legacyEntries = CountSubkeys(kLegacyInstance);
+    const int videoEntries = CountSubkeys(kVideoCompressorInstance);
     Progress("registry: %d class keys, %d legacy Instance entries, %d video compressor Instance entries%s", classKeys,
              legacyEntries, videoEntries, hidden ? " (main window hidden)" : "");
 

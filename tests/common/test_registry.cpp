@@ -1,8 +1,18 @@
 #include "test_registry.h"
 
-#include <objbase.h>
+#include "test_text.h"
+
+#include <algorithm>
+#include <iterator>
 
 const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
+const wchar_t kVideoCompressorInstance[] = L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance\\";
+
+std::wstring InstancePathOf(const GUID& category) {
+    wchar_t text[64];
+    StringFromGUID2(category, text, 64);
+    return std::wstring(L"CLSID\\") + text + L"\\Instance\\";
+}
 
 std::wstring NewGuidText() {
     GUID guid;
@@ -10,6 +20,12 @@ std::wstring NewGuidText() {
     wchar_t text[64];
     StringFromGUID2(guid, text, 64);
     return text;
+}
+
+GUID GuidFromText(const std::wstring& text) {
+    GUID guid{};
+    CLSIDFromString(text.c_str(), &guid);
+    return guid;
 }
 
 bool KeyExists(const std::wstring& path, REGSAM view) {
@@ -108,4 +124,51 @@ bool DeleteLink(const std::wstring& path) {
     const LONG status = ntDeleteKey(link);
     RegCloseKey(link);
     return status == 0;
+}
+
+RegistryScratch::~RegistryScratch() {
+    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) DeleteTree(*it);
+}
+
+void RegistryScratch::Own(const std::wstring& path) { owned_.push_back(path); }
+
+bool RegistryScratch::SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
+                              DWORD type) {
+    return WriteText(keyPath, valueName, value, type);
+}
+
+bool RegistryScratch::SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
+                               DWORD type) {
+    return WriteValue(keyPath, valueName, type, data, size);
+}
+
+bool RegistryScratch::CreateKey(const std::wstring& keyPath) { return CreateKeyPath(keyPath); }
+
+std::vector<std::wstring> CodecKeySnapshot() {
+    std::vector<std::wstring> keys;
+    for (const wchar_t* parent : {L"CLSID\\", kLegacyInstance, kVideoCompressorInstance, L"DirectShow\\MediaObjects\\"}) {
+        for (const std::wstring& name : SubkeyNames(parent)) keys.push_back(parent + name);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    std::vector<std::wstring> gone;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    return gone;
+}
+
+std::wstring SnapshotChange(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    return L"gone " + Joined(MissingKeys(before, after)) + L"; new " + Joined(MissingKeys(after, before));
+}
+
+std::wstring MeritWordText(const std::vector<BYTE>& filterData) {
+    if (filterData.size() < 8) return Format(L"(%u bytes)", static_cast<unsigned>(filterData.size()));
+    return HexWord(filterData[4] | (filterData[5] << 8) | (filterData[6] << 16) |
+                   (static_cast<std::uint32_t>(filterData[7]) << 24));
+}
+
+std::wstring FilterDataMerit(const std::wstring& instancePath) {
+    return MeritWordText(ReadBytes(instancePath, L"FilterData"));
 }

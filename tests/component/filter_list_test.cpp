@@ -95,10 +95,10 @@ TEST_F(FilterList, TwoFiltersWithOneNameGiveTwoRows) {
 TEST_F(FilterList, FriendlyNameThatIsNotTextIsSkipped) {
     RegistryScratch scratch;
     const std::wstring classId = NewGuidText();
-    const std::wstring entry = LegacyInstancePath() + classId;
+    const std::wstring entry = kLegacyInstance + classId;
     scratch.Own(entry);
     const std::wstring textName = L"Vantrel text name " + classId;
-    const std::wstring textEntry = LegacyInstancePath() + NewGuidText();
+    const std::wstring textEntry = kLegacyInstance + NewGuidText();
     scratch.Own(textEntry);
     ASSERT_TRUE(scratch.SetText(textEntry, L"CLSID", classId));
     ASSERT_TRUE(scratch.SetText(textEntry, L"FriendlyName", textName));

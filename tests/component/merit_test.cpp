@@ -16,10 +16,6 @@ std::uint32_t ReadMeritOf(const std::wstring& name) {
     return merit;
 }
 
-std::uint32_t MeritWord(const std::vector<BYTE>& blob) {
-    return blob[4] | (blob[5] << 8) | (blob[6] << 16) | (static_cast<std::uint32_t>(blob[7]) << 24);
-}
-
 // Submits a text through the real merit dialog, as OK would.
 void SubmitMeritText(const std::wstring& text) {
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MERIT), g_app.mainWindow,
@@ -132,7 +128,7 @@ TEST_F(Merit, TypedNumbersRewriteOnlyTheMeritWord) {
         EXPECT_TRUE(messages.Shown().empty()) << messages.Texts().size();
         const std::vector<BYTE> now = ReadBytes(filter.InstancePath(), L"FilterData");
         ASSERT_EQ(original.size(), now.size());
-        EXPECT_EQ(expected, MeritWord(now)) << std::hex << expected;
+        EXPECT_EQ(HexWord(expected), MeritWordText(now));
         EXPECT_EQ(expected, g_app.currentMerit);
         for (size_t i = 0; i < now.size(); ++i) {
             if (i >= 4 && i <= 7) continue;
@@ -172,11 +168,11 @@ TEST_F(Merit, OnlyTheFirstOfTwoSameNamedEntriesIsRewritten) {
     MapperFilter second(name, 0x00600000);
     ASSERT_TRUE(first.Registered() && second.Registered());
     // Which entry the registry enumerates first decides; find it the way the walk does.
-    const std::vector<std::wstring> entries = SubkeyNames(LegacyInstancePath());
+    const std::vector<std::wstring> entries = SubkeyNames(kLegacyInstance);
     std::wstring firstPath, secondPath;
     for (const std::wstring& entry : entries) {
         if (_wcsicmp(entry.c_str(), first.ClassId().c_str()) == 0 || _wcsicmp(entry.c_str(), second.ClassId().c_str()) == 0) {
-            (firstPath.empty() ? firstPath : secondPath) = LegacyInstancePath() + entry;
+            (firstPath.empty() ? firstPath : secondPath) = kLegacyInstance + entry;
         }
     }
     ASSERT_FALSE(secondPath.empty());
@@ -185,8 +181,8 @@ TEST_F(Merit, OnlyTheFirstOfTwoSameNamedEntriesIsRewritten) {
     MessageRecorder messages;
     WriteFilterMerit();
     EXPECT_TRUE(messages.Shown().empty()) << messages.Shown().size();
-    EXPECT_EQ(0x00200000u, MeritWord(ReadBytes(firstPath, L"FilterData")));
-    EXPECT_EQ(0x00600000u, MeritWord(ReadBytes(secondPath, L"FilterData")));
+    EXPECT_EQ(L"0x00200000", FilterDataMerit(firstPath));
+    EXPECT_EQ(L"0x00600000", FilterDataMerit(secondPath));
 }
 
 TEST_F(Merit, FailuresProduceTheirMessages) {
@@ -212,12 +208,12 @@ TEST_F(Merit, FailuresProduceTheirMessages) {
         WriteFilterMerit();
         ASSERT_EQ(1u, messages.Shown().size());
         EXPECT_EQ(notChanged, messages.Shown()[0].text);
-        EXPECT_EQ(0x00600000u, MeritWord(ReadBytes(video.InstancePath(), L"FilterData")));
+        EXPECT_EQ(L"0x00600000", FilterDataMerit(video.InstancePath()));
     }
     {
         // A FilterData too short to hold a merit word is passed over and never written past.
         RegistryScratch scratch;
-        const std::wstring entry = LegacyInstancePath() + NewGuidText();
+        const std::wstring entry = kLegacyInstance + NewGuidText();
         scratch.Own(entry);
         const std::wstring name = L"Vantrel Short Data " + NewGuidText();
         scratch.SetText(entry, L"FriendlyName", name);
@@ -253,7 +249,7 @@ TEST_F(Merit, NoComboboxSelectionWritesInTheLegacyCategory) {
     MessageRecorder messages;
     WriteFilterMerit();
     EXPECT_TRUE(messages.Shown().empty());
-    EXPECT_EQ(0x00400000u, MeritWord(ReadBytes(filter.InstancePath(), L"FilterData")));
+    EXPECT_EQ(L"0x00400000", FilterDataMerit(filter.InstancePath()));
 }
 
 TEST_F(Merit, PresetButtonsFillTheNumberAndCancelWritesNothing) {

@@ -13,12 +13,6 @@ int RecordMessage(HWND owner, const wchar_t* text, const wchar_t* caption, UINT 
     return g_answer;
 }
 
-std::wstring CategoryInstancePath(const GUID& category) {
-    wchar_t text[64];
-    StringFromGUID2(category, text, 64);
-    return std::wstring(L"CLSID\\") + text + L"\\Instance\\";
-}
-
 }  // namespace
 
 void EnsureMainWindow() {
@@ -42,38 +36,10 @@ MessageRecorder::~MessageRecorder() { SetMessageBoxObserver(nullptr); }
 const std::vector<ShownMessage>& MessageRecorder::Shown() const { return g_shown; }
 
 std::wstring MessageRecorder::Texts() const {
-    std::wstring all;
-    for (const ShownMessage& shown : g_shown) all += L"[" + shown.text + L"]";
-    return all;
+    std::vector<std::wstring> texts;
+    for (const ShownMessage& shown : g_shown) texts.push_back(shown.text);
+    return Joined(texts);
 }
-
-GUID GuidFromText(const std::wstring& text) {
-    GUID guid{};
-    CLSIDFromString(text.c_str(), &guid);
-    return guid;
-}
-
-RegistryScratch::~RegistryScratch() {
-    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) DeleteTree(*it);
-}
-
-void RegistryScratch::Own(const std::wstring& path) { owned_.push_back(path); }
-
-bool RegistryScratch::CreateKey(const std::wstring& keyPath) { return CreateKeyPath(keyPath); }
-
-bool RegistryScratch::SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
-                               DWORD type) {
-    return WriteValue(keyPath, valueName, type, data, size);
-}
-
-bool RegistryScratch::SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
-                              DWORD type) {
-    return WriteText(keyPath, valueName, value, type);
-}
-
-const wchar_t kLegacyCategoryText[] = L"{083863F1-70DE-11d0-BD40-00A0C911CE86}";
-
-std::wstring LegacyInstancePath() { return kLegacyInstance; }
 
 MapperFilter::MapperFilter(const std::wstring& name, DWORD merit, const GUID& category)
     : classId_(NewGuidText()), category_(category) {
@@ -102,4 +68,4 @@ MapperFilter::~MapperFilter() {
     DeleteTree(InstancePath());
 }
 
-std::wstring MapperFilter::InstancePath() const { return CategoryInstancePath(category_) + classId_; }
+std::wstring MapperFilter::InstancePath() const { return InstancePathOf(category_) + classId_; }

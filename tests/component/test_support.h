@@ -1,9 +1,11 @@
 // Shared ground of the component tests: a real main window (combobox and
-// list) in this process, an observer that answers message boxes, and
-// registry states made under fresh random class ids and removed afterwards.
+// list) in this process, an observer that answers message boxes, and filters
+// registered through the real filter mapper. Registry states and texts come
+// from tests/common.
 #pragma once
 #include "../../app/app_state.h"
 #include "../common/test_registry.h"
+#include "../common/test_text.h"
 
 #include <gtest/gtest.h>
 
@@ -31,28 +33,6 @@ public:
     const std::vector<ShownMessage>& Shown() const;
     std::wstring Texts() const;  // all texts, for failure messages
 };
-
-GUID GuidFromText(const std::wstring& text);
-
-// Keys under HKEY_CLASSES_ROOT removed again when the owner goes.
-class RegistryScratch {
-public:
-    ~RegistryScratch();
-    // Remembers a key path to delete (with its subtree) at the end.
-    void Own(const std::wstring& path);
-    bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
-                 DWORD type = REG_SZ);
-    bool SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
-                  DWORD type = REG_BINARY);
-    bool CreateKey(const std::wstring& keyPath);
-
-private:
-    std::vector<std::wstring> owned_;
-};
-
-
-extern const wchar_t kLegacyCategoryText[];  // registry form, lower-case "d"
-std::wstring LegacyInstancePath();            // CLSID\{...}\Instance\ (with the trailing separator)
 
 // Registers a filter through the real filter mapper (so that the runtime writes
 // a real FilterData) and removes it again in the destructor.

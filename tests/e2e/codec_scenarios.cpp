@@ -12,11 +12,6 @@ const wchar_t kManageTitle[] = L"Управление кодеком";
 const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
 const wchar_t kConfirmTitle[] = L"Подтвердите действие";
 
-std::uint32_t MeritWord(const std::vector<BYTE>& blob) {
-    if (blob.size() < 8) return 0xDEADBEEF;
-    return blob[4] | (blob[5] << 8) | (blob[6] << 16) | (static_cast<std::uint32_t>(blob[7]) << 24);
-}
-
 // Starts the program with the codec registered, and opens the management
 // dialog on its row by a double click.
 HWND OpenManagement(ProgramUnderTest& program, const TestCodec& codec, const std::wstring& exePath) {
@@ -125,8 +120,7 @@ SCENARIO(manage_codec_and_merit) {
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00200000,
-          Format(L"0x%08x", MeritWord(ReadBytes(codec.InstancePath(), L"FilterData"))));
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00200000", FilterDataMerit(codec.InstancePath()));
     CHECK(ControlText(manage, 40020) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, 40020));
 
     // Each other preset with OK writes its value.
@@ -139,7 +133,7 @@ SCENARIO(manage_codec_and_merit) {
         PressButton(merit, IDOK);
         CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
         program.Settle();
-        CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == value, Format(L"want 0x%08x", value));
+        CHECK(FilterDataMerit(codec.InstancePath()) == HexWord(value), FilterDataMerit(codec.InstancePath()));
     }
 
     // A typed value with OK.
@@ -150,7 +144,7 @@ SCENARIO(manage_codec_and_merit) {
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"typed value not written");
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
     CHECK(ControlText(manage, 40020) == L"0x00123456", ControlText(manage, 40020));
 
     // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
@@ -176,7 +170,7 @@ SCENARIO(manage_codec_and_merit) {
     program.PressKey(VK_ESCAPE);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"cancel wrote something");
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
 
     // Esc leaves the management dialog open; OK closes it.
     program.PressKey(VK_ESCAPE);
@@ -290,7 +284,7 @@ SCENARIO(delete_codec_with_broken_link) {
 
 SCENARIO(management_messages) {
     ProgramUnderTest program;
-    RegistryKeys keys;
+    RegistryScratch keys;
     // An Instance entry whose class has no key, and one whose CLSID value is empty.
     const std::wstring orphanName = L"Vantrel Orphan " + NewGuidText().substr(1, 8);
     const std::wstring orphanEntry = kLegacyInstance + NewGuidText();

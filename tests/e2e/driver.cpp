@@ -2,10 +2,7 @@
 
 #include <objbase.h>
 
-#include <cstdarg>
 #include <cstdio>
-#include <algorithm>
-#include <iterator>
 #include <map>
 
 namespace {
@@ -15,33 +12,9 @@ int g_failures = 0;
 std::wstring g_extraArgument;
 std::wstring g_secondArgument;
 
-std::wstring Narrow2Wide(const char* text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
-    return out;
-}
-
-std::string Wide2Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Format(const wchar_t* format, ...) {
-    wchar_t buffer[2048];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(buffer, 2047, format, args);
-    va_end(args);
-    buffer[2047] = L'\0';
-    return buffer;
-}
-
 void CheckFailed(const char* file, int line, const char* expression, const std::wstring& got) {
     ++g_failures;
-    std::printf("FAIL %s:%d: %s; got %s\n", file, line, expression, Wide2Utf8(got).c_str());
+    std::printf("FAIL %s:%d: %s; got %s\n", file, line, expression, Utf8(got).c_str());
     std::fflush(stdout);
 }
 
@@ -54,36 +27,6 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
         if (GetTickCount64() >= end) return false;
         Sleep(20);
     }
-}
-
-std::wstring WindowsPath(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::wstring out = L"Z:" + path;
-    for (wchar_t& c : out) {
-        if (c == L'/') c = L'\\';
-    }
-    return out;
-}
-
-std::wstring Joined(const std::vector<std::wstring>& items) {
-    std::wstring all;
-    for (const std::wstring& item : items) all += L"[" + item + L"]";
-    return all;
-}
-
-std::vector<std::wstring> CodecKeySnapshot() {
-    std::vector<std::wstring> keys;
-    for (const std::wstring& name : SubkeyNames(L"CLSID")) keys.push_back(L"CLSID\\" + name);
-    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) keys.push_back(kLegacyInstance + name);
-    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) keys.push_back(L"DMO\\" + name);
-    std::sort(keys.begin(), keys.end());
-    return keys;
-}
-
-std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
-    std::vector<std::wstring> gone;
-    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
-    return gone;
 }
 
 std::wstring WindowText(HWND window) {
@@ -104,7 +47,7 @@ std::wstring Utf8FileText(const std::wstring& path) {
     CloseHandle(file);
     bytes.resize(read);
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
-    return Narrow2Wide(bytes.c_str());
+    return FromUtf8(bytes);
 }
 
 std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
@@ -156,7 +99,7 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
     startup.cb = sizeof(startup);
     if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
-        std::printf("cannot start %s: error %lu\n", Wide2Utf8(exePath).c_str(), GetLastError());
+        std::printf("cannot start %s: error %lu\n", Utf8(exePath).c_str(), GetLastError());
         return false;
     }
     const bool shown = WaitUntil([&] {
@@ -349,7 +292,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     CoInitialize(nullptr);
-    const std::string name = Wide2Utf8(argv[1]);
+    const std::string name = Utf8(argv[1]);
     if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
     if (argc > 3) g_extraArgument = WindowsPath(argv[3]);
     if (argc > 4) g_secondArgument = WindowsPath(argv[4]);

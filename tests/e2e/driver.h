@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "../common/test_registry.h"
+#include "../common/test_text.h"
 
 #include <functional>
 #include <string>
@@ -21,15 +22,8 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
     } while (0)
 int FailureCount();
 
-std::wstring Narrow2Wide(const char* text);
-std::string Wide2Utf8(const std::wstring& text);
-std::wstring Format(const wchar_t* format, ...);
-
 // Polls the condition until it holds or the deadline (milliseconds) passes.
 bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = 10000);
-
-// Windows path of a Unix path handed in by CTest ("/x/y" -> "Z:\x\y").
-std::wstring WindowsPath(const std::wstring& path);
 
 struct ProgramUnderTest {
     PROCESS_INFORMATION process{};
@@ -74,14 +68,6 @@ struct ProgramUnderTest {
     std::vector<HWND> VisibleDialogs() const;
 };
 
-// Items as one text, "[a][b]", for failure messages.
-std::wstring Joined(const std::vector<std::wstring>& items);
-
-// The keys a codec can own: every class key, legacy Instance entry and DMO
-// registration, sorted; and what disappeared between two such snapshots.
-std::vector<std::wstring> CodecKeySnapshot();
-std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);
-
 std::wstring WindowText(HWND window);
 // A UTF-8 file's text (without its byte order mark).
 std::wstring Utf8FileText(const std::wstring& path);
@@ -96,17 +82,6 @@ struct ScratchFolder {
     explicit ScratchFolder(const std::wstring& name);
     ~ScratchFolder();
 };
-
-// Keys removed again, with their subtrees, when the owner goes.
-struct RegistryKeys {
-    std::vector<std::wstring> owned;
-    void Own(const std::wstring& path) { owned.push_back(path); }
-    ~RegistryKeys() {
-        for (const std::wstring& path : owned) DeleteTree(path);
-    }
-};
-std::vector<std::wstring> SubkeyNames(const std::wstring& path);
-
 
 // A point where a person would look at the screen. With VANTREL_LOOK_DIR set
 // (scripts/look), the driver waits there until a screenshot named after the

@@ -80,7 +80,7 @@ std::wstring Listed(const std::vector<Prompt>& prompts) {
 
 // An Instance entry of the legacy category whose class has no key.
 struct OrphanEntry {
-    RegistryKeys keys;
+    RegistryScratch keys;
     std::wstring name, path;
     explicit OrphanEntry(const std::wstring& classValue, const std::wstring& prefix = L"Vantrel Orphan") {
         const std::wstring entry = NewGuidText();

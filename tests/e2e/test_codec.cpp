@@ -10,7 +10,7 @@ TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, 
     }
     std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
                        L"\npages=" + pages + L"\npage=" + pageId + L"\n";
-    const std::string bytes = Wide2Utf8(cfg);
+    const std::string bytes = Utf8(cfg);
     HANDLE file = CreateFileW((folder.path + L"\\testcodec.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                               nullptr);
     DWORD written = 0;

@@ -25,9 +25,9 @@ SCENARIO(side_by_side_codecs) {
     // Each registration lands in its own width's view only.
     const REGSAM ownView = kProgramIs64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
     const REGSAM otherView = kProgramIs64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-    std::printf("%s\n%s\n", Wide2Utf8(Views(own.ClassKey())).c_str(), Wide2Utf8(Views(other.ClassKey())).c_str());
-    std::printf("%s\n%s\n", Wide2Utf8(Views(own.InstancePath())).c_str(),
-                Wide2Utf8(Views(other.InstancePath())).c_str());
+    std::printf("%s\n%s\n", Utf8(Views(own.ClassKey())).c_str(), Utf8(Views(other.ClassKey())).c_str());
+    std::printf("%s\n%s\n", Utf8(Views(own.InstancePath())).c_str(),
+                Utf8(Views(other.InstancePath())).c_str());
     CHECK(KeyExists(own.ClassKey(), ownView) && !KeyExists(own.ClassKey(), otherView), Views(own.ClassKey()));
     CHECK(KeyExists(other.ClassKey(), otherView) && !KeyExists(other.ClassKey(), ownView), Views(other.ClassKey()));
     CHECK(KeyExists(own.InstancePath(), ownView) && !KeyExists(own.InstancePath(), otherView),
@@ -55,6 +55,6 @@ SCENARIO(side_by_side_codecs) {
     CHECK(!KeyExists(own.ClassKey(), ownView) && !KeyExists(own.InstancePath(), ownView), Views(own.ClassKey()));
     CHECK(KeyExists(other.ClassKey(), otherView) && KeyExists(other.InstancePath(), otherView),
           Views(other.ClassKey()));
-    std::printf("after deleting own: %s\n%s\n", Wide2Utf8(Views(own.InstancePath())).c_str(),
-                Wide2Utf8(Views(other.InstancePath())).c_str());
+    std::printf("after deleting own: %s\n%s\n", Utf8(Views(own.InstancePath())).c_str(),
+                Utf8(Views(other.InstancePath())).c_str());
 }
