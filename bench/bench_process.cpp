@@ -3,44 +3,15 @@
 // through the program's own menu command against the peak just after start.
 #include "bench_common.h"
 
+#include "../tests/common/test_windows.h"
+
 #include <psapi.h>
 
 namespace {
 
 constexpr int kListId = 100;        // the main window's filter list
 constexpr WPARAM kScanCommand = 40004;
-constexpr int kMessageTextId = 0xFFFF;
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
-
-struct WindowSearch {
-    DWORD pid;
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (lstrcmpW(className, search->className) == 0) search->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> VisibleTopLevel(DWORD pid, const wchar_t* className) {
-    WindowSearch search{pid, className, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    text[1023] = L'\0';
-    return text;
-}
 
 class Child {
 public:
@@ -70,7 +41,7 @@ public:
     HWND WaitFilledList(const wchar_t* className, DWORD deadlineMs) {
         const double end = NowMs() + deadlineMs;
         while (NowMs() < end) {
-            for (HWND window : VisibleTopLevel(info_.dwProcessId, className)) {
+            for (HWND window : VisibleTopLevelWindows(info_.dwProcessId, className)) {
                 const HWND list = GetDlgItem(window, kListId);
                 if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
             }
@@ -166,8 +137,8 @@ ScanRun DriveScan(const std::wstring& exe) {
     const double deadline = start + 240000;
     while (NowMs() < deadline && child.Running()) {
         bool pressed = false;
-        for (HWND dialog : VisibleTopLevel(child.Pid(), L"#32770")) {
-            const HWND text = GetDlgItem(dialog, kMessageTextId);
+        for (HWND dialog : VisibleTopLevelWindows(child.Pid(), L"#32770")) {
+            const HWND text = GetDlgItem(dialog, kMessageBoxTextId);
             if (!text || dialog == lastPressed) continue;
             if (GetDlgItem(dialog, IDNO)) {
                 PostMessageW(GetDlgItem(dialog, IDNO), BM_CLICK, 0, 0);

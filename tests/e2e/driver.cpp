@@ -20,24 +20,6 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
 
 int FailureCount() { return g_failures; }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
-    const ULONGLONG end = GetTickCount64() + deadlineMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(20);
-    }
-}
-
-std::wstring WindowText(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    if (length <= 0) return L"";
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
-
 std::wstring Utf8FileText(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return L"";
@@ -50,12 +32,6 @@ std::wstring Utf8FileText(const std::wstring& path) {
     return FromUtf8(bytes);
 }
 
-std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
-
-std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
-
-void PressButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-
 // ---- The program under test ----
 
 ProgramUnderTest::~ProgramUnderTest() {
@@ -65,33 +41,6 @@ ProgramUnderTest::~ProgramUnderTest() {
         CloseHandle(process.hProcess);
     }
 }
-
-namespace {
-
-struct FindContext {
-    DWORD pid;
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != context->pid || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (lstrcmpW(className, context->className) == 0) context->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* className) {
-    FindContext context{pid, className, {}};
-    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
-}  // namespace
 
 bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
@@ -103,7 +52,7 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
         return false;
     }
     const bool shown = WaitUntil([&] {
-        for (HWND window : TopLevelWindows(process.dwProcessId, L"MyClass")) mainWindow = window;
+        for (HWND window : VisibleTopLevelWindows(process.dwProcessId, L"MyClass")) mainWindow = window;
         if (!mainWindow) return false;
         list = GetDlgItem(mainWindow, 100);
         combo = GetDlgItem(mainWindow, 101);
@@ -128,30 +77,12 @@ void ProgramUnderTest::Kill() {
     WaitForSingleObject(process.hProcess, 5000);
 }
 
-namespace {
-
-std::vector<std::wstring> Rows(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage) {
-    std::vector<std::wstring> rows;
-    const LRESULT count = SendMessageW(control, countMessage, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
-        if (length < 0) break;
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
-        rows.push_back(text);
-    }
-    return rows;
-}
-
-}  // namespace
-
 std::vector<std::wstring> ProgramUnderTest::ListRows() const {
-    return Rows(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+    return ListBoxRows(list);
 }
 
 std::vector<std::wstring> ProgramUnderTest::ComboRows() const {
-    return Rows(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+    return ComboBoxRows(combo);
 }
 
 int ProgramUnderTest::ListSelection() const { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
@@ -197,16 +128,7 @@ int ProgramUnderTest::RowIndex(const std::wstring& name) const {
     return -1;
 }
 
-void ProgramUnderTest::DoubleClickRow(int row) const {
-    SendMessageW(list, LB_SETTOPINDEX, row, 0);
-    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-    const LPARAM point = MAKELPARAM(20, (row - top) * height + height / 2);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-}
+void ProgramUnderTest::DoubleClickRow(int row) const { DoubleClickListRow(list, row); }
 
 void ProgramUnderTest::PressKey(WPARAM key) const {
     GUITHREADINFO info{};
@@ -225,7 +147,7 @@ bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD 
     }, deadlineMs);
 }
 
-std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return TopLevelWindows(process.dwProcessId, L"#32770"); }
+std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return VisibleTopLevelWindows(process.dwProcessId, L"#32770"); }
 
 HWND ProgramUnderTest::FindDialog(const std::wstring& title, HWND except) const {
     for (HWND dialog : VisibleDialogs()) {

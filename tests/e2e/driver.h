@@ -9,6 +9,7 @@
 
 #include "../common/test_registry.h"
 #include "../common/test_text.h"
+#include "../common/test_windows.h"
 
 #include <functional>
 #include <string>
@@ -21,9 +22,6 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
         if (!(cond)) CheckFailed(__FILE__, __LINE__, #cond, (got));             \
     } while (0)
 int FailureCount();
-
-// Polls the condition until it holds or the deadline (milliseconds) passes.
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = 10000);
 
 struct ProgramUnderTest {
     PROCESS_INFORMATION process{};
@@ -68,13 +66,8 @@ struct ProgramUnderTest {
     std::vector<HWND> VisibleDialogs() const;
 };
 
-std::wstring WindowText(HWND window);
 // A UTF-8 file's text (without its byte order mark).
 std::wstring Utf8FileText(const std::wstring& path);
-std::wstring ControlText(HWND dialog, int id);
-std::wstring MessageBoxText(HWND box);
-// Presses a button of a dialog without waiting for what the press opens.
-void PressButton(HWND dialog, int id);
 
 // A folder of its own for one scenario, removed at the end.
 struct ScratchFolder {

@@ -243,28 +243,6 @@ SCENARIO(scan_chosen_twice) {
     CHECK(mostProgressDialogs <= 1, Format(L"%d", mostProgressDialogs));
 }
 
-namespace {
-
-struct TextSearch {
-    const std::wstring* text;
-    bool found;
-};
-
-BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<TextSearch*>(param);
-    if (WindowText(child) == *search->text) search->found = true;
-    return !search->found;
-}
-
-// A descendant window of `parent` with exactly that text.
-bool HasChildText(HWND parent, const std::wstring& text) {
-    TextSearch search{&text, false};
-    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-}  // namespace
-
 SCENARIO(property_pages) {
     TestCodec withPage(L"Vantrel Paged Codec", L"1");
     TestCodec zeroPages(L"Vantrel Pageless Codec", L"0");
