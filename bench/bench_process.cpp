@@ -3,6 +3,7 @@
 // through the program's own menu command against the peak just after start.
 #include "bench_common.h"
 
+#include "../app/scoped.h"
 #include "../tests/common/test_windows.h"
 
 #include <psapi.h>
@@ -13,16 +14,14 @@ constexpr int kListId = 100;        // the main window's filter list
 constexpr WPARAM kScanCommand = 40004;
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
 
+// The program under measurement, ended (if still running) and its handles closed when the owner goes.
 class Child {
 public:
     ~Child() {
-        if (!info_.hProcess) return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 99);
-            WaitForSingleObject(info_.hProcess, 5000);
+        if (Process() && Running()) {
+            TerminateProcess(Process(), 99);
+            WaitForSingleObject(Process(), 5000);
         }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
     }
     // Starts the program with its own folder as the current directory.
     bool Start(const std::wstring& path) {
@@ -33,46 +32,50 @@ public:
         std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
-        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                              &startup, &info_) != 0;
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                            &startup, handles_.Get())) {
+            return false;
+        }
+        pid_ = handles_.Get()->dwProcessId;
+        return true;
     }
     // Polls (1 ms apart) until a visible top-level window of that class has a
     // list with rows; returns the window, or null after the deadline.
     HWND WaitFilledList(const wchar_t* className, DWORD deadlineMs) {
         const double end = NowMs() + deadlineMs;
         while (NowMs() < end) {
-            for (HWND window : VisibleTopLevelWindows(info_.dwProcessId, className)) {
+            for (HWND window : VisibleTopLevelWindows(pid_, className)) {
                 const HWND list = GetDlgItem(window, kListId);
                 if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
             }
-            if (WaitForSingleObject(info_.hProcess, 1) != WAIT_TIMEOUT) return nullptr;
+            if (WaitForSingleObject(Process(), 1) != WAIT_TIMEOUT) return nullptr;
         }
         return nullptr;
     }
     // Closes the window as its close box does and waits for the exit code (-1000: none in time).
     int Close(HWND window) {
         PostMessageW(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(info_.hProcess, 10000) != WAIT_OBJECT_0) return -1000;
-        DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<int>(code);
+        if (WaitForSingleObject(Process(), 10000) != WAIT_OBJECT_0) return -1000;
+        return ExitCode();
     }
     double PeakWorkingSetMb() const {
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
-        if (!GetProcessMemoryInfo(info_.hProcess, &counters, sizeof(counters))) return -1.0;
+        if (!GetProcessMemoryInfo(Process(), &counters, sizeof(counters))) return -1.0;
         return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
     }
     int ExitCode() const {
         DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
+        GetExitCodeProcess(Process(), &code);
         return static_cast<int>(code);
     }
-    DWORD Pid() const { return info_.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+    DWORD Pid() const { return pid_; }
+    bool Running() const { return WaitForSingleObject(Process(), 0) == WAIT_TIMEOUT; }
 
 private:
-    PROCESS_INFORMATION info_{};
+    HANDLE Process() const { return handles_.Process(); }
+    ProcessHandles handles_;
+    DWORD pid_ = 0;
 };
 
 // One cold start: from CreateProcess to a visible window whose list has rows.

@@ -1,5 +1,6 @@
 #include "test_registry.h"
 
+#include "../../app/scoped.h"
 #include "test_text.h"
 
 #include <algorithm>
@@ -46,14 +47,7 @@ bool CreateKeyPath(const std::wstring& path) {
 }
 
 bool WriteValue(const std::wstring& keyPath, const wchar_t* valueName, DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, keyPath.c_str(), valueName, type, data, size) == ERROR_SUCCESS;
 }
 
 bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value, DWORD type) {
@@ -63,29 +57,27 @@ bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std:
 
 std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName) {
     std::vector<BYTE> data;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
+    RegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, keyPath.c_str()) != ERROR_SUCCESS) return data;
     DWORD size = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
         data.resize(size);
-        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
+        if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
         data.resize(size);
     }
-    RegCloseKey(key);
     return data;
 }
 
 std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
     std::vector<std::wstring> names;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    RegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         wchar_t name[512];
         DWORD count = 512;
-        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.Get(), i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.push_back(name);
     }
-    RegCloseKey(key);
     return names;
 }
 

@@ -2,6 +2,7 @@
 
 #include "../../app/main_window.h"
 #include "../../app/message_box.h"
+#include "../../app/scoped.h"
 
 namespace {
 
@@ -44,9 +45,9 @@ std::wstring MessageRecorder::Texts() const {
 MapperFilter::MapperFilter(const std::wstring& name, DWORD merit, const GUID& category)
     : classId_(NewGuidText()), category_(category) {
     clsid_ = GuidFromText(classId_);
-    IFilterMapper2* mapper = nullptr;
+    ComPtr<IFilterMapper2> mapper;
     if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper)))) {
+                                mapper.PutVoid()))) {
         return;
     }
     REGFILTER2 filter{};
@@ -55,15 +56,13 @@ MapperFilter::MapperFilter(const std::wstring& name, DWORD merit, const GUID& ca
     filter.cPins = 0;
     filter.rgPins = nullptr;
     registered_ = SUCCEEDED(mapper->RegisterFilter(clsid_, name.c_str(), nullptr, &category_, nullptr, &filter));
-    mapper->Release();
 }
 
 MapperFilter::~MapperFilter() {
-    IFilterMapper2* mapper = nullptr;
+    ComPtr<IFilterMapper2> mapper;
     if (SUCCEEDED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                   reinterpret_cast<void**>(&mapper)))) {
+                                   mapper.PutVoid()))) {
         mapper->UnregisterFilter(&category_, nullptr, clsid_);
-        mapper->Release();
     }
     DeleteTree(InstancePath());
 }

@@ -35,11 +35,7 @@ std::wstring Utf8FileText(const std::wstring& path) {
 // ---- The program under test ----
 
 ProgramUnderTest::~ProgramUnderTest() {
-    if (process.hProcess) {
-        if (Running()) Kill();
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    if (process.Process() && Running()) Kill();
 }
 
 bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir) {
@@ -47,12 +43,14 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
+                        workDir.empty() ? nullptr : workDir.c_str(), &startup, process.Get())) {
         std::printf("cannot start %s: error %lu\n", Utf8(exePath).c_str(), GetLastError());
         return false;
     }
+    processId = process.Get()->dwProcessId;
+    threadId = process.Get()->dwThreadId;
     const bool shown = WaitUntil([&] {
-        for (HWND window : VisibleTopLevelWindows(process.dwProcessId, L"MyClass")) mainWindow = window;
+        for (HWND window : VisibleTopLevelWindows(processId, L"MyClass")) mainWindow = window;
         if (!mainWindow) return false;
         list = GetDlgItem(mainWindow, 100);
         combo = GetDlgItem(mainWindow, 101);
@@ -63,18 +61,18 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
     return shown;
 }
 
-bool ProgramUnderTest::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+bool ProgramUnderTest::Running() const { return WaitForSingleObject(process.Process(), 0) == WAIT_TIMEOUT; }
 
 int ProgramUnderTest::WaitExit(DWORD deadlineMs) {
-    if (WaitForSingleObject(process.hProcess, deadlineMs) != WAIT_OBJECT_0) return -1000;
+    if (WaitForSingleObject(process.Process(), deadlineMs) != WAIT_OBJECT_0) return -1000;
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.Process(), &code);
     return static_cast<int>(code);
 }
 
 void ProgramUnderTest::Kill() {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(process.Process(), 99);
+    WaitForSingleObject(process.Process(), 5000);
 }
 
 std::vector<std::wstring> ProgramUnderTest::ListRows() const {
@@ -133,7 +131,7 @@ void ProgramUnderTest::DoubleClickRow(int row) const { DoubleClickListRow(list, 
 void ProgramUnderTest::PressKey(WPARAM key) const {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    GetGUIThreadInfo(process.dwThreadId, &info);
+    GetGUIThreadInfo(threadId, &info);
     HWND target = info.hwndFocus ? info.hwndFocus : info.hwndActive;
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
@@ -147,7 +145,7 @@ bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD 
     }, deadlineMs);
 }
 
-std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return VisibleTopLevelWindows(process.dwProcessId, L"#32770"); }
+std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return VisibleTopLevelWindows(processId, L"#32770"); }
 
 HWND ProgramUnderTest::FindDialog(const std::wstring& title, HWND except) const {
     for (HWND dialog : VisibleDialogs()) {

@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include "../../app/scoped.h"
 #include "../common/test_registry.h"
 #include "../common/test_text.h"
 #include "../common/test_windows.h"
@@ -24,7 +25,9 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
 int FailureCount();
 
 struct ProgramUnderTest {
-    PROCESS_INFORMATION process{};
+    ProcessHandles process;
+    DWORD processId = 0;
+    DWORD threadId = 0;
     HWND mainWindow = nullptr;
     HWND list = nullptr;
     HWND combo = nullptr;

@@ -37,15 +37,13 @@ int TestCodec::Regsvr32(const std::wstring& options) const {
     std::wstring commandLine = L"regsvr32 " + options + L" \"" + dllPath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
+    ProcessHandles process;
     if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+                        &startup, process.Get())) {
         return -1;
     }
-    WaitForSingleObject(process.hProcess, 30000);
+    WaitForSingleObject(process.Process(), 30000);
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.Process(), &code);
     return static_cast<int>(code);
 }
