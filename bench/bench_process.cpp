@@ -4,14 +4,13 @@
 #include "bench_common.h"
 
 #include "../app/scoped.h"
+#include "../resources/resource.h"
 #include "../tests/common/test_windows.h"
 
 #include <psapi.h>
 
 namespace {
 
-constexpr int kListId = 100;        // the main window's filter list
-constexpr WPARAM kScanCommand = 40004;
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
 
 // The program under measurement, ended (if still running) and its handles closed when the owner goes.
@@ -45,7 +44,7 @@ public:
         const double end = NowMs() + deadlineMs;
         while (NowMs() < end) {
             for (HWND window : VisibleTopLevelWindows(pid_, className)) {
-                const HWND list = GetDlgItem(window, kListId);
+                const HWND list = GetDlgItem(window, IDC_FILTER_LIST);
                 if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
             }
             if (WaitForSingleObject(Process(), 1) != WAIT_TIMEOUT) return nullptr;
@@ -135,7 +134,7 @@ ScanRun DriveScan(const std::wstring& exe) {
     run.startPeakMb = child.PeakWorkingSetMb();
 
     const double start = NowMs();
-    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(kScanCommand, 0), 0);
+    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SCAN, 0), 0);
     HWND lastPressed = nullptr;
     const double deadline = start + 240000;
     while (NowMs() < deadline && child.Running()) {

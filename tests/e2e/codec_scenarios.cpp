@@ -3,6 +3,8 @@
 // and deleting registry entries.
 #include "test_codec.h"
 
+#include <dlgs.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -32,7 +34,7 @@ std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initial
     HWND box = nullptr;
     WaitUntil([&] {
         for (HWND dialog : program.VisibleDialogs()) {
-            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, 0xFFFF)) {
+            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, kMessageBoxTextId)) {
                 box = dialog;
             }
         }
@@ -63,12 +65,12 @@ SCENARIO(register_new_codec) {
     if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
     // Cancelling starts nothing.
-    program.PostCommand(40001);
+    program.PostCommand(IDM_REGISTER_NEW);
     HWND open = program.WaitForDialog(L"Выберите кодек для регистрации");
     CHECK(open != nullptr, L"no open-file dialog");
     if (!open) return;
     LookPoint(L"open-file-dialog");
-    HWND types = GetDlgItem(open, 0x470);
+    HWND types = GetDlgItem(open, cmb1);
     CHECK(SendMessageW(types, CB_GETCURSEL, 0, 0) == 0, Format(L"%d", (int)SendMessageW(types, CB_GETCURSEL, 0, 0)));
     CHECK(SendMessageW(types, CB_GETCOUNT, 0, 0) == 4, Format(L"%d", (int)SendMessageW(types, CB_GETCOUNT, 0, 0)));
     wchar_t typeText[128] = {};
@@ -83,11 +85,11 @@ SCENARIO(register_new_codec) {
     CHECK(program.RowIndex(codec.name) < 0, codec.name);
 
     // Choosing the file registers it through regsvr32 and refreshes the list.
-    program.PostCommand(40001);
+    program.PostCommand(IDM_REGISTER_NEW);
     open = program.WaitForDialog(L"Выберите кодек для регистрации");
     if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", L"none");
-    HWND fileName = GetDlgItem(open, 0x480);
-    if (!fileName) fileName = GetDlgItem(open, 0x47C);
+    HWND fileName = GetDlgItem(open, edt1);
+    if (!fileName) fileName = GetDlgItem(open, cmb13);
     SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(codec.dllPath.c_str()));
     PressButton(open, IDOK);
     CHECK(program.WaitDialogGone(open), L"dialog stayed");
@@ -101,32 +103,32 @@ SCENARIO(manage_codec_and_merit) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
-    CHECK(ControlText(manage, 1005) == codec.name, ControlText(manage, 1005));
-    CHECK(ControlText(manage, 1007) == codec.object, ControlText(manage, 1007));
-    CHECK(ControlText(manage, 1009) == codec.classId, ControlText(manage, 1009));
-    CHECK(ControlText(manage, 1011) == codec.dllPath, ControlText(manage, 1011));
-    CHECK(ControlText(manage, 40020) == L"Средний (MERIT_NORMAL)", ControlText(manage, 40020));
+    CHECK(ControlText(manage, IDC_FRIENDLY_NAME) == codec.name, ControlText(manage, IDC_FRIENDLY_NAME));
+    CHECK(ControlText(manage, IDC_OBJECT_NAME) == codec.object, ControlText(manage, IDC_OBJECT_NAME));
+    CHECK(ControlText(manage, IDC_CLASS_ID) == codec.classId, ControlText(manage, IDC_CLASS_ID));
+    CHECK(ControlText(manage, IDC_SERVER_PATH) == codec.dllPath, ControlText(manage, IDC_SERVER_PATH));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Средний (MERIT_NORMAL)", ControlText(manage, IDC_MERIT_TEXT));
     LookPoint(L"manage-dialog");
 
     // A preset and OK: the registry holds the new merit word and the dialog shows it.
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     HWND merit = program.WaitForDialog(kMeritTitle);
     if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    CHECK(ControlText(merit, 40020) == L"0x00600000", ControlText(merit, 40020));
+    CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00600000", ControlText(merit, IDC_MERIT_NUMBER));
     LookPoint(L"merit-dialog");
-    PressButton(merit, 40029);
+    PressButton(merit, IDC_MERIT_DO_NOT_USE);
     program.Settle();
-    CHECK(ControlText(merit, 40020) == L"0x00200000", ControlText(merit, 40020));
+    CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00200000", ControlText(merit, IDC_MERIT_NUMBER));
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
     CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00200000", FilterDataMerit(codec.InstancePath()));
-    CHECK(ControlText(manage, 40020) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, 40020));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, IDC_MERIT_TEXT));
 
     // Each other preset with OK writes its value.
-    const std::pair<int, std::uint32_t> presets[] = {{40026, 0x00800000}, {40027, 0x00600000}, {40028, 0x00400000}};
+    const std::pair<int, std::uint32_t> presets[] = {{IDC_MERIT_PREFERRED, 0x00800000}, {IDC_MERIT_NORMAL, 0x00600000}, {IDC_MERIT_UNLIKELY, 0x00400000}};
     for (const auto& [button, value] : presets) {
-        PressButton(manage, 1001);
+        PressButton(manage, IDC_CHANGE_MERIT);
         merit = program.WaitForDialog(kMeritTitle);
         if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
         PressButton(merit, button);
@@ -137,21 +139,21 @@ SCENARIO(manage_codec_and_merit) {
     }
 
     // A typed value with OK.
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
     if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
+    SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
     PressButton(merit, IDOK);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
     program.Settle();
     CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
-    CHECK(ControlText(manage, 40020) == L"0x00123456", ControlText(manage, 40020));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"0x00123456", ControlText(manage, IDC_MERIT_TEXT));
 
     // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
     if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     PressButton(merit, IDOK);
     const std::wstring warning = AnswerBox(program, IDOK, {manage, merit});
     CHECK(warning == L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
@@ -159,13 +161,13 @@ SCENARIO(manage_codec_and_merit) {
           warning);
     program.Settle();
     CHECK(IsWindowVisible(merit), L"merit dialog closed after the warning");
-    PressButton(merit, 40026);
+    PressButton(merit, IDC_MERIT_PREFERRED);
     PressButton(merit, IDCANCEL);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Отмена");
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle, 10000);
     if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    PressButton(merit, 40026);
+    PressButton(merit, IDC_MERIT_PREFERRED);
     program.Settle();
     program.PressKey(VK_ESCAPE);
     CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
@@ -186,14 +188,14 @@ SCENARIO(check_server_file) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
-    PressButton(manage, 1014);
+    PressButton(manage, IDC_CHECK_FILE);
     std::wstring caption;
     std::wstring text = AnswerBox(program, IDOK, {manage}, &caption);
     CHECK(text == L"Кодек зарегистрирован корректно", text);
     CHECK(caption == L"Результат проверки", caption);
 
     CHECK(DeleteFileW(codec.dllPath.c_str()), L"the DLL could not be removed");
-    PressButton(manage, 1014);
+    PressButton(manage, IDC_CHECK_FILE);
     text = AnswerBox(program, IDOK, {manage}, &caption);
     CHECK(text == L"Возможно, кодек зарегистрирован некорректно", text);
     CHECK(IsWindowVisible(manage), L"management dialog closed");
@@ -212,7 +214,7 @@ SCENARIO(unregister_codec) {
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
 
-    PressButton(manage, 1013);
+    PressButton(manage, IDC_UNREGISTER);
     std::wstring caption;
     std::wstring question = AnswerBox(program, IDNO, {manage}, &caption);
     CHECK(caption == kConfirmTitle, caption);
@@ -221,12 +223,12 @@ SCENARIO(unregister_codec) {
     CHECK(IsWindowVisible(manage), L"dialog closed after No");
     CHECK(KeyExists(codec.InstancePath()), L"No changed the registry");
 
-    PressButton(manage, 1013);
+    PressButton(manage, IDC_UNREGISTER);
     AnswerBox(program, IDYES, {manage});
     CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
     CHECK(WaitUntil([&] { return !KeyExists(codec.InstancePath()) && !KeyExists(codec.ClassKey()); }),
           L"still registered");
-    program.PostCommand(40000);
+    program.PostCommand(IDM_REFRESH);
     CHECK(program.WaitForRow(codec.name, false), codec.name);
 }
 
@@ -237,7 +239,7 @@ SCENARIO(delete_codec_entries) {
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
 
-    PressButton(manage, 1015);
+    PressButton(manage, IDC_DELETE_CODEC);
     std::wstring question = AnswerBox(program, IDNO, {manage});
     CHECK(question ==
               L"Данная операция удалит записи о кодеке из реестра. Ее следует применять только если нельзя  удалить "
@@ -246,7 +248,7 @@ SCENARIO(delete_codec_entries) {
     CHECK(IsWindowVisible(manage), L"dialog closed after No");
 
     const std::vector<std::wstring> before = CodecKeySnapshot();
-    PressButton(manage, 1015);
+    PressButton(manage, IDC_DELETE_CODEC);
     AnswerBox(program, IDYES, {manage});
     CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
     CHECK(program.WaitForRow(codec.name, false), codec.name);
@@ -271,7 +273,7 @@ SCENARIO(delete_codec_with_broken_link) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (manage) {
-        PressButton(manage, 1015);
+        PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});
         CHECK(program.WaitDialogGone(manage), L"the deletion did not end");
         CHECK(program.WaitForRow(codec.name, false), codec.name);
@@ -293,7 +295,7 @@ SCENARIO(management_messages) {
     WriteText(orphanEntry, L"CLSID", NewGuidText());
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
-    program.PostCommand(40002);
+    program.PostCommand(IDM_MANAGE);
     std::wstring caption;
     std::wstring text = AnswerBox(program, IDOK, {}, &caption);
     CHECK(text == L"Не выбран кодек", text);
@@ -311,7 +313,7 @@ SCENARIO(management_messages) {
     program.Settle();
     CHECK(!program.ListRows().empty(), L"no video compressors");
     SendMessageW(program.list, LB_SETCURSEL, 0, 0);
-    program.PostCommand(40002);
+    program.PostCommand(IDM_MANAGE);
     text = AnswerBox(program, IDOK, {});
     CHECK(text == L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается", text);
     program.Settle();
@@ -341,7 +343,7 @@ SCENARIO(register_system_codecs) {
     PostMessageW(program.checkBox, BM_CLICK, 0, 0);
     CHECK(program.WaitForRow(L"Null Renderer", true), L"system filters not shown");
     CHECK(program.RowIndex(L"File Source (Async.)") < 0, L"still listed");
-    program.PostCommand(40030);
+    program.PostCommand(IDM_REGISTER_MAIN);
     CHECK(program.WaitForRow(L"File Source (Async.)", true, 60000), Joined(program.ListRows()));
     CHECK(KeyExists(entry), entry);
     CHECK(program.Running(), L"ended");

@@ -9,8 +9,8 @@ namespace {
 int g_failures = 0;
 }
 
-std::wstring g_extraArgument;
-std::wstring g_secondArgument;
+std::wstring g_testCodecDll;
+std::wstring g_otherWidthTestCodecDll;
 
 void CheckFailed(const char* file, int line, const char* expression, const std::wstring& got) {
     ++g_failures;
@@ -52,9 +52,9 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
     const bool shown = WaitUntil([&] {
         for (HWND window : VisibleTopLevelWindows(processId, L"MyClass")) mainWindow = window;
         if (!mainWindow) return false;
-        list = GetDlgItem(mainWindow, 100);
-        combo = GetDlgItem(mainWindow, 101);
-        checkBox = GetDlgItem(mainWindow, 102);
+        list = GetDlgItem(mainWindow, IDC_FILTER_LIST);
+        combo = GetDlgItem(mainWindow, IDC_CATEGORY_COMBO);
+        checkBox = GetDlgItem(mainWindow, IDC_SHOW_SYSTEM);
         return list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0;
     }, 20000);
     if (!shown) std::printf("the main window with a filled list did not appear\n");
@@ -93,7 +93,7 @@ void ProgramUnderTest::PostCommand(int id, int code, HWND control) const {
 
 void ProgramUnderTest::ChooseCategory(int row) const {
     SendMessageW(combo, CB_SETCURSEL, row, 0);
-    PostCommand(101, CBN_SELCHANGE, combo);
+    PostCommand(IDC_CATEGORY_COMBO, CBN_SELCHANGE, combo);
 }
 
 bool ProgramUnderTest::Settle() const {
@@ -214,8 +214,8 @@ int wmain(int argc, wchar_t** argv) {
     CoInitialize(nullptr);
     const std::string name = Utf8(argv[1]);
     if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
-    if (argc > 3) g_extraArgument = WindowsPath(argv[3]);
-    if (argc > 4) g_secondArgument = WindowsPath(argv[4]);
+    if (argc > 3) g_testCodecDll = WindowsPath(argv[3]);
+    if (argc > 4) g_otherWidthTestCodecDll = WindowsPath(argv[4]);
     const auto found = Scenarios().find(name);
     if (found == Scenarios().end()) {
         std::printf("no scenario named %s\n", name.c_str());

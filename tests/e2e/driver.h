@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "../../app/scoped.h"
+#include "../../resources/resource.h"
 #include "../common/test_registry.h"
 #include "../common/test_text.h"
 #include "../common/test_windows.h"
@@ -99,9 +100,10 @@ struct ScenarioRegistrar {
     static ScenarioRegistrar registrar_##name(#name, Scenario_##name); \
     static void Scenario_##name(const std::wstring& exePath)
 
-// The third argument, as a Windows path: the test codec DLL, or the signal folder of a screenshot run.
-extern std::wstring g_extraArgument;
-// The fourth argument, as a Windows path: the other width's test codec DLL, when given.
-extern std::wstring g_secondArgument;
+// The test codec DLL (the driver's third argument), as a Windows path.
+extern std::wstring g_testCodecDll;
+// The other width's test codec DLL (the fourth argument, given to the side-by-side scenario only), as a Windows path.
+extern std::wstring g_otherWidthTestCodecDll;
 
+// For ./scripts/run without a display ("screenshot" with a signal folder as the third argument).
 int RunForScreenshot(const std::wstring& exePath, const std::wstring& signals);

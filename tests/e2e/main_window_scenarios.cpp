@@ -102,7 +102,7 @@ SCENARIO(refresh_keeps_row_index) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
     SendMessageW(program.list, LB_SETCURSEL, 3, 0);
-    program.PostCommand(40000);
+    program.PostCommand(IDM_REFRESH);
     program.Settle();
     CHECK(program.ListSelection() == 3, Format(L"%d", program.ListSelection()));
 
@@ -125,7 +125,7 @@ SCENARIO(refresh_keeps_row_index) {
 SCENARIO(exit_from_menu) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40006);
+    program.PostCommand(IDM_EXIT);
     const int code = program.WaitExit();
     CHECK(code == 0, Format(L"%d", code));
 }
@@ -143,12 +143,14 @@ SCENARIO(inert_commands) {
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
     SendMessageW(program.list, LB_SETCURSEL, 2, 0);
     const std::vector<std::wstring> rows = program.ListRows();
+    // Ids that name no command of the main window: around and between its commands,
+    // and the dialogs' control ids in that range.
     std::vector<int> ids = {40005, 40031, 41000, 39999};
     for (int id = 40012; id <= 40029; ++id) ids.push_back(id);
     for (int id : ids) program.PostCommand(id);
     // The list's own notifications other than a double click open nothing either.
-    program.PostCommand(100, LBN_SELCHANGE, program.list);
-    program.PostCommand(101, CBN_SETFOCUS, program.combo);
+    program.PostCommand(IDC_FILTER_LIST, LBN_SELCHANGE, program.list);
+    program.PostCommand(IDC_CATEGORY_COMBO, CBN_SETFOCUS, program.combo);
     CHECK(program.Settle(), L"not settled");
     CHECK(program.Running(), L"ended");
     CHECK(program.ListRows() == rows, Joined(program.ListRows()));

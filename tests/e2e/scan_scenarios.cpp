@@ -19,7 +19,7 @@ struct Prompt {
 // A message box of the program: a dialog with the static that carries its text.
 HWND FindMessageBox(const ProgramUnderTest& program) {
     for (HWND dialog : program.VisibleDialogs()) {
-        if (GetDlgItem(dialog, 0xFFFF) && WindowText(dialog) != kScanTitle &&
+        if (GetDlgItem(dialog, kMessageBoxTextId) && WindowText(dialog) != kScanTitle &&
             WindowText(dialog) != L"Управление кодеком") {
             return dialog;
         }
@@ -36,7 +36,7 @@ using ManageHandler = std::function<void(HWND dialog)>;
 std::vector<Prompt> RunScan(ProgramUnderTest& program, const PromptHandler& answer,
                             const ManageHandler& manage = nullptr) {
     std::vector<Prompt> prompts;
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     const ULONGLONG end = GetTickCount64() + 60000;
     while (GetTickCount64() < end) {
         HWND box = nullptr;
@@ -108,9 +108,9 @@ SCENARIO(scan_removal_prompt) {
     std::vector<Prompt> prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
         if (prompt.caption == orphan.name) {
             HWND progress = program.FindDialog(kScanTitle);
-            categoryText = ControlText(progress, 40014);
-            rowText = ControlText(progress, 40016);
-            bar = static_cast<int>(SendMessageW(GetDlgItem(progress, 40018), PBM_GETPOS, 0, 0));
+            categoryText = ControlText(progress, IDC_SCAN_CATEGORY);
+            rowText = ControlText(progress, IDC_SCAN_ITEM);
+            bar = static_cast<int>(SendMessageW(GetDlgItem(progress, IDC_SCAN_BAR), PBM_GETPOS, 0, 0));
             expectedRow = program.RowIndex(orphan.name);
             rowCount = static_cast<int>(program.ListRows().size());
             LookPoint(L"scan-removal-prompt");
@@ -165,8 +165,8 @@ SCENARIO(scan_management_prompt) {
         [&](HWND dialog) {
             // Deleting the codec here shortens the list under the scan, which
             // goes on with the row count it read before: rows past the new end are passed over.
-            managedName = ControlText(dialog, 1005);
-            PressButton(dialog, 1015);
+            managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
+            PressButton(dialog, IDC_DELETE_CODEC);
             HWND confirm = program.WaitForDialog(L"Подтвердите действие");
             if (confirm) PressButton(confirm, IDYES);
         });
@@ -192,7 +192,7 @@ SCENARIO(scan_cancel) {
             HWND progress = program.FindDialog(kScanTitle);
             PressButton(progress, IDCANCEL);
             program.WaitDialogGone(progress);
-            rowAfterCancel = ControlText(progress, 40016);
+            rowAfterCancel = ControlText(progress, IDC_SCAN_ITEM);
         }
         return IDNO;
     });
@@ -208,7 +208,7 @@ SCENARIO(scan_close_main_window) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
     // The close request waits in the queue and is handled by the scan's own pump.
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int code = program.WaitExit(10000);
     CHECK(code == 0, Format(L"%d", code));
@@ -218,10 +218,10 @@ SCENARIO(scan_chosen_twice) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
     // The second command arrives inside the first scan's pump and must do nothing.
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     int finishedBoxes = 0;
     int mostProgressDialogs = 0;
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     const ULONGLONG end = GetTickCount64() + 30000;
     while (GetTickCount64() < end) {
         int progressDialogs = 0;
@@ -254,12 +254,12 @@ SCENARIO(property_pages) {
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
 
     // No row selected: nothing appears.
-    program.PostCommand(40003);
+    program.PostCommand(IDM_PROPERTIES);
     CHECK(program.Settle(), L"not settled");
     CHECK(program.VisibleDialogs().empty(), L"something appeared");
 
     CHECK(program.SelectRowNamed(withPage.name), withPage.name);
-    program.PostCommand(40003);
+    program.PostCommand(IDM_PROPERTIES);
     HWND frame = program.WaitForDialog();
     CHECK(frame != nullptr, L"no property frame");
     if (frame) {
@@ -272,7 +272,7 @@ SCENARIO(property_pages) {
 
     for (const TestCodec* codec : {&zeroPages, &noInterface}) {
         CHECK(program.SelectRowNamed(codec->name), codec->name);
-        program.PostCommand(40003);
+        program.PostCommand(IDM_PROPERTIES);
         HWND box = program.WaitForDialog();
         CHECK(box && MessageBoxText(box) == L"Кодек не имеет настраиваемых свойств", box ? MessageBoxText(box) : L"none");
         if (box) PressButton(box, IDOK);
@@ -282,7 +282,7 @@ SCENARIO(property_pages) {
     // A row that the current category no longer lists.
     CHECK(program.SelectRowNamed(zeroPages.name), zeroPages.name);
     DeleteTree(zeroPages.InstancePath());
-    program.PostCommand(40003);
+    program.PostCommand(IDM_PROPERTIES);
     HWND box = program.WaitForDialog();
     CHECK(box && MessageBoxText(box) == L"Произошла ошибка", box ? MessageBoxText(box) : L"none");
     if (box) PressButton(box, IDOK);
@@ -291,10 +291,10 @@ SCENARIO(property_pages) {
 SCENARIO(about_box) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40010);
+    program.PostCommand(IDM_ABOUT);
     HWND about = program.WaitForDialog(L"О программе");
     if (!about) return CheckFailed(__FILE__, __LINE__, "about box", L"none");
-    const std::wstring text = ControlText(about, 40013);
+    const std::wstring text = ControlText(about, IDC_ABOUT_TEXT);
     CHECK(text == L"Утилита для управления кодеками. Поддерживает DirectShow и DMO кодеки\r\n"
                   L"ВНИМАНИЕ! Всегда удаляйте кодеки с осторожностью! Перед удалением\r\n"
                   L"смотрите, какой файл ему соответсвует. Если это файл из папки WINDOWS, не удаляйте кодек\r\n",
@@ -304,7 +304,7 @@ SCENARIO(about_box) {
                                  L"https://forum.pelmora.example/"}) {
         CHECK(HasChildText(about, label), label);
     }
-    CHECK(ControlText(about, 1) == L"Закрыть", ControlText(about, 1));
+    CHECK(ControlText(about, IDOK) == L"Закрыть", ControlText(about, IDOK));
     LookPoint(L"about-box");
     program.PressKey(VK_ESCAPE);
     CHECK(program.Settle(), L"not settled");
@@ -313,7 +313,7 @@ SCENARIO(about_box) {
     CHECK(program.WaitDialogGone(about), L"Enter did not close the about box");
 
     // The "Информация" button opens the same box; "Закрыть" closes it.
-    PostMessageW(GetDlgItem(program.mainWindow, 40010), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(program.mainWindow, IDM_ABOUT), BM_CLICK, 0, 0);
     about = program.WaitForDialog(L"О программе");
     CHECK(about != nullptr, L"no about box from the button");
     if (about) {
@@ -328,7 +328,7 @@ SCENARIO(help_opens_readme) {
     ProgramUnderTest program;
     const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\'));
     if (!program.Start(exePath, folder)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40007);
+    program.PostCommand(IDM_HELP);
     HWND editor = nullptr;
     WaitUntil([&] {
         editor = FindWindowW(L"Notepad", nullptr);

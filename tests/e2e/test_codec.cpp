@@ -4,7 +4,7 @@ TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, 
                      bool otherWidthCopy)
     : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"),
       dllPath(folder.path + L"\\testcodec.dll"), otherWidth(otherWidthCopy) {
-    const std::wstring& source = otherWidth ? g_secondArgument : g_extraArgument;
+    const std::wstring& source = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
     if (!CopyFileW(source.c_str(), dllPath.c_str(), FALSE)) {
         CheckFailed(__FILE__, __LINE__, "test codec copied", source);
     }

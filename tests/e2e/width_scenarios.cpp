@@ -16,7 +16,7 @@ std::wstring Views(const std::wstring& path) {
 }  // namespace
 
 SCENARIO(side_by_side_codecs) {
-    if (g_secondArgument.empty()) return CheckFailed(__FILE__, __LINE__, "other width's codec given", L"none");
+    if (g_otherWidthTestCodecDll.empty()) return CheckFailed(__FILE__, __LINE__, "other width's codec given", L"none");
     TestCodec own(L"Vantrel Own Width", L"none");
     TestCodec other(L"Vantrel Other Width", L"none", L"filter", true);
     CHECK(own.Regsvr32(L"/s") == 0, L"own-width registration failed");
@@ -47,7 +47,7 @@ SCENARIO(side_by_side_codecs) {
     program.DoubleClickRow(program.RowIndex(own.name));
     HWND manage = program.WaitForDialog(L"Управление кодеком");
     if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", L"none");
-    PressButton(manage, 1015);
+    PressButton(manage, IDC_DELETE_CODEC);
     HWND confirm = program.WaitForDialog(L"Подтвердите действие");
     if (!confirm) return CheckFailed(__FILE__, __LINE__, "confirmation", L"none");
     PressButton(confirm, IDYES);
