@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace {
 int g_failures = 0;
@@ -198,21 +199,59 @@ void LookPoint(const wchar_t* name) {
 // ---- Entry ----
 
 namespace {
-std::map<std::string, Scenario>& Scenarios() {
-    static std::map<std::string, Scenario> scenarios;
+
+struct RegisteredScenario {
+    Scenario run;
+    ScenarioNeeds needs;
+};
+
+std::map<std::string, RegisteredScenario>& Scenarios() {
+    static std::map<std::string, RegisteredScenario> scenarios;
     return scenarios;
 }
+
+// How a scenario is named in the list CTest hands over: "name", or
+// "name:other-width" for one that needs the other width's build.
+std::string ListedName(const std::string& name, ScenarioNeeds needs) {
+    return needs == ScenarioNeeds::OtherWidthBuild ? name + ":other-width" : name;
+}
+
+// Compares the scenarios compiled into this driver with the list CTest runs
+// (one argument each); prints every scenario found on one side only.
+int CheckScenarioList(int count, wchar_t** listed) {
+    std::set<std::string> tested;
+    for (int i = 0; i < count; ++i) tested.insert(Utf8(listed[i]));
+    std::set<std::string> compiled;
+    for (const auto& [name, scenario] : Scenarios()) compiled.insert(ListedName(name, scenario.needs));
+    int differences = 0;
+    for (const std::string& name : compiled) {
+        if (tested.count(name)) continue;
+        std::printf("FAIL: scenario %s is compiled into the driver but CTest has no test of it\n", name.c_str());
+        ++differences;
+    }
+    for (const std::string& name : tested) {
+        if (compiled.count(name)) continue;
+        std::printf("FAIL: CTest has a test of %s, which the driver does not have\n", name.c_str());
+        ++differences;
+    }
+    std::printf("%zu scenarios compiled, %zu tested, %d differences\n", compiled.size(), tested.size(), differences);
+    return differences ? 1 : 0;
+}
+
 }  // namespace
 
-void RegisterScenario(const char* name, Scenario run) { Scenarios()[name] = run; }
+void RegisterScenario(const char* name, Scenario run, ScenarioNeeds needs) { Scenarios()[name] = {run, needs}; }
 
 int wmain(int argc, wchar_t** argv) {
+    const std::string name = argc > 1 ? Utf8(argv[1]) : "";
+    if (name == "--check-list") return CheckScenarioList(argc - 2, argv + 2);
     if (argc < 3) {
-        std::printf("usage: vantrel_driver <scenario> <program.exe> [test codec dll or signal folder]\n");
+        std::printf("usage: vantrel_driver <scenario> <program.exe> [test codec dll [other width's test codec dll]]\n"
+                    "       vantrel_driver screenshot <program.exe> <signal folder>\n"
+                    "       vantrel_driver --check-list <scenario>...\n");
         return 2;
     }
     CoInitialize(nullptr);
-    const std::string name = Utf8(argv[1]);
     if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
     if (argc > 3) g_testCodecDll = WindowsPath(argv[3]);
     if (argc > 4) g_otherWidthTestCodecDll = WindowsPath(argv[4]);
@@ -221,7 +260,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("no scenario named %s\n", name.c_str());
         return 2;
     }
-    found->second(WindowsPath(argv[2]));
+    found->second.run(WindowsPath(argv[2]));
     std::printf("%s: %s (%d failed checks)\n", name.c_str(), FailureCount() ? "FAILED" : "passed", FailureCount());
     CoUninitialize();
     return FailureCount() ? 1 : 0;

@@ -85,20 +85,25 @@ struct ScratchFolder {
 // point has been taken; otherwise nothing happens.
 void LookPoint(const wchar_t* name);
 
-// Scenarios, registered by name.
+// Scenarios, registered by name. This is the only list of scenarios:
+// tests/e2e/CMakeLists.txt reads the SCENARIO(...) and OTHER_WIDTH_SCENARIO(...)
+// lines of every *_scenarios.cpp file and makes one CTest test of each, and
+// the test e2e.every_scenario_has_a_test fails when the two ever differ.
+// Write each at the start of its line.
 using Scenario = void (*)(const std::wstring& exePath);
-struct ScenarioEntry {
-    const char* name;
-    Scenario run;
-};
-void RegisterScenario(const char* name, Scenario run);
+// What a scenario needs besides the program and its own width's test codec.
+enum class ScenarioNeeds { OwnWidthOnly, OtherWidthBuild };
+void RegisterScenario(const char* name, Scenario run, ScenarioNeeds needs);
 struct ScenarioRegistrar {
-    ScenarioRegistrar(const char* name, Scenario run) { RegisterScenario(name, run); }
+    ScenarioRegistrar(const char* name, Scenario run, ScenarioNeeds needs) { RegisterScenario(name, run, needs); }
 };
-#define SCENARIO(name)                                                  \
-    static void Scenario_##name(const std::wstring& exePath);           \
-    static ScenarioRegistrar registrar_##name(#name, Scenario_##name); \
+#define DEFINE_SCENARIO(name, needs)                                              \
+    static void Scenario_##name(const std::wstring& exePath);                     \
+    static ScenarioRegistrar registrar_##name(#name, Scenario_##name, needs);     \
     static void Scenario_##name(const std::wstring& exePath)
+#define SCENARIO(name) DEFINE_SCENARIO(name, ScenarioNeeds::OwnWidthOnly)
+// A scenario that also needs the other width's test codec DLL (the fourth argument).
+#define OTHER_WIDTH_SCENARIO(name) DEFINE_SCENARIO(name, ScenarioNeeds::OtherWidthBuild)
 
 // The test codec DLL (the driver's third argument), as a Windows path.
 extern std::wstring g_testCodecDll;

@@ -15,7 +15,7 @@ std::wstring Views(const std::wstring& path) {
 
 }  // namespace
 
-SCENARIO(side_by_side_codecs) {
+OTHER_WIDTH_SCENARIO(side_by_side_codecs) {
     if (g_otherWidthTestCodecDll.empty()) return CheckFailed(__FILE__, __LINE__, "other width's codec given", L"none");
     TestCodec own(L"Vantrel Own Width", L"none");
     TestCodec other(L"Vantrel Other Width", L"none", L"filter", true);
