@@ -1,6 +1,6 @@
 // Dialog procedures run in-process on their real templates: help links and
-// the about box, the scan's progress dialog, and the management dialog's
-// delete action for a codec found through its class key.
+// the about box, and the management dialog's delete action for a codec found
+// through its class key.
 #include "../../app/bounded_text.h"
 #include "../../app/commands.h"
 #include "../../app/help_links.h"
@@ -9,7 +9,6 @@
 #include "../../codecs/manage_dialog.h"
 #include "../../codecs/server_path.h"
 #include "../../resources/resource.h"
-#include "../../scan/scan.h"
 #include "test_support.h"
 
 namespace {
@@ -61,43 +60,6 @@ TEST_F(ShellTargets, AboutBoxButtonsOpenHomePageAndFeedbackAndStayOpen) {
     }
     EXPECT_TRUE(found);
     DestroyWindow(about);
-}
-
-TEST(ScanProgressDialog, FieldsAndBarShowTheCounters) {
-    EnsureMainWindow();
-    g_app.progressDialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCAN_PROGRESS),
-                                              g_app.mainWindow, ScanDialog, 0);
-    ASSERT_NE(nullptr, g_app.progressDialog);
-    g_app.progressBar = GetDlgItem(g_app.progressDialog, IDC_SCAN_BAR);
-    g_app.scanCategoryIndex = 1;
-    g_app.scanItemIndex = 2;
-    g_app.scanItemCount = 12;
-    CopyText(g_app.scanItemName, kScanNameCapacity, L"X");
-    UpdateScanProgress();
-    wchar_t text[256];
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_CATEGORY, text, 256);
-    EXPECT_STREQ(L"1 / 5", text);
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_ITEM, text, 256);
-    EXPECT_STREQ(L"2 / 12 - X", text);
-    EXPECT_EQ(16, SendMessageW(g_app.progressBar, PBM_GETPOS, 0, 0));
-
-    // A 199-character name still leaves the whole field text within its 255 characters.
-    CopyText(g_app.scanItemName, kScanNameCapacity, std::wstring(199, L'n').c_str());
-    g_app.scanItemIndex = 4294967295u;
-    g_app.scanItemCount = 4294967295u;
-    UpdateScanProgress();
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_ITEM, text, 256);
-    EXPECT_EQ(std::wstring(L"4294967295 / 4294967295 - ") + std::wstring(199, L'n'), text);
-
-    // Cancel sets the request and hides the dialog without destroying it.
-    g_app.scanCancelRequested = false;
-    SendMessageW(g_app.progressDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(g_app.scanCancelRequested);
-    EXPECT_TRUE(IsWindow(g_app.progressDialog));
-    EXPECT_FALSE(IsWindowVisible(g_app.progressDialog));
-    DestroyWindow(g_app.progressDialog);
-    g_app.progressDialog = nullptr;
-    g_app.scanCancelRequested = false;
 }
 
 TEST(ManageDialogDelete, ClassKeyLookupAlsoRemovesTheDmoKey) {

@@ -109,57 +109,49 @@ TEST_F(Merit, FirstOfTwoSameNamedFiltersAndMeritZero) {
     EXPECT_EQ(0u, ReadMeritOf(zeroName));
 }
 
-TEST_F(Merit, TypedNumbersRewriteOnlyTheMeritWord) {
+// Which texts are numbers is MeritText.AgreesWithThePlatformsScanf's table;
+// through the dialog, one accepted and one refused text show what OK does with each.
+TEST_F(Merit, TypedNumberRewritesOnlyTheMeritWord) {
     const std::wstring name = L"Vantrel Merit Write " + NewGuidText();
     MapperFilter filter(name, 0x00600000);
     ASSERT_TRUE(filter.Registered());
     const std::vector<BYTE> original = ReadBytes(filter.InstancePath(), L"FilterData");
-    ASSERT_GE(original.size(), 8u);
+    ASSERT_GE(original.size(), 8u) << "FilterData of " << original.size() << " bytes";
     CopyText(g_app.selectedName, kNameCapacity, name.c_str());
 
-    const std::pair<const wchar_t*, std::uint32_t> accepted[] = {
-        {L"0x100", 0x100}, {L"100", 100},       {L"010", 8},           {L"08", 0},
-        {L"-1", 0xFFFFFFFF}, {L"42abc", 42},    {L"0\u044510", 0},     {L"  0X2A", 42},
-        {L"0xFFFFFFFF", 0xFFFFFFFF}, {L"-2147483648", 0x80000000},
-    };
-    for (const auto& [text, expected] : accepted) {
-        MessageRecorder messages;
-        SubmitMeritText(text);
-        EXPECT_TRUE(messages.Shown().empty()) << messages.Texts().size();
-        const std::vector<BYTE> now = ReadBytes(filter.InstancePath(), L"FilterData");
-        ASSERT_EQ(original.size(), now.size());
-        EXPECT_EQ(HexWord(expected), MeritWordText(now));
-        EXPECT_EQ(expected, g_app.currentMerit);
-        for (size_t i = 0; i < now.size(); ++i) {
-            if (i >= 4 && i <= 7) continue;
-            EXPECT_EQ(original[i], now[i]) << "byte " << i;
-        }
+    MessageRecorder messages;
+    SubmitMeritText(L"  0X2A");
+    EXPECT_EQ(L"", messages.Texts());
+    const std::vector<BYTE> now = ReadBytes(filter.InstancePath(), L"FilterData");
+    ASSERT_EQ(original.size(), now.size());
+    EXPECT_EQ(L"0x0000002a", MeritWordText(now));
+    EXPECT_EQ(L"0x0000002a", HexWord(g_app.currentMerit));
+    for (size_t i = 0; i < now.size(); ++i) {
+        if (i >= 4 && i <= 7) continue;
+        EXPECT_EQ(original[i], now[i]) << "byte " << i;
     }
     // The mapper reads what was written (merit above its floor of 1).
     SubmitMeritText(L"0x00700000");
     EXPECT_EQ(0x00700000u, ReadMeritOf(name));
 }
 
-TEST_F(Merit, UnreadableNumbersWarnAndWriteNothing) {
+TEST_F(Merit, UnreadableNumberWarnsAndWritesNothing) {
     const std::wstring name = L"Vantrel Merit Reject " + NewGuidText();
     MapperFilter filter(name, 0x00600000);
     ASSERT_TRUE(filter.Registered());
     const std::vector<BYTE> original = ReadBytes(filter.InstancePath(), L"FilterData");
     CopyText(g_app.selectedName, kNameCapacity, name.c_str());
-    for (const wchar_t* text : {L"", L"   ", L"abc", L"0x100000000", L"4294967296", L"-2147483649",
-                                L"99999999999999999999999"}) {
-        g_app.currentMerit = 0x00600000;
-        MessageRecorder messages;
-        SubmitMeritText(text);
-        ASSERT_EQ(1u, messages.Shown().size()) << "input of length " << wcslen(text);
-        EXPECT_EQ(L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
-                  L"предопределенное значение",
-                  messages.Shown()[0].text);
-        EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), messages.Shown()[0].style);
-        EXPECT_EQ(L"(default)", messages.Shown()[0].caption);
-        EXPECT_EQ(0x00600000u, g_app.currentMerit);
-        EXPECT_EQ(original, ReadBytes(filter.InstancePath(), L"FilterData"));
-    }
+    g_app.currentMerit = 0x00600000;
+    MessageRecorder messages;
+    SubmitMeritText(L"0x100000000");
+    ASSERT_EQ(1u, messages.Shown().size()) << Utf8(messages.Texts());
+    EXPECT_EQ(L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
+              L"предопределенное значение",
+              messages.Shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), messages.Shown()[0].style);
+    EXPECT_EQ(L"(default)", messages.Shown()[0].caption);
+    EXPECT_EQ(L"0x00600000", HexWord(g_app.currentMerit));
+    EXPECT_EQ(original, ReadBytes(filter.InstancePath(), L"FilterData"));
 }
 
 TEST_F(Merit, OnlyTheFirstOfTwoSameNamedEntriesIsRewritten) {
