@@ -9,18 +9,18 @@
 const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
 const wchar_t kVideoCompressorInstance[] = L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance\\";
 
-std::wstring InstancePathOf(const GUID& category) {
+std::wstring InstancePathOf(const GUID& category) { return L"CLSID\\" + GuidText(category) + L"\\Instance\\"; }
+
+std::wstring GuidText(const GUID& guid) {
     wchar_t text[64];
-    StringFromGUID2(category, text, 64);
-    return std::wstring(L"CLSID\\") + text + L"\\Instance\\";
+    StringFromGUID2(guid, text, 64);
+    return text;
 }
 
 std::wstring NewGuidText() {
     GUID guid;
     CoCreateGuid(&guid);
-    wchar_t text[64];
-    StringFromGUID2(guid, text, 64);
-    return text;
+    return GuidText(guid);
 }
 
 GUID GuidFromText(const std::wstring& text) {

@@ -20,6 +20,7 @@ extern const wchar_t kVideoCompressorInstance[];
 std::wstring InstancePathOf(const GUID& category);
 
 std::wstring NewGuidText();
+std::wstring GuidText(const GUID& guid);
 GUID GuidFromText(const std::wstring& text);
 
 // view: 0 (the caller's own), KEY_WOW64_64KEY or KEY_WOW64_32KEY.

@@ -9,6 +9,7 @@
 #include "../../codecs/manage_dialog.h"
 #include "../../codecs/server_path.h"
 #include "../../resources/resource.h"
+#include "../common/test_windows.h"
 #include "test_support.h"
 
 namespace {
@@ -30,7 +31,7 @@ TEST_F(ShellTargets, HelpAndWebCommandsOpenTheirTargets) {
     OpenHelpFile();
     OpenHomePage();
     OpenForumPage();
-    ASSERT_EQ(3u, g_opened.size());
+    ASSERT_EQ(3u, g_opened.size()) << Utf8(Joined(g_opened));
     EXPECT_EQ(L"readme.txt", g_opened[0]);
     EXPECT_EQ(kHomePageAddress, g_opened[1]);
     EXPECT_EQ(kForumAddress, g_opened[2]);
@@ -48,17 +49,11 @@ TEST_F(ShellTargets, AboutBoxButtonsOpenHomePageAndFeedbackAndStayOpen) {
     SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_FEEDBACK, BN_CLICKED), 0);
     SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindowVisible(about));
-    ASSERT_EQ(2u, g_opened.size());
+    ASSERT_EQ(2u, g_opened.size()) << Utf8(Joined(g_opened));
     EXPECT_EQ(kHomePageAddress, g_opened[0]);
     EXPECT_EQ(kFeedbackAddress, g_opened[1]);
     // The home page shown in the box is the one opened.
-    wchar_t shown[128] = {};
-    bool found = false;
-    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        GetWindowTextW(child, shown, 128);
-        found = found || std::wstring(shown) == kHomePageAddress;
-    }
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(HasChildText(about, kHomePageAddress)) << Utf8(Joined(ChildTexts(about)));
     DestroyWindow(about);
 }
 
@@ -81,12 +76,13 @@ TEST(ManageDialogDelete, ClassKeyLookupAlsoRemovesTheDmoKey) {
         ASSERT_NE(nullptr, dialog);
         MessageRecorder yes(IDYES);
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DELETE_CODEC, BN_CLICKED), 0);
-        ASSERT_EQ(1u, yes.Shown().size());
-        EXPECT_EQ(L"Подтвердите действие", yes.Shown()[0].caption);
+        ASSERT_EQ(1u, yes.Shown().size()) << Utf8(yes.Texts());
+        EXPECT_TEXT_EQ(L"Подтвердите действие", yes.Shown()[0].caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_YESNO), yes.Shown()[0].style);
         EXPECT_EQ(dialog, yes.Shown()[0].owner);
-        EXPECT_FALSE(KeyExists(L"CLSID\\" + classId));
-        EXPECT_EQ(kind == LookupInstanceKey, KeyExists(dmoKey)) << "lookup kind " << kind;
+        EXPECT_FALSE(KeyExists(L"CLSID\\" + classId)) << Utf8(classId);
+        EXPECT_EQ(kind == LookupInstanceKey, KeyExists(dmoKey)) << Utf8(dmoKey) << " after a lookup of kind "
+                                                               << testing::PrintToString(kind);
         DestroyWindow(dialog);
     }
 }

@@ -55,7 +55,7 @@ TEST_F(RegistryRemoval, EntryNamedByClassIdWithoutClsidValue) {
     scratch.Own(entry);
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Named Entry");
     RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
-    EXPECT_FALSE(KeyExists(entry));
+    EXPECT_FALSE(KeyExists(entry)) << Utf8(entry);
 }
 
 TEST_F(RegistryRemoval, OtherCategoryCurrentStillDeletesLegacyEntry) {
@@ -68,8 +68,8 @@ TEST_F(RegistryRemoval, OtherCategoryCurrentStillDeletesLegacyEntry) {
     scratch.SetText(videoEntry, L"CLSID", classId);
     SelectCategory(3);
     RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
-    EXPECT_FALSE(KeyExists(videoEntry));
-    EXPECT_FALSE(KeyExists(legacyEntry));
+    EXPECT_FALSE(KeyExists(videoEntry)) << Utf8(videoEntry);
+    EXPECT_FALSE(KeyExists(legacyEntry)) << Utf8(legacyEntry);
 }
 
 TEST_F(RegistryRemoval, EmptyOrBackslashClassIdsReachNothingElse) {
@@ -112,12 +112,12 @@ TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
     scratch.SetText(dmoKey + L"\\InputTypes", nullptr, L"x");
     CopyText(g_app.selectedClsid, kNameCapacity, classId.c_str());
     RemoveDmoRegistration();
-    EXPECT_FALSE(KeyExists(dmoKey));
+    EXPECT_FALSE(KeyExists(dmoKey)) << Utf8(dmoKey);
 
     scratch.SetText(dmoKey, nullptr, L"written without braces");
     CopyText(g_app.selectedClsid, kNameCapacity, braceless.c_str());
     RemoveDmoRegistration();
-    EXPECT_FALSE(KeyExists(dmoKey));
+    EXPECT_FALSE(KeyExists(dmoKey)) << Utf8(dmoKey);
 
     // A braceless id longer than 59 characters deletes nothing, not even its cut prefix.
     const std::wstring prefixKey = L"DirectShow\\MediaObjects\\" + std::wstring(59, L'A');
@@ -125,7 +125,7 @@ TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
     scratch.SetText(prefixKey, nullptr, L"prefix");
     CopyText(g_app.selectedClsid, kNameCapacity, (L"{" + std::wstring(70, L'A') + L"}").c_str());
     RemoveDmoRegistration();
-    EXPECT_TRUE(KeyExists(prefixKey));
+    EXPECT_TRUE(KeyExists(prefixKey)) << Utf8(prefixKey);
 }
 
 TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
@@ -133,14 +133,14 @@ TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
     scratch.Own(root);
     const std::wstring a(250, L'a'), b(250, L'b');
     const std::wstring deep = root + L"\\" + a + L"\\" + b;  // beyond 499 characters
-    ASSERT_TRUE(scratch.CreateKey(deep));
+    ASSERT_TRUE(scratch.CreateKey(deep)) << Utf8(deep);
     scratch.SetText(root + L"\\short", nullptr, L"sibling");
 
     DeleteKeyTree(HKEY_CLASSES_ROOT, root.c_str());
     // The walk ends although the deep key can be neither reached nor deleted.
-    EXPECT_TRUE(KeyExists(deep));
-    EXPECT_FALSE(KeyExists(root + L"\\short"));
-    EXPECT_TRUE(KeyExists(root));  // it still has a subkey, so the platform refuses it
+    EXPECT_TRUE(KeyExists(deep)) << Utf8(deep);
+    EXPECT_FALSE(KeyExists(root + L"\\short")) << Utf8(root) << "\\short";
+    EXPECT_TRUE(KeyExists(root)) << Utf8(root);  // it still has a subkey, so the platform refuses it
 }
 
 }  // namespace

@@ -9,8 +9,23 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Two texts compared as UTF-8, so that a failure shows both as readable text
+// (GoogleTest prints wide texts as escapes).
+#define EXPECT_TEXT_EQ(expected, actual) EXPECT_EQ(Utf8(expected), Utf8(actual))
+
+// A LookupKind prints by its name in failure messages.
+inline void PrintTo(LookupKind kind, std::ostream* out) {
+    switch (kind) {
+    case LookupNone: *out << "LookupNone"; break;
+    case LookupInstanceKey: *out << "LookupInstanceKey"; break;
+    case LookupClassKey: *out << "LookupClassKey"; break;
+    default: *out << "LookupKind " << static_cast<int>(kind); break;
+    }
+}
 
 // Creates the main window and its controls once per test process.
 void EnsureMainWindow();

@@ -18,11 +18,11 @@ const wchar_t kConfirmTitle[] = L"Подтвердите действие";
 HWND OpenManagement(ProgramUnderTest& program, const TestCodec& codec, const std::wstring& exePath) {
     if (!program.Start(exePath)) return nullptr;
     const int row = program.RowIndex(codec.name);
-    CHECK(row >= 0, codec.name);
+    CHECK(row >= 0, Joined(program.ListRows()));
     if (row < 0) return nullptr;
     program.DoubleClickRow(row);
     HWND dialog = program.WaitForDialog(kManageTitle);
-    CHECK(dialog != nullptr, L"no management dialog");
+    CHECK(dialog != nullptr, program.Dialogs());
     return dialog;
 }
 
@@ -57,16 +57,16 @@ SCENARIO(register_new_codec) {
     ScratchFolder current(L"Vantrel planted");
     wchar_t driver[MAX_PATH];
     GetModuleFileNameW(nullptr, driver, MAX_PATH);
-    CHECK(CopyFileW(driver, (current.path + L"\\regsvr32.exe").c_str(), FALSE), L"planting failed");
+    CHECK(CopyFileW(driver, (current.path + L"\\regsvr32.exe").c_str(), FALSE), Format(L"error %lu", GetLastError()));
     const std::wstring copiedExe = current.path + L"\\PelmoraVantrel.exe";
-    CHECK(CopyFileW(exePath.c_str(), copiedExe.c_str(), FALSE), L"program not copied");
+    CHECK(CopyFileW(exePath.c_str(), copiedExe.c_str(), FALSE), Format(L"error %lu", GetLastError()));
     ProgramUnderTest program;
-    if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
     // Cancelling starts nothing.
     program.PostCommand(IDM_REGISTER_NEW);
     HWND open = program.WaitForDialog(L"Выберите кодек для регистрации");
-    CHECK(open != nullptr, L"no open-file dialog");
+    CHECK(open != nullptr, program.Dialogs());
     if (!open) return;
     LookPoint(L"open-file-dialog");
     HWND types = GetDlgItem(open, cmb1);
@@ -78,27 +78,27 @@ SCENARIO(register_new_codec) {
     SendMessageW(types, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(typeText));
     CHECK(std::wstring(typeText) == L"All supported types (*.dll;*.ax)", typeText);
     PressButton(open, IDCANCEL);
-    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
     program.Settle();
     CHECK(!KeyExists(codec.ClassKey()), codec.ClassKey());
-    CHECK(program.RowIndex(codec.name) < 0, codec.name);
+    CHECK(program.RowIndex(codec.name) < 0, Joined(program.ListRows()));
 
     // Choosing the file registers it through regsvr32 and refreshes the list.
     program.PostCommand(IDM_REGISTER_NEW);
     open = program.WaitForDialog(L"Выберите кодек для регистрации");
-    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", L"none");
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", program.Dialogs());
     HWND fileName = GetDlgItem(open, edt1);
     if (!fileName) fileName = GetDlgItem(open, cmb13);
     SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(codec.dllPath.c_str()));
     PressButton(open, IDOK);
-    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
     CHECK(program.WaitForRow(codec.name, true, 15000), Joined(program.ListRows()));
     CHECK(KeyExists(codec.InstancePath()), codec.InstancePath());
 }
 
 SCENARIO(manage_codec_and_merit) {
     TestCodec codec(L"Vantrel Managed Codec");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
@@ -113,14 +113,14 @@ SCENARIO(manage_codec_and_merit) {
     // (The value of each preset button is the component test's.)
     PressButton(manage, IDC_CHANGE_MERIT);
     HWND merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
     CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00600000", ControlText(merit, IDC_MERIT_NUMBER));
     LookPoint(L"merit-dialog");
     PressButton(merit, IDC_MERIT_DO_NOT_USE);
     program.Settle();
     CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00200000", ControlText(merit, IDC_MERIT_NUMBER));
     PressButton(merit, IDOK);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
     CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00200000", FilterDataMerit(codec.InstancePath()));
     CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, IDC_MERIT_TEXT));
@@ -128,10 +128,10 @@ SCENARIO(manage_codec_and_merit) {
     // A typed value with OK.
     PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
     SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
     PressButton(merit, IDOK);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
     CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
     CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"0x00123456", ControlText(manage, IDC_MERIT_TEXT));
@@ -139,7 +139,7 @@ SCENARIO(manage_codec_and_merit) {
     // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
     PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
     SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     PressButton(merit, IDOK);
     const std::wstring warning = AnswerBox(program, IDOK, {manage, merit});
@@ -147,31 +147,31 @@ SCENARIO(manage_codec_and_merit) {
                      L"предопределенное значение",
           warning);
     program.Settle();
-    CHECK(IsWindowVisible(merit), L"merit dialog closed after the warning");
+    CHECK(IsWindowVisible(merit), program.Dialogs());
     PressButton(merit, IDC_MERIT_PREFERRED);
     PressButton(merit, IDCANCEL);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Отмена");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle, 10000);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
     PressButton(merit, IDC_MERIT_PREFERRED);
     program.Settle();
     program.PressKey(VK_ESCAPE);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
     CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
 
     // Esc leaves the management dialog open; OK closes it.
     program.PressKey(VK_ESCAPE);
     program.Settle();
-    CHECK(IsWindowVisible(manage), L"management dialog closed by Esc");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
     PressButton(manage, IDOK);
-    CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
 }
 
 SCENARIO(check_server_file) {
     TestCodec codec(L"Vantrel Checked Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
@@ -181,17 +181,17 @@ SCENARIO(check_server_file) {
     CHECK(text == L"Кодек зарегистрирован корректно", text);
     CHECK(caption == L"Результат проверки", caption);
 
-    CHECK(DeleteFileW(codec.dllPath.c_str()), L"the DLL could not be removed");
+    CHECK(DeleteFileW(codec.dllPath.c_str()), Format(L"error %lu", GetLastError()));
     PressButton(manage, IDC_CHECK_FILE);
     text = AnswerBox(program, IDOK, {manage}, &caption);
     CHECK(text == L"Возможно, кодек зарегистрирован некорректно", text);
-    CHECK(IsWindowVisible(manage), L"management dialog closed");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
     PressButton(manage, IDOK);
 }
 
 SCENARIO(unregister_codec) {
     TestCodec codec(L"Vantrel Unregistered Codec");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     // Registered through an environment variable, as system codecs often are:
     // regsvr32 must be given the path that the variable points to.
     SetEnvironmentVariableW(L"VANTREL_CODEC_DIR", codec.folder.path.c_str());
@@ -207,21 +207,27 @@ SCENARIO(unregister_codec) {
     CHECK(caption == kConfirmTitle, caption);
     CHECK(question.find(L"Данная операция удалит из системы все записи о выбранном кодеке") == 0, question);
     program.Settle();
-    CHECK(IsWindowVisible(manage), L"dialog closed after No");
-    CHECK(KeyExists(codec.InstancePath()), L"No changed the registry");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
+    CHECK(KeyExists(codec.InstancePath()), codec.InstancePath());
 
     PressButton(manage, IDC_UNREGISTER);
     AnswerBox(program, IDYES, {manage});
-    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
-    CHECK(WaitUntil([&] { return !KeyExists(codec.InstancePath()) && !KeyExists(codec.ClassKey()); }),
-          L"still registered");
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    const auto left = [&] {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& key : {codec.InstancePath(), codec.ClassKey()}) {
+            if (KeyExists(key)) keys.push_back(key);
+        }
+        return keys;
+    };
+    CHECK(WaitUntil([&] { return left().empty(); }), L"still there: " + Joined(left()));
     program.PostCommand(IDM_REFRESH);
-    CHECK(program.WaitForRow(codec.name, false), codec.name);
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
 }
 
 SCENARIO(delete_codec_entries) {
     TestCodec codec(L"Vantrel Deleted Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
@@ -232,43 +238,40 @@ SCENARIO(delete_codec_entries) {
               L"Данная операция удалит записи о кодеке из реестра. Ее следует применять только если нельзя  удалить "
               L"кодек другим способом. Вы хотите продолжить?",
           question);
-    CHECK(IsWindowVisible(manage), L"dialog closed after No");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
 
     const std::vector<std::wstring> before = CodecKeySnapshot();
     PressButton(manage, IDC_DELETE_CODEC);
     AnswerBox(program, IDYES, {manage});
-    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
-    CHECK(program.WaitForRow(codec.name, false), codec.name);
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
+    // Exactly the codec's class key and its Instance entry are gone.
     const std::vector<std::wstring> gone = MissingKeys(before, CodecKeySnapshot());
-    const std::vector<std::wstring> expected = [&] {
-        std::vector<std::wstring> keys = {codec.ClassKey(), codec.InstancePath()};
-        std::sort(keys.begin(), keys.end());
-        return keys;
-    }();
-    CHECK(gone.size() == 2, Joined(gone));
-    for (const std::wstring& key : expected) CHECK(!KeyExists(key), key);
+    std::vector<std::wstring> expected = {codec.ClassKey(), codec.InstancePath()};
+    std::sort(expected.begin(), expected.end());
+    CHECK(gone == expected, Joined(gone));
 }
 
 SCENARIO(delete_codec_with_broken_link) {
     // A subkey of the class key that is listed but cannot be opened (a link to
     // a missing key) stays; the deletion still ends and removes everything else.
     TestCodec codec(L"Vantrel Linked Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     const std::wstring link = codec.ClassKey() + L"\\Broken link";
     CHECK(CreateBrokenLink(link), link);
-    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), L"Pins not written");
+    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), codec.ClassKey() + L"\\Pins\\Output");
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (manage) {
         PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});
-        CHECK(program.WaitDialogGone(manage), L"the deletion did not end");
-        CHECK(program.WaitForRow(codec.name, false), codec.name);
+        CHECK(program.WaitDialogGone(manage), program.Dialogs());
+        CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
         CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
         const std::vector<std::wstring> left = SubkeyNames(codec.ClassKey());
         CHECK(left == std::vector<std::wstring>{L"Broken link"}, Joined(left));
     }
-    CHECK(DeleteLink(link), L"link not removed: " + link);
+    CHECK(DeleteLink(link), link);
 }
 
 SCENARIO(management_messages) {
@@ -280,7 +283,7 @@ SCENARIO(management_messages) {
     keys.Own(orphanEntry);
     WriteText(orphanEntry, L"FriendlyName", orphanName);
     WriteText(orphanEntry, L"CLSID", NewGuidText());
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
     program.PostCommand(IDM_MANAGE);
     std::wstring caption;
@@ -298,13 +301,13 @@ SCENARIO(management_messages) {
     // Video compressors of this runtime are found under no Instance key of HKEY_CLASSES_ROOT.
     program.ChooseCategory(3);
     program.Settle();
-    CHECK(!program.ListRows().empty(), L"no video compressors");
+    CHECK(!program.ListRows().empty(), L"no rows");
     SendMessageW(program.list, LB_SETCURSEL, 0, 0);
     program.PostCommand(IDM_MANAGE);
     text = AnswerBox(program, IDOK, {});
     CHECK(text == L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается", text);
     program.Settle();
-    CHECK(program.FindDialog(kManageTitle) == nullptr, L"a management dialog opened");
+    CHECK(program.FindDialog(kManageTitle) == nullptr, program.Dialogs());
 }
 
 SCENARIO(register_system_codecs) {
@@ -322,16 +325,16 @@ SCENARIO(register_system_codecs) {
         }
         RegCloseKey(key);
     }
-    CHECK(!entry.empty(), L"no File Source (Async.) registration");
+    CHECK(!entry.empty(), L"no legacy Instance entry of that name");
     if (entry.empty()) return;
     DeleteTree(entry);
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     PostMessageW(program.checkBox, BM_CLICK, 0, 0);
-    CHECK(program.WaitForRow(L"Null Renderer", true), L"system filters not shown");
-    CHECK(program.RowIndex(L"File Source (Async.)") < 0, L"still listed");
+    CHECK(program.WaitForRow(L"Null Renderer", true), Joined(program.ListRows()));
+    CHECK(program.RowIndex(L"File Source (Async.)") < 0, Joined(program.ListRows()));
     program.PostCommand(IDM_REGISTER_MAIN);
     CHECK(program.WaitForRow(L"File Source (Async.)", true, 60000), Joined(program.ListRows()));
     CHECK(KeyExists(entry), entry);
-    CHECK(program.Running(), L"ended");
+    CHECK(program.Running(), program.State());
 }

@@ -58,7 +58,10 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
         checkBox = GetDlgItem(mainWindow, IDC_SHOW_SYSTEM);
         return list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0;
     }, 20000);
-    if (!shown) std::printf("the main window with a filled list did not appear\n");
+    if (!shown) {
+        std::printf("the main window with a filled list did not appear within 20 s; the program is %s\n",
+                    Utf8(State()).c_str());
+    }
     return shown;
 }
 
@@ -144,6 +147,24 @@ bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD 
         for (const std::wstring& row : ListRows()) found = found || row == name;
         return found == present;
     }, deadlineMs);
+}
+
+std::wstring ProgramUnderTest::State() const {
+    if (!process.Process()) return L"not started";
+    if (Running()) return L"running";
+    DWORD code = 0;
+    GetExitCodeProcess(process.Process(), &code);
+    return Format(L"ended with exit code %lu", code);
+}
+
+std::wstring ProgramUnderTest::Dialogs() const {
+    if (!Running()) return State();
+    std::vector<std::wstring> shown;
+    for (HWND dialog : VisibleDialogs()) {
+        const HWND text = GetDlgItem(dialog, kMessageBoxTextId);
+        shown.push_back(text ? WindowText(dialog) + L": " + WindowText(text) : WindowText(dialog));
+    }
+    return shown.empty() ? L"no dialog" : Joined(shown);
 }
 
 std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return VisibleTopLevelWindows(processId, L"#32770"); }

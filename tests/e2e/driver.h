@@ -63,6 +63,12 @@ struct ProgramUnderTest {
     void PressKey(WPARAM key) const;
     bool WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs = 10000) const;
 
+    // What the program shows, for failure messages: its visible dialogs as
+    // "[title]" (a message box with its text: "[title: text]"), or that it ended.
+    std::wstring Dialogs() const;
+    // "running", or "ended with exit code N", for failure messages.
+    std::wstring State() const;
+
     // A visible top-level dialog (#32770) of the program, optionally with that title.
     HWND FindDialog(const std::wstring& title = L"", HWND except = nullptr) const;
     HWND WaitForDialog(const std::wstring& title = L"", DWORD deadlineMs = 10000, HWND except = nullptr) const;

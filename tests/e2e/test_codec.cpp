@@ -40,10 +40,13 @@ int TestCodec::Regsvr32(const std::wstring& options) const {
     ProcessHandles process;
     if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, process.Get())) {
+        lastRegsvr32 = Format(L"%ls could not be started (error %lu)", application.c_str(), GetLastError());
         return -1;
     }
-    WaitForSingleObject(process.Process(), 30000);
+    const DWORD waited = WaitForSingleObject(process.Process(), 30000);
     DWORD code = 0;
     GetExitCodeProcess(process.Process(), &code);
+    lastRegsvr32 = waited == WAIT_OBJECT_0 ? Format(L"regsvr32 %ls exited with %lu", options.c_str(), code)
+                                           : Format(L"regsvr32 %ls still running after 30 s", options.c_str());
     return static_cast<int>(code);
 }
