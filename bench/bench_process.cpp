@@ -1,5 +1,5 @@
 // Measurements 5 and 6: the real program as a process. Cold start to a filled
-// list against a bare window program; peak working set after a scan driven
+// list against the bare window program; peak working set after a scan driven
 // through the program's own menu command against the peak just after start.
 #include "bench_common.h"
 
@@ -177,8 +177,9 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
                   int scale) {
     // 5. Cold start, the program and the bare window taking turns.
     if (Selected("5")) {
-        ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of a bare Win32 window "
-                      "with a one-row list box (bench_bare_window.exe)", "ms", {}, {}, ""};
+        ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of the bare window program: "
+                      "the same controls, bitmaps, menu and tooltips, and the device enumerator's legacy names in its "
+                      "list (bench_bare_window.exe)", "ms", {}, {}, ""};
         const int reps = 7 * scale;
         int failures = 0;
         // One start of each first, unmeasured: it brings the files into the page cache.
@@ -234,5 +235,6 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
         Progress("6 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
     }
+
     return true;
 }
