@@ -1,24 +1,96 @@
-// The baseline program of the benchmark's cold start (measurement 5): the
-// bare form of the calls and reads that the program makes at start-up, written
-// straight against the platform, with the program's resources (manifest, menu,
-// bitmaps, strings) linked in. None of the program's own code is in it.
+// The baseline program of the benchmark's process measurements: the bare form
+// of the calls and reads that the program makes at start-up (measurement 5),
+// on a double click on a row (7) and on OK in the merit dialog (8), written
+// straight against the platform, with the program's resources (manifest,
+// menu, bitmaps, strings, dialog templates) linked in. None of the program's
+// own code is in it. The benchmark drives it exactly as it drives the program.
 //
 // Start-up: common controls and COM initialised; six bitmaps loaded; a window
 // with the menu; six picture buttons, the combobox with five rows, the list and
 // the check box; the tooltip with six tools; the legacy filter category's
 // names from the device enumerator added to the (still hidden) list; shown.
+// Double click on a row: the row's text; the legacy Instance key walked to
+// the entry of that name and its CLSID read; the filter mapper walked to the
+// filter of that name and its FilterData parsed; the class key's two default
+// values read; the management dialog template shown modally with five texts.
+// Its merit button: the merit dialog template, modal. OK there: the number
+// read; the Instance key walked again and the entry's FilterData rewritten;
+// then the filter mapper walked again and the merit text set.
 #include "../app/win_headers.h"
 #include "../resources/resource.h"
+#include "../tests/common/test_registry.h"
 #include "bare_reads.h"
+
+#include <cwchar>
 
 namespace {
 
 const wchar_t kClassName[] = L"BenchBareWindow";
 
 HINSTANCE g_instance;
+HWND g_list;
+wchar_t g_name[500];
+std::wstring g_classId, g_objectName, g_serverPath;
+std::uint32_t g_merit;
+
+void ShowMerit(HWND dialog) {
+    wchar_t text[32];
+    swprintf(text, 32, L"0x%08x", g_merit);
+    SetDlgItemTextW(dialog, IDC_MERIT_TEXT, text);
+}
+
+INT_PTR CALLBACK MeritProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message != WM_COMMAND) return FALSE;
+    if (LOWORD(wParam) == IDOK) {
+        wchar_t text[256] = {};
+        GetDlgItemTextW(dialog, IDC_MERIT_NUMBER, text, 256);
+        BareMeritWrite(kLegacyInstance, g_name, static_cast<std::uint32_t>(std::wcstoul(text, nullptr, 0)));
+        EndDialog(dialog, IDOK);
+    } else if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK ManageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, g_name);
+        SetDlgItemTextW(dialog, IDC_OBJECT_NAME, g_objectName.c_str());
+        SetDlgItemTextW(dialog, IDC_SERVER_PATH, g_serverPath.c_str());
+        SetDlgItemTextW(dialog, IDC_CLASS_ID, g_classId.c_str());
+        ShowMerit(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(dialog, IDOK);
+        } else if (LOWORD(wParam) == IDC_CHANGE_MERIT) {
+            DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_MERIT), dialog, MeritProc, 0);
+            g_merit = BareMeritRead(g_name);
+            ShowMerit(dialog);
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void OpenManagement(HWND window) {
+    const LRESULT row = SendMessageW(g_list, LB_GETCURSEL, 0, 0);
+    if (row == LB_ERR || SendMessageW(g_list, LB_GETTEXTLEN, row, 0) >= 500) return;
+    SendMessageW(g_list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(g_name));
+    if (!BareInstanceLookup(kLegacyInstance, g_name, &g_classId)) return;
+    g_merit = BareMeritRead(g_name);
+    if (!BareClassRead(g_classId, &g_objectName, &g_serverPath)) return;
+    DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_MANAGE), window, ManageProc, 0);
+}
 
 LRESULT CALLBACK BareWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_FILTER_LIST && HIWORD(wParam) == LBN_DBLCLK) OpenManagement(window);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -75,7 +147,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         SendMessageW(buttonWindows[i], BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmaps[i]));
     }
     const HWND combo = Child(window, L"COMBOBOX", L"", CBS_DROPDOWNLIST, 0, 0, 250, 400, IDC_CATEGORY_COMBO);
-    const HWND list = Child(window, L"LISTBOX", L"", LBS_STANDARD, 0, 40, 350, 300, IDC_FILTER_LIST);
+    g_list = Child(window, L"LISTBOX", L"", LBS_STANDARD, 0, 40, 350, 300, IDC_FILTER_LIST);
     Child(window, L"BUTTON", L"system filters", BS_AUTOCHECKBOX, 0, 340, 350, 30, IDC_SHOW_SYSTEM);
 
     const HWND tooltip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
@@ -97,7 +169,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
     }
     SendMessageW(combo, CB_SETCURSEL, 2, 0);
-    BareDeviceWalk(CLSID_LegacyAmFilterCategory, list);
+    BareDeviceWalk(CLSID_LegacyAmFilterCategory, g_list);
     ShowWindow(window, showCommand);
 
     MSG message;

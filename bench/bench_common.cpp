@@ -6,6 +6,7 @@
 #include <cstring>
 
 const wchar_t kBenchObjectPrefix[] = L"Bench object ";
+const wchar_t kBenchLastFilterName[] = L"Bench Filter 000";
 
 double NowMs() {
     static const double ticksPerMs = [] {

@@ -1,6 +1,9 @@
-// Measurements 5 and 6: the real program as a process. Cold start to a filled
-// list against the bare window program; peak working set after a scan driven
-// through the program's own menu command against the peak just after start.
+// Measurements 5 to 8: the real program as a process, driven from here as a
+// user would drive it. Cold start to a filled list (5), a double click on a row
+// until the management dialog shows (7) and OK in the merit dialog until the
+// management dialog shows the new merit (8), each against the bare window
+// program driven the same way; peak working set after a scan driven through
+// the program's own menu command against the peak just after start (6).
 #include "bench_common.h"
 
 #include "../app/scoped.h"
@@ -12,6 +15,8 @@
 namespace {
 
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
+const wchar_t kManageTitle[] = L"Управление кодеком";
+const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
 
 // The program under measurement, ended (if still running) and its handles closed when the owner goes.
 class Child {
@@ -171,6 +176,99 @@ ScanRun DriveScan(const std::wstring& exe) {
     return run;
 }
 
+// One program (the real one or the bare window) kept running for
+// measurements 7 and 8, with its management dialog open for 8.
+struct Driven {
+    Driven(const char* label_, const wchar_t* className_) : label(label_), className(className_) {}
+    const char* label;
+    const wchar_t* className;
+    Child child;
+    HWND window = nullptr;
+    HWND list = nullptr;
+    HWND manage = nullptr;
+    int row = -1;
+    std::string failure;
+
+    // Starts it, waits for its filled list and finds the row named `name`.
+    bool Start(const std::wstring& exe, const std::wstring& name) {
+        if (!child.Start(exe)) {
+            failure = Text("CreateProcess failed (error %lu)", GetLastError());
+            return false;
+        }
+        window = child.WaitFilledList(className, 30000);
+        if (!window) {
+            failure = "no filled list within 30 s";
+            return false;
+        }
+        list = GetDlgItem(window, IDC_FILTER_LIST);
+        const std::vector<std::wstring> rows = ListBoxRows(list);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i] == name) row = static_cast<int>(i);
+        }
+        if (row < 0) failure = "no row named " + Utf8(name);
+        return row >= 0;
+    }
+    // A visible dialog of this process with that title, other than `except`.
+    HWND Dialog(const wchar_t* title, HWND except = nullptr) const {
+        for (HWND dialog : VisibleTopLevelWindows(child.Pid(), L"#32770")) {
+            if (dialog != except && WindowText(dialog) == title) return dialog;
+        }
+        return nullptr;
+    }
+};
+
+// Polls (1 ms apart) until the condition holds; false after the deadline.
+bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
+    const double end = NowMs() + deadlineMs;
+    while (!condition()) {
+        if (NowMs() > end) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+// 7: a double click on the row until the management dialog shows; the dialog
+// is left open. Returns the milliseconds, or -1 (with the reason in failure).
+double TimeDoubleClick(Driven& driven) {
+    const double start = NowMs();
+    DoubleClickListRow(driven.list, driven.row);
+    if (!PollUntil([&] { return (driven.manage = driven.Dialog(kManageTitle)) != nullptr; }, 30000)) {
+        driven.failure = "no management dialog within 30 s";
+        return -1.0;
+    }
+    return NowMs() - start;
+}
+
+// Closes the management dialog with its OK and waits until it is gone (not timed).
+bool CloseManagement(Driven& driven) {
+    PostMessageW(GetDlgItem(driven.manage, IDOK), BM_CLICK, 0, 0);
+    const HWND manage = driven.manage;
+    driven.manage = nullptr;
+    return PollUntil([&] { return !IsWindow(manage) || !IsWindowVisible(manage); }, 10000);
+}
+
+// 8: with the management dialog open, its merit button, the number typed in
+// the merit dialog (not timed), then OK until the management dialog shows
+// that merit. Returns the milliseconds, or -1 (with the reason in failure).
+double TimeMeritOk(Driven& driven, std::uint32_t merit) {
+    PostMessageW(GetDlgItem(driven.manage, IDC_CHANGE_MERIT), BM_CLICK, 0, 0);
+    HWND meritDialog = nullptr;
+    if (!PollUntil([&] { return (meritDialog = driven.Dialog(kMeritTitle, driven.manage)) != nullptr; }, 10000)) {
+        driven.failure = "no merit dialog within 10 s";
+        return -1.0;
+    }
+    const std::wstring number = HexWord(merit);
+    SendMessageW(GetDlgItem(meritDialog, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number.c_str()));
+    const double start = NowMs();
+    PostMessageW(GetDlgItem(meritDialog, IDOK), BM_CLICK, 0, 0);
+    if (!PollUntil([&] { return ControlText(driven.manage, IDC_MERIT_TEXT) == number; }, 30000)) {
+        driven.failure = "the management dialog shows " + Utf8(ControlText(driven.manage, IDC_MERIT_TEXT)) +
+                         ", not " + Utf8(number);
+        return -1.0;
+    }
+    return NowMs() - start;
+}
+
 }  // namespace
 
 bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
@@ -236,5 +334,85 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
         rows.push_back(std::move(row));
     }
 
+    // 7 and 8. The two waits a user feels most, on the filter the mapper
+    // enumerates last, in the real program and in the bare window, both kept
+    // running and driven in turns.
+    if (Selected("7") || Selected("8")) {
+        Driven program("program", L"MyClass");
+        Driven bare("bare window", L"BenchBareWindow");
+        if (!program.Start(programExe, kBenchLastFilterName) || !bare.Start(bareExe, kBenchLastFilterName)) {
+            Progress("7 and 8 not measured: program %s; bare window %s", program.failure.c_str(),
+                     bare.failure.c_str());
+            return false;
+        }
+        Progress("7 and 8: row %d of the program's list, row %d of the bare window's", program.row, bare.row);
+        const auto measure = [&](const char* label, const std::function<double(Driven&)>& time, Samples& samples,
+                                 Driven& driven, int repetition) {
+            const double ms = time(driven);
+            if (ms < 0) {
+                Progress("%s repetition %d of the %s not counted: %s", label, repetition, driven.label,
+                         driven.failure.c_str());
+                return false;
+            }
+            samples.Add(ms);
+            return true;
+        };
+        int failures = 0;
+        if (Selected("7")) {
+            ResultRow row{"7", "double click on a row until the management dialog", "the same double click on the "
+                          "bare window's row: Instance walk, mapper walk with names, class key reads, the same "
+                          "dialog template with its texts", "ms", {}, {}, ""};
+            const int reps = 9 * scale;
+            for (Driven* driven : {&program, &bare}) {  // one unmeasured round each first
+                if (TimeDoubleClick(*driven) < 0 || !CloseManagement(*driven)) ++failures;
+            }
+            for (int i = 0; i < reps; ++i) {
+                for (Driven* driven : {&program, &bare}) {
+                    if (!measure("7", TimeDoubleClick, driven == &program ? row.program : row.reference, *driven,
+                                 i + 1) ||
+                        !CloseManagement(*driven)) {
+                        ++failures;
+                    }
+                }
+            }
+            row.note = Text("\"%s\", row %d of %d in the program's list; %d failed rounds",
+                            Utf8(kBenchLastFilterName).c_str(), program.row,
+                            static_cast<int>(ListBoxRows(program.list).size()), failures);
+            Progress("7 done: %s", row.note.c_str());
+            rows.push_back(std::move(row));
+        }
+        if (Selected("8")) {
+            ResultRow row{"8", "OK in the merit dialog until the new merit shows", "the same on the bare window's "
+                          "dialogs: Instance walk and FilterData rewrite, mapper walk with names, the text set", "ms",
+                          {}, {}, ""};
+            const int reps = 9 * scale;
+            failures = 0;
+            // Merits below every other filter's keep this filter the last one the mapper enumerates.
+            const std::uint32_t merits[2] = {0x00170000, 0x00170001};
+            for (Driven* driven : {&program, &bare}) {
+                if (TimeDoubleClick(*driven) < 0) ++failures;
+            }
+            for (int i = 0; i <= reps; ++i) {  // round 0 is unmeasured
+                for (Driven* driven : {&program, &bare}) {
+                    Samples& samples = driven == &program ? row.program : row.reference;
+                    const auto time = [&](Driven& d) { return TimeMeritOk(d, merits[i % 2]); };
+                    if (i == 0) {
+                        if (time(*driven) < 0) ++failures;
+                    } else if (!measure("8", time, samples, *driven, i)) {
+                        ++failures;
+                    }
+                }
+            }
+            for (Driven* driven : {&program, &bare}) CloseManagement(*driven);
+            row.note = Text("\"%s\" given merits 0x%08x and 0x%08x in turn (still the lowest); %d failed rounds",
+                            Utf8(kBenchLastFilterName).c_str(), merits[0], merits[1], failures);
+            Progress("8 done: %s", row.note.c_str());
+            rows.push_back(std::move(row));
+        }
+        for (Driven* driven : {&program, &bare}) {
+            const int exitCode = driven->child.Close(driven->window);
+            if (exitCode != 0) Progress("the %s ended with %d after WM_CLOSE", driven->label, exitCode);
+        }
+    }
     return true;
 }
