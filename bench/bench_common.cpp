@@ -6,6 +6,7 @@
 #include <cstring>
 
 const wchar_t kBenchObjectPrefix[] = L"Bench object ";
+const wchar_t kBenchLastFilterName[] = L"Bench Filter 000";
 
 double NowMs() {
     static const double ticksPerMs = [] {
@@ -42,20 +43,6 @@ std::string Text(const char* format, ...) {
     std::vsnprintf(buffer, sizeof(buffer), format, args);
     va_end(args);
     return buffer;
-}
-
-std::string Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring WindowsPath(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::wstring out = L"Z:" + path;
-    std::replace(out.begin(), out.end(), L'/', L'\\');
-    return out;
 }
 
 bool Selected(const char* id) {

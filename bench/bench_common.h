@@ -2,6 +2,7 @@
 // median and spread, the result table, and the shape of the synthetic registry.
 #pragma once
 #include "../app/utils/win_headers.h"
+#include "../tests/common/test_text.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,9 @@ constexpr int kBenchClassKeys = 10000;      // plain class keys under HKCR\CLSID
 constexpr int kBenchFilters = 500;          // filter Instance entries, with class keys of their own
 constexpr int kBenchMissingServerEvery = 5; // every 5th filter's server file does not exist
 extern const wchar_t kBenchObjectPrefix[];  // default value of the plain class keys
+// The legacy filter with the lowest merit, which the mapper enumerates last:
+// the filter of measurements 3, 7 and 8.
+extern const wchar_t kBenchLastFilterName[];
 
 // Milliseconds from an arbitrary origin, from the performance counter.
 double NowMs();
@@ -31,7 +35,7 @@ struct Samples {
 
 // One row of the result table: the program's operation against its baseline.
 struct ResultRow {
-    std::string id;           // "1" to "6"
+    std::string id;           // "1" to "8"
     std::string measurement;  // what the program did
     std::string baseline;     // what the baseline did (printed under the table)
     std::string unit;         // "ms" or "MB"
@@ -43,14 +47,10 @@ struct ResultRow {
 // Prints the table and, under it, what each baseline is.
 void PrintTable(const std::vector<ResultRow>& rows);
 
-// printf-style formatting into a std::string.
+// printf-style formatting into a std::string (the table is narrow text).
 std::string Text(const char* format, ...);
-std::string Utf8(const std::wstring& text);
 
-// Windows path of a Unix path ("/x/y" -> "Z:\x\y"); other paths pass unchanged.
-std::wstring WindowsPath(const std::wstring& path);
-
-// Whether measurement `id` ("1" to "6") is to run: all of them, unless the
+// Whether measurement `id` ("1" to "8") is to run: all of them, unless the
 // environment variable VANTREL_BENCH_ONLY lists some (e.g. "1,4").
 bool Selected(const char* id);
 

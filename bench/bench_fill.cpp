@@ -12,39 +12,22 @@
 
 namespace {
 
-bool SetDefaultText(HKEY parent, const wchar_t* subkey, const std::wstring& value, HKEY* opened = nullptr) {
-    HKEY key;
-    if (RegCreateKeyExW(parent, subkey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    if (opened) {
-        *opened = key;
-    } else {
-        RegCloseKey(key);
-    }
-    return status == ERROR_SUCCESS;
+// Sets the default value of classes\subkey, creating the key when missing.
+bool SetDefaultText(HKEY classes, const std::wstring& subkey, const std::wstring& value) {
+    return RegSetKeyValueW(classes, subkey.c_str(), nullptr, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 // A class key with its object name and in-process server path.
 bool WriteClassKey(HKEY classes, const std::wstring& classId, const std::wstring& objectName,
                    const std::wstring& serverPath) {
-    HKEY classKey = nullptr;
-    if (!SetDefaultText(classes, classId.c_str(), objectName, &classKey)) {
-        if (classKey) RegCloseKey(classKey);
-        return false;
-    }
-    const bool written = SetDefaultText(classKey, L"InprocServer32", serverPath);
-    RegCloseKey(classKey);
-    return written;
+    return SetDefaultText(classes, classId, objectName) &&
+           SetDefaultText(classes, classId + L"\\InprocServer32", serverPath);
 }
 
 // The size of the FilterData the mapper wrote; 0 when there is none.
 DWORD FilterDataSize(const GUID& category, const std::wstring& classId) {
-    wchar_t categoryText[64];
-    StringFromGUID2(category, categoryText, 64);
-    const std::wstring path = std::wstring(L"CLSID\\") + categoryText + L"\\Instance\\" + classId;
+    const std::wstring path = InstancePathOf(category) + classId;
     RegKey entry;
     if (entry.Open(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return 0;
     DWORD size = 0;

@@ -1,6 +1,6 @@
 // Measurements 1 to 4: the program's own operations called in this process,
-// on a real main window, each against a bare walk that reads only what the
-// operation needs to read.
+// on a real main window, each against the bare form of the reads and calls
+// that the operation has to make (bare_reads.h and the walks below).
 #include "bench_common.h"
 
 #include "../app/app_state.h"
@@ -16,7 +16,10 @@
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
+#include "../tests/common/test_registry.h"
+#include "bare_reads.h"
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -43,55 +46,13 @@ int ListCount() { return static_cast<int>(SendMessageW(g_app.filterList, LB_GETC
 
 // ---- Baselines ----
 
-// The device enumerator's walk of one category reading FriendlyName only.
-int BareDeviceWalk(const GUID& category) {
-    ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                devices.PutVoid()))) {
-        return -1;
-    }
-    ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(category, monikers.Put(), 0) != S_OK || !monikers) return 0;
-    int names = 0;
-    for (;;) {
-        ComPtr<IMoniker> moniker;
-        if (monikers->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) break;
-        ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
-        ScopedVariant name;
-        if (SUCCEEDED(bag->Read(L"FriendlyName", name.Get(), nullptr))) ++names;
-    }
-    return names;
-}
-
-// HKCR\CLSID walked once, each subkey opened below the open CLSID key and its default value read.
-int BareClassWalk() {
-    RegKey classes;
-    if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return -1;
-    int keys = 0;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD count = 256;
-        if (RegEnumKeyExW(classes.Get(), index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            break;
-        }
-        HKEY classKey;
-        if (RegOpenKeyExW(classes.Get(), name, 0, KEY_QUERY_VALUE, &classKey) != ERROR_SUCCESS) continue;
-        wchar_t value[kNameCapacity];
-        DWORD bytes = sizeof(value);
-        RegQueryValueExW(classKey, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes);
-        RegCloseKey(classKey);
-        ++keys;
-    }
-    return keys;
-}
-
-// The mapper's enumeration with the arguments ReadFilterMerit uses, walked to
-// its end without reading anything; optionally the last filter's name.
-int BareMatchingFilters(std::wstring* lastName = nullptr, int* lastNameCount = nullptr) {
+// The name of the filter the mapper enumerates last with the arguments
+// ReadFilterMerit uses, and how many filters bear that name; returns the
+// number of filters enumerated. Not timed.
+int LastEnumeratedFilter(std::wstring* lastName, int* lastNameCount) {
     ComPtr<IFilterMapper2> mapper;
-    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                IID_IFilterMapper2, mapper.PutVoid()))) {
+    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                mapper.PutVoid()))) {
         return -1;
     }
     ComPtr<IEnumMoniker> filters;
@@ -101,12 +62,9 @@ int BareMatchingFilters(std::wstring* lastName = nullptr, int* lastNameCount = n
         return -1;
     }
     std::vector<std::wstring> names;
-    int count = 0;
     for (;;) {
         ComPtr<IMoniker> moniker;
         if (filters->Next(1, moniker.Put(), nullptr) != S_OK || !moniker) break;
-        ++count;
-        if (!lastName) continue;
         ComPtr<IPropertyBag> bag;
         ScopedVariant name;
         if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) && bag &&
@@ -116,55 +74,64 @@ int BareMatchingFilters(std::wstring* lastName = nullptr, int* lastNameCount = n
             names.push_back(L"");
         }
     }
-    if (lastName && !names.empty()) {
+    if (!names.empty()) {
         *lastName = names.back();
-        int same = 0;
-        for (const std::wstring& name : names) same += name == names.back();
-        if (lastNameCount) *lastNameCount = same;
+        *lastNameCount = static_cast<int>(std::count(names.begin(), names.end(), names.back()));
     }
-    return count;
+    return static_cast<int>(names.size());
 }
 
 struct LookupCounts {
     int rows = 0, instanceHits = 0, classHits = 0, misses = 0, brokenClass = 0, skippedVariable = 0, filesFound = 0,
         filesMissing = 0;
-    double missMs = 0.0;    // lookups of rows registered nowhere (each walks all of HKCR\CLSID)
-    double refillMs = 0.0;  // the list fills that give the rows (not part of the lookup sum)
+    double missMs = 0.0;  // lookups of rows registered nowhere (each walks all of HKCR\CLSID)
+    double fillMs = 0.0;  // the five bare list fills
     std::wstring missedRows;
 };
 
-// What the scan looks up for one row, in the scan's order: the registration,
-// the class key, the server file.
-void LookUpRow(const wchar_t* rowText, LookupCounts& counts) {
-    wchar_t classId[kClassIdCapacity] = {};
-    const LookupKind kind = FindFilterRegistration(classId, rowText);
-    if (kind == LookupNone) {
+// The bare form of what the scan reads for one row, in the scan's order: the
+// registration (the category's Instance key, then the class keys), the class
+// key, the server file.
+void LookUpRow(const wchar_t* instancePath, const wchar_t* rowText, LookupCounts& counts) {
+    std::wstring classId;
+    if (BareInstanceLookup(instancePath, rowText, &classId)) {
+        ++counts.instanceHits;
+    } else if (BareClassLookup(rowText, &classId)) {
+        ++counts.classHits;
+    } else {
         ++counts.misses;
         return;
     }
-    (kind == LookupInstanceKey ? counts.instanceHits : counts.classHits)++;
-    wchar_t objectName[kNameCapacity] = {};
-    wchar_t serverPath[kNameCapacity] = {};
-    if (ReadClassInfo(classId, objectName, serverPath) == 0) {
+    std::wstring objectName, serverPath;
+    if (!BareClassRead(classId, &objectName, &serverPath)) {
         ++counts.brokenClass;
         return;
     }
-    if (std::wcschr(serverPath, L'%') != nullptr) {
+    if (serverPath.find(L'%') != std::wstring::npos) {
         ++counts.skippedVariable;
         return;
     }
     WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(serverPath, &found));
-    (search.Found() ? counts.filesFound : counts.filesMissing)++;
+    const HANDLE search = FindFirstFileW(serverPath.c_str(), &found);
+    (search != INVALID_HANDLE_VALUE ? counts.filesFound : counts.filesMissing)++;
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
-// The rows the scan visits, category by category, each looked up as the scan
-// does; only the lookups are timed, not the list fills that give the rows.
-double TimeScanLookups(LookupCounts& counts) {
+// The bare scan: each category filled into a hidden list by the device
+// enumerator, then each row the scan visits looked up. The rows are those of
+// the program's own list for that category, read untimed, so that both sides
+// visit the same rows (the program hides four system filters).
+double TimeBareScan(HWND bareList, LookupCounts& counts) {
     double total = 0.0;
     for (std::size_t category = 0; category < kCategoryCount; ++category) {
+        const double fill = TimeMs([&] {
+            SendMessageW(bareList, LB_RESETCONTENT, 0, 0);
+            BareDeviceWalk(*CategoryTable[category].enumCategory, bareList);
+        });
+        counts.fillMs += fill;
+        total += fill;
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, category, 0);
-        counts.refillMs += TimeMs([] { RefreshFilterList(); });
+        RefreshFilterList();
         Settle();
         std::vector<std::wstring> rows;
         const int count = ListCount();
@@ -172,10 +139,12 @@ double TimeScanLookups(LookupCounts& counts) {
             wchar_t text[kNameCapacity];
             if (GetListRowText(g_app.filterList, row, text, kNameCapacity) && text[0] != L'\0') rows.push_back(text);
         }
+        const std::wstring instancePath =
+            std::wstring(L"CLSID\\") + CategoryTable[category].registryCategory + L"\\Instance\\";
         for (const std::wstring& row : rows) {
             ++counts.rows;
             const int missesBefore = counts.misses;
-            const double elapsed = TimeMs([&] { LookUpRow(row.c_str(), counts); });
+            const double elapsed = TimeMs([&] { LookUpRow(instancePath.c_str(), row.c_str(), counts); });
             total += elapsed;
             if (counts.misses != missesBefore) {
                 counts.missMs += elapsed;
@@ -221,27 +190,34 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
     SetMessageBoxObserver(AnswerNo);
 
     const int classKeys = CountSubkeys(L"CLSID");
-    const int legacyEntries = CountSubkeys(L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance");
-    const int videoEntries = CountSubkeys(L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance");
+    const int legacyEntries = CountSubkeys(kLegacyInstance);
+    const int videoEntries = CountSubkeys(kVideoCompressorInstance);
     Progress("registry: %d class keys, %d legacy Instance entries, %d video compressor Instance entries%s", classKeys,
              legacyEntries, videoEntries, hidden ? " (main window hidden)" : "");
 
     // 1. Filling the list from the legacy category.
     if (Selected("1")) {
         ResultRow row{"1", "EnumerateCategory, legacy filter category", "device-enumerator walk of the same "
-                      "category reading FriendlyName only (no list)", "ms", {}, {}, ""};
+                      "category reading each FriendlyName into a hidden list box of the same style", "ms", {}, {}, ""};
         const int reps = 15 * scale;
+        // The baseline's list: the program's list style and size, never shown.
+        const HWND bareList = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | LBS_STANDARD, 0, 40, 350, 300,
+                                              g_app.mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
         EnumerateCategory(CLSID_LegacyAmFilterCategory);  // warm-up, as every row below
         Settle();
-        BareDeviceWalk(CLSID_LegacyAmFilterCategory);
+        BareDeviceWalk(CLSID_LegacyAmFilterCategory, bareList);
         int listed = 0, named = 0;
         for (int i = 0; i < reps; ++i) {
             row.program.Add(TimeMs([] { EnumerateCategory(CLSID_LegacyAmFilterCategory); }));
             listed = ListCount();
             Settle();
-            row.reference.Add(TimeMs([&] { named = BareDeviceWalk(CLSID_LegacyAmFilterCategory); }));
+            row.reference.Add(TimeMs([&] {
+                SendMessageW(bareList, LB_RESETCONTENT, 0, 0);
+                named = BareDeviceWalk(CLSID_LegacyAmFilterCategory, bareList);
+            }));
         }
-        row.note = Text("%d rows listed, %d names read by the baseline", listed, named);
+        DestroyWindow(bareList);
+        row.note = Text("%d rows listed, %d names read and listed by the baseline", listed, named);
         Progress("1 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
         ShowDefaultCategory();
@@ -249,18 +225,23 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
 
     // 2. A name that is registered nowhere.
     if (Selected("2")) {
-        ResultRow row{"2", "FindFilterRegistration, name found nowhere", "one walk of HKCR\\CLSID reading each "
-                      "default value", "ms", {}, {}, ""};
+        ResultRow row{"2", "FindFilterRegistration, name found nowhere", "the legacy Instance key walked reading each "
+                      "FriendlyName, then HKCR\\CLSID walked reading each default value", "ms", {}, {}, ""};
         const int reps = 7 * scale;
         const std::wstring nowhere = L"Bench name found nowhere";
         wchar_t classId[kClassIdCapacity] = {};
         LookupKind kind = LookupNone;
+        std::wstring bareClassId;
         int walked = 0;
         FindFilterRegistration(classId, nowhere.c_str());
-        BareClassWalk();
+        BareClassLookup(nowhere.c_str(), &bareClassId);
         for (int i = 0; i < reps; ++i) {
             row.program.Add(TimeMs([&] { kind = FindFilterRegistration(classId, nowhere.c_str()); }));
-            row.reference.Add(TimeMs([&] { walked = BareClassWalk(); }));
+            row.reference.Add(TimeMs([&] {
+                if (!BareInstanceLookup(kLegacyInstance, nowhere.c_str(), &bareClassId)) {
+                    BareClassLookup(nowhere.c_str(), &bareClassId, &walked);
+                }
+            }));
         }
         row.note = Text("lookup kind %d (0 = none); %d legacy Instance entries + %d class keys searched; baseline "
                         "walked %d class keys", static_cast<int>(kind), legacyEntries, classKeys, walked);
@@ -271,32 +252,36 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
     // 3. The merit of the filter the mapper enumerates last.
     if (Selected("3")) {
         ResultRow row{"3", "ReadFilterMerit, last-enumerated filter", "IFilterMapper2::EnumMatchingFilters (flags 0, "
-                      "inexact, merit >= 1, no pins) walked to its end", "ms", {}, {}, ""};
+                      "inexact, merit >= 1, no pins) walked reading each FriendlyName to the filter of that name, "
+                      "whose FilterData is parsed", "ms", {}, {}, ""};
         const int reps = 9 * scale;
         std::wstring lastName;
         int sameName = 0;
-        const int enumerated = BareMatchingFilters(&lastName, &sameName);
+        const int enumerated = LastEnumeratedFilter(&lastName, &sameName);
         CopyText(g_app.selectedName, kNameCapacity, lastName.c_str());
         std::uint32_t merit = ReadFilterMerit();
-        int counted = 0;
+        std::uint32_t bareMerit = BareMeritRead(lastName.c_str());
+        int walked = 0;
         for (int i = 0; i < reps; ++i) {
             row.program.Add(TimeMs([&] { merit = ReadFilterMerit(); }));
-            row.reference.Add(TimeMs([&] { counted = BareMatchingFilters(); }));
+            row.reference.Add(TimeMs([&] { bareMerit = BareMeritRead(lastName.c_str(), &walked); }));
         }
-        row.note = Text("%d filters enumerated; last one \"%s\" (%d of that name), merit read 0x%08x", enumerated,
-                        Utf8(lastName).c_str(), sameName, merit);
+        row.note = Text("%d filters enumerated; last one \"%s\" (%d of that name), merit read 0x%08x, by the "
+                        "baseline 0x%08x after %d filters", enumerated, Utf8(lastName).c_str(), sameName, merit,
+                        bareMerit, walked);
         Progress("3 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
-        (void)counted;
     }
 
-    // 4. The whole scan against the sum of its lookups.
+    // 4. The whole scan against the bare scan.
     if (Selected("4")) {
-        ResultRow row{"4", "ScanForBrokenCodecs, every prompt answered No", "sum of FindFilterRegistration + "
-                      "ReadClassInfo + file check over the rows the scan visits", "ms", {}, {}, ""};
+        ResultRow row{"4", "ScanForBrokenCodecs, every prompt answered No", "five bare list fills, and per row the bare "
+                      "Instance and class key lookups, class key reads and the server file check", "ms", {}, {}, ""};
         const int reps = 3 * scale;
         g_app.progressDialog = nullptr;
         g_app.progressBar = nullptr;
+        const HWND bareList = CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD | LBS_STANDARD, 0, 40, 350, 300,
+                                              g_app.mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
         int prompts = 0;
         LookupCounts counts;
         for (int i = 0; i < reps; ++i) {
@@ -309,11 +294,12 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
             if (end != ScanEndCompleted) Progress("scan ended early (%d)", static_cast<int>(end));
             Settle();
             counts = LookupCounts{};
-            row.reference.Add(TimeScanLookups(counts));
-            Progress("4 repetition %d: scan %.0f ms; lookups %.0f ms, of which %.0f ms for %d rows found nowhere; "
-                     "the 5 list fills %.0f ms", i + 1, row.program.values.back(), row.reference.values.back(),
-                     counts.missMs, counts.misses, counts.refillMs);
+            row.reference.Add(TimeBareScan(bareList, counts));
+            Progress("4 repetition %d: scan %.0f ms; bare scan %.0f ms, of which %.0f ms for %d rows found nowhere "
+                     "and %.0f ms for the 5 list fills", i + 1, row.program.values.back(), row.reference.values.back(),
+                     counts.missMs, counts.misses, counts.fillMs);
         }
+        DestroyWindow(bareList);
         // One more pass with the progress dialog the scan command shows, for
         // the share of the per-row progress updates (reported, not in the table).
         ShowDefaultCategory();
@@ -331,10 +317,10 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
         row.note = Text("one scan with the progress dialog shown: %.0f ms; ", withDialog);
         row.note += Text("%d rows visited, %d prompts answered No; lookups: %d Instance hits, %d class-key hits, %d "
                         "found nowhere (%s), %d broken class keys, %d server files found, %d missing; last pass: "
-                        "%.0f ms of lookups for the rows found nowhere, list fills %.0f ms",
+                        "%.0f ms of bare lookups for the rows found nowhere, bare list fills %.0f ms",
                         counts.rows, prompts, counts.instanceHits, counts.classHits, counts.misses,
                         Utf8(counts.missedRows).c_str(), counts.brokenClass, counts.filesFound, counts.filesMissing,
-                        counts.missMs, counts.refillMs);
+                        counts.missMs, counts.fillMs);
         Progress("4 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
         ShowDefaultCategory();

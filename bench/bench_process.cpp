@@ -1,57 +1,31 @@
-// Measurements 5 and 6: the real program as a process. Cold start to a filled
-// list against a bare window program; peak working set after a scan driven
-// through the program's own menu command against the peak just after start.
+// Measurements 5 to 8: the real program as a process, driven from here as a
+// user would drive it. Cold start to a filled list (5), a double click on a row
+// until the management dialog shows (7) and OK in the merit dialog until the
+// management dialog shows the new merit (8), each against the bare window
+// program driven the same way; peak working set after a scan driven through
+// the program's own menu command against the peak just after start (6).
 #include "bench_common.h"
+
+#include "../app/utils/scoped.h"
+#include "../resources/resource.h"
+#include "../tests/common/test_windows.h"
 
 #include <psapi.h>
 
 namespace {
 
-constexpr int kListId = 100;        // the main window's filter list
-constexpr WPARAM kScanCommand = 40004;
-constexpr int kMessageTextId = 0xFFFF;
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
+const wchar_t kManageTitle[] = L"Управление кодеком";
+const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
 
-struct WindowSearch {
-    DWORD pid;
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (lstrcmpW(className, search->className) == 0) search->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> VisibleTopLevel(DWORD pid, const wchar_t* className) {
-    WindowSearch search{pid, className, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    SendMessageW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    text[1023] = L'\0';
-    return text;
-}
-
+// The program under measurement, ended (if still running) and its handles closed when the owner goes.
 class Child {
 public:
     ~Child() {
-        if (!info_.hProcess) return;
-        if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(info_.hProcess, 99);
-            WaitForSingleObject(info_.hProcess, 5000);
+        if (Process() && Running()) {
+            TerminateProcess(Process(), 99);
+            WaitForSingleObject(Process(), 5000);
         }
-        CloseHandle(info_.hThread);
-        CloseHandle(info_.hProcess);
     }
     // Starts the program with its own folder as the current directory.
     bool Start(const std::wstring& path) {
@@ -62,46 +36,50 @@ public:
         std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
-        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                              &startup, &info_) != 0;
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                            &startup, handles_.Get())) {
+            return false;
+        }
+        pid_ = handles_.Get()->dwProcessId;
+        return true;
     }
     // Polls (1 ms apart) until a visible top-level window of that class has a
     // list with rows; returns the window, or null after the deadline.
     HWND WaitFilledList(const wchar_t* className, DWORD deadlineMs) {
         const double end = NowMs() + deadlineMs;
         while (NowMs() < end) {
-            for (HWND window : VisibleTopLevel(info_.dwProcessId, className)) {
-                const HWND list = GetDlgItem(window, kListId);
+            for (HWND window : VisibleTopLevelWindows(pid_, className)) {
+                const HWND list = GetDlgItem(window, IDC_FILTER_LIST);
                 if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
             }
-            if (WaitForSingleObject(info_.hProcess, 1) != WAIT_TIMEOUT) return nullptr;
+            if (WaitForSingleObject(Process(), 1) != WAIT_TIMEOUT) return nullptr;
         }
         return nullptr;
     }
     // Closes the window as its close box does and waits for the exit code (-1000: none in time).
     int Close(HWND window) {
         PostMessageW(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(info_.hProcess, 10000) != WAIT_OBJECT_0) return -1000;
-        DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<int>(code);
+        if (WaitForSingleObject(Process(), 10000) != WAIT_OBJECT_0) return -1000;
+        return ExitCode();
     }
     double PeakWorkingSetMb() const {
         PROCESS_MEMORY_COUNTERS counters{};
         counters.cb = sizeof(counters);
-        if (!GetProcessMemoryInfo(info_.hProcess, &counters, sizeof(counters))) return -1.0;
+        if (!GetProcessMemoryInfo(Process(), &counters, sizeof(counters))) return -1.0;
         return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
     }
     int ExitCode() const {
         DWORD code = 0;
-        GetExitCodeProcess(info_.hProcess, &code);
+        GetExitCodeProcess(Process(), &code);
         return static_cast<int>(code);
     }
-    DWORD Pid() const { return info_.dwProcessId; }
-    bool Running() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
+    DWORD Pid() const { return pid_; }
+    bool Running() const { return WaitForSingleObject(Process(), 0) == WAIT_TIMEOUT; }
 
 private:
-    PROCESS_INFORMATION info_{};
+    HANDLE Process() const { return handles_.Process(); }
+    ProcessHandles handles_;
+    DWORD pid_ = 0;
 };
 
 // One cold start: from CreateProcess to a visible window whose list has rows.
@@ -161,13 +139,13 @@ ScanRun DriveScan(const std::wstring& exe) {
     run.startPeakMb = child.PeakWorkingSetMb();
 
     const double start = NowMs();
-    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(kScanCommand, 0), 0);
+    PostMessageW(mainWindow, WM_COMMAND, MAKEWPARAM(IDM_SCAN, 0), 0);
     HWND lastPressed = nullptr;
     const double deadline = start + 240000;
     while (NowMs() < deadline && child.Running()) {
         bool pressed = false;
-        for (HWND dialog : VisibleTopLevel(child.Pid(), L"#32770")) {
-            const HWND text = GetDlgItem(dialog, kMessageTextId);
+        for (HWND dialog : VisibleTopLevelWindows(child.Pid(), L"#32770")) {
+            const HWND text = GetDlgItem(dialog, kMessageBoxTextId);
             if (!text || dialog == lastPressed) continue;
             if (GetDlgItem(dialog, IDNO)) {
                 PostMessageW(GetDlgItem(dialog, IDNO), BM_CLICK, 0, 0);
@@ -198,14 +176,108 @@ ScanRun DriveScan(const std::wstring& exe) {
     return run;
 }
 
+// One program (the real one or the bare window) kept running for
+// measurements 7 and 8, with its management dialog open for 8.
+struct Driven {
+    Driven(const char* label_, const wchar_t* className_) : label(label_), className(className_) {}
+    const char* label;
+    const wchar_t* className;
+    Child child;
+    HWND window = nullptr;
+    HWND list = nullptr;
+    HWND manage = nullptr;
+    int row = -1;
+    std::string failure;
+
+    // Starts it, waits for its filled list and finds the row named `name`.
+    bool Start(const std::wstring& exe, const std::wstring& name) {
+        if (!child.Start(exe)) {
+            failure = Text("CreateProcess failed (error %lu)", GetLastError());
+            return false;
+        }
+        window = child.WaitFilledList(className, 30000);
+        if (!window) {
+            failure = "no filled list within 30 s";
+            return false;
+        }
+        list = GetDlgItem(window, IDC_FILTER_LIST);
+        const std::vector<std::wstring> rows = ListBoxRows(list);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i] == name) row = static_cast<int>(i);
+        }
+        if (row < 0) failure = "no row named " + Utf8(name);
+        return row >= 0;
+    }
+    // A visible dialog of this process with that title, other than `except`.
+    HWND Dialog(const wchar_t* title, HWND except = nullptr) const {
+        for (HWND dialog : VisibleTopLevelWindows(child.Pid(), L"#32770")) {
+            if (dialog != except && WindowText(dialog) == title) return dialog;
+        }
+        return nullptr;
+    }
+};
+
+// Polls (1 ms apart) until the condition holds; false after the deadline.
+bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
+    const double end = NowMs() + deadlineMs;
+    while (!condition()) {
+        if (NowMs() > end) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
+// 7: a double click on the row until the management dialog shows; the dialog
+// is left open. Returns the milliseconds, or -1 (with the reason in failure).
+double TimeDoubleClick(Driven& driven) {
+    const double start = NowMs();
+    DoubleClickListRow(driven.list, driven.row);
+    if (!PollUntil([&] { return (driven.manage = driven.Dialog(kManageTitle)) != nullptr; }, 30000)) {
+        driven.failure = "no management dialog within 30 s";
+        return -1.0;
+    }
+    return NowMs() - start;
+}
+
+// Closes the management dialog with its OK and waits until it is gone (not timed).
+bool CloseManagement(Driven& driven) {
+    PostMessageW(GetDlgItem(driven.manage, IDOK), BM_CLICK, 0, 0);
+    const HWND manage = driven.manage;
+    driven.manage = nullptr;
+    return PollUntil([&] { return !IsWindow(manage) || !IsWindowVisible(manage); }, 10000);
+}
+
+// 8: with the management dialog open, its merit button, the number typed in
+// the merit dialog (not timed), then OK until the management dialog shows
+// that merit. Returns the milliseconds, or -1 (with the reason in failure).
+double TimeMeritOk(Driven& driven, std::uint32_t merit) {
+    PostMessageW(GetDlgItem(driven.manage, IDC_CHANGE_MERIT), BM_CLICK, 0, 0);
+    HWND meritDialog = nullptr;
+    if (!PollUntil([&] { return (meritDialog = driven.Dialog(kMeritTitle, driven.manage)) != nullptr; }, 10000)) {
+        driven.failure = "no merit dialog within 10 s";
+        return -1.0;
+    }
+    const std::wstring number = HexWord(merit);
+    SendMessageW(GetDlgItem(meritDialog, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(number.c_str()));
+    const double start = NowMs();
+    PostMessageW(GetDlgItem(meritDialog, IDOK), BM_CLICK, 0, 0);
+    if (!PollUntil([&] { return ControlText(driven.manage, IDC_MERIT_TEXT) == number; }, 30000)) {
+        driven.failure = "the management dialog shows " + Utf8(ControlText(driven.manage, IDC_MERIT_TEXT)) +
+                         ", not " + Utf8(number);
+        return -1.0;
+    }
+    return NowMs() - start;
+}
+
 }  // namespace
 
 bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
                   int scale) {
     // 5. Cold start, the program and the bare window taking turns.
     if (Selected("5")) {
-        ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of a bare Win32 window "
-                      "with a one-row list box (bench_bare_window.exe)", "ms", {}, {}, ""};
+        ResultRow row{"5", "cold start of PelmoraVantrel.exe to a filled list", "cold start of the bare window program: "
+                      "the same controls, bitmaps, menu and tooltips, and the device enumerator's legacy names in its "
+                      "list (bench_bare_window.exe)", "ms", {}, {}, ""};
         const int reps = 7 * scale;
         int failures = 0;
         // One start of each first, unmeasured: it brings the files into the page cache.
@@ -260,6 +332,87 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
                         prompts, scanTimes.Median(), scanTimes.Min(), scanTimes.Max(), failures);
         Progress("6 done: %s", row.note.c_str());
         rows.push_back(std::move(row));
+    }
+
+    // 7 and 8. The two waits a user feels most, on the filter the mapper
+    // enumerates last, in the real program and in the bare window, both kept
+    // running and driven in turns.
+    if (Selected("7") || Selected("8")) {
+        Driven program("program", L"MyClass");
+        Driven bare("bare window", L"BenchBareWindow");
+        if (!program.Start(programExe, kBenchLastFilterName) || !bare.Start(bareExe, kBenchLastFilterName)) {
+            Progress("7 and 8 not measured: program %s; bare window %s", program.failure.c_str(),
+                     bare.failure.c_str());
+            return false;
+        }
+        Progress("7 and 8: row %d of the program's list, row %d of the bare window's", program.row, bare.row);
+        const auto measure = [&](const char* label, const std::function<double(Driven&)>& time, Samples& samples,
+                                 Driven& driven, int repetition) {
+            const double ms = time(driven);
+            if (ms < 0) {
+                Progress("%s repetition %d of the %s not counted: %s", label, repetition, driven.label,
+                         driven.failure.c_str());
+                return false;
+            }
+            samples.Add(ms);
+            return true;
+        };
+        int failures = 0;
+        if (Selected("7")) {
+            ResultRow row{"7", "double click on a row until the management dialog", "the same double click on the "
+                          "bare window's row: Instance walk, mapper walk with names, class key reads, the same "
+                          "dialog template with its texts", "ms", {}, {}, ""};
+            const int reps = 9 * scale;
+            for (Driven* driven : {&program, &bare}) {  // one unmeasured round each first
+                if (TimeDoubleClick(*driven) < 0 || !CloseManagement(*driven)) ++failures;
+            }
+            for (int i = 0; i < reps; ++i) {
+                for (Driven* driven : {&program, &bare}) {
+                    if (!measure("7", TimeDoubleClick, driven == &program ? row.program : row.reference, *driven,
+                                 i + 1) ||
+                        !CloseManagement(*driven)) {
+                        ++failures;
+                    }
+                }
+            }
+            row.note = Text("\"%s\", row %d of %d in the program's list; %d failed rounds",
+                            Utf8(kBenchLastFilterName).c_str(), program.row,
+                            static_cast<int>(ListBoxRows(program.list).size()), failures);
+            Progress("7 done: %s", row.note.c_str());
+            rows.push_back(std::move(row));
+        }
+        if (Selected("8")) {
+            ResultRow row{"8", "OK in the merit dialog until the new merit shows", "the same on the bare window's "
+                          "dialogs: Instance walk and FilterData rewrite, mapper walk with names, the text set", "ms",
+                          {}, {}, ""};
+            const int reps = 9 * scale;
+            failures = 0;
+            // Merits below every other filter's keep this filter the last one the mapper enumerates.
+            const std::uint32_t merits[2] = {0x00170000, 0x00170001};
+            for (Driven* driven : {&program, &bare}) {
+                if (TimeDoubleClick(*driven) < 0) ++failures;
+            }
+            for (int i = 0; i <= reps; ++i) {  // round 0 is unmeasured
+                for (Driven* driven : {&program, &bare}) {
+                    Samples& samples = driven == &program ? row.program : row.reference;
+                    const auto time = [&](Driven& d) { return TimeMeritOk(d, merits[i % 2]); };
+                    if (i == 0) {
+                        if (time(*driven) < 0) ++failures;
+                    } else if (!measure("8", time, samples, *driven, i)) {
+                        ++failures;
+                    }
+                }
+            }
+            for (Driven* driven : {&program, &bare}) CloseManagement(*driven);
+            row.note = Text("\"%s\" given merits 0x%08x and 0x%08x in turn (still the lowest); %d failed rounds",
+                            Utf8(kBenchLastFilterName).c_str(), merits[0], merits[1], failures);
+            Progress("8 done: %s", row.note.c_str());
+            rows.push_back(std::move(row));
+        }
+        for (Driven* driven : {&program, &bare}) {
+            const int exitCode = driven->child.Close(driven->window);
+            if (exitCode != 0) Progress("the %s ended with %d after WM_CLOSE", driven->label, exitCode);
+        }
     }
     return true;
 }

@@ -3,7 +3,7 @@
 //       writes the synthetic registry into the current Wine prefix;
 //   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
 //       times the program's operations in this process (1 to 4) and the real
-//       program as a process (5, 6), then prints the result table on stdout.
+//       program as a process (5 to 8), then prints the result table on stdout.
 // scale multiplies every repetition count (default 1).
 #include "bench_common.h"
 

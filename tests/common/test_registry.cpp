@@ -1,19 +1,36 @@
 #include "test_registry.h"
 
-#include <objbase.h>
+#include "../../app/utils/scoped.h"
+#include "test_text.h"
+
+#include <algorithm>
+#include <iterator>
 
 #include <algorithm>
 #include <cstdio>
 #include <tuple>
 
 const wchar_t kLegacyInstance[] = L"CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\";
+const wchar_t kVideoCompressorInstance[] = L"CLSID\\{33D9A760-90C8-11d0-BD43-00A0C911CE86}\\Instance\\";
+
+std::wstring InstancePathOf(const GUID& category) { return L"CLSID\\" + GuidText(category) + L"\\Instance\\"; }
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[64];
+    StringFromGUID2(guid, text, 64);
+    return text;
+}
 
 std::wstring NewGuidText() {
     GUID guid;
     CoCreateGuid(&guid);
-    wchar_t text[64];
-    StringFromGUID2(guid, text, 64);
-    return text;
+    return GuidText(guid);
+}
+
+GUID GuidFromText(const std::wstring& text) {
+    GUID guid{};
+    CLSIDFromString(text.c_str(), &guid);
+    return guid;
 }
 
 bool KeyExists(const std::wstring& path, REGSAM view) {
@@ -34,14 +51,7 @@ bool CreateKeyPath(const std::wstring& path) {
 }
 
 bool WriteValue(const std::wstring& keyPath, const wchar_t* valueName, DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const LONG status = RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, keyPath.c_str(), valueName, type, data, size) == ERROR_SUCCESS;
 }
 
 bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value, DWORD type) {
@@ -51,29 +61,27 @@ bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std:
 
 std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName) {
     std::vector<BYTE> data;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return data;
+    RegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, keyPath.c_str()) != ERROR_SUCCESS) return data;
     DWORD size = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
         data.resize(size);
-        if (RegQueryValueExW(key, valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
+        if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS) size = 0;
         data.resize(size);
     }
-    RegCloseKey(key);
     return data;
 }
 
 std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
     std::vector<std::wstring> names;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    RegKey key;
+    if (key.Open(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return names;
     for (DWORD i = 0;; ++i) {
         wchar_t name[512];
         DWORD count = 512;
-        if (RegEnumKeyExW(key, i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.Get(), i, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         names.push_back(name);
     }
-    RegCloseKey(key);
     return names;
 }
 
@@ -197,4 +205,51 @@ std::wstring SnapshotDifference(const RegistrySnapshot& before, const RegistrySn
         }
     }
     return text;
+}
+
+RegistryScratch::~RegistryScratch() {
+    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) DeleteTree(*it);
+}
+
+void RegistryScratch::Own(const std::wstring& path) { owned_.push_back(path); }
+
+bool RegistryScratch::SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
+                              DWORD type) {
+    return WriteText(keyPath, valueName, value, type);
+}
+
+bool RegistryScratch::SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
+                               DWORD type) {
+    return WriteValue(keyPath, valueName, type, data, size);
+}
+
+bool RegistryScratch::CreateKey(const std::wstring& keyPath) { return CreateKeyPath(keyPath); }
+
+std::vector<std::wstring> CodecKeySnapshot() {
+    std::vector<std::wstring> keys;
+    for (const wchar_t* parent : {L"CLSID\\", kLegacyInstance, kVideoCompressorInstance, L"DirectShow\\MediaObjects\\"}) {
+        for (const std::wstring& name : SubkeyNames(parent)) keys.push_back(parent + name);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    std::vector<std::wstring> gone;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
+    return gone;
+}
+
+std::wstring SnapshotChange(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
+    return L"gone " + Joined(MissingKeys(before, after)) + L"; new " + Joined(MissingKeys(after, before));
+}
+
+std::wstring MeritWordText(const std::vector<BYTE>& filterData) {
+    if (filterData.size() < 8) return Format(L"(%u bytes)", static_cast<unsigned>(filterData.size()));
+    return HexWord(filterData[4] | (filterData[5] << 8) | (filterData[6] << 16) |
+                   (static_cast<std::uint32_t>(filterData[7]) << 24));
+}
+
+std::wstring FilterDataMerit(const std::wstring& instancePath) {
+    return MeritWordText(ReadBytes(instancePath, L"FilterData"));
 }

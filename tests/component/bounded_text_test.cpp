@@ -2,6 +2,7 @@
 // agreement with the platform's strsafe functions over many generated inputs.
 #include "../../app/utils/bounded_text.h"
 #include "../../app/utils/win_headers.h"
+#include "../common/test_text.h"
 
 #include <strsafe.h>
 
@@ -49,7 +50,7 @@ TEST(BoundedText, AppendIntoFullDestination) {
 TEST(BoundedText, AppendWithoutTerminatorChangesNothing) {
     wchar_t dest[4] = {L'a', L'b', L'c', L'd'};
     EXPECT_EQ(kTextInvalidParameter, AppendText(dest, 4, L"x"));
-    EXPECT_EQ(0, wmemcmp(dest, L"abcd", 4));
+    EXPECT_EQ(L"abcd", std::wstring(dest, 4));
 }
 
 TEST(BoundedText, InvalidCapacitiesWriteNothing) {
@@ -99,19 +100,21 @@ TEST(BoundedText, AgreesWithStrsafeOverGeneratedInputs) {
         wchar_t mine[64], theirs[64];
         const TextStatus copied = CopyText(mine, cap, first.c_str());
         const HRESULT expectedCopy = StringCchCopyW(theirs, cap, first.c_str());
-        ASSERT_EQ(expectedCopy, copied) << "copy, capacity " << cap;
-        ASSERT_STREQ(theirs, mine);
+        ASSERT_EQ(HexWord(expectedCopy), HexWord(copied)) << "copy of \"" << Utf8(first) << "\", capacity " << cap;
+        ASSERT_EQ(Utf8(theirs), Utf8(mine)) << "copy, capacity " << cap;
 
         const TextStatus appended = AppendText(mine, cap, second.c_str());
         const HRESULT expectedAppend = StringCchCatW(theirs, cap, second.c_str());
-        ASSERT_EQ(expectedAppend, appended) << "append, capacity " << cap;
-        ASSERT_STREQ(theirs, mine);
+        ASSERT_EQ(HexWord(expectedAppend), HexWord(appended))
+            << "append of \"" << Utf8(second) << "\", capacity " << cap;
+        ASSERT_EQ(Utf8(theirs), Utf8(mine)) << "append, capacity " << cap;
 
         const unsigned value = random();
         const TextStatus formatted = FormatText(mine, cap, L"%u / %u - %ls", value, 5u, first.c_str());
         const HRESULT expectedFormat = StringCchPrintfW(theirs, cap, L"%u / %u - %ls", value, 5u, first.c_str());
-        ASSERT_EQ(expectedFormat, formatted) << "format, capacity " << cap;
-        ASSERT_STREQ(theirs, mine);
+        ASSERT_EQ(HexWord(expectedFormat), HexWord(formatted))
+            << "format of " << value << " and \"" << Utf8(first) << "\", capacity " << cap;
+        ASSERT_EQ(Utf8(theirs), Utf8(mine)) << "format, capacity " << cap;
     }
 }
 

@@ -1,6 +1,6 @@
 // Dialog procedures run in-process on their real templates: help links and
-// the about box, the scan's progress dialog, and the management dialog's
-// delete action for a codec found through its class key.
+// the about box, and the management dialog's delete action for a codec found
+// through its class key.
 #include "../../app/utils/bounded_text.h"
 #include "../../app/help_links.h"
 #include "../../app/utils/shell_open.h"
@@ -8,7 +8,7 @@
 #include "../../codecs/manage_dialog.h"
 #include "../../codecs/server_path.h"
 #include "../../resources/resource.h"
-#include "../../scan/scan.h"
+#include "../common/test_windows.h"
 #include "test_support.h"
 
 namespace {
@@ -30,7 +30,7 @@ TEST_F(ShellTargets, HelpAndWebCommandsOpenTheirTargets) {
     OpenHelpFile();
     OpenHomePage();
     OpenForumPage();
-    ASSERT_EQ(3u, g_opened.size());
+    ASSERT_EQ(3u, g_opened.size()) << Utf8(Joined(g_opened));
     EXPECT_EQ(L"readme.txt", g_opened[0]);
     EXPECT_EQ(kHomePageAddress, g_opened[1]);
     EXPECT_EQ(kForumAddress, g_opened[2]);
@@ -48,55 +48,12 @@ TEST_F(ShellTargets, AboutBoxButtonsOpenHomePageAndFeedbackAndStayOpen) {
     SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_FEEDBACK, BN_CLICKED), 0);
     SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindowVisible(about));
-    ASSERT_EQ(2u, g_opened.size());
+    ASSERT_EQ(2u, g_opened.size()) << Utf8(Joined(g_opened));
     EXPECT_EQ(kHomePageAddress, g_opened[0]);
     EXPECT_EQ(kFeedbackAddress, g_opened[1]);
     // The home page shown in the box is the one opened.
-    wchar_t shown[128] = {};
-    bool found = false;
-    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        GetWindowTextW(child, shown, 128);
-        found = found || std::wstring(shown) == kHomePageAddress;
-    }
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(HasChildText(about, kHomePageAddress)) << Utf8(Joined(ChildTexts(about)));
     DestroyWindow(about);
-}
-
-TEST(ScanProgressDialog, FieldsAndBarShowTheCounters) {
-    EnsureMainWindow();
-    g_app.progressDialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SCAN_PROGRESS),
-                                              g_app.mainWindow, ScanDialog, 0);
-    ASSERT_NE(nullptr, g_app.progressDialog);
-    g_app.progressBar = GetDlgItem(g_app.progressDialog, IDC_SCAN_BAR);
-    g_app.scanCategoryIndex = 1;
-    g_app.scanItemIndex = 2;
-    g_app.scanItemCount = 12;
-    CopyText(g_app.scanItemName, kScanNameCapacity, L"X");
-    UpdateScanProgress();
-    wchar_t text[256];
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_CATEGORY, text, 256);
-    EXPECT_STREQ(L"1 / 5", text);
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_ITEM, text, 256);
-    EXPECT_STREQ(L"2 / 12 - X", text);
-    EXPECT_EQ(16, SendMessageW(g_app.progressBar, PBM_GETPOS, 0, 0));
-
-    // A 199-character name still leaves the whole field text within its 255 characters.
-    CopyText(g_app.scanItemName, kScanNameCapacity, std::wstring(199, L'n').c_str());
-    g_app.scanItemIndex = 4294967295u;
-    g_app.scanItemCount = 4294967295u;
-    UpdateScanProgress();
-    GetDlgItemTextW(g_app.progressDialog, IDC_SCAN_ITEM, text, 256);
-    EXPECT_EQ(std::wstring(L"4294967295 / 4294967295 - ") + std::wstring(199, L'n'), text);
-
-    // Cancel sets the request and hides the dialog without destroying it.
-    g_app.scanCancelRequested = false;
-    SendMessageW(g_app.progressDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(g_app.scanCancelRequested);
-    EXPECT_TRUE(IsWindow(g_app.progressDialog));
-    EXPECT_FALSE(IsWindowVisible(g_app.progressDialog));
-    DestroyWindow(g_app.progressDialog);
-    g_app.progressDialog = nullptr;
-    g_app.scanCancelRequested = false;
 }
 
 TEST(ManageDialogDelete, ClassKeyLookupAlsoRemovesTheDmoKey) {
@@ -118,12 +75,13 @@ TEST(ManageDialogDelete, ClassKeyLookupAlsoRemovesTheDmoKey) {
         ASSERT_NE(nullptr, dialog);
         MessageRecorder yes(IDYES);
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DELETE_CODEC, BN_CLICKED), 0);
-        ASSERT_EQ(1u, yes.Shown().size());
-        EXPECT_EQ(L"Подтвердите действие", yes.Shown()[0].caption);
+        ASSERT_EQ(1u, yes.Shown().size()) << Utf8(yes.Texts());
+        EXPECT_TEXT_EQ(L"Подтвердите действие", yes.Shown()[0].caption);
         EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING | MB_YESNO), yes.Shown()[0].style);
         EXPECT_EQ(dialog, yes.Shown()[0].owner);
-        EXPECT_FALSE(KeyExists(L"CLSID\\" + classId));
-        EXPECT_EQ(kind == LookupInstanceKey, KeyExists(dmoKey)) << "lookup kind " << kind;
+        EXPECT_FALSE(KeyExists(L"CLSID\\" + classId)) << Utf8(classId);
+        EXPECT_EQ(kind == LookupInstanceKey, KeyExists(dmoKey)) << Utf8(dmoKey) << " after a lookup of kind "
+                                                               << testing::PrintToString(kind);
         DestroyWindow(dialog);
     }
 }

@@ -26,6 +26,9 @@ bool Listed(const std::wstring& name) {
     return std::find(rows.begin(), rows.end(), name) != rows.end();
 }
 
+// The list's rows as one text, for failure messages.
+std::string Rows() { return Utf8(Joined(ListRows())); }
+
 class FilterList : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,37 +41,36 @@ protected:
 TEST_F(FilterList, CurrentCategoryAfterEmptyAndFilledLists) {
     SelectCategory(0);  // audio compressors: no enumerator under this runtime
     RefreshFilterList();
-    EXPECT_EQ(0, SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0));
-    EXPECT_TRUE(IsEqualGUID(g_app.currentCategory, CLSID_AudioCompressorCategory));
+    EXPECT_EQ("", Rows());
+    EXPECT_EQ(GuidText(CLSID_AudioCompressorCategory), GuidText(g_app.currentCategory));
 
     SelectCategory(kDefaultCategoryRow);
     RefreshFilterList();
-    EXPECT_GT(SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0), 5);
-    EXPECT_TRUE(IsEqualGUID(g_app.currentCategory, CLSID_LegacyAmFilterCategory));
+    EXPECT_GT(ListRows().size(), 5u) << Rows();
+    EXPECT_EQ(GuidText(CLSID_LegacyAmFilterCategory), GuidText(g_app.currentCategory));
 
     // An unknown category is empty too, and still becomes the current one.
     const GUID unknown = GuidFromText(NewGuidText());
-    EXPECT_EQ(S_OK, EnumerateCategory(unknown));
-    EXPECT_EQ(0, SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0));
-    EXPECT_TRUE(IsEqualGUID(g_app.currentCategory, unknown));
+    EXPECT_EQ(HexWord(S_OK), HexWord(EnumerateCategory(unknown)));
+    EXPECT_EQ("", Rows());
+    EXPECT_EQ(GuidText(unknown), GuidText(g_app.currentCategory));
 }
 
 TEST_F(FilterList, SystemFiltersFollowTheSwitch) {
     RefreshFilterList();
-    EXPECT_FALSE(Listed(L"Null Renderer"));
-    EXPECT_FALSE(Listed(L"SampleGrabber"));
-    EXPECT_TRUE(Listed(L"Video Renderer"));
+    EXPECT_FALSE(Listed(L"Null Renderer")) << Rows();
+    EXPECT_FALSE(Listed(L"SampleGrabber")) << Rows();
+    EXPECT_TRUE(Listed(L"Video Renderer")) << Rows();
     g_app.hideSystemFilters = false;
     RefreshFilterList();
-    EXPECT_TRUE(Listed(L"Null Renderer"));
-    EXPECT_TRUE(Listed(L"SampleGrabber"));
-    EXPECT_TRUE(Listed(L"File Source (Async.)"));
+    EXPECT_TRUE(Listed(L"Null Renderer")) << Rows();
+    EXPECT_TRUE(Listed(L"SampleGrabber")) << Rows();
+    EXPECT_TRUE(Listed(L"File Source (Async.)")) << Rows();
 }
 
 TEST_F(FilterList, RefreshRestoresRowIndexNotName) {
     RefreshFilterList();
-    const LRESULT count = SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0);
-    ASSERT_GT(count, 4);
+    ASSERT_GT(ListRows().size(), 4u) << Rows();
     SendMessageW(g_app.filterList, LB_SETCURSEL, 3, 0);
     g_app.hideSystemFilters = false;
     RefreshFilterList();
@@ -90,16 +92,16 @@ TEST_F(FilterList, TwoFiltersWithOneNameGiveTwoRows) {
     ASSERT_TRUE(first.Registered() && second.Registered());
     RefreshFilterList();
     const std::vector<std::wstring> rows = ListRows();
-    EXPECT_EQ(2, std::count(rows.begin(), rows.end(), name));
+    EXPECT_EQ(2, std::count(rows.begin(), rows.end(), name)) << Utf8(name) << " in " << Rows();
 }
 
 TEST_F(FilterList, FriendlyNameThatIsNotTextIsSkipped) {
     RegistryScratch scratch;
     const std::wstring classId = NewGuidText();
-    const std::wstring entry = LegacyInstancePath() + classId;
+    const std::wstring entry = kLegacyInstance + classId;
     scratch.Own(entry);
     const std::wstring textName = L"Vantrel text name " + classId;
-    const std::wstring textEntry = LegacyInstancePath() + NewGuidText();
+    const std::wstring textEntry = kLegacyInstance + NewGuidText();
     scratch.Own(textEntry);
     ASSERT_TRUE(scratch.SetText(textEntry, L"CLSID", classId));
     ASSERT_TRUE(scratch.SetText(textEntry, L"FriendlyName", textName));
@@ -107,13 +109,17 @@ TEST_F(FilterList, FriendlyNameThatIsNotTextIsSkipped) {
     const DWORD number = 0x00410041;  // would read as "AA" if taken for text
     ASSERT_TRUE(scratch.SetBytes(entry, L"FriendlyName", &number, sizeof(number), REG_DWORD));
 
+    // Taken for text, the number would show as a row "AA", "A" or an empty one.
+    const auto shortRows = [] {
+        const std::vector<std::wstring> rows = ListRows();
+        return std::count_if(rows.begin(), rows.end(), [](const std::wstring& r) { return r.size() < 3; });
+    };
     RefreshFilterList();
-    EXPECT_TRUE(Listed(textName));
-    for (const std::wstring& row : ListRows()) EXPECT_FALSE(row.empty());
+    EXPECT_TRUE(Listed(textName)) << Rows();
+    EXPECT_EQ(0, shortRows()) << Rows();
     g_app.hideSystemFilters = false;
     RefreshFilterList();
-    const std::vector<std::wstring> rows = ListRows();
-    EXPECT_EQ(0, std::count_if(rows.begin(), rows.end(), [](const std::wstring& r) { return r.size() < 2; }));
+    EXPECT_EQ(0, shortRows()) << Rows();
 }
 
 TEST(ListRowText, LongRowsAreCutInsideTheBuffer) {
@@ -147,7 +153,7 @@ TEST(AppStateAtStart, FieldsHaveTheirInitialValues) {
     EXPECT_STREQ(L"", fresh.serverPath);
     EXPECT_STREQ(L"", fresh.scanItemName);
     EXPECT_EQ(LookupNone, fresh.lookupKind);
-    EXPECT_TRUE(IsEqualGUID(GUID_NULL, fresh.currentCategory));
+    EXPECT_EQ(GuidText(GUID_NULL), GuidText(fresh.currentCategory));
     EXPECT_EQ(0u, fresh.currentMerit);
 }
 

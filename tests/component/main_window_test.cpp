@@ -13,14 +13,18 @@ std::wstring MenuText(HMENU menu, UINT position) {
     return text;
 }
 
+// Every item text of a menu, as one text, for failure messages.
+std::string MenuTexts(HMENU menu) {
+    std::vector<std::wstring> texts;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) texts.push_back(MenuText(menu, static_cast<UINT>(i)));
+    return Utf8(Joined(texts));
+}
+
 TEST(MainWindowMenu, ItemsTextsAndCommandIds) {
     EnsureMainWindow();
     HMENU bar = GetMenu(g_app.mainWindow);
     ASSERT_NE(nullptr, bar);
-    ASSERT_EQ(3, GetMenuItemCount(bar));
-    EXPECT_EQ(L"Кодек", MenuText(bar, 0));
-    EXPECT_EQ(L"Обслуживание", MenuText(bar, 1));
-    EXPECT_EQ(L"Справка", MenuText(bar, 2));
+    ASSERT_EQ("[Кодек][Обслуживание][Справка]", MenuTexts(bar));
 
     // Separators have id 0 and no text.
     const std::vector<std::vector<std::pair<UINT, std::wstring>>> expected = {
@@ -34,15 +38,16 @@ TEST(MainWindowMenu, ItemsTextsAndCommandIds) {
     };
     for (int m = 0; m < 3; ++m) {
         HMENU popup = GetSubMenu(bar, m);
-        ASSERT_EQ(static_cast<int>(expected[m].size()), GetMenuItemCount(popup)) << "menu " << m;
+        ASSERT_EQ(static_cast<int>(expected[m].size()), GetMenuItemCount(popup))
+            << "menu " << m << ": " << MenuTexts(popup);
         for (UINT i = 0; i < expected[m].size(); ++i) {
-            EXPECT_EQ(expected[m][i].second, MenuText(popup, i)) << "menu " << m << " item " << i;
+            EXPECT_TEXT_EQ(expected[m][i].second, MenuText(popup, i)) << "menu " << m << " item " << i;
             MENUITEMINFOW info{};
             info.cbSize = sizeof(info);
             info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE;
             ASSERT_TRUE(GetMenuItemInfoW(popup, i, TRUE, &info));
             if (expected[m][i].first == 0) {
-                EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "menu " << m << " item " << i;
+                EXPECT_TRUE(info.fType & MFT_SEPARATOR) << "menu " << m << " item " << i << " of type " << info.fType;
             } else {
                 EXPECT_EQ(expected[m][i].first, info.wID) << "menu " << m << " item " << i;
                 EXPECT_EQ(0u, info.fState & (MFS_DISABLED | MFS_CHECKED)) << "menu " << m << " item " << i;
@@ -70,7 +75,8 @@ TEST(MainWindowTooltips, EachPictureButtonHasItsText) {
     EnsureMainWindow();
     HWND tooltip = FindTooltip();
     ASSERT_NE(nullptr, tooltip);
-    EXPECT_TRUE(GetWindowLongPtrW(tooltip, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    const LONG_PTR style = GetWindowLongPtrW(tooltip, GWL_EXSTYLE);
+    EXPECT_TRUE(style & WS_EX_TOPMOST) << "extended style " << Utf8(HexWord(static_cast<std::uint32_t>(style)));
     const std::map<int, std::wstring> expected = {
         {IDM_MANAGE, L"Управление выбранным кодеком"}, {IDM_PROPERTIES, L"Свойства выбранного кодека"},
         {IDM_REGISTER_NEW, L"Зарегистрировать новый кодек.."}, {IDM_HELP, L"Справка"},
@@ -87,7 +93,7 @@ TEST(MainWindowTooltips, EachPictureButtonHasItsText) {
         tool.uId = reinterpret_cast<UINT_PTR>(button);
         tool.lpszText = shown;
         SendMessageW(tooltip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
-        EXPECT_EQ(text, shown) << "button " << id;
+        EXPECT_TEXT_EQ(text, shown) << "button " << id;
         // The picture, not the caption, is what the button shows.
         EXPECT_NE(0, SendMessageW(button, BM_GETIMAGE, IMAGE_BITMAP, 0)) << "button " << id;
     }

@@ -85,13 +85,14 @@ protected:
 
 TEST_F(ParseMerit, RealRecordGivesItsMerit) {
     const std::vector<BYTE> blob = RealBlob(0x00654321);
-    ASSERT_GE(blob.size(), 8u);
+    ASSERT_GE(blob.size(), 8u) << "the runtime's record has " << blob.size() << " bytes";
     VARIANT value = ByteArray(blob);
     FakeBag bag(value);
     VariantClear(&value);
     std::uint32_t merit = 7;
-    EXPECT_HRESULT_SUCCEEDED(ParseMeritFromFilterData(&bag, &merit));
-    EXPECT_EQ(0x00654321u, merit);
+    const HRESULT parsed = ParseMeritFromFilterData(&bag, &merit);
+    EXPECT_TRUE(SUCCEEDED(parsed)) << Utf8(HexWord(parsed));
+    EXPECT_EQ(L"0x00654321", HexWord(merit));
 }
 
 TEST_F(ParseMerit, OtherTypesAndShortBlobsLeaveTheMeritAlone) {
@@ -103,15 +104,17 @@ TEST_F(ParseMerit, OtherTypesAndShortBlobsLeaveTheMeritAlone) {
     VariantInit(&number);
     number.vt = VT_I4;
     number.lVal = 0x00600000;
-    std::vector<VARIANT> values = {text, number, ByteArray({2, 0, 0, 0}), ByteArray({}),
-                                   ByteArray({2, 0, 0, 0, 0, 0, 0})};
-    for (size_t i = 0; i < values.size(); ++i) {
-        FakeBag bag(values[i]);
+    const std::pair<const char*, VARIANT> values[] = {
+        {"a text", text}, {"a number", number}, {"4 bytes", ByteArray({2, 0, 0, 0})}, {"no bytes", ByteArray({})},
+        {"7 bytes", ByteArray({2, 0, 0, 0, 0, 0, 0})}};
+    for (auto [what, value] : values) {
+        FakeBag bag(value);
         std::uint32_t merit = 7;
-        EXPECT_TRUE(FAILED(ParseMeritFromFilterData(&bag, &merit))) << "value " << i;
-        EXPECT_EQ(7u, merit) << "value " << i;
-        EXPECT_EQ(1, bag.reads);
-        VariantClear(&values[i]);
+        const HRESULT parsed = ParseMeritFromFilterData(&bag, &merit);
+        EXPECT_TRUE(FAILED(parsed)) << what << " gave " << Utf8(HexWord(parsed));
+        EXPECT_EQ(L"0x00000007", HexWord(merit)) << what;
+        EXPECT_EQ(1, bag.reads) << what;
+        VariantClear(&value);
     }
 }
 

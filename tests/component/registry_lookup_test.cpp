@@ -15,10 +15,10 @@ protected:
         EnsureMainWindow();
         SelectCategory(kDefaultCategoryRow);
     }
-    // An Instance entry under the legacy category with the given values (empty: value left out).
+    // An Instance entry (of the legacy category unless another is named) with the given values (empty: value left out).
     std::wstring AddEntry(const std::wstring& entryName, const std::wstring& friendlyName, const std::wstring& classId,
-                          const std::wstring& categoryText = kLegacyCategoryText) {
-        const std::wstring path = L"CLSID\\" + categoryText + L"\\Instance\\" + entryName;
+                          const wchar_t* instancePath = kLegacyInstance) {
+        const std::wstring path = instancePath + entryName;
         scratch.Own(path);
         scratch.CreateKey(path);
         if (!friendlyName.empty()) scratch.SetText(path, L"FriendlyName", friendlyName);
@@ -87,7 +87,7 @@ TEST_F(RegistryLookup, NameFoundNowhereLeavesOutputUntouched) {
 TEST_F(RegistryLookup, CategoryComesFromComboboxOrDefault) {
     const std::wstring classId = NewGuidText();
     const std::wstring name = L"Vantrel Video Entry " + classId;
-    AddEntry(NewGuidText(), name, classId, L"{33D9A760-90C8-11d0-BD43-00A0C911CE86}");
+    AddEntry(NewGuidText(), name, classId, kVideoCompressorInstance);
     wchar_t found[kClassIdCapacity] = {};
     SelectCategory(3);
     EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
@@ -185,7 +185,7 @@ TEST_F(RegistryLookup, InstanceKeyFoundByClsidValue) {
     const std::wstring classId = NewGuidText();
     const std::wstring entryName = L"entry " + NewGuidText();
     AddEntry(entryName, L"Vantrel By Clsid", classId);
-    const std::wstring instancePath = LegacyInstancePath();
+    const std::wstring instancePath = kLegacyInstance;
     wchar_t path[kNameCapacity] = L"old";
     std::wstring lower = classId;
     for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));

@@ -8,34 +8,12 @@
 
 namespace {
 
-const wchar_t kVideoCategoryText[] = L"{33D9A760-90C8-11d0-BD43-00A0C911CE86}";
+// The keys of a snapshot that are gone, as one text: "[a][b]" (sorted), "" for none.
+std::wstring Gone(const std::vector<std::wstring>& before) { return Joined(MissingKeys(before, CodecKeySnapshot())); }
 
-struct Snapshot {
-    std::vector<std::wstring> classes, legacyEntries, videoEntries, dmos;
-    bool operator==(const Snapshot&) const = default;
-};
-
-Snapshot Take() {
-    Snapshot s{SubkeyNames(L"CLSID"), SubkeyNames(LegacyInstancePath()),
-               SubkeyNames(std::wstring(L"CLSID\\") + kVideoCategoryText + L"\\Instance"),
-               SubkeyNames(L"DirectShow\\MediaObjects")};
-    for (auto* list : {&s.classes, &s.legacyEntries, &s.videoEntries, &s.dmos}) std::sort(list->begin(), list->end());
-    return s;
-}
-
-// What disappeared between two snapshots, as one text for failure messages.
-std::wstring Gone(const Snapshot& before, const Snapshot& after) {
-    std::wstring gone;
-    auto diff = [&](const std::vector<std::wstring>& a, const std::vector<std::wstring>& b) {
-        for (const std::wstring& name : a) {
-            if (!std::binary_search(b.begin(), b.end(), name)) gone += L"[" + name + L"]";
-        }
-    };
-    diff(before.classes, after.classes);
-    diff(before.legacyEntries, after.legacyEntries);
-    diff(before.videoEntries, after.videoEntries);
-    diff(before.dmos, after.dmos);
-    return gone;
+std::wstring Sorted(std::vector<std::wstring> keys) {
+    std::sort(keys.begin(), keys.end());
+    return Joined(keys);
 }
 
 class RegistryRemoval : public ::testing::Test {
@@ -55,85 +33,75 @@ TEST_F(RegistryRemoval, ClassKeyTreeAndInstanceEntryByClsidValue) {
     scratch.SetText(classKey + L"\\InprocServer32", nullptr, L"C:\\x.dll");
     scratch.SetText(classKey + L"\\Pins\\Input\\Types\\{A}", nullptr, L"deep");
     scratch.SetText(classKey + L"\\Pins\\Output", nullptr, L"leaf");
-    const std::wstring entry = LegacyInstancePath() + L"entry " + NewGuidText();
+    const std::wstring entry = std::wstring(kLegacyInstance) + L"entry " + NewGuidText();
     scratch.Own(entry);
     scratch.SetText(entry, L"CLSID", classId);
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Removal");
-    const Snapshot before = Take();
+    const std::vector<std::wstring> before = CodecKeySnapshot();
 
     RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
-    EXPECT_FALSE(KeyExists(classKey));
-    EXPECT_FALSE(KeyExists(entry));
-    const Snapshot after = Take();
-    EXPECT_EQ(before.classes.size() - 1, after.classes.size()) << "gone: " << Gone(before, after);
-    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size());
-    EXPECT_EQ(before.dmos, after.dmos);
+    EXPECT_EQ(Sorted({classKey, entry}), Gone(before));
 }
 
 TEST_F(RegistryRemoval, NothingToDeleteChangesNothing) {
-    const Snapshot before = Take();
+    const std::vector<std::wstring> before = CodecKeySnapshot();
     RemoveCodecRegistry(NewGuidText().c_str(), L"Vantrel Nothing");
-    EXPECT_TRUE(before == Take());
+    EXPECT_EQ(L"", Gone(before));
 }
 
 TEST_F(RegistryRemoval, EntryNamedByClassIdWithoutClsidValue) {
     const std::wstring classId = NewGuidText();
-    const std::wstring entry = LegacyInstancePath() + classId;
+    const std::wstring entry = kLegacyInstance + classId;
     scratch.Own(entry);
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Named Entry");
     RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
-    EXPECT_FALSE(KeyExists(entry));
+    EXPECT_FALSE(KeyExists(entry)) << Utf8(entry);
 }
 
 TEST_F(RegistryRemoval, OtherCategoryCurrentStillDeletesLegacyEntry) {
     const std::wstring classId = NewGuidText();
-    const std::wstring legacyEntry = LegacyInstancePath() + classId;
-    const std::wstring videoEntry = std::wstring(L"CLSID\\") + kVideoCategoryText + L"\\Instance\\other " + classId;
+    const std::wstring legacyEntry = kLegacyInstance + classId;
+    const std::wstring videoEntry = std::wstring(kVideoCompressorInstance) + L"other " + classId;
     scratch.Own(legacyEntry);
     scratch.Own(videoEntry);
     scratch.SetText(legacyEntry, L"FriendlyName", L"Vantrel Legacy");
     scratch.SetText(videoEntry, L"CLSID", classId);
     SelectCategory(3);
     RemoveCodecRegistry(classId.c_str(), L"Vantrel Removal");
-    EXPECT_FALSE(KeyExists(videoEntry));
-    EXPECT_FALSE(KeyExists(legacyEntry));
+    EXPECT_FALSE(KeyExists(videoEntry)) << Utf8(videoEntry);
+    EXPECT_FALSE(KeyExists(legacyEntry)) << Utf8(legacyEntry);
 }
 
 TEST_F(RegistryRemoval, EmptyOrBackslashClassIdsReachNothingElse) {
     // The row's entry has an empty CLSID value, and so has another codec's
     // entry enumerated before it: only the row's own entry goes, and nothing
     // else may disappear (as "CLSID\" + "" would be every class).
-    const std::wstring other = LegacyInstancePath() + L"0000 other empty clsid " + NewGuidText();
-    const std::wstring entry = LegacyInstancePath() + L"zzzz row empty clsid " + NewGuidText();
+    const std::wstring other = std::wstring(kLegacyInstance) + L"0000 other empty clsid " + NewGuidText();
+    const std::wstring entry = std::wstring(kLegacyInstance) + L"zzzz row empty clsid " + NewGuidText();
     for (const std::wstring& path : {other, entry}) {
         scratch.Own(path);
         scratch.SetText(path, L"CLSID", L"");
     }
     scratch.SetText(other, L"FriendlyName", L"Vantrel Other Empty");
     scratch.SetText(entry, L"FriendlyName", L"Vantrel Empty");
-    Snapshot before = Take();
+    std::vector<std::wstring> before = CodecKeySnapshot();
     RemoveCodecRegistry(L"", L"vantrel empty");
-    Snapshot after = Take();
-    EXPECT_FALSE(KeyExists(entry));
-    EXPECT_TRUE(KeyExists(other)) << "gone: " << Gone(before, after);
-    EXPECT_EQ(before.classes, after.classes) << "gone: " << Gone(before, after);
-    EXPECT_EQ(before.legacyEntries.size() - 1, after.legacyEntries.size()) << "gone: " << Gone(before, after);
+    EXPECT_EQ(Joined({entry}), Gone(before));
 
     const std::wstring classId = NewGuidText();
     const std::wstring server = L"CLSID\\" + classId + L"\\InprocServer32";
     scratch.Own(L"CLSID\\" + classId);
     scratch.SetText(server, nullptr, L"C:\\x.dll");
-    before = Take();
+    before = CodecKeySnapshot();
     RemoveCodecRegistry((classId + L"\\InprocServer32").c_str(), L"Vantrel Backslash");
-    EXPECT_TRUE(KeyExists(server));
-    after = Take();
-    EXPECT_TRUE(before == after) << "gone: " << Gone(before, after);
+    EXPECT_TRUE(KeyExists(server)) << Utf8(server);
+    EXPECT_EQ(L"", Gone(before));
 
     CopyText(g_app.selectedClsid, kNameCapacity, L"");
     RemoveDmoRegistration();
     CopyText(g_app.selectedClsid, kNameCapacity, L"{}");
     RemoveDmoRegistration();
-    EXPECT_EQ(before.dmos, Take().dmos);
+    EXPECT_EQ(L"", Gone(before));
 }
 
 TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
@@ -144,12 +112,12 @@ TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
     scratch.SetText(dmoKey + L"\\InputTypes", nullptr, L"x");
     CopyText(g_app.selectedClsid, kNameCapacity, classId.c_str());
     RemoveDmoRegistration();
-    EXPECT_FALSE(KeyExists(dmoKey));
+    EXPECT_FALSE(KeyExists(dmoKey)) << Utf8(dmoKey);
 
     scratch.SetText(dmoKey, nullptr, L"written without braces");
     CopyText(g_app.selectedClsid, kNameCapacity, braceless.c_str());
     RemoveDmoRegistration();
-    EXPECT_FALSE(KeyExists(dmoKey));
+    EXPECT_FALSE(KeyExists(dmoKey)) << Utf8(dmoKey);
 
     // A braceless id longer than 59 characters deletes nothing, not even its cut prefix.
     const std::wstring prefixKey = L"DirectShow\\MediaObjects\\" + std::wstring(59, L'A');
@@ -157,7 +125,7 @@ TEST_F(RegistryRemoval, DmoKeyNamedWithoutBraces) {
     scratch.SetText(prefixKey, nullptr, L"prefix");
     CopyText(g_app.selectedClsid, kNameCapacity, (L"{" + std::wstring(70, L'A') + L"}").c_str());
     RemoveDmoRegistration();
-    EXPECT_TRUE(KeyExists(prefixKey));
+    EXPECT_TRUE(KeyExists(prefixKey)) << Utf8(prefixKey);
 }
 
 TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
@@ -165,14 +133,14 @@ TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
     scratch.Own(root);
     const std::wstring a(250, L'a'), b(250, L'b');
     const std::wstring deep = root + L"\\" + a + L"\\" + b;  // beyond 499 characters
-    ASSERT_TRUE(scratch.CreateKey(deep));
+    ASSERT_TRUE(scratch.CreateKey(deep)) << Utf8(deep);
     scratch.SetText(root + L"\\short", nullptr, L"sibling");
 
     DeleteKeyTree(HKEY_CLASSES_ROOT, root.c_str());
     // The walk ends although the deep key can be neither reached nor deleted.
-    EXPECT_TRUE(KeyExists(deep));
-    EXPECT_FALSE(KeyExists(root + L"\\short"));
-    EXPECT_TRUE(KeyExists(root));  // it still has a subkey, so the platform refuses it
+    EXPECT_TRUE(KeyExists(deep)) << Utf8(deep);
+    EXPECT_FALSE(KeyExists(root + L"\\short")) << Utf8(root) << "\\short";
+    EXPECT_TRUE(KeyExists(root)) << Utf8(root);  // it still has a subkey, so the platform refuses it
 }
 
 }  // namespace

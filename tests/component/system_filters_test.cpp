@@ -1,5 +1,6 @@
 // The four rules that make a friendly name a system filter name.
 #include "../../catalogue/system_filters.h"
+#include "../common/test_text.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,7 @@ TEST(SystemFilterNames, WholeNamesIgnoreCase) {
         L"Internal Script Command Renderer", L"Multi-file Parser", L"SampleGrabber",
         L"Microsoft MPEG-4 Video Decompressor",
     };
-    for (const wchar_t* name : names) EXPECT_TRUE(IsSystemFilterName(name)) << static_cast<const void*>(name);
+    for (const wchar_t* name : names) EXPECT_TRUE(IsSystemFilterName(name)) << Utf8(name);
     EXPECT_FALSE(IsSystemFilterName(L"Video Renderer"));
     EXPECT_FALSE(IsSystemFilterName(L""));
 }

@@ -1,14 +1,31 @@
 // Shared ground of the component tests: a real main window (combobox and
-// list) in this process, an observer that answers message boxes, and
-// registry states made under fresh random class ids and removed afterwards.
+// list) in this process, an observer that answers message boxes, and filters
+// registered through the real filter mapper. Registry states and texts come
+// from tests/common.
 #pragma once
 #include "../../app/app_state.h"
 #include "../common/test_registry.h"
+#include "../common/test_text.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
+
+// Two texts compared as UTF-8, so that a failure shows both as readable text
+// (GoogleTest prints wide texts as escapes).
+#define EXPECT_TEXT_EQ(expected, actual) EXPECT_EQ(Utf8(expected), Utf8(actual))
+
+// A LookupKind prints by its name in failure messages.
+inline void PrintTo(LookupKind kind, std::ostream* out) {
+    switch (kind) {
+    case LookupNone: *out << "LookupNone"; break;
+    case LookupInstanceKey: *out << "LookupInstanceKey"; break;
+    case LookupClassKey: *out << "LookupClassKey"; break;
+    default: *out << "LookupKind " << static_cast<int>(kind); break;
+    }
+}
 
 // Creates the main window and its controls once per test process.
 void EnsureMainWindow();
@@ -31,28 +48,6 @@ public:
     const std::vector<ShownMessage>& Shown() const;
     std::wstring Texts() const;  // all texts, for failure messages
 };
-
-GUID GuidFromText(const std::wstring& text);
-
-// Keys under HKEY_CLASSES_ROOT removed again when the owner goes.
-class RegistryScratch {
-public:
-    ~RegistryScratch();
-    // Remembers a key path to delete (with its subtree) at the end.
-    void Own(const std::wstring& path);
-    bool SetText(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& value,
-                 DWORD type = REG_SZ);
-    bool SetBytes(const std::wstring& keyPath, const wchar_t* valueName, const void* data, DWORD size,
-                  DWORD type = REG_BINARY);
-    bool CreateKey(const std::wstring& keyPath);
-
-private:
-    std::vector<std::wstring> owned_;
-};
-
-
-extern const wchar_t kLegacyCategoryText[];  // registry form, lower-case "d"
-std::wstring LegacyInstancePath();            // CLSID\{...}\Instance\ (with the trailing separator)
 
 // Registers a filter through the real filter mapper (so that the runtime writes
 // a real FilterData) and removes it again in the destructor.

@@ -107,7 +107,7 @@ void ImportAndCompare(const std::wstring& backup, const std::vector<std::wstring
         const RegistrySnapshot after = TreeSnapshot(paths[i], view);
         const std::wstring difference = SnapshotDifference(expected[i], after);
         CHECK(difference.empty(), paths[i] + L": " + difference);
-        std::printf("%s: %lu items expected, %lu after the import, %s\n", Wide2Utf8(paths[i]).c_str(),
+        std::printf("%s: %lu items expected, %lu after the import, %s\n", Utf8(paths[i]).c_str(),
                     static_cast<unsigned long>(expected[i].size()), static_cast<unsigned long>(after.size()),
                     difference.empty() ? "identical" : "different");
     }
@@ -157,7 +157,7 @@ SCENARIO(backup_delete_round_trip) {
     const std::wstring name = L"Vantrel Backup Delete " + classId.substr(1, 8);
     const std::wstring classKey = L"CLSID\\" + classId;
     const std::wstring entry = kLegacyInstance + classId;
-    RegistryKeys keys;
+    RegistryScratch keys;
     keys.Own(classKey);
     keys.Own(entry);
     keys.Own(DmoKey(classId));
@@ -187,7 +187,7 @@ SCENARIO(backup_delete_round_trip) {
     const std::wstring backup = WaitForNewBackup(files);
     CHECK(!backup.empty(), L"no new backup in " + BackupFolder());
     if (backup.empty()) return;
-    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(!KeyExists(classKey) && !KeyExists(entry), L"not deleted");
     CHECK(TreeSnapshot(DmoKey(classId)) == before[2], L"the DMO key changed");
 
@@ -211,7 +211,7 @@ SCENARIO(backup_delete_round_trip) {
     for (const RegistrySnapshot& snapshot : before) expected.push_back(AfterImport(snapshot));
     ImportAndCompare(backup, paths, expected);
     const std::vector<BYTE> unterminated = ReadBytes(classKey, kUnterminated);
-    std::printf("\"%s\" after the import: %lu bytes\n", Wide2Utf8(kUnterminated).c_str(),
+    std::printf("\"%s\" after the import: %lu bytes\n", Utf8(kUnterminated).c_str(),
                 static_cast<unsigned long>(unterminated.size()));
     CHECK(unterminated == std::vector<BYTE>({'a', 0, 'b', 0, 'c', 0, 0, 0}), L"not abc with a terminator");
 }
@@ -232,7 +232,7 @@ SCENARIO(backup_unregister_round_trip) {
     const std::wstring backup = WaitForNewBackup(files);
     CHECK(!backup.empty(), L"no new backup");
     if (backup.empty()) return;
-    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(WaitUntil([&] { return !KeyExists(codec.ClassKey()) && !KeyExists(codec.InstancePath()); }),
           L"still registered");
     ImportAndCompare(backup, paths, before);
@@ -261,7 +261,7 @@ SCENARIO(backup_merit_round_trip) {
         CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
         backups.push_back(WaitForNewBackup(files));
         CHECK(!backups.back().empty(), L"no new backup");
-        std::printf("backup: %s\n", Wide2Utf8(backups.back()).c_str());
+        std::printf("backup: %s\n", Utf8(backups.back()).c_str());
     }
     if (backups[0].empty() || backups[1].empty()) return;
     CHECK(backups[0] != backups[1], backups[0]);
@@ -287,7 +287,7 @@ SCENARIO(backup_hostile_data) {
     const std::wstring classId = NewGuidText();
     const std::wstring classKey = L"CLSID\\" + classId;
     const std::wstring entry = kLegacyInstance + NewGuidText();
-    RegistryKeys keys;
+    RegistryScratch keys;
     keys.Own(classKey);
     keys.Own(entry);
     keys.Own(DmoKey(classId));
@@ -331,7 +331,7 @@ SCENARIO(backup_hostile_data) {
 
     // The file name: within MAX_PATH, no character a file name cannot hold,
     // the local date and time, the action, and the start of the friendly name.
-    std::printf("backup: %s (%lu characters)\n", Wide2Utf8(backup).c_str(), static_cast<unsigned long>(backup.size()));
+    std::printf("backup: %s (%lu characters)\n", Utf8(backup).c_str(), static_cast<unsigned long>(backup.size()));
     CHECK(backup.size() <= MAX_PATH - 1, Format(L"%lu characters", (unsigned long)backup.size()));
     const std::wstring fileName = backup.substr(BackupFolder().size() + 1);
     CHECK(fileName.find_first_of(L"<>:\"/\\|?*\t") == std::wstring::npos, fileName);
@@ -354,7 +354,7 @@ SCENARIO(backup_folder_blocked) {
     const std::wstring name = L"Vantrel Backup Blocked " + classId.substr(1, 8);
     const std::wstring classKey = L"CLSID\\" + classId;
     const std::wstring entry = kLegacyInstance + classId;
-    RegistryKeys keys;
+    RegistryScratch keys;
     keys.Own(classKey);
     keys.Own(entry);
     WriteText(classKey, nullptr, name + L" Object");
@@ -378,7 +378,7 @@ SCENARIO(backup_folder_blocked) {
     CHECK(box != nullptr, L"no message box");
     if (!box) return;
     const std::wstring text = MessageBoxText(box);
-    std::printf("message box: \"%s\", caption \"%s\"\n", Wide2Utf8(text).c_str(), Wide2Utf8(WindowText(box)).c_str());
+    std::printf("message box: \"%s\", caption \"%s\"\n", Utf8(text).c_str(), Utf8(WindowText(box)).c_str());
     CHECK(text == kBackupFailed, text);
     CHECK(GetWindow(box, GW_OWNER) == manage, L"not owned by the management dialog");
     LookPoint(L"backup-failed");
@@ -398,7 +398,7 @@ SCENARIO(backup_folder_blocked) {
     CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
 }
 
-SCENARIO(backup_restores_32bit_view) {
+X86_SCENARIO(backup_restores_32bit_view) {
     // Run by the x86 build: the driver and the program are 32-bit programs on 64-bit Windows.
     TestCodec codec(L"Vantrel Backup 32-bit", L"none");
     CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");

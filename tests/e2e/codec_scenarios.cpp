@@ -3,8 +3,9 @@
 // and deleting registry entries.
 #include "test_codec.h"
 
+#include <dlgs.h>
+
 #include <algorithm>
-#include <cstdint>
 
 namespace {
 
@@ -12,21 +13,16 @@ const wchar_t kManageTitle[] = L"Управление кодеком";
 const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
 const wchar_t kConfirmTitle[] = L"Подтвердите действие";
 
-std::uint32_t MeritWord(const std::vector<BYTE>& blob) {
-    if (blob.size() < 8) return 0xDEADBEEF;
-    return blob[4] | (blob[5] << 8) | (blob[6] << 16) | (static_cast<std::uint32_t>(blob[7]) << 24);
-}
-
 // Starts the program with the codec registered, and opens the management
 // dialog on its row by a double click.
 HWND OpenManagement(ProgramUnderTest& program, const TestCodec& codec, const std::wstring& exePath) {
     if (!program.Start(exePath)) return nullptr;
     const int row = program.RowIndex(codec.name);
-    CHECK(row >= 0, codec.name);
+    CHECK(row >= 0, Joined(program.ListRows()));
     if (row < 0) return nullptr;
     program.DoubleClickRow(row);
     HWND dialog = program.WaitForDialog(kManageTitle);
-    CHECK(dialog != nullptr, L"no management dialog");
+    CHECK(dialog != nullptr, program.Dialogs());
     return dialog;
 }
 
@@ -37,7 +33,7 @@ std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initial
     HWND box = nullptr;
     WaitUntil([&] {
         for (HWND dialog : program.VisibleDialogs()) {
-            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, 0xFFFF)) {
+            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, kMessageBoxTextId)) {
                 box = dialog;
             }
         }
@@ -61,19 +57,19 @@ SCENARIO(register_new_codec) {
     ScratchFolder current(L"Vantrel planted");
     wchar_t driver[MAX_PATH];
     GetModuleFileNameW(nullptr, driver, MAX_PATH);
-    CHECK(CopyFileW(driver, (current.path + L"\\regsvr32.exe").c_str(), FALSE), L"planting failed");
+    CHECK(CopyFileW(driver, (current.path + L"\\regsvr32.exe").c_str(), FALSE), Format(L"error %lu", GetLastError()));
     const std::wstring copiedExe = current.path + L"\\PelmoraVantrel.exe";
-    CHECK(CopyFileW(exePath.c_str(), copiedExe.c_str(), FALSE), L"program not copied");
+    CHECK(CopyFileW(exePath.c_str(), copiedExe.c_str(), FALSE), Format(L"error %lu", GetLastError()));
     ProgramUnderTest program;
-    if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(copiedExe, current.path)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
     // Cancelling starts nothing.
-    program.PostCommand(40001);
+    program.PostCommand(IDM_REGISTER_NEW);
     HWND open = program.WaitForDialog(L"Выберите кодек для регистрации");
-    CHECK(open != nullptr, L"no open-file dialog");
+    CHECK(open != nullptr, program.Dialogs());
     if (!open) return;
     LookPoint(L"open-file-dialog");
-    HWND types = GetDlgItem(open, 0x470);
+    HWND types = GetDlgItem(open, cmb1);
     CHECK(SendMessageW(types, CB_GETCURSEL, 0, 0) == 0, Format(L"%d", (int)SendMessageW(types, CB_GETCURSEL, 0, 0)));
     CHECK(SendMessageW(types, CB_GETCOUNT, 0, 0) == 4, Format(L"%d", (int)SendMessageW(types, CB_GETCOUNT, 0, 0)));
     wchar_t typeText[128] = {};
@@ -82,133 +78,120 @@ SCENARIO(register_new_codec) {
     SendMessageW(types, CB_GETLBTEXT, 3, reinterpret_cast<LPARAM>(typeText));
     CHECK(std::wstring(typeText) == L"All supported types (*.dll;*.ax)", typeText);
     PressButton(open, IDCANCEL);
-    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
     program.Settle();
     CHECK(!KeyExists(codec.ClassKey()), codec.ClassKey());
-    CHECK(program.RowIndex(codec.name) < 0, codec.name);
+    CHECK(program.RowIndex(codec.name) < 0, Joined(program.ListRows()));
 
     // Choosing the file registers it through regsvr32 and refreshes the list.
-    program.PostCommand(40001);
+    program.PostCommand(IDM_REGISTER_NEW);
     open = program.WaitForDialog(L"Выберите кодек для регистрации");
-    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", L"none");
-    HWND fileName = GetDlgItem(open, 0x480);
-    if (!fileName) fileName = GetDlgItem(open, 0x47C);
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog again", program.Dialogs());
+    HWND fileName = GetDlgItem(open, edt1);
+    if (!fileName) fileName = GetDlgItem(open, cmb13);
     SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(codec.dllPath.c_str()));
     PressButton(open, IDOK);
-    CHECK(program.WaitDialogGone(open), L"dialog stayed");
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
     CHECK(program.WaitForRow(codec.name, true, 15000), Joined(program.ListRows()));
     CHECK(KeyExists(codec.InstancePath()), codec.InstancePath());
 }
 
 SCENARIO(manage_codec_and_merit) {
     TestCodec codec(L"Vantrel Managed Codec");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
-    CHECK(ControlText(manage, 1005) == codec.name, ControlText(manage, 1005));
-    CHECK(ControlText(manage, 1007) == codec.object, ControlText(manage, 1007));
-    CHECK(ControlText(manage, 1009) == codec.classId, ControlText(manage, 1009));
-    CHECK(ControlText(manage, 1011) == codec.dllPath, ControlText(manage, 1011));
-    CHECK(ControlText(manage, 40020) == L"Средний (MERIT_NORMAL)", ControlText(manage, 40020));
+    CHECK(ControlText(manage, IDC_FRIENDLY_NAME) == codec.name, ControlText(manage, IDC_FRIENDLY_NAME));
+    CHECK(ControlText(manage, IDC_OBJECT_NAME) == codec.object, ControlText(manage, IDC_OBJECT_NAME));
+    CHECK(ControlText(manage, IDC_CLASS_ID) == codec.classId, ControlText(manage, IDC_CLASS_ID));
+    CHECK(ControlText(manage, IDC_SERVER_PATH) == codec.dllPath, ControlText(manage, IDC_SERVER_PATH));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Средний (MERIT_NORMAL)", ControlText(manage, IDC_MERIT_TEXT));
     LookPoint(L"manage-dialog");
 
     // A preset and OK: the registry holds the new merit word and the dialog shows it.
-    PressButton(manage, 1001);
+    // (The value of each preset button is the component test's.)
+    PressButton(manage, IDC_CHANGE_MERIT);
     HWND merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    CHECK(ControlText(merit, 40020) == L"0x00600000", ControlText(merit, 40020));
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00600000", ControlText(merit, IDC_MERIT_NUMBER));
     LookPoint(L"merit-dialog");
-    PressButton(merit, 40029);
+    PressButton(merit, IDC_MERIT_DO_NOT_USE);
     program.Settle();
-    CHECK(ControlText(merit, 40020) == L"0x00200000", ControlText(merit, 40020));
+    CHECK(ControlText(merit, IDC_MERIT_NUMBER) == L"0x00200000", ControlText(merit, IDC_MERIT_NUMBER));
     PressButton(merit, IDOK);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00200000,
-          Format(L"0x%08x", MeritWord(ReadBytes(codec.InstancePath(), L"FilterData"))));
-    CHECK(ControlText(manage, 40020) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, 40020));
-
-    // Each other preset with OK writes its value.
-    const std::pair<int, std::uint32_t> presets[] = {{40026, 0x00800000}, {40027, 0x00600000}, {40028, 0x00400000}};
-    for (const auto& [button, value] : presets) {
-        PressButton(manage, 1001);
-        merit = program.WaitForDialog(kMeritTitle);
-        if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-        PressButton(merit, button);
-        PressButton(merit, IDOK);
-        CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
-        program.Settle();
-        CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == value, Format(L"want 0x%08x", value));
-    }
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00200000", FilterDataMerit(codec.InstancePath()));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Отключен (MERIT_DO_NOT_USE)", ControlText(manage, IDC_MERIT_TEXT));
 
     // A typed value with OK.
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0x00123456"));
     PressButton(merit, IDOK);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"typed value not written");
-    CHECK(ControlText(manage, 40020) == L"0x00123456", ControlText(manage, 40020));
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
+    CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"0x00123456", ControlText(manage, IDC_MERIT_TEXT));
 
     // An empty text warns and keeps the dialog open; "Отмена" and Esc write nothing.
-    PressButton(manage, 1001);
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    SendMessageW(GetDlgItem(merit, 40020), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    SendMessageW(GetDlgItem(merit, IDC_MERIT_NUMBER), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
     PressButton(merit, IDOK);
     const std::wstring warning = AnswerBox(program, IDOK, {manage, merit});
     CHECK(warning == L"Нужно ввести правильное шестнадцатеричное число с префиксом 0\u0445, или выбрать "
                      L"предопределенное значение",
           warning);
     program.Settle();
-    CHECK(IsWindowVisible(merit), L"merit dialog closed after the warning");
-    PressButton(merit, 40026);
+    CHECK(IsWindowVisible(merit), program.Dialogs());
+    PressButton(merit, IDC_MERIT_PREFERRED);
     PressButton(merit, IDCANCEL);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Отмена");
-    PressButton(manage, 1001);
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
+    PressButton(manage, IDC_CHANGE_MERIT);
     merit = program.WaitForDialog(kMeritTitle, 10000);
-    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", L"none");
-    PressButton(merit, 40026);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    PressButton(merit, IDC_MERIT_PREFERRED);
     program.Settle();
     program.PressKey(VK_ESCAPE);
-    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed after Esc");
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
     program.Settle();
-    CHECK(MeritWord(ReadBytes(codec.InstancePath(), L"FilterData")) == 0x00123456, L"cancel wrote something");
+    CHECK(FilterDataMerit(codec.InstancePath()) == L"0x00123456", FilterDataMerit(codec.InstancePath()));
 
     // Esc leaves the management dialog open; OK closes it.
     program.PressKey(VK_ESCAPE);
     program.Settle();
-    CHECK(IsWindowVisible(manage), L"management dialog closed by Esc");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
     PressButton(manage, IDOK);
-    CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
 }
 
 SCENARIO(check_server_file) {
     TestCodec codec(L"Vantrel Checked Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
-    PressButton(manage, 1014);
+    PressButton(manage, IDC_CHECK_FILE);
     std::wstring caption;
     std::wstring text = AnswerBox(program, IDOK, {manage}, &caption);
     CHECK(text == L"Кодек зарегистрирован корректно", text);
     CHECK(caption == L"Результат проверки", caption);
 
-    CHECK(DeleteFileW(codec.dllPath.c_str()), L"the DLL could not be removed");
-    PressButton(manage, 1014);
+    CHECK(DeleteFileW(codec.dllPath.c_str()), Format(L"error %lu", GetLastError()));
+    PressButton(manage, IDC_CHECK_FILE);
     text = AnswerBox(program, IDOK, {manage}, &caption);
     CHECK(text == L"Возможно, кодек зарегистрирован некорректно", text);
-    CHECK(IsWindowVisible(manage), L"management dialog closed");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
     PressButton(manage, IDOK);
 }
 
 SCENARIO(unregister_codec) {
     TestCodec codec(L"Vantrel Unregistered Codec");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     // Registered through an environment variable, as system codecs often are:
     // regsvr32 must be given the path that the variable points to.
     SetEnvironmentVariableW(L"VANTREL_CODEC_DIR", codec.folder.path.c_str());
@@ -218,88 +201,91 @@ SCENARIO(unregister_codec) {
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
 
-    PressButton(manage, 1013);
+    PressButton(manage, IDC_UNREGISTER);
     std::wstring caption;
     std::wstring question = AnswerBox(program, IDNO, {manage}, &caption);
     CHECK(caption == kConfirmTitle, caption);
     CHECK(question.find(L"Данная операция удалит из системы все записи о выбранном кодеке") == 0, question);
     program.Settle();
-    CHECK(IsWindowVisible(manage), L"dialog closed after No");
-    CHECK(KeyExists(codec.InstancePath()), L"No changed the registry");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
+    CHECK(KeyExists(codec.InstancePath()), codec.InstancePath());
 
-    PressButton(manage, 1013);
+    PressButton(manage, IDC_UNREGISTER);
     AnswerBox(program, IDYES, {manage});
-    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
-    CHECK(WaitUntil([&] { return !KeyExists(codec.InstancePath()) && !KeyExists(codec.ClassKey()); }),
-          L"still registered");
-    program.PostCommand(40000);
-    CHECK(program.WaitForRow(codec.name, false), codec.name);
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    const auto left = [&] {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& key : {codec.InstancePath(), codec.ClassKey()}) {
+            if (KeyExists(key)) keys.push_back(key);
+        }
+        return keys;
+    };
+    CHECK(WaitUntil([&] { return left().empty(); }), L"still there: " + Joined(left()));
+    program.PostCommand(IDM_REFRESH);
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
 }
 
 SCENARIO(delete_codec_entries) {
     TestCodec codec(L"Vantrel Deleted Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (!manage) return;
 
-    PressButton(manage, 1015);
+    PressButton(manage, IDC_DELETE_CODEC);
     std::wstring question = AnswerBox(program, IDNO, {manage});
     CHECK(question ==
               L"Данная операция удалит записи о кодеке из реестра. Ее следует применять только если нельзя  удалить "
               L"кодек другим способом. Вы хотите продолжить?",
           question);
-    CHECK(IsWindowVisible(manage), L"dialog closed after No");
+    CHECK(IsWindowVisible(manage), program.Dialogs());
 
     const std::vector<std::wstring> before = CodecKeySnapshot();
-    PressButton(manage, 1015);
+    PressButton(manage, IDC_DELETE_CODEC);
     AnswerBox(program, IDYES, {manage});
-    CHECK(program.WaitDialogGone(manage), L"dialog stayed after Yes");
-    CHECK(program.WaitForRow(codec.name, false), codec.name);
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
+    // Exactly the codec's class key and its Instance entry are gone.
     const std::vector<std::wstring> gone = MissingKeys(before, CodecKeySnapshot());
-    const std::vector<std::wstring> expected = [&] {
-        std::vector<std::wstring> keys = {codec.ClassKey(), codec.InstancePath()};
-        std::sort(keys.begin(), keys.end());
-        return keys;
-    }();
-    CHECK(gone.size() == 2, Joined(gone));
-    for (const std::wstring& key : expected) CHECK(!KeyExists(key), key);
+    std::vector<std::wstring> expected = {codec.ClassKey(), codec.InstancePath()};
+    std::sort(expected.begin(), expected.end());
+    CHECK(gone == expected, Joined(gone));
 }
 
 SCENARIO(delete_codec_with_broken_link) {
     // A subkey of the class key that is listed but cannot be opened (a link to
     // a missing key) stays; the deletion still ends and removes everything else.
     TestCodec codec(L"Vantrel Linked Codec", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     const std::wstring link = codec.ClassKey() + L"\\Broken link";
     CHECK(CreateBrokenLink(link), link);
-    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), L"Pins not written");
+    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), codec.ClassKey() + L"\\Pins\\Output");
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec, exePath);
     if (manage) {
-        PressButton(manage, 1015);
+        PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});
-        CHECK(program.WaitDialogGone(manage), L"the deletion did not end");
-        CHECK(program.WaitForRow(codec.name, false), codec.name);
+        CHECK(program.WaitDialogGone(manage), program.Dialogs());
+        CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
         CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
         const std::vector<std::wstring> left = SubkeyNames(codec.ClassKey());
         CHECK(left == std::vector<std::wstring>{L"Broken link"}, Joined(left));
     }
-    CHECK(DeleteLink(link), L"link not removed: " + link);
+    CHECK(DeleteLink(link), link);
 }
 
 SCENARIO(management_messages) {
     ProgramUnderTest program;
-    RegistryKeys keys;
+    RegistryScratch keys;
     // An Instance entry whose class has no key, and one whose CLSID value is empty.
     const std::wstring orphanName = L"Vantrel Orphan " + NewGuidText().substr(1, 8);
     const std::wstring orphanEntry = kLegacyInstance + NewGuidText();
     keys.Own(orphanEntry);
     WriteText(orphanEntry, L"FriendlyName", orphanName);
     WriteText(orphanEntry, L"CLSID", NewGuidText());
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
-    program.PostCommand(40002);
+    program.PostCommand(IDM_MANAGE);
     std::wstring caption;
     std::wstring text = AnswerBox(program, IDOK, {}, &caption);
     CHECK(text == L"Не выбран кодек", text);
@@ -315,13 +301,13 @@ SCENARIO(management_messages) {
     // Video compressors of this runtime are found under no Instance key of HKEY_CLASSES_ROOT.
     program.ChooseCategory(3);
     program.Settle();
-    CHECK(!program.ListRows().empty(), L"no video compressors");
+    CHECK(!program.ListRows().empty(), L"no rows");
     SendMessageW(program.list, LB_SETCURSEL, 0, 0);
-    program.PostCommand(40002);
+    program.PostCommand(IDM_MANAGE);
     text = AnswerBox(program, IDOK, {});
     CHECK(text == L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается", text);
     program.Settle();
-    CHECK(program.FindDialog(kManageTitle) == nullptr, L"a management dialog opened");
+    CHECK(program.FindDialog(kManageTitle) == nullptr, program.Dialogs());
 }
 
 SCENARIO(register_system_codecs) {
@@ -339,16 +325,16 @@ SCENARIO(register_system_codecs) {
         }
         RegCloseKey(key);
     }
-    CHECK(!entry.empty(), L"no File Source (Async.) registration");
+    CHECK(!entry.empty(), L"no legacy Instance entry of that name");
     if (entry.empty()) return;
     DeleteTree(entry);
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     PostMessageW(program.checkBox, BM_CLICK, 0, 0);
-    CHECK(program.WaitForRow(L"Null Renderer", true), L"system filters not shown");
-    CHECK(program.RowIndex(L"File Source (Async.)") < 0, L"still listed");
-    program.PostCommand(40030);
+    CHECK(program.WaitForRow(L"Null Renderer", true), Joined(program.ListRows()));
+    CHECK(program.RowIndex(L"File Source (Async.)") < 0, Joined(program.ListRows()));
+    program.PostCommand(IDM_REGISTER_MAIN);
     CHECK(program.WaitForRow(L"File Source (Async.)", true, 60000), Joined(program.ListRows()));
     CHECK(KeyExists(entry), entry);
-    CHECK(program.Running(), L"ended");
+    CHECK(program.Running(), program.State());
 }

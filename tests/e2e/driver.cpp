@@ -3,98 +3,24 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <cstdarg>
 #include <cstdio>
-#include <algorithm>
-#include <iterator>
 #include <map>
+#include <set>
 
 namespace {
 int g_failures = 0;
 }
 
-std::wstring g_extraArgument;
-std::wstring g_secondArgument;
-
-std::wstring Narrow2Wide(const char* text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
-    return out;
-}
-
-std::string Wide2Utf8(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Format(const wchar_t* format, ...) {
-    wchar_t buffer[2048];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(buffer, 2047, format, args);
-    va_end(args);
-    buffer[2047] = L'\0';
-    return buffer;
-}
+std::wstring g_testCodecDll;
+std::wstring g_otherWidthTestCodecDll;
 
 void CheckFailed(const char* file, int line, const char* expression, const std::wstring& got) {
     ++g_failures;
-    std::printf("FAIL %s:%d: %s; got %s\n", file, line, expression, Wide2Utf8(got).c_str());
+    std::printf("FAIL %s:%d: %s; got %s\n", file, line, expression, Utf8(got).c_str());
     std::fflush(stdout);
 }
 
 int FailureCount() { return g_failures; }
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
-    const ULONGLONG end = GetTickCount64() + deadlineMs;
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount64() >= end) return false;
-        Sleep(20);
-    }
-}
-
-std::wstring WindowsPath(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/') return path;
-    std::wstring out = L"Z:" + path;
-    for (wchar_t& c : out) {
-        if (c == L'/') c = L'\\';
-    }
-    return out;
-}
-
-std::wstring Joined(const std::vector<std::wstring>& items) {
-    std::wstring all;
-    for (const std::wstring& item : items) all += L"[" + item + L"]";
-    return all;
-}
-
-std::vector<std::wstring> CodecKeySnapshot() {
-    std::vector<std::wstring> keys;
-    for (const std::wstring& name : SubkeyNames(L"CLSID")) keys.push_back(L"CLSID\\" + name);
-    for (const std::wstring& name : SubkeyNames(kLegacyInstance)) keys.push_back(kLegacyInstance + name);
-    for (const std::wstring& name : SubkeyNames(L"DirectShow\\MediaObjects")) keys.push_back(L"DMO\\" + name);
-    std::sort(keys.begin(), keys.end());
-    return keys;
-}
-
-std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after) {
-    std::vector<std::wstring> gone;
-    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(gone));
-    return gone;
-}
-
-std::wstring WindowText(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    if (length <= 0) return L"";
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
-}
 
 std::wstring Utf8FileText(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -105,111 +31,61 @@ std::wstring Utf8FileText(const std::wstring& path) {
     CloseHandle(file);
     bytes.resize(read);
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
-    return Narrow2Wide(bytes.c_str());
+    return FromUtf8(bytes);
 }
-
-std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
-
-std::wstring MessageBoxText(HWND box) { return ControlText(box, 0xFFFF); }
-
-void PressButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 // ---- The program under test ----
 
 ProgramUnderTest::~ProgramUnderTest() {
-    if (process.hProcess) {
-        if (Running()) Kill();
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    if (process.Process() && Running()) Kill();
 }
-
-namespace {
-
-struct FindContext {
-    DWORD pid;
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindows(HWND window, LPARAM param) {
-    auto* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != context->pid || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (lstrcmpW(className, context->className) == 0) context->found.push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> TopLevelWindows(DWORD pid, const wchar_t* className) {
-    FindContext context{pid, className, {}};
-    EnumWindows(CollectWindows, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
-}  // namespace
 
 bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
-        std::printf("cannot start %s: error %lu\n", Wide2Utf8(exePath).c_str(), GetLastError());
+                        workDir.empty() ? nullptr : workDir.c_str(), &startup, process.Get())) {
+        std::printf("cannot start %s: error %lu\n", Utf8(exePath).c_str(), GetLastError());
         return false;
     }
+    processId = process.Get()->dwProcessId;
+    threadId = process.Get()->dwThreadId;
     const bool shown = WaitUntil([&] {
-        for (HWND window : TopLevelWindows(process.dwProcessId, L"MyClass")) mainWindow = window;
+        for (HWND window : VisibleTopLevelWindows(processId, L"MyClass")) mainWindow = window;
         if (!mainWindow) return false;
-        list = GetDlgItem(mainWindow, 100);
-        combo = GetDlgItem(mainWindow, 101);
-        checkBox = GetDlgItem(mainWindow, 102);
+        list = GetDlgItem(mainWindow, IDC_FILTER_LIST);
+        combo = GetDlgItem(mainWindow, IDC_CATEGORY_COMBO);
+        checkBox = GetDlgItem(mainWindow, IDC_SHOW_SYSTEM);
         return list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0;
     }, 20000);
-    if (!shown) std::printf("the main window with a filled list did not appear\n");
+    if (!shown) {
+        std::printf("the main window with a filled list did not appear within 20 s; the program is %s\n",
+                    Utf8(State()).c_str());
+    }
     return shown;
 }
 
-bool ProgramUnderTest::Running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+bool ProgramUnderTest::Running() const { return WaitForSingleObject(process.Process(), 0) == WAIT_TIMEOUT; }
 
 int ProgramUnderTest::WaitExit(DWORD deadlineMs) {
-    if (WaitForSingleObject(process.hProcess, deadlineMs) != WAIT_OBJECT_0) return -1000;
+    if (WaitForSingleObject(process.Process(), deadlineMs) != WAIT_OBJECT_0) return -1000;
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
+    GetExitCodeProcess(process.Process(), &code);
     return static_cast<int>(code);
 }
 
 void ProgramUnderTest::Kill() {
-    TerminateProcess(process.hProcess, 99);
-    WaitForSingleObject(process.hProcess, 5000);
+    TerminateProcess(process.Process(), 99);
+    WaitForSingleObject(process.Process(), 5000);
 }
-
-namespace {
-
-std::vector<std::wstring> Rows(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage) {
-    std::vector<std::wstring> rows;
-    const LRESULT count = SendMessageW(control, countMessage, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
-        if (length < 0) break;
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
-        rows.push_back(text);
-    }
-    return rows;
-}
-
-}  // namespace
 
 std::vector<std::wstring> ProgramUnderTest::ListRows() const {
-    return Rows(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
+    return ListBoxRows(list);
 }
 
 std::vector<std::wstring> ProgramUnderTest::ComboRows() const {
-    return Rows(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+    return ComboBoxRows(combo);
 }
 
 int ProgramUnderTest::ListSelection() const { return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)); }
@@ -222,7 +98,7 @@ void ProgramUnderTest::PostCommand(int id, int code, HWND control) const {
 
 void ProgramUnderTest::ChooseCategory(int row) const {
     SendMessageW(combo, CB_SETCURSEL, row, 0);
-    PostCommand(101, CBN_SELCHANGE, combo);
+    PostCommand(IDC_CATEGORY_COMBO, CBN_SELCHANGE, combo);
 }
 
 bool ProgramUnderTest::Settle() const {
@@ -255,21 +131,12 @@ int ProgramUnderTest::RowIndex(const std::wstring& name) const {
     return -1;
 }
 
-void ProgramUnderTest::DoubleClickRow(int row) const {
-    SendMessageW(list, LB_SETTOPINDEX, row, 0);
-    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
-    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
-    const LPARAM point = MAKELPARAM(20, (row - top) * height + height / 2);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-}
+void ProgramUnderTest::DoubleClickRow(int row) const { DoubleClickListRow(list, row); }
 
 void ProgramUnderTest::PressKey(WPARAM key) const {
     GUITHREADINFO info{};
     info.cbSize = sizeof(info);
-    GetGUIThreadInfo(process.dwThreadId, &info);
+    GetGUIThreadInfo(threadId, &info);
     HWND target = info.hwndFocus ? info.hwndFocus : info.hwndActive;
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
@@ -283,7 +150,25 @@ bool ProgramUnderTest::WaitForRow(const std::wstring& name, bool present, DWORD 
     }, deadlineMs);
 }
 
-std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return TopLevelWindows(process.dwProcessId, L"#32770"); }
+std::wstring ProgramUnderTest::State() const {
+    if (!process.Process()) return L"not started";
+    if (Running()) return L"running";
+    DWORD code = 0;
+    GetExitCodeProcess(process.Process(), &code);
+    return Format(L"ended with exit code %lu", code);
+}
+
+std::wstring ProgramUnderTest::Dialogs() const {
+    if (!Running()) return State();
+    std::vector<std::wstring> shown;
+    for (HWND dialog : VisibleDialogs()) {
+        const HWND text = GetDlgItem(dialog, kMessageBoxTextId);
+        shown.push_back(text ? WindowText(dialog) + L": " + WindowText(text) : WindowText(dialog));
+    }
+    return shown.empty() ? L"no dialog" : Joined(shown);
+}
+
+std::vector<HWND> ProgramUnderTest::VisibleDialogs() const { return VisibleTopLevelWindows(processId, L"#32770"); }
 
 HWND ProgramUnderTest::FindDialog(const std::wstring& title, HWND except) const {
     for (HWND dialog : VisibleDialogs()) {
@@ -397,30 +282,70 @@ void LookPoint(const wchar_t* name) {
 // ---- Entry ----
 
 namespace {
-std::map<std::string, Scenario>& Scenarios() {
-    static std::map<std::string, Scenario> scenarios;
+
+struct RegisteredScenario {
+    Scenario run;
+    ScenarioNeeds needs;
+};
+
+std::map<std::string, RegisteredScenario>& Scenarios() {
+    static std::map<std::string, RegisteredScenario> scenarios;
     return scenarios;
 }
+
+// How a scenario is named in the list CTest hands over: "name", or
+// "name:other-width" for one that needs the other width's build.
+std::string ListedName(const std::string& name, ScenarioNeeds needs) {
+    if (needs == ScenarioNeeds::OtherWidthBuild) return name + ":other-width";
+    if (needs == ScenarioNeeds::X86Build) return name + ":x86";
+    return name;
+}
+
+// Compares the scenarios compiled into this driver with the list CTest runs
+// (one argument each); prints every scenario found on one side only.
+int CheckScenarioList(int count, wchar_t** listed) {
+    std::set<std::string> tested;
+    for (int i = 0; i < count; ++i) tested.insert(Utf8(listed[i]));
+    std::set<std::string> compiled;
+    for (const auto& [name, scenario] : Scenarios()) compiled.insert(ListedName(name, scenario.needs));
+    int differences = 0;
+    for (const std::string& name : compiled) {
+        if (tested.count(name)) continue;
+        std::printf("FAIL: scenario %s is compiled into the driver but CTest has no test of it\n", name.c_str());
+        ++differences;
+    }
+    for (const std::string& name : tested) {
+        if (compiled.count(name)) continue;
+        std::printf("FAIL: CTest has a test of %s, which the driver does not have\n", name.c_str());
+        ++differences;
+    }
+    std::printf("%zu scenarios compiled, %zu tested, %d differences\n", compiled.size(), tested.size(), differences);
+    return differences ? 1 : 0;
+}
+
 }  // namespace
 
-void RegisterScenario(const char* name, Scenario run) { Scenarios()[name] = run; }
+void RegisterScenario(const char* name, Scenario run, ScenarioNeeds needs) { Scenarios()[name] = {run, needs}; }
 
 int wmain(int argc, wchar_t** argv) {
+    const std::string name = argc > 1 ? Utf8(argv[1]) : "";
+    if (name == "--check-list") return CheckScenarioList(argc - 2, argv + 2);
     if (argc < 3) {
-        std::printf("usage: vantrel_driver <scenario> <program.exe> [test codec dll or signal folder]\n");
+        std::printf("usage: vantrel_driver <scenario> <program.exe> [test codec dll [other width's test codec dll]]\n"
+                    "       vantrel_driver screenshot <program.exe> <signal folder>\n"
+                    "       vantrel_driver --check-list <scenario>...\n");
         return 2;
     }
     CoInitialize(nullptr);
-    const std::string name = Wide2Utf8(argv[1]);
     if (name == "screenshot" && argc > 3) return RunForScreenshot(WindowsPath(argv[2]), WindowsPath(argv[3]));
-    if (argc > 3) g_extraArgument = WindowsPath(argv[3]);
-    if (argc > 4) g_secondArgument = WindowsPath(argv[4]);
+    if (argc > 3) g_testCodecDll = WindowsPath(argv[3]);
+    if (argc > 4) g_otherWidthTestCodecDll = WindowsPath(argv[4]);
     const auto found = Scenarios().find(name);
     if (found == Scenarios().end()) {
         std::printf("no scenario named %s\n", name.c_str());
         return 2;
     }
-    found->second(WindowsPath(argv[2]));
+    found->second.run(WindowsPath(argv[2]));
     std::printf("%s: %s (%d failed checks)\n", name.c_str(), FailureCount() ? "FAILED" : "passed", FailureCount());
     CoUninitialize();
     return FailureCount() ? 1 : 0;

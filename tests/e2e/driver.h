@@ -7,7 +7,11 @@
 #endif
 #include <windows.h>
 
+#include "../../app/utils/scoped.h"
+#include "../../resources/resource.h"
 #include "../common/test_registry.h"
+#include "../common/test_text.h"
+#include "../common/test_windows.h"
 
 #include <functional>
 #include <string>
@@ -21,18 +25,10 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
     } while (0)
 int FailureCount();
 
-std::wstring Narrow2Wide(const char* text);
-std::string Wide2Utf8(const std::wstring& text);
-std::wstring Format(const wchar_t* format, ...);
-
-// Polls the condition until it holds or the deadline (milliseconds) passes.
-bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs = 10000);
-
-// Windows path of a Unix path handed in by CTest ("/x/y" -> "Z:\x\y").
-std::wstring WindowsPath(const std::wstring& path);
-
 struct ProgramUnderTest {
-    PROCESS_INFORMATION process{};
+    ProcessHandles process;
+    DWORD processId = 0;
+    DWORD threadId = 0;
     HWND mainWindow = nullptr;
     HWND list = nullptr;
     HWND combo = nullptr;
@@ -67,6 +63,12 @@ struct ProgramUnderTest {
     void PressKey(WPARAM key) const;
     bool WaitForRow(const std::wstring& name, bool present, DWORD deadlineMs = 10000) const;
 
+    // What the program shows, for failure messages: its visible dialogs as
+    // "[title]" (a message box with its text: "[title: text]"), or that it ended.
+    std::wstring Dialogs() const;
+    // "running", or "ended with exit code N", for failure messages.
+    std::wstring State() const;
+
     // A visible top-level dialog (#32770) of the program, optionally with that title.
     HWND FindDialog(const std::wstring& title = L"", HWND except = nullptr) const;
     HWND WaitForDialog(const std::wstring& title = L"", DWORD deadlineMs = 10000, HWND except = nullptr) const;
@@ -74,21 +76,8 @@ struct ProgramUnderTest {
     std::vector<HWND> VisibleDialogs() const;
 };
 
-// Items as one text, "[a][b]", for failure messages.
-std::wstring Joined(const std::vector<std::wstring>& items);
-
-// The keys a codec can own: every class key, legacy Instance entry and DMO
-// registration, sorted; and what disappeared between two such snapshots.
-std::vector<std::wstring> CodecKeySnapshot();
-std::vector<std::wstring> MissingKeys(const std::vector<std::wstring>& before, const std::vector<std::wstring>& after);
-
-std::wstring WindowText(HWND window);
 // A UTF-8 file's text (without its byte order mark).
 std::wstring Utf8FileText(const std::wstring& path);
-std::wstring ControlText(HWND dialog, int id);
-std::wstring MessageBoxText(HWND box);
-// Presses a button of a dialog without waiting for what the press opens.
-void PressButton(HWND dialog, int id);
 
 // A folder of its own for one scenario, removed at the end.
 struct ScratchFolder {
@@ -96,16 +85,6 @@ struct ScratchFolder {
     explicit ScratchFolder(const std::wstring& name);
     ~ScratchFolder();
 };
-
-// Keys removed again, with their subtrees, when the owner goes.
-struct RegistryKeys {
-    std::vector<std::wstring> owned;
-    void Own(const std::wstring& path) { owned.push_back(path); }
-    ~RegistryKeys() {
-        for (const std::wstring& path : owned) DeleteTree(path);
-    }
-};
-std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 
 // The program's backup folder, %LOCALAPPDATA%\Pelmora Vantrel\Backups, and
 // the names of the files in it, sorted.
@@ -124,24 +103,32 @@ std::vector<BYTE> FileBytes(const std::wstring& path);
 // point has been taken; otherwise nothing happens.
 void LookPoint(const wchar_t* name);
 
-// Scenarios, registered by name.
+// Scenarios, registered by name. This is the only list of scenarios:
+// tests/e2e/CMakeLists.txt reads the SCENARIO(...), OTHER_WIDTH_SCENARIO(...)
+// and X86_SCENARIO(...) lines of every *_scenarios.cpp file and makes one CTest test of each, and
+// the test e2e.every_scenario_has_a_test fails when the two ever differ.
+// Write each at the start of its line.
 using Scenario = void (*)(const std::wstring& exePath);
-struct ScenarioEntry {
-    const char* name;
-    Scenario run;
-};
-void RegisterScenario(const char* name, Scenario run);
+// What a scenario needs besides the program and its own width's test codec.
+enum class ScenarioNeeds { OwnWidthOnly, OtherWidthBuild, X86Build };
+void RegisterScenario(const char* name, Scenario run, ScenarioNeeds needs);
 struct ScenarioRegistrar {
-    ScenarioRegistrar(const char* name, Scenario run) { RegisterScenario(name, run); }
+    ScenarioRegistrar(const char* name, Scenario run, ScenarioNeeds needs) { RegisterScenario(name, run, needs); }
 };
-#define SCENARIO(name)                                                  \
-    static void Scenario_##name(const std::wstring& exePath);           \
-    static ScenarioRegistrar registrar_##name(#name, Scenario_##name); \
+#define DEFINE_SCENARIO(name, needs)                                              \
+    static void Scenario_##name(const std::wstring& exePath);                     \
+    static ScenarioRegistrar registrar_##name(#name, Scenario_##name, needs);     \
     static void Scenario_##name(const std::wstring& exePath)
+#define SCENARIO(name) DEFINE_SCENARIO(name, ScenarioNeeds::OwnWidthOnly)
+// A scenario that also needs the other width's test codec DLL (the fourth argument).
+#define OTHER_WIDTH_SCENARIO(name) DEFINE_SCENARIO(name, ScenarioNeeds::OtherWidthBuild)
+// A scenario of the 32-bit build only, run by the x86 tree's tests.
+#define X86_SCENARIO(name) DEFINE_SCENARIO(name, ScenarioNeeds::X86Build)
 
-// The third argument, as a Windows path: the test codec DLL, or the signal folder of a screenshot run.
-extern std::wstring g_extraArgument;
-// The fourth argument, as a Windows path: the other width's test codec DLL, when given.
-extern std::wstring g_secondArgument;
+// The test codec DLL (the driver's third argument), as a Windows path.
+extern std::wstring g_testCodecDll;
+// The other width's test codec DLL (the fourth argument, given to the side-by-side scenario only), as a Windows path.
+extern std::wstring g_otherWidthTestCodecDll;
 
+// For ./scripts/run without a display ("screenshot" with a signal folder as the third argument).
 int RunForScreenshot(const std::wstring& exePath, const std::wstring& signals);

@@ -24,7 +24,7 @@ bool SortedAsTheListSorts(const std::vector<std::wstring>& rows) {
 
 SCENARIO(startup_state) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     CHECK(WindowText(program.mainWindow) == L"Pelmora Vantrel v1.2", WindowText(program.mainWindow));
     const std::vector<std::wstring> categories = program.ComboRows();
     const std::vector<std::wstring> expected = {L"Audio Compressors ", L"Device Control Filters ",
@@ -53,7 +53,8 @@ SCENARIO(startup_state) {
     program.Settle();
     GetWindowRect(program.list, &after);
     MapWindowPoints(HWND_DESKTOP, program.mainWindow, reinterpret_cast<POINT*>(&after), 2);
-    CHECK(EqualRect(&before, &after), Format(L"%ld,%ld", after.left, after.top));
+    CHECK(EqualRect(&before, &after),
+          Format(L"%ld,%ld %ldx%ld", after.left, after.top, after.right - after.left, after.bottom - after.top));
 
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int code = program.WaitExit();
@@ -62,7 +63,7 @@ SCENARIO(startup_state) {
 
 SCENARIO(system_filters_toggle) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     const std::vector<std::wstring> hidden = program.ListRows();
 
     PostMessageW(program.checkBox, BM_CLICK, 0, 0);
@@ -83,7 +84,7 @@ SCENARIO(system_filters_toggle) {
 
 SCENARIO(video_compressors) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     SendMessageW(program.list, LB_SETCURSEL, 1, 0);
     program.ChooseCategory(3);
     program.Settle();
@@ -100,9 +101,9 @@ SCENARIO(video_compressors) {
 
 SCENARIO(refresh_keeps_row_index) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     SendMessageW(program.list, LB_SETCURSEL, 3, 0);
-    program.PostCommand(40000);
+    program.PostCommand(IDM_REFRESH);
     program.Settle();
     CHECK(program.ListSelection() == 3, Format(L"%d", program.ListSelection()));
 
@@ -124,15 +125,15 @@ SCENARIO(refresh_keeps_row_index) {
 
 SCENARIO(exit_from_menu) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40006);
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    program.PostCommand(IDM_EXIT);
     const int code = program.WaitExit();
     CHECK(code == 0, Format(L"%d", code));
 }
 
 SCENARIO(exit_from_close_box) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     PostMessageW(program.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
     const int code = program.WaitExit();
     CHECK(code == 0, Format(L"%d", code));
@@ -140,21 +141,23 @@ SCENARIO(exit_from_close_box) {
 
 SCENARIO(inert_commands) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     SendMessageW(program.list, LB_SETCURSEL, 2, 0);
     const std::vector<std::wstring> rows = program.ListRows();
+    // Ids that name no command of the main window: around and between its commands,
+    // and the dialogs' control ids in that range.
     std::vector<int> ids = {40005, 40031, 41000, 39999};
     for (int id = 40012; id <= 40029; ++id) ids.push_back(id);
     for (int id : ids) program.PostCommand(id);
     // The list's own notifications other than a double click open nothing either.
-    program.PostCommand(100, LBN_SELCHANGE, program.list);
-    program.PostCommand(101, CBN_SETFOCUS, program.combo);
+    program.PostCommand(IDC_FILTER_LIST, LBN_SELCHANGE, program.list);
+    program.PostCommand(IDC_CATEGORY_COMBO, CBN_SETFOCUS, program.combo);
     CHECK(program.Settle(), L"not settled");
-    CHECK(program.Running(), L"ended");
+    CHECK(program.Running(), program.State());
     CHECK(program.ListRows() == rows, Joined(program.ListRows()));
     CHECK(program.ListSelection() == 2, Format(L"%d", program.ListSelection()));
     CHECK(program.ComboSelection() == 2, Format(L"%d", program.ComboSelection()));
-    CHECK(program.VisibleDialogs().empty(), Format(L"%zu dialogs", program.VisibleDialogs().size()));
+    CHECK(program.VisibleDialogs().empty(), program.Dialogs());
 }
 
 // For ./scripts/run without a display: wait for the filled list, signal, wait

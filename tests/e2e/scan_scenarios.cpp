@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -20,7 +21,7 @@ struct Prompt {
 // A message box of the program: a dialog with the static that carries its text.
 HWND FindMessageBox(const ProgramUnderTest& program) {
     for (HWND dialog : program.VisibleDialogs()) {
-        if (GetDlgItem(dialog, 0xFFFF) && WindowText(dialog) != kScanTitle &&
+        if (GetDlgItem(dialog, kMessageBoxTextId) && WindowText(dialog) != kScanTitle &&
             WindowText(dialog) != L"Управление кодеком") {
             return dialog;
         }
@@ -37,7 +38,7 @@ using ManageHandler = std::function<void(HWND dialog)>;
 std::vector<Prompt> RunScan(ProgramUnderTest& program, const PromptHandler& answer,
                             const ManageHandler& manage = nullptr) {
     std::vector<Prompt> prompts;
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     const ULONGLONG end = GetTickCount64() + 60000;
     while (GetTickCount64() < end) {
         HWND box = nullptr;
@@ -64,7 +65,7 @@ std::vector<Prompt> RunScan(ProgramUnderTest& program, const PromptHandler& answ
         PressButton(box, answer(prompt, box));
         program.WaitDialogGone(box);
     }
-    CheckFailed(__FILE__, __LINE__, "scan finished", L"no closing message");
+    CheckFailed(__FILE__, __LINE__, "scan finished with its closing message", program.Dialogs());
     return prompts;
 }
 
@@ -81,7 +82,7 @@ std::wstring Listed(const std::vector<Prompt>& prompts) {
 
 // An Instance entry of the legacy category whose class has no key.
 struct OrphanEntry {
-    RegistryKeys keys;
+    RegistryScratch keys;
     std::wstring name, path;
     explicit OrphanEntry(const std::wstring& classValue, const std::wstring& prefix = L"Vantrel Orphan") {
         const std::wstring entry = NewGuidText();
@@ -99,7 +100,7 @@ SCENARIO(scan_removal_prompt) {
     OrphanEntry orphan(NewGuidText());
     OrphanEntry emptyClass(L"", L"Vantrel Empty Class");
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
     // First scan: No leaves the registry as it was. The progress fields are read while the prompt is up.
     const std::vector<std::wstring> before = CodecKeySnapshot();
@@ -109,9 +110,9 @@ SCENARIO(scan_removal_prompt) {
     std::vector<Prompt> prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
         if (prompt.caption == orphan.name) {
             HWND progress = program.FindDialog(kScanTitle);
-            categoryText = ControlText(progress, 40014);
-            rowText = ControlText(progress, 40016);
-            bar = static_cast<int>(SendMessageW(GetDlgItem(progress, 40018), PBM_GETPOS, 0, 0));
+            categoryText = ControlText(progress, IDC_SCAN_CATEGORY);
+            rowText = ControlText(progress, IDC_SCAN_ITEM);
+            bar = static_cast<int>(SendMessageW(GetDlgItem(progress, IDC_SCAN_BAR), PBM_GETPOS, 0, 0));
             expectedRow = program.RowIndex(orphan.name);
             rowCount = static_cast<int>(program.ListRows().size());
             LookPoint(L"scan-removal-prompt");
@@ -122,13 +123,14 @@ SCENARIO(scan_removal_prompt) {
     CHECK(Seen(prompts, emptyClass.name, kRemovalQuestion), Listed(prompts));
     CHECK(categoryText == L"2 / 5", categoryText);
     CHECK(rowText == Format(L"%d / %d - ", expectedRow, rowCount) + orphan.name, rowText);
-    CHECK(bar == static_cast<int>(static_cast<double>(expectedRow) / rowCount * 100.0), Format(L"%d", bar));
+    // The bar follows the row (its rounding is the component test's): within one point of the row's share.
+    CHECK(rowCount > 0 && std::abs(bar * rowCount - expectedRow * 100) <= rowCount,
+          Format(L"bar at %d for row %d of %d", bar, expectedRow, rowCount));
     const std::vector<std::wstring> afterNo = CodecKeySnapshot();
-    CHECK(afterNo == before, L"registry changed after No: gone " + Joined(MissingKeys(before, afterNo)) + L", new " +
-                                 Joined(MissingKeys(afterNo, before)));
+    CHECK(afterNo == before, SnapshotChange(before, afterNo));
     // A complete scan ends on the last category.
     CHECK(program.ComboSelection() == 4, Format(L"%d", program.ComboSelection()));
-    CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
+    CHECK(program.FindDialog(kScanTitle) == nullptr, program.Dialogs());
 
     // Second scan: Yes removes exactly the entries of those two codecs.
     prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
@@ -142,15 +144,15 @@ SCENARIO(scan_removal_prompt) {
 
 SCENARIO(scan_management_prompt) {
     TestCodec missing(L"Vantrel Missing File", L"none");
-    CHECK(missing.Regsvr32(L"/s") == 0, L"registration failed");
-    CHECK(DeleteFileW(missing.dllPath.c_str()), L"DLL not removed");
+    CHECK(missing.Regsvr32(L"/s") == 0, missing.Regsvr32Result());
+    CHECK(DeleteFileW(missing.dllPath.c_str()), Format(L"error %lu", GetLastError()));
     // A codec whose server path holds an environment variable is never tested.
     TestCodec expanded(L"Vantrel Expanded Path", L"none");
-    CHECK(expanded.Regsvr32(L"/s") == 0, L"registration failed");
+    CHECK(expanded.Regsvr32(L"/s") == 0, expanded.Regsvr32Result());
     WriteText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
 
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     std::wstring managedName;
     const std::vector<Prompt> prompts = RunScan(
         program,
@@ -160,22 +162,22 @@ SCENARIO(scan_management_prompt) {
             const int selected = program.ListSelection();
             const std::vector<std::wstring> rows = program.ListRows();
             CHECK(selected >= 0 && selected < static_cast<int>(rows.size()) && rows[selected] == missing.name,
-                  Format(L"%d", selected));
+                  Format(L"row %d selected of ", selected) + Joined(rows));
             return IDYES;
         },
         [&](HWND dialog) {
             // Deleting the codec here shortens the list under the scan, which
             // goes on with the row count it read before: rows past the new end are passed over.
-            managedName = ControlText(dialog, 1005);
-            PressButton(dialog, 1015);
+            managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
+            PressButton(dialog, IDC_DELETE_CODEC);
             HWND confirm = program.WaitForDialog(L"Подтвердите действие");
             if (confirm) PressButton(confirm, IDYES);
         });
     CHECK(managedName == missing.name, managedName);
-    CHECK(!KeyExists(missing.InstancePath()), L"codec not deleted");
+    CHECK(!KeyExists(missing.InstancePath()), missing.InstancePath());
     int missingPrompts = 0;
     for (const Prompt& prompt : prompts) missingPrompts += prompt.caption == missing.object;
-    CHECK(missingPrompts == 1, Format(L"%d", missingPrompts));
+    CHECK(missingPrompts == 1, Listed(prompts));
     CHECK(Seen(prompts, missing.object, kManageQuestion), Listed(prompts));
     for (const Prompt& prompt : prompts) CHECK(prompt.caption != expanded.object || prompt.text != kManageQuestion, prompt.caption);
 }
@@ -183,9 +185,9 @@ SCENARIO(scan_management_prompt) {
 SCENARIO(scan_cancel) {
     OrphanEntry orphan(NewGuidText());
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     const int orphanRow = program.RowIndex(orphan.name);
-    CHECK(orphanRow >= 0, orphan.name);
+    CHECK(orphanRow >= 0, Joined(program.ListRows()));
     std::wstring rowAfterCancel;
     const std::vector<Prompt> prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
         if (prompt.caption == orphan.name) {
@@ -193,7 +195,7 @@ SCENARIO(scan_cancel) {
             HWND progress = program.FindDialog(kScanTitle);
             PressButton(progress, IDCANCEL);
             program.WaitDialogGone(progress);
-            rowAfterCancel = ControlText(progress, 40016);
+            rowAfterCancel = ControlText(progress, IDC_SCAN_ITEM);
         }
         return IDNO;
     });
@@ -201,15 +203,15 @@ SCENARIO(scan_cancel) {
     // Nothing was asked after the cancel, and the combobox stays on the category being scanned.
     CHECK(!prompts.empty() && prompts.back().caption == orphan.name, Listed(prompts));
     CHECK(program.ComboSelection() == 2, Format(L"%d", program.ComboSelection()));
-    CHECK(program.FindDialog(kScanTitle) == nullptr, L"progress dialog left");
-    CHECK(program.Running(), L"ended");
+    CHECK(program.FindDialog(kScanTitle) == nullptr, program.Dialogs());
+    CHECK(program.Running(), program.State());
 }
 
 SCENARIO(scan_close_main_window) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     // The close request waits in the queue and is handled by the scan's own pump.
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int code = program.WaitExit(10000);
     CHECK(code == 0, Format(L"%d", code));
@@ -217,12 +219,12 @@ SCENARIO(scan_close_main_window) {
 
 SCENARIO(scan_chosen_twice) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     // The second command arrives inside the first scan's pump and must do nothing.
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     int finishedBoxes = 0;
     int mostProgressDialogs = 0;
-    program.PostCommand(40004);
+    program.PostCommand(IDM_SCAN);
     const ULONGLONG end = GetTickCount64() + 30000;
     while (GetTickCount64() < end) {
         int progressDialogs = 0;
@@ -239,85 +241,63 @@ SCENARIO(scan_chosen_twice) {
     }
     CHECK(finishedBoxes == 1, Format(L"%d", finishedBoxes));
     CHECK(program.Settle(), L"not settled");
-    CHECK(FindMessageBox(program) == nullptr, L"a second closing message");
-    CHECK(program.FindDialog(kScanTitle) == nullptr, L"a progress dialog was left on screen");
+    CHECK(FindMessageBox(program) == nullptr, program.Dialogs());
+    CHECK(program.FindDialog(kScanTitle) == nullptr, program.Dialogs());
     CHECK(mostProgressDialogs <= 1, Format(L"%d", mostProgressDialogs));
 }
-
-namespace {
-
-struct TextSearch {
-    const std::wstring* text;
-    bool found;
-};
-
-BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<TextSearch*>(param);
-    if (WindowText(child) == *search->text) search->found = true;
-    return !search->found;
-}
-
-// A descendant window of `parent` with exactly that text.
-bool HasChildText(HWND parent, const std::wstring& text) {
-    TextSearch search{&text, false};
-    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-}  // namespace
 
 SCENARIO(property_pages) {
     TestCodec withPage(L"Vantrel Paged Codec", L"1");
     TestCodec zeroPages(L"Vantrel Pageless Codec", L"0");
     TestCodec noInterface(L"Vantrel Plain Codec", L"none");
     for (const TestCodec* codec : {&withPage, &zeroPages, &noInterface}) {
-        CHECK(codec->Regsvr32(L"/s") == 0, codec->name);
+        CHECK(codec->Regsvr32(L"/s") == 0, codec->Regsvr32Result());
     }
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
     // No row selected: nothing appears.
-    program.PostCommand(40003);
+    program.PostCommand(IDM_PROPERTIES);
     CHECK(program.Settle(), L"not settled");
-    CHECK(program.VisibleDialogs().empty(), L"something appeared");
+    CHECK(program.VisibleDialogs().empty(), program.Dialogs());
 
-    CHECK(program.SelectRowNamed(withPage.name), withPage.name);
-    program.PostCommand(40003);
+    CHECK(program.SelectRowNamed(withPage.name), Joined(program.ListRows()));
+    program.PostCommand(IDM_PROPERTIES);
     HWND frame = program.WaitForDialog();
-    CHECK(frame != nullptr, L"no property frame");
+    CHECK(frame != nullptr, program.Dialogs());
     if (frame) {
         CHECK(WindowText(frame).find(withPage.name) != std::wstring::npos, WindowText(frame));
-        CHECK(HasChildText(frame, L"Test codec page"), L"the page is not shown");
+        CHECK(HasChildText(frame, L"Test codec page"), Joined(ChildTexts(frame)));
         LookPoint(L"property-frame");
         PressButton(frame, IDOK);
-        CHECK(program.WaitDialogGone(frame), L"frame stayed");
+        CHECK(program.WaitDialogGone(frame), program.Dialogs());
     }
 
     for (const TestCodec* codec : {&zeroPages, &noInterface}) {
-        CHECK(program.SelectRowNamed(codec->name), codec->name);
-        program.PostCommand(40003);
+        CHECK(program.SelectRowNamed(codec->name), Joined(program.ListRows()));
+        program.PostCommand(IDM_PROPERTIES);
         HWND box = program.WaitForDialog();
-        CHECK(box && MessageBoxText(box) == L"Кодек не имеет настраиваемых свойств", box ? MessageBoxText(box) : L"none");
+        CHECK(box && MessageBoxText(box) == L"Кодек не имеет настраиваемых свойств", program.Dialogs());
         if (box) PressButton(box, IDOK);
         program.WaitDialogGone(box);
     }
 
     // A row that the current category no longer lists.
-    CHECK(program.SelectRowNamed(zeroPages.name), zeroPages.name);
+    CHECK(program.SelectRowNamed(zeroPages.name), Joined(program.ListRows()));
     DeleteTree(zeroPages.InstancePath());
-    program.PostCommand(40003);
+    program.PostCommand(IDM_PROPERTIES);
     HWND box = program.WaitForDialog();
-    CHECK(box && MessageBoxText(box) == L"Произошла ошибка", box ? MessageBoxText(box) : L"none");
+    CHECK(box && MessageBoxText(box) == L"Произошла ошибка", program.Dialogs());
     if (box) PressButton(box, IDOK);
 }
 
 SCENARIO(about_box) {
     ProgramUnderTest program;
-    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40010);
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    program.PostCommand(IDM_ABOUT);
     HWND about = program.WaitForDialog(L"О программе");
-    if (!about) return CheckFailed(__FILE__, __LINE__, "about box", L"none");
-    const std::wstring text = ControlText(about, 40013);
+    if (!about) return CheckFailed(__FILE__, __LINE__, "about box", program.Dialogs());
+    const std::wstring text = ControlText(about, IDC_ABOUT_TEXT);
     CHECK(text == L"Утилита для управления кодеками. Поддерживает DirectShow и DMO кодеки\r\n"
                   L"ВНИМАНИЕ! Всегда удаляйте кодеки с осторожностью! Перед удалением\r\n"
                   L"смотрите, какой файл ему соответсвует. Если это файл из папки WINDOWS, не удаляйте кодек\r\n",
@@ -325,23 +305,23 @@ SCENARIO(about_box) {
     for (const wchar_t* label : {L"Pelmora Vantrel v1.2", L"Разработчик:", L"(4.10.2012)", L"Сайт программы:",
                                  L"E-Mail:", L"Форум:", L"https://pelmora.example/vantrel/",
                                  L"https://forum.pelmora.example/"}) {
-        CHECK(HasChildText(about, label), label);
+        CHECK(HasChildText(about, label), Joined(ChildTexts(about)));
     }
-    CHECK(ControlText(about, 1) == L"Закрыть", ControlText(about, 1));
+    CHECK(ControlText(about, IDOK) == L"Закрыть", ControlText(about, IDOK));
     LookPoint(L"about-box");
     program.PressKey(VK_ESCAPE);
     CHECK(program.Settle(), L"not settled");
-    CHECK(IsWindowVisible(about), L"Esc closed the about box");
+    CHECK(IsWindowVisible(about), program.Dialogs());
     program.PressKey(VK_RETURN);
-    CHECK(program.WaitDialogGone(about), L"Enter did not close the about box");
+    CHECK(program.WaitDialogGone(about), program.Dialogs());
 
     // The "Информация" button opens the same box; "Закрыть" closes it.
-    PostMessageW(GetDlgItem(program.mainWindow, 40010), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(program.mainWindow, IDM_ABOUT), BM_CLICK, 0, 0);
     about = program.WaitForDialog(L"О программе");
-    CHECK(about != nullptr, L"no about box from the button");
+    CHECK(about != nullptr, program.Dialogs());
     if (about) {
         PressButton(about, IDOK);
-        CHECK(program.WaitDialogGone(about), L"Закрыть did not close it");
+        CHECK(program.WaitDialogGone(about), program.Dialogs());
     }
 }
 
@@ -350,14 +330,14 @@ SCENARIO(help_opens_readme) {
     // which opens it with the text editor.
     ProgramUnderTest program;
     const std::wstring folder = exePath.substr(0, exePath.find_last_of(L'\\'));
-    if (!program.Start(exePath, folder)) return CheckFailed(__FILE__, __LINE__, "program started", L"no window");
-    program.PostCommand(40007);
+    if (!program.Start(exePath, folder)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    program.PostCommand(IDM_HELP);
     HWND editor = nullptr;
     WaitUntil([&] {
         editor = FindWindowW(L"Notepad", nullptr);
         return editor != nullptr;
     }, 20000);
-    CHECK(editor != nullptr, L"no editor window");
+    CHECK(editor != nullptr, L"no window of class Notepad within 20 s");
     if (editor) {
         CHECK(WindowText(editor).find(L"readme") != std::wstring::npos, WindowText(editor));
         // The editor shows the help exactly as written: Russian letters, not
@@ -380,7 +360,7 @@ SCENARIO(backup_scan_removal_round_trip) {
     const std::wstring classId = NewGuidText();
     const std::wstring name = L"Vantrel Backup Scan " + classId.substr(1, 8);
     const std::wstring entry = kLegacyInstance + classId;
-    RegistryKeys keys;
+    RegistryScratch keys;
     keys.Own(entry);
     WriteText(entry, L"FriendlyName", name);
     WriteText(entry, L"CLSID", classId);
@@ -401,7 +381,7 @@ SCENARIO(backup_scan_removal_round_trip) {
     const std::wstring backup = WaitForNewBackup(files);
     CHECK(!backup.empty(), L"no new backup");
     if (backup.empty()) return;
-    std::printf("backup: %s\n", Wide2Utf8(backup).c_str());
+    std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(!KeyExists(entry), L"the entry was not removed");
 
     const int code = ImportRegFile(backup);

@@ -4,13 +4,13 @@ TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, 
                      bool otherWidthCopy)
     : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"),
       dllPath(folder.path + L"\\testcodec.dll"), otherWidth(otherWidthCopy) {
-    const std::wstring& source = otherWidth ? g_secondArgument : g_extraArgument;
+    const std::wstring& source = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
     if (!CopyFileW(source.c_str(), dllPath.c_str(), FALSE)) {
         CheckFailed(__FILE__, __LINE__, "test codec copied", source);
     }
     std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
                        L"\npages=" + pages + L"\npage=" + pageId + L"\n";
-    const std::string bytes = Wide2Utf8(cfg);
+    const std::string bytes = Utf8(cfg);
     HANDLE file = CreateFileW((folder.path + L"\\testcodec.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
                               nullptr);
     DWORD written = 0;
@@ -37,15 +37,16 @@ int TestCodec::Regsvr32(const std::wstring& options) const {
     std::wstring commandLine = L"regsvr32 " + options + L" \"" + dllPath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
+    ProcessHandles process;
     if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+                        &startup, process.Get())) {
+        lastRegsvr32 = Format(L"%ls could not be started (error %lu)", application.c_str(), GetLastError());
         return -1;
     }
-    WaitForSingleObject(process.hProcess, 30000);
+    const DWORD waited = WaitForSingleObject(process.Process(), 30000);
     DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.Process(), &code);
+    lastRegsvr32 = waited == WAIT_OBJECT_0 ? Format(L"regsvr32 %ls exited with %lu", options.c_str(), code)
+                                           : Format(L"regsvr32 %ls still running after 30 s", options.c_str());
     return static_cast<int>(code);
 }

@@ -16,10 +16,13 @@ struct TestCodec {
                        const std::wstring& kind = L"filter", bool otherWidth = false);
 
     bool otherWidth;  // a copy of the other width's DLL, registered by the other width's regsvr32
+    mutable std::wstring lastRegsvr32;
     ~TestCodec();
 
     // Runs the system's regsvr32 on the copy and waits for it to end; returns its exit code.
     int Regsvr32(const std::wstring& options) const;
+    // How the last Regsvr32 call ended, for failure messages: "regsvr32 /s exited with 3".
+    std::wstring Regsvr32Result() const { return lastRegsvr32; }
     std::wstring InstancePath() const { return kLegacyInstance + classId; }
     std::wstring ClassKey() const { return L"CLSID\\" + classId; }
 };

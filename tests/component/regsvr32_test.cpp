@@ -1,6 +1,5 @@
-// Command lines for regsvr32 and the scan's progress arithmetic.
+// Command lines for regsvr32.
 #include "../../codecs/regsvr32.h"
-#include "../../scan/scan.h"
 #include "test_support.h"
 
 namespace {
@@ -22,15 +21,6 @@ TEST(Regsvr32CommandLine, NothingToStartForQuotesOrOverlongLines) {
     EXPECT_TRUE(BuildRegsvr32CommandLine(Regsvr32Unregister, std::wstring(485, L'p').c_str(), line, kNameCapacity));
     EXPECT_EQ(499u, wcslen(line));
     EXPECT_FALSE(BuildRegsvr32CommandLine(Regsvr32Unregister, std::wstring(486, L'p').c_str(), line, kNameCapacity));
-}
-
-TEST(ScanProgress, BarPositionTruncatesTheDoubleProduct) {
-    EXPECT_EQ(28, ScanProgressPosition(29, 100));
-    EXPECT_EQ(57, ScanProgressPosition(29, 50));
-    EXPECT_EQ(16, ScanProgressPosition(2, 12));
-    EXPECT_EQ(0, ScanProgressPosition(0, 37));
-    EXPECT_EQ(97, ScanProgressPosition(36, 37));
-    EXPECT_EQ(99, ScanProgressPosition(99, 100));
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+// The bare forms of the reads and calls that the program's operations make,
+// written straight against the platform with none of the program's own code:
+// the baselines of the benchmark, in the benchmark's own process
+// (measurements 1 and 3) and in the bare window program (5, 7 and 8).
+#pragma once
+#include "../app/utils/win_headers.h"
+
+#include <cstdint>
+#include <string>
+
+// The device enumerator's walk of one category, reading each moniker's
+// FriendlyName; with a list, each name is added to it. Returns the names read.
+int BareDeviceWalk(const GUID& category, HWND list = nullptr);
+
+// The filter mapper's enumeration (flags 0, inexact, merit at least 1, no
+// pins) walked until a filter's FriendlyName equals `name` (letter case
+// counts); that filter's FilterData is read and parsed by the mapper. Returns
+// its merit, 0 when there is none. `walked` (optional) gets the number of
+// filters looked at.
+std::uint32_t BareMeritRead(const wchar_t* name, int* walked = nullptr);
+
+// The Instance key at instancePath walked until an entry's FriendlyName equals
+// `name` without regard to case (each entry opened below the open Instance
+// key); the entry is left open in *entry. False when none matches.
+bool BareFindInstanceEntry(const wchar_t* instancePath, const wchar_t* name, HKEY* entry);
+
+// BareFindInstanceEntry, then the entry's CLSID value.
+bool BareInstanceLookup(const wchar_t* instancePath, const wchar_t* name, std::wstring* classId);
+
+// HKCR\CLSID walked until a class key's default value equals `name` without
+// regard to case (each key opened below the open CLSID key); its key name goes
+// to classId. `walked` (optional) gets the number of class keys looked at.
+bool BareClassLookup(const wchar_t* name, std::wstring* classId, int* walked = nullptr);
+
+// CLSID\<classId>: its default value, and its InprocServer32 subkey's default value.
+bool BareClassRead(const std::wstring& classId, std::wstring* objectName, std::wstring* serverPath);
+
+// BareFindInstanceEntry, then the entry's FilterData read and written back with
+// `merit` in bytes 4 to 7.
+bool BareMeritWrite(const wchar_t* instancePath, const wchar_t* name, std::uint32_t merit);

@@ -1,0 +1,101 @@
+#include "test_windows.h"
+
+#include <algorithm>
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD deadlineMs, DWORD pollMs) {
+    const ULONGLONG end = GetTickCount64() + deadlineMs;
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount64() >= end) return false;
+        Sleep(pollMs);
+    }
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != search->pid || !IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (lstrcmpW(className, search->className) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChildText(HWND child, LPARAM param) {
+    reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(WindowText(child));
+    return TRUE;
+}
+
+std::vector<std::wstring> Rows(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage) {
+    std::vector<std::wstring> rows;
+    const LRESULT count = SendMessageW(control, countMessage, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
+        if (length < 0) break;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::vector<HWND> VisibleTopLevelWindows(DWORD pid, const wchar_t* className) {
+    WindowSearch search{pid, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring WindowText(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) return L"";
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+std::wstring ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+std::wstring MessageBoxText(HWND box) { return ControlText(box, kMessageBoxTextId); }
+
+std::vector<std::wstring> ChildTexts(HWND parent) {
+    std::vector<std::wstring> texts;
+    EnumChildWindows(parent, CollectChildText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+bool HasChildText(HWND parent, const std::wstring& text) {
+    const std::vector<std::wstring> texts = ChildTexts(parent);
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+void PressButton(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+std::vector<std::wstring> ListBoxRows(HWND list) { return Rows(list, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT); }
+
+std::vector<std::wstring> ComboBoxRows(HWND combo) {
+    return Rows(combo, CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
+void DoubleClickListRow(HWND list, int row) {
+    SendMessageW(list, LB_SETTOPINDEX, row, 0);
+    const int top = static_cast<int>(SendMessageW(list, LB_GETTOPINDEX, 0, 0));
+    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const LPARAM point = MAKELPARAM(20, (row - top) * height + height / 2);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
