@@ -5,9 +5,6 @@
 #include "../app/utils/growing_text.h"
 #include "../app/utils/message_box.h"
 #include "../app/utils/scoped.h"
-#include "../catalogue/category_table.h"
-#include "../catalogue/registry_lookup.h"
-#include "../catalogue/registry_text.h"
 #include "backup_file.h"
 #include "reg_file_text.h"
 #include "registry_location.h"
@@ -41,14 +38,7 @@ struct KeyPaths {
 
 // Whether inner is outer itself or a key below it, without regard to case.
 bool IsWithin(const wchar_t* inner, const wchar_t* outer) {
-    const std::size_t outerLength = std::wcslen(outer);
-    const std::size_t innerLength = std::wcslen(inner);
-    if (innerLength < outerLength) return false;
-    if (CompareStringOrdinal(inner, static_cast<int>(outerLength), outer, static_cast<int>(outerLength), TRUE) !=
-        CSTR_EQUAL) {
-        return false;
-    }
-    return innerLength == outerLength || inner[outerLength] == L'\\';
+    return KeyPathBelow(inner, std::wcslen(inner), outer, std::wcslen(outer)) != nullptr;
 }
 
 void AddPath(KeyPaths& keys, const wchar_t* path) {

@@ -38,11 +38,10 @@ bool KernelKeyName(HKEY key, GrowingText& name) {
             ULONG bytes = 0;
             CopyMemory(&bytes, information.Get(), sizeof(bytes));
             if (bytes > size - sizeof(ULONG)) return false;
-            HeapBuffer characters;
-            const std::size_t count = bytes / sizeof(wchar_t);
-            if (!characters.Reserve((count + 1) * sizeof(wchar_t))) return false;
-            CopyMemory(characters.Get(), information.Get() + sizeof(ULONG), count * sizeof(wchar_t));
-            AppendChars(name, reinterpret_cast<const wchar_t*>(characters.Get()), count);
+            // The characters follow the count directly; a heap block is aligned
+            // for any type, so they are aligned for wchar_t.
+            AppendChars(name, reinterpret_cast<const wchar_t*>(information.Get() + sizeof(ULONG)),
+                        bytes / sizeof(wchar_t));
             return !name.failed;
         }
     }
@@ -55,18 +54,12 @@ bool KernelNameOf(HKEY root, const wchar_t* path, GrowingText& name) {
     return KernelKeyName(key.Get(), name);
 }
 
-// Whether name begins with prefix, compared without regard to case, at a
-// whole path component; then *rest is what follows it.
+// Whether name begins with prefix at a whole path component; then *rest is
+// what follows it.
 bool StartsWithKey(const GrowingText& name, const wchar_t* prefix, std::size_t prefixLength, const wchar_t** rest) {
-    if (prefixLength == 0 || name.length < prefixLength) return false;
-    const wchar_t* chars = TextChars(name);
-    if (CompareStringOrdinal(chars, static_cast<int>(prefixLength), prefix, static_cast<int>(prefixLength), TRUE) !=
-        CSTR_EQUAL) {
-        return false;
-    }
-    if (chars[prefixLength] != L'\0' && chars[prefixLength] != L'\\') return false;
-    *rest = chars + prefixLength;
-    return true;
+    if (prefixLength == 0) return false;
+    *rest = KeyPathBelow(TextChars(name), name.length, prefix, prefixLength);
+    return *rest != nullptr;
 }
 
 bool StartsWithKey(const GrowingText& name, const GrowingText& prefix, const wchar_t** rest) {
@@ -74,6 +67,16 @@ bool StartsWithKey(const GrowingText& name, const GrowingText& prefix, const wch
 }
 
 }  // namespace
+
+const wchar_t* KeyPathBelow(const wchar_t* path, std::size_t pathLength, const wchar_t* key, std::size_t keyLength) {
+    if (pathLength < keyLength) return nullptr;
+    if (CompareStringOrdinal(path, static_cast<int>(keyLength), key, static_cast<int>(keyLength), TRUE) !=
+        CSTR_EQUAL) {
+        return nullptr;
+    }
+    if (pathLength > keyLength && path[keyLength] != L'\\') return nullptr;
+    return path + keyLength;
+}
 
 bool AppendRealKeyName(GrowingText& out, HKEY key) {
     GrowingText name;
@@ -93,7 +96,7 @@ bool AppendRealKeyName(GrowingText& out, HKEY key) {
     HKEY currentUser = nullptr;
     if (RegOpenCurrentUser(KEY_READ, &currentUser) == ERROR_SUCCESS) {
         RegKey user;
-        user.Adopt(currentUser);
+        user.Attach(currentUser);
         GrowingText userName;
         if (KernelKeyName(user.Get(), userName) && StartsWithKey(name, userName, &rest)) {
             AppendString(out, L"HKEY_CURRENT_USER");

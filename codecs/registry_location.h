@@ -7,6 +7,13 @@
 #include "../app/utils/growing_text.h"
 #include "../app/utils/win_headers.h"
 
+#include <cstddef>
+
+// Whether path names the key `key` itself or a key below it, comparing
+// without regard to case and only at whole path components; gives what
+// follows the key's part of the path ("" or "\..."), or null.
+const wchar_t* KeyPathBelow(const wchar_t* path, std::size_t pathLength, const wchar_t* key, std::size_t keyLength);
+
 // Appends the key's full name under HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or
 // HKEY_USERS, for example "HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{...}"
 // or, for the 32-bit view, "...\Classes\Wow6432Node\CLSID\{...}". Returns

@@ -21,11 +21,6 @@ public:
         Close();
         return RegOpenKeyExW(root, path, 0, KEY_READ, &key_);
     }
-    // Takes over a key opened elsewhere.
-    void Adopt(HKEY key) {
-        Close();
-        key_ = key;
-    }
     void Close() {
         if (key_) {
             RegCloseKey(key_);
