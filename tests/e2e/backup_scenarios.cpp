@@ -4,15 +4,11 @@
 // bytes; a backup that cannot be written stops the action.
 #include "test_codec.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdint>
 
 namespace {
 
-const wchar_t kManageTitle[] = L"Управление кодеком";
-const wchar_t kConfirmTitle[] = L"Подтвердите действие";
-const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
 const wchar_t kBackupFailed[] =
     L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
 
@@ -56,30 +52,6 @@ void WriteEveryType(const std::wstring& key) {
     WriteValue(key, L"Other type", 0x1234ABCD, "type", 4);
 }
 
-// Starts the program and opens the management dialog on the row by a double click.
-HWND OpenManagement(ProgramUnderTest& program, const std::wstring& row, const std::wstring& exePath) {
-    if (!program.Start(exePath)) return nullptr;
-    const int index = program.RowIndex(row);
-    CHECK(index >= 0, L"row not listed: " + row.substr(0, 60));
-    if (index < 0) return nullptr;
-    program.DoubleClickRow(index);
-    HWND dialog = program.WaitForDialog(kManageTitle);
-    CHECK(dialog != nullptr, L"no management dialog");
-    return dialog;
-}
-
-// The message box that appears next, other than the known dialogs, or null.
-HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HWND> known) {
-    HWND box = nullptr;
-    WaitUntil([&] {
-        for (HWND dialog : program.VisibleDialogs()) {
-            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, 0xFFFF)) box = dialog;
-        }
-        return box != nullptr;
-    });
-    return box;
-}
-
 // Presses a button of the management dialog and answers its confirmation with Yes.
 void ConfirmAction(const ProgramUnderTest& program, HWND manage, int button) {
     PressButton(manage, button);
@@ -88,6 +60,17 @@ void ConfirmAction(const ProgramUnderTest& program, HWND manage, int button) {
     if (!confirm) return;
     PressButton(confirm, IDYES);
     CHECK(program.WaitDialogGone(confirm), L"confirmation stayed");
+}
+
+// Confirms the action of the button, waits until the management dialog has
+// closed, and gives the backup file the action wrote ("" when none came).
+std::wstring ConfirmAndTakeBackup(const ProgramUnderTest& program, HWND manage, int button) {
+    const std::vector<std::wstring> files = BackupFiles();
+    ConfirmAction(program, manage, button);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup in " + BackupFolder());
+    return backup;
 }
 
 // The texts of the program's visible dialogs and message boxes, for failure reports.
@@ -181,11 +164,7 @@ SCENARIO(backup_delete_round_trip) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, name, exePath);
     if (!manage) return;
-    const std::vector<std::wstring> files = BackupFiles();
-    ConfirmAction(program, manage, 1015);
-    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
-    const std::wstring backup = WaitForNewBackup(files);
-    CHECK(!backup.empty(), L"no new backup in " + BackupFolder());
+    const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1015);
     if (backup.empty()) return;
     std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(!KeyExists(classKey) && !KeyExists(entry), L"not deleted");
@@ -226,11 +205,7 @@ SCENARIO(backup_unregister_round_trip) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
-    const std::vector<std::wstring> files = BackupFiles();
-    ConfirmAction(program, manage, 1013);
-    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
-    const std::wstring backup = WaitForNewBackup(files);
-    CHECK(!backup.empty(), L"no new backup");
+    const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1013);
     if (backup.empty()) return;
     std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(WaitUntil([&] { return !KeyExists(codec.ClassKey()) && !KeyExists(codec.InstancePath()); }),
@@ -411,11 +386,7 @@ X86_SCENARIO(backup_restores_32bit_view) {
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
-    const std::vector<std::wstring> files = BackupFiles();
-    ConfirmAction(program, manage, 1015);
-    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
-    const std::wstring backup = WaitForNewBackup(files);
-    CHECK(!backup.empty(), L"no new backup");
+    const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1015);
     if (backup.empty()) return;
     bool byteOrderMark = false;
     const std::wstring text = BackupText(backup, &byteOrderMark);

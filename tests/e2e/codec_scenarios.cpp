@@ -9,36 +9,11 @@
 
 namespace {
 
-const wchar_t kManageTitle[] = L"Управление кодеком";
-const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
-const wchar_t kConfirmTitle[] = L"Подтвердите действие";
-
-// Starts the program with the codec registered, and opens the management
-// dialog on its row by a double click.
-HWND OpenManagement(ProgramUnderTest& program, const TestCodec& codec, const std::wstring& exePath) {
-    if (!program.Start(exePath)) return nullptr;
-    const int row = program.RowIndex(codec.name);
-    CHECK(row >= 0, Joined(program.ListRows()));
-    if (row < 0) return nullptr;
-    program.DoubleClickRow(row);
-    HWND dialog = program.WaitForDialog(kManageTitle);
-    CHECK(dialog != nullptr, program.Dialogs());
-    return dialog;
-}
-
 // Answers the message box that appears next (a dialog other than the known
 // ones) with the button `answer`; returns its text.
 std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initializer_list<HWND> known,
                        std::wstring* caption = nullptr) {
-    HWND box = nullptr;
-    WaitUntil([&] {
-        for (HWND dialog : program.VisibleDialogs()) {
-            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, kMessageBoxTextId)) {
-                box = dialog;
-            }
-        }
-        return box != nullptr;
-    });
+    HWND box = WaitForMessageBox(program, known);
     if (!box) return L"(no message box)";
     const std::wstring text = MessageBoxText(box);
     if (caption) *caption = WindowText(box);
@@ -100,7 +75,7 @@ SCENARIO(manage_codec_and_merit) {
     TestCodec codec(L"Vantrel Managed Codec");
     CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
-    HWND manage = OpenManagement(program, codec, exePath);
+    HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
     CHECK(ControlText(manage, IDC_FRIENDLY_NAME) == codec.name, ControlText(manage, IDC_FRIENDLY_NAME));
     CHECK(ControlText(manage, IDC_OBJECT_NAME) == codec.object, ControlText(manage, IDC_OBJECT_NAME));
@@ -173,7 +148,7 @@ SCENARIO(check_server_file) {
     TestCodec codec(L"Vantrel Checked Codec", L"none");
     CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
-    HWND manage = OpenManagement(program, codec, exePath);
+    HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
     PressButton(manage, IDC_CHECK_FILE);
     std::wstring caption;
@@ -198,7 +173,7 @@ SCENARIO(unregister_codec) {
     const std::wstring variablePath = L"%VANTREL_CODEC_DIR%" + codec.dllPath.substr(codec.folder.path.size());
     CHECK(WriteText(codec.ClassKey() + L"\\InprocServer32", nullptr, variablePath, REG_EXPAND_SZ), variablePath);
     ProgramUnderTest program;
-    HWND manage = OpenManagement(program, codec, exePath);
+    HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
 
     PressButton(manage, IDC_UNREGISTER);
@@ -229,7 +204,7 @@ SCENARIO(delete_codec_entries) {
     TestCodec codec(L"Vantrel Deleted Codec", L"none");
     CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
     ProgramUnderTest program;
-    HWND manage = OpenManagement(program, codec, exePath);
+    HWND manage = OpenManagement(program, codec.name, exePath);
     if (!manage) return;
 
     PressButton(manage, IDC_DELETE_CODEC);
@@ -261,7 +236,7 @@ SCENARIO(delete_codec_with_broken_link) {
     CHECK(CreateBrokenLink(link), link);
     CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), codec.ClassKey() + L"\\Pins\\Output");
     ProgramUnderTest program;
-    HWND manage = OpenManagement(program, codec, exePath);
+    HWND manage = OpenManagement(program, codec.name, exePath);
     if (manage) {
         PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});

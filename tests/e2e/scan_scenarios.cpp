@@ -22,7 +22,7 @@ struct Prompt {
 HWND FindMessageBox(const ProgramUnderTest& program) {
     for (HWND dialog : program.VisibleDialogs()) {
         if (GetDlgItem(dialog, kMessageBoxTextId) && WindowText(dialog) != kScanTitle &&
-            WindowText(dialog) != L"Управление кодеком") {
+            WindowText(dialog) != kManageTitle) {
             return dialog;
         }
     }
@@ -45,7 +45,7 @@ std::vector<Prompt> RunScan(ProgramUnderTest& program, const PromptHandler& answ
         HWND management = nullptr;
         WaitUntil([&] {
             box = FindMessageBox(program);
-            management = program.FindDialog(L"Управление кодеком");
+            management = program.FindDialog(kManageTitle);
             return box != nullptr || management != nullptr;
         }, 30000);
         if (management && !box) {
@@ -170,7 +170,7 @@ SCENARIO(scan_management_prompt) {
             // goes on with the row count it read before: rows past the new end are passed over.
             managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
             PressButton(dialog, IDC_DELETE_CODEC);
-            HWND confirm = program.WaitForDialog(L"Подтвердите действие");
+            HWND confirm = program.WaitForDialog(kConfirmTitle);
             if (confirm) PressButton(confirm, IDYES);
         });
     CHECK(managedName == missing.name, managedName);

@@ -1,5 +1,7 @@
 #include "test_codec.h"
 
+#include <algorithm>
+
 TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind,
                      bool otherWidthCopy)
     : name(namePrefix + L" " + classId.substr(1, 8)), object(name + L" Object"),
@@ -49,4 +51,32 @@ int TestCodec::Regsvr32(const std::wstring& options) const {
     lastRegsvr32 = waited == WAIT_OBJECT_0 ? Format(L"regsvr32 %ls exited with %lu", options.c_str(), code)
                                            : Format(L"regsvr32 %ls still running after 30 s", options.c_str());
     return static_cast<int>(code);
+}
+
+const wchar_t kManageTitle[] = L"Управление кодеком";
+const wchar_t kConfirmTitle[] = L"Подтвердите действие";
+const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
+
+HWND OpenManagement(ProgramUnderTest& program, const std::wstring& row, const std::wstring& exePath) {
+    if (!program.Start(exePath)) return nullptr;
+    const int index = program.RowIndex(row);
+    CHECK(index >= 0, L"no row " + row.substr(0, 60) + L" among " + Joined(program.ListRows()));
+    if (index < 0) return nullptr;
+    program.DoubleClickRow(index);
+    HWND dialog = program.WaitForDialog(kManageTitle);
+    CHECK(dialog != nullptr, program.Dialogs());
+    return dialog;
+}
+
+HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HWND> known) {
+    HWND box = nullptr;
+    WaitUntil([&] {
+        for (HWND dialog : program.VisibleDialogs()) {
+            if (std::find(known.begin(), known.end(), dialog) == known.end() && GetDlgItem(dialog, kMessageBoxTextId)) {
+                box = dialog;
+            }
+        }
+        return box != nullptr;
+    });
+    return box;
 }

@@ -26,3 +26,13 @@ struct TestCodec {
     std::wstring InstancePath() const { return kLegacyInstance + classId; }
     std::wstring ClassKey() const { return L"CLSID\\" + classId; }
 };
+
+// The codec management dialog of the program, driven as a user drives it.
+extern const wchar_t kManageTitle[];   // "Управление кодеком"
+extern const wchar_t kConfirmTitle[];  // "Подтвердите действие"
+extern const wchar_t kMeritTitle[];    // "Изменить приоритет кодека"
+
+// Starts the program and opens the management dialog on the row by a double click.
+HWND OpenManagement(ProgramUnderTest& program, const std::wstring& row, const std::wstring& exePath);
+// The message box that appears next, other than the known dialogs, or null.
+HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HWND> known);

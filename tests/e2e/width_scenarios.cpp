@@ -45,10 +45,10 @@ OTHER_WIDTH_SCENARIO(side_by_side_codecs) {
 
     // Deleting its own codec removes that codec's keys in its own view and leaves the other width's codec alone.
     program.DoubleClickRow(program.RowIndex(own.name));
-    HWND manage = program.WaitForDialog(L"Управление кодеком");
+    HWND manage = program.WaitForDialog(kManageTitle);
     if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", program.Dialogs());
     PressButton(manage, IDC_DELETE_CODEC);
-    HWND confirm = program.WaitForDialog(L"Подтвердите действие");
+    HWND confirm = program.WaitForDialog(kConfirmTitle);
     if (!confirm) return CheckFailed(__FILE__, __LINE__, "confirmation", program.Dialogs());
     PressButton(confirm, IDYES);
     CHECK(program.WaitDialogGone(manage), program.Dialogs());
