@@ -2,7 +2,6 @@
 // category are registered one subkey each.
 #pragma once
 #include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
 #include "../app/utils/scoped.h"
 #include "registry_text.h"
 
@@ -21,11 +20,8 @@ InstanceWalkEnd ForEachInstanceEntry(const wchar_t* instancePath, Visitor&& visi
     RegKey instance;
     if (instance.Open(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) return InstanceWalkNoKey;
     const bool stopped = ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
-        wchar_t entryPath[kNameCapacity];
-        CopyText(entryPath, kNameCapacity, instancePath);
-        AppendText(entryPath, kNameCapacity, entryName);
         RegKey entry;
-        if (entry.Open(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return false;
+        if (OpenClassesChild(entry, instancePath, entryName) != ERROR_SUCCESS) return false;
         return visit(entry.Get(), entryName);
     });
     return stopped ? InstanceWalkStopped : InstanceWalkEnded;

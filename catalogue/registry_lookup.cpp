@@ -9,14 +9,6 @@
 
 namespace {
 
-// Opens "<parentPath><name>" under HKEY_CLASSES_ROOT.
-LONG OpenChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name) {
-    wchar_t path[kNameCapacity];
-    CopyText(path, kNameCapacity, parentPath);
-    AppendText(path, kNameCapacity, name);
-    return key.Open(HKEY_CLASSES_ROOT, path);
-}
-
 // Calls found(entry, entryName) for the first entry under instancePath whose
 // FriendlyName equals friendlyName without regard to case.
 template <typename Found>
@@ -46,7 +38,7 @@ bool FindInClassKeys(const wchar_t* friendlyName, wchar_t* classIdOut) {
     if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return false;
     return ForEachSubkeyName(classes.Get(), [&](const wchar_t* className) {
         RegKey classKey;
-        if (OpenChild(classKey, L"CLSID\\", className) != ERROR_SUCCESS) return false;
+        if (OpenClassesChild(classKey, L"CLSID\\", className) != ERROR_SUCCESS) return false;
         wchar_t value[kNameCapacity];
         if (!ReadRegistryText(classKey.Get(), nullptr, value, kNameCapacity)) return false;
         if (lstrcmpiW(value, friendlyName) != 0) return false;

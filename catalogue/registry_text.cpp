@@ -1,5 +1,6 @@
 #include "registry_text.h"
 
+#include "../app/app_state.h"
 #include "../app/utils/bounded_text.h"
 #include "../app/utils/scoped.h"
 
@@ -26,6 +27,13 @@ bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::si
     }
     text[0] = L'\0';
     return false;
+}
+
+LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name) {
+    wchar_t path[kNameCapacity];
+    CopyText(path, kNameCapacity, parentPath);
+    AppendText(path, kNameCapacity, name);
+    return key.Open(HKEY_CLASSES_ROOT, path);
 }
 
 bool IsUsableClassId(const wchar_t* classId) {

@@ -1,7 +1,8 @@
-// Reading registry values and list rows as text that always ends terminated
-// inside its buffer, whatever the value's type or length.
+// Reading registry values as text that always ends terminated inside its
+// buffer, whatever the value's type or length, and walking and opening keys
+// under HKEY_CLASSES_ROOT.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../app/utils/scoped.h"
 
 #include <cstddef>
 
@@ -27,6 +28,10 @@ bool ForEachSubkeyName(HKEY key, Visitor&& visit) {
         if (visit(static_cast<const wchar_t*>(name))) return true;
     }
 }
+
+// Opens "<parentPath><name>" under HKEY_CLASSES_ROOT (the path cut to 500
+// characters, as every lookup path is); returns the platform's status.
+LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name);
 
 // A class id names one key below CLSID only when it is not empty and holds no
 // backslash; anything else would reach CLSID itself or another class's keys.
