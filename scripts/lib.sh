@@ -21,18 +21,16 @@ if [[ -z "${VANTREL_RUNS_32BIT:-}" ]]; then
   export VANTREL_RUNS_32BIT
 fi
 
-# The command that runs a Windows program. Where 32-bit programs cannot run,
-# every Wine call goes to Wine's 64-bit loader directly, and WINELOADER keeps
-# the processes that Wine starts on it as well.
+# The command that runs a Windows program, for the scripts and for CTest.
+# Where 32-bit programs cannot run, every Wine call goes to Wine's 64-bit
+# loader directly, and WINELOADER keeps the processes that Wine starts on it as
+# well; the command sets it itself, so that CTest needs no environment of ours.
 if ((VANTREL_RUNS_32BIT)); then
   WINE=(wine)
-  EMULATOR=(wine)
   TOOLS_PACKAGES=(wine64 wine wine32:i386)
 else
   export WINELOADER=/usr/lib/wine/wine64
-  WINE=("$WINELOADER")
-  # CTest runs the test programs through this, with or without the scripts' environment.
-  EMULATOR=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
   TOOLS_PACKAGES=(wine64 wine)
 fi
 # What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well.
@@ -76,7 +74,7 @@ ensure_packages() {
 configure() {
   local runs=ON
   ((VANTREL_RUNS_32BIT)) || runs=OFF
-  cmake --preset "$1" "-DVANTREL_WINE=$(IFS=';'; echo "${EMULATOR[*]}")" "-DVANTREL_RUNS_32BIT=$runs" >/dev/null
+  cmake --preset "$1" "-DVANTREL_WINE=$(IFS=';'; echo "${WINE[*]}")" "-DVANTREL_RUNS_32BIT=$runs" >/dev/null
 }
 
 # Builds only the x64 program (with its help file) and, for the screenshot
