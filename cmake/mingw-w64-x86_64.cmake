@@ -10,7 +10,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The scripts name the Wine command that this machine can start: plain "wine",
-# or Wine's 64-bit loader where the kernel cannot run 32-bit programs.
+# The scripts name the Wine command: the system's 64-bit loader, or the private
+# runtime that also runs 32-bit programs (scripts/wine32).
 set(VANTREL_WINE wine CACHE STRING "Command (a list) that runs a Windows program for CTest")
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VANTREL_WINE})

@@ -8,39 +8,44 @@ ARCHES=(x64 x86)
 # Whether this machine's kernel runs 32-bit programs, checked once per command
 # (the result travels to the scripts' own sub-shells in the environment). On
 # some virtual machines the hypervisor turns IA-32 emulation off: the 32-bit
-# dynamic loader then fails with "Exec format error" (exit 126), and so would
-# /usr/bin/wine, which starts Wine's 32-bit loader whenever wine32 is installed.
-if [[ -z "${VANTREL_RUNS_32BIT:-}" ]]; then
-  VANTREL_RUNS_32BIT=1
+# dynamic loader then fails with "Exec format error" (exit 126). There the
+# private 32-bit Wine runtime runs its 32-bit loader under user-mode QEMU.
+if [[ -z "${VANTREL_KERNEL_RUNS_32BIT:-}" ]]; then
+  VANTREL_KERNEL_RUNS_32BIT=1
   if [[ -e /lib/ld-linux.so.2 ]]; then
     rc=0
     /lib/ld-linux.so.2 --help >/dev/null 2>&1 || rc=$?
-    ((rc != 126)) || VANTREL_RUNS_32BIT=0
+    ((rc != 126)) || VANTREL_KERNEL_RUNS_32BIT=0
     unset rc
   fi
-  export VANTREL_RUNS_32BIT
+  export VANTREL_KERNEL_RUNS_32BIT
 fi
 
-# The command that runs a Windows program, for the scripts and for CTest.
-# Where 32-bit programs cannot run, every Wine call goes to Wine's 64-bit
-# loader directly, and WINELOADER keeps the processes that Wine starts on it as
-# well; the command sets it itself, so that CTest needs no environment of ours.
-if ((VANTREL_RUNS_32BIT)); then
-  WINE=(wine)
-  TOOLS_PACKAGES=(wine64 wine wine32:i386)
-else
-  export WINELOADER=/usr/lib/wine/wine64
-  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
-  TOOLS_PACKAGES=(wine64 wine)
-fi
+# The command that runs a Windows program, for the scripts and for CTest: the
+# system's 64-bit Wine loader, which runs the x64 build. WINELOADER keeps the
+# processes that Wine starts on the same loader; the command sets it itself, so
+# that CTest needs no environment of ours. use_wine32_runtime switches both to
+# the private runtime that runs the x86 build as well.
+WINELOADER=/usr/lib/wine/wine64
+WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+WINE_KIND=64
+export WINELOADER
 # What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well.
-RUN_PACKAGES=("${TOOLS_PACKAGES[@]}" fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
+RUN_PACKAGES=(wine64 wine fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
               fonts-liberation)
 PACKAGES=("${RUN_PACKAGES[@]}" g++-mingw-w64-i686-posix)
 
-# The sentence that the test command prints, once, where the x86 build cannot run.
-NO_32BIT_REASON="This machine's kernel cannot run 32-bit programs, so the 32-bit (x86) build is compiled and \
-packaged but not run: its tests, and the test of both widths side by side, are reported as skipped."
+source "$ROOT/scripts/wine32/runtime.sh"
+
+# Runs both widths from here on through the private 32-bit Wine runtime
+# (scripts/wine32), making it first where it is not there yet.
+use_wine32_runtime() {
+  ensure_wine32_runtime || return 1
+  WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
+  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+  WINE_KIND=wow64
+  export WINELOADER
+}
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono/Gecko install prompts in fresh prefixes
@@ -61,19 +66,16 @@ ensure_packages() {
   if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    # The 32-bit build runs under Wine's 32-bit half, which comes from the i386 architecture.
-    if ((VANTREL_RUNS_32BIT)); then
-      dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
-    fi
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
 
-# Configures one width's build tree with what this machine can run.
+# Configures one width's build tree with the Wine command in use: its tests
+# of 32-bit programs run where that command is the private 32-bit runtime.
 configure() {
-  local runs=ON
-  ((VANTREL_RUNS_32BIT)) || runs=OFF
+  local runs=OFF
+  [[ $WINE_KIND == wow64 ]] && runs=ON
   cmake --preset "$1" "-DVANTREL_WINE=$(IFS=';'; echo "${WINE[*]}")" "-DVANTREL_RUNS_32BIT=$runs" >/dev/null
 }
 
@@ -94,12 +96,19 @@ build_all() {
   done
 }
 
+# The prefix template of the Wine command in use: the 64-bit loader's, or the
+# 32-bit runtime's, whose prefixes also hold the 32-bit system (syswow64).
+template_dir() {
+  echo "$ROOT/build/wine-template-$WINE_KIND"
+}
+
 # A prefix template made once per build tree and Wine version: fonts linked in,
 # no window manager stalls, no crash dialog waiting forever.
 ensure_template() {
-  local template="$ROOT/build/wine-template"
+  local template
+  template="$(template_dir)"
   local key
-  key="$(dpkg-query -W "${TOOLS_PACKAGES[@]}" fonts-wine | tr '\n' ' ') ${WINE[*]} v5"
+  key="$(dpkg-query -W wine64 wine fonts-wine | tr '\n' ' ') ${WINE[*]} v6"
   if [[ -f "$template/.vantrel-key" && "$(cat "$template/.vantrel-key")" == "$key" ]]; then
     return
   fi
@@ -127,10 +136,12 @@ ensure_template() {
 # registry files, which Wine replaces rather than edits.
 fresh_prefix() {
   local target="$1"
+  local template
+  template="$(template_dir)"
   rm -rf "$target"
-  cp -al "$ROOT/build/wine-template" "$target"
+  cp -al "$template" "$target"
   for f in system.reg user.reg userdef.reg; do
-    cp --remove-destination "$ROOT/build/wine-template/$f" "$target/$f"
+    cp --remove-destination "$template/$f" "$target/$f"
   done
 }
 

@@ -179,8 +179,10 @@ SCENARIO(backup_delete_round_trip) {
     size_t bareLineFeeds = 0;
     for (size_t i = 0; i < text.size(); ++i) bareLineFeeds += text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r');
     CHECK(bareLineFeeds == 0, Format(L"%lu line feeds without a carriage return", (unsigned long)bareLineFeeds));
-    // Under Wine, HKEY_CLASSES_ROOT shows the machine's classes only.
-    const std::wstring machineKey = L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + classId + L"]";
+    // Under Wine, HKEY_CLASSES_ROOT shows the machine's classes only; the
+    // 32-bit build sees their 32-bit view.
+    const std::wstring machineKey = std::wstring(L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\") +
+                                    (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + L"CLSID\\" + classId + L"]";
     CHECK(ContainsNoCase(text, machineKey), L"no " + machineKey);
     CHECK(text.find(classId.substr(1, 36) + L"]") == std::wstring::npos, L"the DMO key is in the backup");
 
