@@ -27,8 +27,13 @@ fi
 # that CTest needs no environment of ours. use_wine32_runtime switches both to
 # the private runtime that runs the x86 build as well.
 WINELOADER=/usr/lib/wine/wine64
-WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
 WINE_KIND=64
+# The scripts' own sub-shells keep the runtime chosen by the command that started them.
+if [[ ${VANTREL_WINE_KIND:-} == wow64 && -n ${WINE32_RUNTIME:-} ]]; then
+  WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
+  WINE_KIND=wow64
+fi
+WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
 export WINELOADER
 # What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well.
 RUN_PACKAGES=(wine64 wine fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
@@ -44,7 +49,8 @@ use_wine32_runtime() {
   WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
   WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
   WINE_KIND=wow64
-  export WINELOADER
+  VANTREL_WINE_KIND=wow64
+  export WINELOADER WINE32_RUNTIME VANTREL_WINE_KIND
 }
 
 export WINEDEBUG=-all
@@ -143,6 +149,14 @@ fresh_prefix() {
   for f in system.reg user.reg userdef.reg; do
     cp --remove-destination "$template/$f" "$target/$f"
   done
+}
+
+# The first X display number from $1 on that no X server holds, for xvfb-run -n
+# (its -a would let two runs started together pick the same number).
+free_display() {
+  local n="$1"
+  while [[ -e "/tmp/.X$n-lock" || -e "/tmp/.X11-unix/X$n" ]]; do n=$((n + 1)); done
+  echo "$n"
 }
 
 # Starts the prefix's server detached, so that runners capturing output do not wait on it.
