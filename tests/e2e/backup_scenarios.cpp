@@ -161,6 +161,21 @@ struct BackupFolderAside {
     }
 };
 
+// Whether the backup file's name is "<date> <time> <action> - <class id>.reg"
+// in printable ASCII only.
+bool IsAsciiBackupName(const std::wstring& path, const std::wstring& action, const std::wstring& classId) {
+    const std::wstring fileName = path.substr(path.rfind(L'\\') + 1);
+    for (wchar_t c : fileName) {
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    const std::wstring stamp = L"0000-00-00 00-00-00";
+    if (fileName.size() < stamp.size()) return false;
+    for (size_t i = 0; i < stamp.size(); ++i) {
+        if (stamp[i] == L'0' ? !iswdigit(fileName[i]) : fileName[i] != stamp[i]) return false;
+    }
+    return fileName.substr(stamp.size()) == L" " + action + L" - " + classId + L".reg";
+}
+
 }  // namespace
 
 SCENARIO(backup_delete_round_trip) {
@@ -420,6 +435,58 @@ SCENARIO(backup_folder_blocked) {
     CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY), L"the file was replaced");
     PressButton(manage, IDOK);
     CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+}
+
+SCENARIO(backup_name_refused) {
+    // Run under LC_ALL=C (see tests/e2e/CMakeLists.txt): Wine then refuses
+    // every file name holding a Cyrillic letter, and so every name of the form
+    // "<date> <time> Удаление кодека - ...". A process cannot give the
+    // processes it starts another locale: Wine takes it from the Unix parent.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring probe = std::wstring(temp) + L"Проверка " + NewGuidText().substr(1, 8) + L".txt";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        DeleteFileW(probe.c_str());
+    }
+    std::printf("a Cyrillic file name: %s\n",
+                file == INVALID_HANDLE_VALUE ? Utf8(Format(L"refused with error %lu", error)).c_str() : "accepted");
+    CHECK(file == INVALID_HANDLE_VALUE, L"a Cyrillic file name was accepted: this run does not refuse the usual names");
+
+    TestCodec codec(L"Vantrel Кодек без имени", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+
+    // A merit change, named by the class id its Instance entry names.
+    std::vector<std::wstring> files = BackupFiles();
+    PressButton(manage, 1001);
+    HWND merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    PressButton(merit, 40029);
+    PressButton(merit, IDOK);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed: " + program.Dialogs());
+    const std::wstring meritBackup = WaitForNewBackup(files);
+    std::printf("merit change backup: %s\n", Utf8(meritBackup).c_str());
+    CHECK(IsAsciiBackupName(meritBackup, L"Change merit", codec.classId),
+          meritBackup.empty() ? L"no new backup; on the screen: " + program.Dialogs() : meritBackup);
+
+    // The deletion happens, and its backup gives back the keys, Cyrillic name and all.
+    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    files = BackupFiles();
+    ConfirmAction(program, manage, 1015);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed: " + program.Dialogs());
+    const std::wstring backup = WaitForNewBackup(files);
+    std::printf("deletion backup: %s\n", Utf8(backup).c_str());
+    CHECK(!backup.empty(), L"no new backup; on the screen: " + program.Dialogs());
+    if (backup.empty()) return;
+    CHECK(IsAsciiBackupName(backup, L"Delete codec", codec.classId), backup);
+    for (const std::wstring& path : paths) CHECK(!KeyExists(path), L"not deleted: " + path);
+    ImportAndCompare(backup, paths, before);
 }
 
 X86_SCENARIO(backup_restores_32bit_view) {
