@@ -163,9 +163,8 @@ bool WriteBackupFile(const GrowingText& text, const BackupFileName& name) {
     // still takes a name of ASCII characters only.
     const NameForm friendly = {name.action, name.friendlyName, false};
     const NameForm ascii = {name.asciiAction, name.classId, true};
-    if (MoveIntoFolder(temporary, backupFolder, time, friendly) || MoveIntoFolder(temporary, backupFolder, time, ascii)) {
-        return true;
-    }
+    if (MoveIntoFolder(temporary, backupFolder, time, friendly)) return true;
+    if (MoveIntoFolder(temporary, backupFolder, time, ascii)) return true;
     DeleteFileW(temporary);
     return false;
 }
