@@ -34,17 +34,26 @@ bool PrepareFolders(wchar_t* appFolder, wchar_t* backupFolder) {
     return EnsureFolder(appFolder) && EnsureFolder(backupFolder);
 }
 
-bool IsForbiddenInFileName(wchar_t c) {
+// One form of the file's name: the action word, and the text after " - ",
+// with only printable ASCII characters where the form asks for it.
+struct NameForm {
+    const wchar_t* action;
+    const wchar_t* detail;
+    bool asciiOnly;
+};
+
+bool IsForbiddenInFileName(wchar_t c, bool asciiOnly) {
+    if (asciiOnly && c > 0x7E) return true;
     return c < 0x20 || std::wcschr(L"<>:\"/\\|?*", c) != nullptr;
 }
 
-// The friendly name as a piece of a file name: forbidden characters become
-// "_", and it is cut to at most `room` characters, never between the two
-// halves of a surrogate pair.
-void FileNamePiece(const wchar_t* friendlyName, std::size_t room, wchar_t* piece) {
-    CopyText(piece, kNameCapacity, friendlyName);
+// The detail as a piece of a file name: forbidden characters become "_", and
+// it is cut to at most `room` characters, never between the two halves of a
+// surrogate pair.
+void FileNamePiece(const NameForm& form, std::size_t room, wchar_t* piece) {
+    CopyText(piece, kNameCapacity, form.detail);
     for (wchar_t* c = piece; *c != L'\0'; ++c) {
-        if (IsForbiddenInFileName(*c)) *c = L'_';
+        if (IsForbiddenInFileName(*c, form.asciiOnly)) *c = L'_';
     }
     if (room < std::wcslen(piece)) {
         if (room > 0 && piece[room - 1] >= 0xD800 && piece[room - 1] <= 0xDBFF) --room;
@@ -53,16 +62,15 @@ void FileNamePiece(const wchar_t* friendlyName, std::size_t room, wchar_t* piece
 }
 
 // The full path for copy number `copy` (1 has no number) with at most
-// pieceLimit characters of the friendly name, cut further so that the path
-// stays within MAX_PATH and the file's own name within the 255 characters a
-// name may have; *pieceLength tells how many it took. False when even an
-// empty friendly name would not fit.
-bool BuildBackupPath(const wchar_t* backupFolder, const SYSTEMTIME& time, const wchar_t* actionName,
-                     const wchar_t* friendlyName, unsigned copy, std::size_t pieceLimit, wchar_t* path,
-                     std::size_t* pieceLength) {
+// pieceLimit characters of the detail, cut further so that the path stays
+// within MAX_PATH and the file's own name within the 255 characters a name
+// may have; *pieceLength tells how many it took. False when even an empty
+// detail would not fit.
+bool BuildBackupPath(const wchar_t* backupFolder, const SYSTEMTIME& time, const NameForm& form, unsigned copy,
+                     std::size_t pieceLimit, wchar_t* path, std::size_t* pieceLength) {
     wchar_t stem[kPathCapacity];
     if (FormatText(stem, kPathCapacity, L"%ls\\%04u-%02u-%02u %02u-%02u-%02u %ls", backupFolder, time.wYear,
-                   time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, actionName) != kTextOk) {
+                   time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, form.action) != kTextOk) {
         return false;
     }
     wchar_t ending[32];
@@ -78,7 +86,7 @@ bool BuildBackupPath(const wchar_t* backupFolder, const SYSTEMTIME& time, const 
     if (room > kMostNameCharacters - fixedInName) room = kMostNameCharacters - fixedInName;
     if (room > pieceLimit) room = pieceLimit;
     wchar_t piece[kNameCapacity];
-    FileNamePiece(friendlyName, room, piece);
+    FileNamePiece(form, room, piece);
     *pieceLength = std::wcslen(piece);
     CopyText(path, kPathCapacity, stem);
     if (piece[0] != L'\0') {
@@ -105,9 +113,34 @@ bool WriteWhole(const wchar_t* path, const GrowingText& text) {
     return file.Close();
 }
 
+// Moves the written file into the backup folder under a name of the given
+// form; false when the folder's file system refuses every such name.
+bool MoveIntoFolder(const wchar_t* temporary, const wchar_t* backupFolder, const SYSTEMTIME& time,
+                    const NameForm& form) {
+    std::size_t pieceLimit = kNameCapacity;
+    for (unsigned copy = 1; copy < kMostCopies;) {
+        wchar_t path[kPathCapacity];
+        std::size_t pieceLength = 0;
+        if (!BuildBackupPath(backupFolder, time, form, copy, pieceLimit, path, &pieceLength)) return false;
+        // Without MOVEFILE_REPLACE_EXISTING an existing backup is never replaced.
+        if (MoveFileExW(temporary, path, MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            ++copy;
+            continue;
+        }
+        // Some file systems count a name's length in bytes (Linux under Wine,
+        // where a Cyrillic letter takes two): a refused name is tried again
+        // with half as much of the detail, down to none of it.
+        if (pieceLength == 0) return false;
+        pieceLimit = pieceLength / 2;
+    }
+    return false;
+}
+
 }  // namespace
 
-bool WriteBackupFile(const GrowingText& text, const wchar_t* actionName, const wchar_t* friendlyName) {
+bool WriteBackupFile(const GrowingText& text, const BackupFileName& name) {
     if (text.failed) return false;
     wchar_t appFolder[kPathCapacity];
     wchar_t backupFolder[kPathCapacity];
@@ -125,26 +158,13 @@ bool WriteBackupFile(const GrowingText& text, const wchar_t* actionName, const w
     }
     SYSTEMTIME time;
     GetLocalTime(&time);
-    std::size_t pieceLimit = kNameCapacity;
-    for (unsigned copy = 1; copy < kMostCopies;) {
-        wchar_t path[kPathCapacity];
-        std::size_t pieceLength = 0;
-        if (!BuildBackupPath(backupFolder, time, actionName, friendlyName, copy, pieceLimit, path, &pieceLength)) {
-            break;
-        }
-        // Without MOVEFILE_REPLACE_EXISTING an existing backup is never replaced.
-        if (MoveFileExW(temporary, path, MOVEFILE_WRITE_THROUGH)) return true;
-        const DWORD error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
-            ++copy;
-            continue;
-        }
-        // Some file systems count a name's length in bytes (Linux under Wine,
-        // where a Cyrillic letter takes two): a refused name is tried again
-        // with half as much of the friendly name, down to none of it.
-        if (pieceLength == 0) break;
-        pieceLimit = pieceLength / 2;
-    }
+    // The name the user reads comes first. A file system that cannot hold
+    // its letters at all (Wine where the system's character set is ASCII)
+    // still takes a name of ASCII characters only.
+    const NameForm friendly = {name.action, name.friendlyName, false};
+    const NameForm ascii = {name.asciiAction, name.classId, true};
+    if (MoveIntoFolder(temporary, backupFolder, time, friendly)) return true;
+    if (MoveIntoFolder(temporary, backupFolder, time, ascii)) return true;
     DeleteFileW(temporary);
     return false;
 }

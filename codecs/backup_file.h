@@ -3,10 +3,22 @@
 #pragma once
 #include "../app/utils/growing_text.h"
 
+// What a backup file is named after.
+struct BackupFileName {
+    const wchar_t* action;        // the action in the user's words: "Удаление кодека"
+    const wchar_t* asciiAction;   // the same in ASCII letters: "Delete codec"
+    const wchar_t* friendlyName;  // the codec's name as the list shows it
+    const wchar_t* classId;       // the codec's class id; "" when the action has none
+};
+
 // Writes text (UTF-16LE, as it is held) to a new file in the backup folder,
 // named "<local date> <local time> <action> - <friendly name>.reg": characters
 // that a file name cannot hold become "_", the friendly name is cut so that
 // the whole path stays within MAX_PATH, and " (2)", " (3)", ... keep the name
-// unique. The file appears in the folder only when it was written completely.
-// Returns false when it could not be written.
-bool WriteBackupFile(const GrowingText& text, const wchar_t* actionName, const wchar_t* friendlyName);
+// unique. When the folder's file system refuses that name even without the
+// friendly name (a Cyrillic name where the system's character set is ASCII),
+// the file goes under "<local date> <local time> <ASCII action> - <class id>.reg"
+// instead, every character of the class id outside printable ASCII, or not
+// allowed in a file name, written as "_". The file appears in the folder only
+// when it was written completely. Returns false when it could not be written.
+bool WriteBackupFile(const GrowingText& text, const BackupFileName& name);

@@ -46,8 +46,10 @@ void CheckServerFile(HWND dialog) {
     }
 }
 
+// Only Yes lets a destructive action go on: a box that could not be shown
+// (0) was never answered.
 bool Confirmed(HWND dialog, const wchar_t* question) {
-    return ShowMessageBox(dialog, question, kConfirmCaption, MB_ICONWARNING | MB_YESNO) != IDNO;
+    return ShowMessageBox(dialog, question, kConfirmCaption, MB_ICONWARNING | MB_YESNO) == IDYES;
 }
 
 void Unregister(HWND dialog) {

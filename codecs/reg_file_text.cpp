@@ -50,17 +50,6 @@ bool IsPlainString(const BYTE* data, DWORD size) {
     return false;
 }
 
-bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
-
-// The system's import ends string-typed hexadecimal data with a zero
-// character whenever its last whole character is not one. Data of even length
-// then comes back with that terminator added and its own bytes unchanged;
-// data of odd length would lose its last byte to it.
-bool ImportWouldLoseBytes(DWORD type, const BYTE* data, DWORD size) {
-    if (!IsStringType(type) || size % 2 == 0) return false;
-    return size < 3 || data[size - 3] != 0 || data[size - 2] != 0;
-}
-
 // "hex:" or "hex(N):" followed by the bytes, two digits each, comma separated.
 void AppendHexData(GrowingText& text, DWORD type, const BYTE* data, DWORD size, std::size_t column) {
     wchar_t prefix[32];
@@ -100,7 +89,7 @@ bool AppendRegKeyLine(GrowingText& text, const wchar_t* name, std::size_t length
 
 bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
                         const BYTE* data, DWORD size) {
-    if (!CanWriteName(name, nameLength) || ImportWouldLoseBytes(type, data, size)) return false;
+    if (!CanWriteName(name, nameLength)) return false;
     const std::size_t lineStart = text.length;
     if (nameLength == 0) {
         AppendChar(text, L'@');

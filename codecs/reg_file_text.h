@@ -1,7 +1,8 @@
 // The text of a registry editor file ("Windows Registry Editor Version 5.00"):
-// the header, key lines and value lines, written so that importing the file
-// with the system's registry editor or `reg import` restores every value with
-// its type and its bytes unchanged.
+// the header, key lines and value lines, each value with its type and every
+// byte of its data, so that importing the file with the system's registry
+// editor or `reg import` restores it as it was, apart from what the import
+// itself does to string data (see AppendRegValueLine).
 #pragma once
 #include "../app/utils/growing_text.h"
 
@@ -14,12 +15,12 @@ void AppendRegFileHeader(GrowingText& text);
 bool AppendRegKeyLine(GrowingText& text, const wchar_t* name, std::size_t length);
 
 // One value line (continued over several lines for long hexadecimal data).
-// nameLength 0 is the key's default value ("@"). Every value comes back from
-// an import with its type and bytes, with one exception the import itself
-// makes: string data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) that does not end
-// with a zero character gets one added. Returns false, writing nothing, when
-// the value cannot be written so that it comes back: a name holding a line
-// break or a NUL (the format has no way to write it), or string data of odd
-// length that the import would cut.
+// nameLength 0 is the key's default value ("@"). String data that is not one
+// plain terminated string, odd lengths included, is written byte for byte as
+// hexadecimal data of its own type. The import adds a zero character to
+// string data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) whose last whole character
+// is not one; with an odd length, Wine's reg import puts it over the last
+// byte. Returns false, writing nothing, when the name holds a line break or a
+// NUL: the format has no way to write it.
 bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
                         const BYTE* data, DWORD size);

@@ -29,6 +29,18 @@ const wchar_t* ActionName(BackupAction action) {
     return L"Изменение реестра";
 }
 
+// The action's word in the name a backup takes where the file system refuses
+// the Cyrillic one.
+const wchar_t* AsciiActionName(BackupAction action) {
+    switch (action) {
+    case BackupDeleteCodec: return L"Delete codec";
+    case BackupScanRemoval: return L"Remove broken codec";
+    case BackupUnregister: return L"Unregister";
+    case BackupMeritChange: return L"Change merit";
+    }
+    return L"Registry change";
+}
+
 // The key paths (under HKEY_CLASSES_ROOT) that one action removes, each kept
 // once: a path equal to one already held, or lying inside it, adds nothing.
 struct KeyPaths {
@@ -162,8 +174,10 @@ bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
     return AppendKeyTree(text, key.Get());
 }
 
-bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, bool complete, HWND owner) {
-    if (complete && !text.failed && WriteBackupFile(text, ActionName(action), friendlyName)) return true;
+bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+            bool complete, HWND owner) {
+    const BackupFileName name = {ActionName(action), AsciiActionName(action), friendlyName, classId};
+    if (complete && !text.failed && WriteBackupFile(text, name)) return true;
     ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
     return false;
 }
@@ -178,14 +192,14 @@ bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendly
     AppendRegFileHeader(text);
     bool complete = true;
     for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, keys.paths[i]);
-    return Finish(text, action, friendlyName, complete, owner);
+    return Finish(text, action, friendlyName, classId, complete, owner);
 }
 
-bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName) {
+bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* classId) {
     GrowingText text;
     AppendRegFileHeader(text);
     GrowingText name;
     const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
                           AppendValue(text, entry, L"FilterData");
-    return Finish(text, BackupMeritChange, friendlyName, complete, nullptr);
+    return Finish(text, BackupMeritChange, friendlyName, classId, complete, nullptr);
 }

@@ -24,8 +24,9 @@ enum BackupAction {
 bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                         bool withDmo);
 
-// Backs up the "FilterData" value of an open Instance entry as it is now.
-// Returns true when the backup file was written; otherwise shows the failure
-// message with no owner, as the merit write's own messages are shown, and
-// returns false.
-bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName);
+// Backs up the "FilterData" value of an open Instance entry as it is now;
+// classId (the class id the entry names, or "") names the file where the
+// friendly name cannot. Returns true when the backup file was written;
+// otherwise shows the failure message with no owner, as the merit write's own
+// messages are shown, and returns false.
+bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* classId);

@@ -5,6 +5,7 @@
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/instance_entries.h"
+#include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../codecs/registry_backup.h"
 #include "merit.h"
@@ -51,8 +52,12 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
         return EntryPassedOver;
     }
     if (size < kMeritWordEnd) return EntryPassedOver;
-    // The value as it is now is saved first; without that backup nothing is written.
-    if (!BackUpFilterData(entry, friendlyName)) return EntryNotBackedUp;
+    // The value as it is now is saved first; without that backup nothing is
+    // written. The class id the entry names goes into the backup's name where
+    // the friendly name cannot.
+    wchar_t classId[kClassIdCapacity];
+    ReadRegistryText(entry, L"CLSID", classId, kClassIdCapacity);
+    if (!BackUpFilterData(entry, friendlyName, classId)) return EntryNotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     if (RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size) != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);

@@ -49,7 +49,8 @@ void CheckRow(const wchar_t* rowText) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
-        if (answer != IDNO && BackUpCodecEntries(g_app.mainWindow, BackupScanRemoval, rowText, classId, false)) {
+        // Only Yes removes: a box that could not be shown (0) was never answered.
+        if (answer == IDYES && BackUpCodecEntries(g_app.mainWindow, BackupScanRemoval, rowText, classId, false)) {
             RemoveCodecRegistry(classId, rowText);
         }
         return;

@@ -1,6 +1,6 @@
 // Dialog procedures run in-process on their real templates: help links and
-// the about box, and the management dialog's delete action for a codec found
-// through its class key.
+// the about box, the management dialog's delete action for a codec found
+// through its class key, and its confirmations, which only Yes gets past.
 #include "../../app/utils/bounded_text.h"
 #include "../../app/help_links.h"
 #include "../../app/utils/shell_open.h"
@@ -82,6 +82,38 @@ TEST(ManageDialogDelete, ClassKeyLookupAlsoRemovesTheDmoKey) {
         EXPECT_FALSE(KeyExists(L"CLSID\\" + classId)) << Utf8(classId);
         EXPECT_EQ(kind == LookupInstanceKey, KeyExists(dmoKey)) << Utf8(dmoKey) << " after a lookup of kind "
                                                                << testing::PrintToString(kind);
+        DestroyWindow(dialog);
+    }
+}
+
+// A confirmation box that could not be shown answers 0: that is no Yes.
+// Neither the deletion nor the unregistration goes on, and the dialog stays.
+TEST(ManageDialogConfirmation, UnansweredBoxIsNoYes) {
+    EnsureMainWindow();
+    SelectCategory(kDefaultCategoryRow);
+    RegistryScratch scratch;
+    const std::wstring classId = NewGuidText();
+    const std::wstring classKey = L"CLSID\\" + classId;
+    scratch.Own(classKey);
+    scratch.SetText(classKey, nullptr, L"Vantrel Unanswered");
+    scratch.SetText(classKey + L"\\InprocServer32", nullptr, L"C:\\vantrel-no-such-codec.ax");
+    const RegistrySnapshot before = TreeSnapshot(classKey);
+    CopyText(g_app.selectedClsid, kNameCapacity, classId.c_str());
+    CopyText(g_app.selectedName, kNameCapacity, L"Vantrel Unanswered");
+    CopyText(g_app.serverPath, kNameCapacity, L"C:\\vantrel-no-such-codec.ax");
+    g_app.lookupKind = LookupClassKey;
+
+    for (int button : {IDC_DELETE_CODEC, IDC_UNREGISTER}) {
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow,
+                                         ManageDialog, 0);
+        ASSERT_NE(nullptr, dialog);
+        MessageRecorder unanswered(0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        ASSERT_EQ(1u, unanswered.Shown().size()) << Utf8(unanswered.Texts());
+        EXPECT_TEXT_EQ(L"Подтвердите действие", unanswered.Shown()[0].caption);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog ended after button " << button;
+        const std::wstring difference = SnapshotDifference(before, TreeSnapshot(classKey));
+        EXPECT_TRUE(difference.empty()) << "after button " << button << ": " << Utf8(difference);
         DestroyWindow(dialog);
     }
 }

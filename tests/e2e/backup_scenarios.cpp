@@ -4,8 +4,9 @@
 // bytes; a backup that cannot be written stops the action.
 #include "test_codec.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -14,12 +15,36 @@ const wchar_t kBackupFailed[] =
 
 const wchar_t kUnterminated[] = L"No terminator";
 
-// What an import of the backup gives back: the same items, except that the
-// import ends string data that lacks a terminator with one.
+// String data of odd length whose last whole character is not a zero, and
+// how the backup must write each: its own type, byte for byte.
+const struct {
+    const wchar_t* name;
+    DWORD type;
+    const char* data;
+    DWORD size;
+    const wchar_t* line;
+} kOddStrings[] = {
+    {L"Five bytes", REG_SZ, "A\0B\0C", 5, L"\"Five bytes\"=hex(1):41,00,42,00,43\r\n"},
+    {L"Odd expand", REG_EXPAND_SZ, "%\0A\0%", 5, L"\"Odd expand\"=hex(2):25,00,41,00,25\r\n"},
+    {L"Odd multi", REG_MULTI_SZ, "a\0\0\0b\0c", 7, L"\"Odd multi\"=hex(7):61,00,00,00,62,00,63\r\n"},
+};
+
+bool IsOddString(const RegistryItem& item) {
+    for (const auto& odd : kOddStrings) {
+        if (item.isValue && item.name == odd.name) return true;
+    }
+    return false;
+}
+
+// What an import of the backup gives back, where the import is exact: the
+// same items, except that the import ends string data that lacks a
+// terminator with one. The odd-length strings are left out; the import
+// changes them (see ImportedOddString).
 RegistrySnapshot AfterImport(RegistrySnapshot snapshot) {
     for (RegistryItem& item : snapshot) {
         if (item.isValue && item.name == kUnterminated) item.data.insert(item.data.end(), {0, 0});
     }
+    std::erase_if(snapshot, IsOddString);
     return snapshot;
 }
 
@@ -37,6 +62,7 @@ void WriteEveryType(const std::wstring& key) {
     WriteValue(key, kUnterminated, REG_SZ, L"abcX", 6);
     WriteValue(key, L"Empty string value", REG_SZ, L"", 0);
     WriteValue(key, L"Odd size", REG_SZ, "a\0\0\0c", 5);
+    for (const auto& odd : kOddStrings) WriteValue(key, odd.name, odd.type, odd.data, odd.size);
     WriteText(key, L"Expand", L"%SystemRoot%\\system32\\vantrel.ax", REG_EXPAND_SZ);
     WriteValue(key, L"Multi", REG_MULTI_SZ, L"first\0second \"2\"\0\0", 36);
     const DWORD dword = 0x12345678;
@@ -87,7 +113,9 @@ void ImportAndCompare(const std::wstring& backup, const std::vector<std::wstring
     const int code = ImportRegFile(backup, systemFolder);
     CHECK(code == 0, Format(L"reg import exit code %d", code));
     for (size_t i = 0; i < paths.size(); ++i) {
-        const RegistrySnapshot after = TreeSnapshot(paths[i], view);
+        // The odd-length strings, which the import changes, are checked on their own.
+        RegistrySnapshot after = TreeSnapshot(paths[i], view);
+        std::erase_if(after, IsOddString);
         const std::wstring difference = SnapshotDifference(expected[i], after);
         CHECK(difference.empty(), paths[i] + L": " + difference);
         std::printf("%s: %lu items expected, %lu after the import, %s\n", Utf8(paths[i]).c_str(),
@@ -132,6 +160,21 @@ struct BackupFolderAside {
         if (moved) MoveFileW(aside.c_str(), BackupFolder().c_str());
     }
 };
+
+// Whether the backup file's name is "<date> <time> <action> - <class id>.reg"
+// in printable ASCII only.
+bool IsAsciiBackupName(const std::wstring& path, const std::wstring& action, const std::wstring& classId) {
+    const std::wstring fileName = path.substr(path.rfind(L'\\') + 1);
+    for (wchar_t c : fileName) {
+        if (c < 0x20 || c > 0x7E) return false;
+    }
+    const std::wstring stamp = L"0000-00-00 00-00-00";
+    if (fileName.size() < stamp.size()) return false;
+    for (size_t i = 0; i < stamp.size(); ++i) {
+        if (stamp[i] == L'0' ? !iswdigit(fileName[i]) : fileName[i] != stamp[i]) return false;
+    }
+    return fileName.substr(stamp.size()) == L" " + action + L" - " + classId + L".reg";
+}
 
 }  // namespace
 
@@ -195,6 +238,25 @@ SCENARIO(backup_delete_round_trip) {
     std::printf("\"%s\" after the import: %lu bytes\n", Utf8(kUnterminated).c_str(),
                 static_cast<unsigned long>(unterminated.size()));
     CHECK(unterminated == std::vector<BYTE>({'a', 0, 'b', 0, 'c', 0, 0, 0}), L"not abc with a terminator");
+
+    // String data of odd length is in the backup byte for byte, in each of the
+    // three keys that hold it. The import puts a zero character over its odd
+    // last byte, making it two bytes longer (the last of them undefined).
+    for (const auto& odd : kOddStrings) {
+        size_t lines = 0;
+        for (size_t at = text.find(odd.line); at != std::wstring::npos; at = text.find(odd.line, at + 1)) ++lines;
+        CHECK(lines == 3, Format(L"%lu lines %ls", (unsigned long)lines, odd.line));
+        const std::vector<BYTE> imported = ReadBytes(classKey, odd.name);
+        std::wstring bytes;
+        for (BYTE b : imported) bytes += Format(L" %02x", b);
+        std::printf("\"%s\" (%lu bytes) after the import: %lu bytes:%s\n", Utf8(odd.name).c_str(),
+                    static_cast<unsigned long>(odd.size), static_cast<unsigned long>(imported.size()),
+                    Utf8(bytes).c_str());
+        std::vector<BYTE> kept(odd.data, odd.data + odd.size - 1);
+        kept.insert(kept.end(), {0, 0});
+        CHECK(imported.size() == odd.size + 2 && std::equal(kept.begin(), kept.end(), imported.begin()),
+              std::wstring(odd.name) + L":" + bytes);
+    }
 }
 
 SCENARIO(backup_unregister_round_trip) {
@@ -373,6 +435,58 @@ SCENARIO(backup_folder_blocked) {
     CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY), L"the file was replaced");
     PressButton(manage, IDOK);
     CHECK(program.WaitDialogGone(manage), L"management dialog stayed after OK");
+}
+
+SCENARIO(backup_name_refused) {
+    // Run under LC_ALL=C (see tests/e2e/CMakeLists.txt): Wine then refuses
+    // every file name holding a Cyrillic letter, and so every name of the form
+    // "<date> <time> Удаление кодека - ...". A process cannot give the
+    // processes it starts another locale: Wine takes it from the Unix parent.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring probe = std::wstring(temp) + L"Проверка " + NewGuidText().substr(1, 8) + L".txt";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    const DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        DeleteFileW(probe.c_str());
+    }
+    std::printf("a Cyrillic file name: %s\n",
+                file == INVALID_HANDLE_VALUE ? Utf8(Format(L"refused with error %lu", error)).c_str() : "accepted");
+    CHECK(file == INVALID_HANDLE_VALUE, L"a Cyrillic file name was accepted: this run does not refuse the usual names");
+
+    TestCodec codec(L"Vantrel Кодек без имени", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+
+    // A merit change, named by the class id its Instance entry names.
+    std::vector<std::wstring> files = BackupFiles();
+    PressButton(manage, 1001);
+    HWND merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    PressButton(merit, 40029);
+    PressButton(merit, IDOK);
+    CHECK(program.WaitDialogGone(merit), L"merit dialog stayed: " + program.Dialogs());
+    const std::wstring meritBackup = WaitForNewBackup(files);
+    std::printf("merit change backup: %s\n", Utf8(meritBackup).c_str());
+    CHECK(IsAsciiBackupName(meritBackup, L"Change merit", codec.classId),
+          meritBackup.empty() ? L"no new backup; on the screen: " + program.Dialogs() : meritBackup);
+
+    // The deletion happens, and its backup gives back the keys, Cyrillic name and all.
+    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    files = BackupFiles();
+    ConfirmAction(program, manage, 1015);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed: " + program.Dialogs());
+    const std::wstring backup = WaitForNewBackup(files);
+    std::printf("deletion backup: %s\n", Utf8(backup).c_str());
+    CHECK(!backup.empty(), L"no new backup; on the screen: " + program.Dialogs());
+    if (backup.empty()) return;
+    CHECK(IsAsciiBackupName(backup, L"Delete codec", codec.classId), backup);
+    for (const std::wstring& path : paths) CHECK(!KeyExists(path), L"not deleted: " + path);
+    ImportAndCompare(backup, paths, before);
 }
 
 X86_SCENARIO(backup_restores_32bit_view) {
