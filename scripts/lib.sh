@@ -35,10 +35,11 @@ if [[ ${VANTREL_WINE_KIND:-} == wow64 && -n ${WINE32_RUNTIME:-} ]]; then
 fi
 WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
 export WINELOADER
-# What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well.
+# What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well,
+# and the release packages need Python (cmake/release_package.py) and git (the commit's time).
 RUN_PACKAGES=(wine64 wine fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
               fonts-liberation)
-PACKAGES=("${RUN_PACKAGES[@]}" g++-mingw-w64-i686-posix)
+PACKAGES=("${RUN_PACKAGES[@]}" g++-mingw-w64-i686-posix python3 git)
 
 source "$ROOT/scripts/wine32/runtime.sh"
 
