@@ -7,6 +7,7 @@
 #include "../app/utils/scoped.h"
 #include "backup_file.h"
 #include "reg_file_text.h"
+#include "registry_link.h"
 #include "registry_location.h"
 #include "registry_removal.h"
 
@@ -138,12 +139,15 @@ bool AppendKeyTree(GrowingText& text, HKEY key) {
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA too: a key added meanwhile
         RegKey subkey;
-        if (subkey.OpenForReading(key, subName) != ERROR_SUCCESS) {
-            // A subkey that the deletion cannot open either (a link to a
-            // missing key, say) is never deleted: it stays, so it needs no
-            // copy. One it could open but this cannot read cannot be saved.
+        const KeyOpening opening = OpenKeyUnlessLink(subkey, key, subName, KEY_READ);
+        // A link is never entered: it stays where it is, and what it points
+        // to is not the codec's. So does a subkey that the deletion cannot
+        // open either: neither needs a copy. One the deletion could open but
+        // this cannot read cannot be saved.
+        if (opening == KeyIsLink) continue;
+        if (opening == KeyNotOpened) {
             RegKey asDeleted;
-            if (asDeleted.Open(key, subName) == ERROR_SUCCESS) return false;
+            if (OpenKeyUnlessLink(asDeleted, key, subName, MAXIMUM_ALLOWED) == KeyOpened) return false;
             continue;
         }
         if (!AppendKeyTree(text, subkey.Get())) return false;
@@ -152,13 +156,15 @@ bool AppendKeyTree(GrowingText& text, HKEY key) {
 }
 
 // Appends the tree at path under HKEY_CLASSES_ROOT, named where it really
-// lives. A key that does not exist adds nothing; one that exists but cannot
-// be read makes the backup fail.
+// lives. A key that does not exist adds nothing, and neither does a link,
+// which the deletion leaves; one that exists but cannot be read makes the
+// backup fail.
 bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
     RegKey key;
-    const LONG status = key.OpenForReading(HKEY_CLASSES_ROOT, path);
-    if (status == ERROR_FILE_NOT_FOUND) return true;
-    if (status != ERROR_SUCCESS) return false;
+    LONG status = ERROR_SUCCESS;
+    const KeyOpening opening = OpenKeyUnlessLink(key, HKEY_CLASSES_ROOT, path, KEY_READ, &status);
+    if (opening == KeyIsLink || status == ERROR_FILE_NOT_FOUND) return true;
+    if (opening != KeyOpened) return false;
     return AppendKeyTree(text, key.Get());
 }
 

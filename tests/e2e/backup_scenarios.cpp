@@ -102,15 +102,6 @@ std::vector<RegistrySnapshot> Snapshots(const std::vector<std::wstring>& paths, 
     return snapshots;
 }
 
-// The backup file's text after its byte order mark (UTF-16LE).
-std::wstring BackupText(const std::wstring& path, bool* hasByteOrderMark) {
-    const std::vector<BYTE> bytes = FileBytes(path);
-    *hasByteOrderMark = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    std::wstring text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-    return text;
-}
-
 // Whether text holds part, letter case aside (the system keeps a key name's
 // case as it was created: SOFTWARE or Software, WOW6432Node or Wow6432Node).
 bool ContainsNoCase(std::wstring text, std::wstring part) {
@@ -173,7 +164,7 @@ SCENARIO(backup_delete_round_trip) {
     // The registry editor's format: byte order mark, header, CRLF line ends,
     // the keys under the root that holds them.
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backup, &byteOrderMark);
+    const std::wstring text = RegFileText(backup, &byteOrderMark);
     CHECK(byteOrderMark, L"no UTF-16LE byte order mark");
     CHECK(text.rfind(L"Windows Registry Editor Version 5.00\r\n", 0) == 0, text.substr(0, 60));
     size_t bareLineFeeds = 0;
@@ -245,7 +236,7 @@ SCENARIO(backup_merit_round_trip) {
     program.Settle();
     CHECK(ReadBytes(codec.InstancePath(), L"FilterData") != oldData, L"the merit was not changed");
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backups[0], &byteOrderMark);
+    const std::wstring text = RegFileText(backups[0], &byteOrderMark);
     CHECK(text.find(L"\"FriendlyName\"") == std::wstring::npos, L"more than FilterData in the backup");
     CHECK(text.find(L"\"FilterData\"=hex:") != std::wstring::npos, L"no FilterData in the backup");
 
@@ -391,7 +382,7 @@ X86_SCENARIO(backup_restores_32bit_view) {
     const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1015);
     if (backup.empty()) return;
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backup, &byteOrderMark);
+    const std::wstring text = RegFileText(backup, &byteOrderMark);
     CHECK(ContainsNoCase(text, L"\\Wow6432Node\\") && ContainsNoCase(text, L"\\CLSID\\" + codec.classId + L"]"),
           L"the class key is not named in the 32-bit view: " + text.substr(0, 200));
     for (const std::wstring& path : paths) CHECK(!KeyExists(path, KEY_WOW64_32KEY), L"not deleted: " + path);
