@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::size_t kBracelessCapacity = 60;
-
 // The name of the index-th subkey (256 characters); false when there is none.
 bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
     DWORD count = 256;
@@ -87,20 +85,24 @@ std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyN
     return count;
 }
 
-bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity) {
+bool BracelessClassId(const wchar_t* classId, wchar_t (&braceless)[kBracelessClassIdCapacity]) {
     if (!IsUsableClassId(classId)) return false;
-    wchar_t braceless[kBracelessCapacity];
     std::size_t length = 0;
     for (const wchar_t* c = classId; *c != L'\0'; ++c) {
         if (*c == L'{' || *c == L'}') continue;
         // A braceless id longer than its 59 characters would be cut into the
-        // name of some other key: nothing is deleted then.
-        if (length == kBracelessCapacity - 1) return false;
+        // name of some other key: it names none.
+        if (length == kBracelessClassIdCapacity - 1) return false;
         braceless[length++] = *c;
     }
     braceless[length] = L'\0';
-    if (length == 0) return false;
-    return JoinText(path, capacity, L"DirectShow\\MediaObjects", L"\\", braceless);
+    return length != 0;
+}
+
+bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity) {
+    wchar_t braceless[kBracelessClassIdCapacity];
+    return BracelessClassId(classId, braceless) &&
+           JoinText(path, capacity, L"DirectShow\\MediaObjects", L"\\", braceless);
 }
 
 void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {

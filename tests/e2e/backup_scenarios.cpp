@@ -189,11 +189,27 @@ SCENARIO(backup_delete_round_trip) {
 }
 
 SCENARIO(backup_unregister_round_trip) {
+    // regsvr32 /u runs the DLL's own unregistration, which removes every codec
+    // of the DLL: here a second filter in another category and a DMO with its
+    // category entry too. The second filter's server is written through a
+    // variable and in other letter case: it names the same file all the same.
     TestCodec codec(L"Vantrel Backup Unregister", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
-    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    codec.AddExtras();
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    SetEnvironmentVariableW(L"VANTREL_PACK_DIR", codec.folder.path.c_str());
+    std::wstring upperName = codec.dllPath.substr(codec.folder.path.size());
+    CharUpperBuffW(upperName.data(), static_cast<DWORD>(upperName.size()));
+    const std::wstring variablePath = L"%VANTREL_PACK_DIR%" + upperName;
+    CHECK(WriteText(L"CLSID\\" + codec.extraFilterId + L"\\InprocServer32", nullptr, variablePath, REG_EXPAND_SZ),
+          variablePath);
+    // A codec of another file in the same folder stays, and stays out of the backup.
+    RegistryScratch keys;
+    const std::wstring bystanderId = NewGuidText();
+    keys.Own(L"CLSID\\" + bystanderId);
+    WriteText(L"CLSID\\" + bystanderId + L"\\InprocServer32", nullptr, codec.dllPath + L".other.dll");
+    const std::vector<std::wstring> paths = codec.KeysWithExtras();
     const std::vector<RegistrySnapshot> before = Snapshots(paths);
-    CHECK(!before[0].empty() && !before[1].empty(), L"the test codec left no keys");
+    for (size_t i = 0; i < paths.size(); ++i) CHECK(!before[i].empty(), L"the test codec did not make " + paths[i]);
 
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec.name, exePath);
@@ -201,8 +217,15 @@ SCENARIO(backup_unregister_round_trip) {
     const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1013);
     if (backup.empty()) return;
     std::printf("backup: %s\n", Utf8(backup).c_str());
-    CHECK(WaitUntil([&] { return !KeyExists(codec.ClassKey()) && !KeyExists(codec.InstancePath()); }),
-          L"still registered");
+    const auto left = [&] {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& path : paths) {
+            if (KeyExists(path)) keys.push_back(path);
+        }
+        return keys;
+    };
+    CHECK(WaitUntil([&] { return left().empty(); }), L"still registered: " + Joined(left()));
+    CHECK(RegFileText(backup).find(bystanderId) == std::wstring::npos, L"the other file's codec is in the backup");
     ImportAndCompare(backup, paths, before);
 }
 
