@@ -54,12 +54,14 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 
 void Unregister(HWND dialog) {
     if (!Confirmed(dialog, kUnregisterQuestion)) return;
-    // The codec's own unregistration may remove any of its keys, the DMO key too.
-    if (!BackUpCodecEntries(dialog, BackupUnregister, g_app.selectedName, g_app.selectedClsid, true)) return;
     // regsvr32 loads the file the check looked for: the path with its
     // variables expanded. One too long to expand is not given to it at all.
     wchar_t expanded[kNameCapacity];
-    if (ExpandServerPath(g_app.serverPath, expanded, kNameCapacity)) RunRegsvr32(Regsvr32Unregister, expanded);
+    const bool expandable = ExpandServerPath(g_app.serverPath, expanded, kNameCapacity);
+    // The file's own unregistration may remove every codec it serves, in any
+    // category: all of that is saved first.
+    if (!BackUpUnregistration(dialog, g_app.selectedName, g_app.selectedClsid, expanded)) return;
+    if (expandable) RunRegsvr32(Regsvr32Unregister, expanded);
     RefreshFilterList();
     EndDialog(dialog, 0);
 }

@@ -6,9 +6,12 @@
 #include "../app/utils/message_box.h"
 #include "../app/utils/scoped.h"
 #include "backup_file.h"
+#include "key_path_list.h"
 #include "reg_file_text.h"
+#include "registry_link.h"
 #include "registry_location.h"
 #include "registry_removal.h"
+#include "server_registrations.h"
 
 #include <cwchar>
 
@@ -16,8 +19,6 @@ namespace {
 
 const wchar_t kBackupFailedMessage[] =
     L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
-
-constexpr std::size_t kMostKeys = 4;  // class key, Instance entry, legacy entry, DMO key
 
 const wchar_t* ActionName(BackupAction action) {
     switch (action) {
@@ -41,37 +42,14 @@ const wchar_t* AsciiActionName(BackupAction action) {
     return L"Registry change";
 }
 
-// The key paths (under HKEY_CLASSES_ROOT) that one action removes, each kept
-// once: a path equal to one already held, or lying inside it, adds nothing.
-struct KeyPaths {
-    wchar_t paths[kMostKeys][kNameCapacity];
-    std::size_t count = 0;
-};
-
-// Whether inner is outer itself or a key below it, without regard to case.
-bool IsWithin(const wchar_t* inner, const wchar_t* outer) {
-    return KeyPathBelow(inner, std::wcslen(inner), outer, std::wcslen(outer)) != nullptr;
-}
-
-void AddPath(KeyPaths& keys, const wchar_t* path) {
-    for (std::size_t i = 0; i < keys.count; ++i) {
-        if (IsWithin(path, keys.paths[i])) return;
-        if (IsWithin(keys.paths[i], path)) {
-            CopyText(keys.paths[i], kNameCapacity, path);
-            return;
-        }
-    }
-    if (keys.count < kMostKeys) CopyText(keys.paths[keys.count++], kNameCapacity, path);
-}
-
 // The keys that RemoveCodecRegistry (and, with withDmo, RemoveDmoRegistration)
 // delete for this class id and list row, found as they find them.
-void CollectCodecKeys(const wchar_t* classId, const wchar_t* friendlyName, bool withDmo, KeyPaths& keys) {
+void CollectCodecKeys(const wchar_t* classId, const wchar_t* friendlyName, bool withDmo, KeyPathList& keys) {
     CodecEntryPaths paths;
     const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
-    for (std::size_t i = 0; i < count; ++i) AddPath(keys, paths[i]);
+    for (std::size_t i = 0; i < count; ++i) AddKeyPath(keys, paths[i]);
     wchar_t dmoPath[kNameCapacity];
-    if (withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity)) AddPath(keys, dmoPath);
+    if (withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity)) AddKeyPath(keys, dmoPath);
 }
 
 // Appends one value as it is stored: its name, type and bytes, read into heap
@@ -150,12 +128,15 @@ bool AppendKeyTree(GrowingText& text, HKEY key) {
         if (status == ERROR_NO_MORE_ITEMS) break;
         if (status != ERROR_SUCCESS) return false;  // ERROR_MORE_DATA too: a key added meanwhile
         RegKey subkey;
-        if (subkey.OpenForReading(key, subName) != ERROR_SUCCESS) {
-            // A subkey that the deletion cannot open either (a link to a
-            // missing key, say) is never deleted: it stays, so it needs no
-            // copy. One it could open but this cannot read cannot be saved.
+        const KeyOpening opening = OpenKeyUnlessLink(subkey, key, subName, KEY_READ);
+        // A link is never entered: it stays where it is, and what it points
+        // to is not the codec's. So does a subkey that the deletion cannot
+        // open either: neither needs a copy. One the deletion could open but
+        // this cannot read cannot be saved.
+        if (opening == KeyIsLink) continue;
+        if (opening == KeyNotOpened) {
             RegKey asDeleted;
-            if (asDeleted.Open(key, subName) == ERROR_SUCCESS) return false;
+            if (OpenKeyUnlessLink(asDeleted, key, subName, MAXIMUM_ALLOWED) == KeyOpened) return false;
             continue;
         }
         if (!AppendKeyTree(text, subkey.Get())) return false;
@@ -164,13 +145,15 @@ bool AppendKeyTree(GrowingText& text, HKEY key) {
 }
 
 // Appends the tree at path under HKEY_CLASSES_ROOT, named where it really
-// lives. A key that does not exist adds nothing; one that exists but cannot
-// be read makes the backup fail.
+// lives. A key that does not exist adds nothing, and neither does a link,
+// which the deletion leaves; one that exists but cannot be read makes the
+// backup fail.
 bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
     RegKey key;
-    const LONG status = key.OpenForReading(HKEY_CLASSES_ROOT, path);
-    if (status == ERROR_FILE_NOT_FOUND) return true;
-    if (status != ERROR_SUCCESS) return false;
+    LONG status = ERROR_SUCCESS;
+    const KeyOpening opening = OpenKeyUnlessLink(key, HKEY_CLASSES_ROOT, path, KEY_READ, &status);
+    if (opening == KeyIsLink || status == ERROR_FILE_NOT_FOUND) return true;
+    if (opening != KeyOpened) return false;
     return AppendKeyTree(text, key.Get());
 }
 
@@ -182,17 +165,30 @@ bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendl
     return false;
 }
 
+// Writes the backup of every listed tree; a list that is not whole fails it.
+bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+                const KeyPathList& keys) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = !keys.failed;
+    for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, KeyPathAt(keys, i));
+    return Finish(text, action, friendlyName, classId, complete, owner);
+}
+
 }  // namespace
 
 bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                         bool withDmo) {
-    KeyPaths keys;
+    KeyPathList keys;
     CollectCodecKeys(classId, friendlyName, withDmo, keys);
-    GrowingText text;
-    AppendRegFileHeader(text);
-    bool complete = true;
-    for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, keys.paths[i]);
-    return Finish(text, action, friendlyName, classId, complete, owner);
+    return BackUpKeys(owner, action, friendlyName, classId, keys);
+}
+
+bool BackUpUnregistration(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverFile) {
+    KeyPathList keys;
+    CollectCodecKeys(classId, friendlyName, true, keys);
+    CollectServerRegistrations(serverFile, classId, keys);
+    return BackUpKeys(owner, BackupUnregister, friendlyName, classId, keys);
 }
 
 bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* classId) {

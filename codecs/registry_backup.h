@@ -10,7 +10,7 @@
 enum BackupAction {
     BackupDeleteCodec,   // "Удалить кодек" in the management dialog
     BackupScanRemoval,   // removal offered by the broken-codec scan
-    BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u)
+    BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u), through BackUpUnregistration
     BackupMeritChange,   // a new merit written into FilterData
 };
 
@@ -23,6 +23,12 @@ enum BackupAction {
 // owner, and returns false.
 bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                         bool withDmo);
+
+// Backs up, before "regsvr32 /u" runs on serverFile (the path it is given),
+// what the file's own unregistration can remove: the keys BackUpCodecEntries
+// saves with the DMO key, and every registration of the codecs the file
+// serves (see CollectServerRegistrations). Returns as BackUpCodecEntries does.
+bool BackUpUnregistration(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverFile);
 
 // Backs up the "FilterData" value of an open Instance entry as it is now;
 // classId (the class id the entry names, or "") names the file where the

@@ -7,12 +7,11 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
+#include "registry_link.h"
 
 #include <cwchar>
 
 namespace {
-
-constexpr std::size_t kBracelessCapacity = 60;
 
 // The name of the index-th subkey (256 characters); false when there is none.
 bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
@@ -22,32 +21,42 @@ bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
     return true;
 }
 
+// Deletes the key `name` below parent, whose path from the deletion's root
+// is path, with everything below it.
+void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path) {
+    // A link is never entered and never deleted: what it points to belongs
+    // to some other key (another codec's, or one above it), and a link that
+    // stays keeps the keys above it, as any key that cannot be removed does.
+    RegKey key;
+    if (OpenKeyUnlessLink(key, parent, name, MAXIMUM_ALLOWED) != KeyOpened) return;
+    // Every subkey present when the walk begins is visited once. A subkey
+    // that went away leaves the index where it is, the next one moving up
+    // into its place; one that is still named at the index (it could not be
+    // opened, is a link, or something below it stayed) moves the index on
+    // past it. So each visit removes a subkey or moves on, and no more visits
+    // are made than there were subkeys, even while others add keys.
+    DWORD visitsLeft = MAXDWORD;
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &visitsLeft, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
+    DWORD index = 0;
+    wchar_t subkeyName[256];
+    for (; visitsLeft > 0 && SubkeyNameAt(key.Get(), index, subkeyName); --visitsLeft) {
+        wchar_t subkeyPath[kNameCapacity];
+        if (JoinText(subkeyPath, kNameCapacity, path, L"\\", subkeyName)) {
+            DeleteKeyAt(key.Get(), subkeyName, subkeyPath);
+        }
+        wchar_t now[256];
+        if (SubkeyNameAt(key.Get(), index, now) && lstrcmpiW(now, subkeyName) == 0) ++index;
+    }
+    // The key deleted is the one just walked, through its own handle: a
+    // deletion by path follows a link found at that path and deletes the key
+    // it points to. A key that still has a subkey is refused and stays.
+    RegDeleteKeyW(key.Get(), L"");
+}
+
 }  // namespace
 
-void DeleteKeyTree(HKEY root, const wchar_t* path) {
-    {
-        RegKey key;
-        if (key.Open(root, path) != ERROR_SUCCESS) return;
-        // Every subkey present when the walk begins is visited once. A subkey
-        // that went away leaves the index where it is, the next one moving up
-        // into its place; one that is still named at the index (it could not
-        // be opened, or something below it stayed) moves the index on past it.
-        // So each visit removes a subkey or moves on, and no more visits are
-        // made than there were subkeys, even while others add keys.
-        DWORD visitsLeft = MAXDWORD;
-        RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &visitsLeft, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr);
-        DWORD index = 0;
-        wchar_t name[256];
-        for (; visitsLeft > 0 && SubkeyNameAt(key.Get(), index, name); --visitsLeft) {
-            wchar_t subkeyPath[kNameCapacity];
-            if (JoinText(subkeyPath, kNameCapacity, path, L"\\", name)) DeleteKeyTree(root, subkeyPath);
-            wchar_t now[256];
-            if (SubkeyNameAt(key.Get(), index, now) && lstrcmpiW(now, name) == 0) ++index;
-        }
-    }
-    RegDeleteKeyW(root, path);
-}
+void DeleteKeyTree(HKEY root, const wchar_t* path) { DeleteKeyAt(root, path, path); }
 
 std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths) {
     // A class id that is empty or holds a backslash would reach beyond the
@@ -76,20 +85,24 @@ std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyN
     return count;
 }
 
-bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity) {
+bool BracelessClassId(const wchar_t* classId, wchar_t (&braceless)[kBracelessClassIdCapacity]) {
     if (!IsUsableClassId(classId)) return false;
-    wchar_t braceless[kBracelessCapacity];
     std::size_t length = 0;
     for (const wchar_t* c = classId; *c != L'\0'; ++c) {
         if (*c == L'{' || *c == L'}') continue;
         // A braceless id longer than its 59 characters would be cut into the
-        // name of some other key: nothing is deleted then.
-        if (length == kBracelessCapacity - 1) return false;
+        // name of some other key: it names none.
+        if (length == kBracelessClassIdCapacity - 1) return false;
         braceless[length++] = *c;
     }
     braceless[length] = L'\0';
-    if (length == 0) return false;
-    return JoinText(path, capacity, L"DirectShow\\MediaObjects", L"\\", braceless);
+    return length != 0;
+}
+
+bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity) {
+    wchar_t braceless[kBracelessClassIdCapacity];
+    return BracelessClassId(classId, braceless) &&
+           JoinText(path, capacity, L"DirectShow\\MediaObjects", L"\\", braceless);
 }
 
 void RemoveCodecRegistry(const wchar_t* classId, const wchar_t* friendlyName) {

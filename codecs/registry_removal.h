@@ -14,6 +14,11 @@ using CodecEntryPaths = wchar_t[3][kNameCapacity];
 // where it can be named whole; an entry may not exist). Returns their count.
 std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths);
 
+// The class id without braces (at most 59 characters), as DMO keys are
+// named; false when that names no single key.
+constexpr std::size_t kBracelessClassIdCapacity = 60;
+bool BracelessClassId(const wchar_t* classId, wchar_t (&braceless)[kBracelessClassIdCapacity]);
+
 // The DMO registration key of a class id: DirectShow\MediaObjects\<class id
 // without braces>. False when the class id names no single key.
 bool FindDmoKeyPath(const wchar_t* classId, wchar_t* path, std::size_t capacity);

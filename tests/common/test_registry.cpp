@@ -93,19 +93,26 @@ void DeleteTree(const std::wstring& path, REGSAM view) {
     RegDeleteKeyExW(HKEY_CLASSES_ROOT, path.c_str(), view, 0);
 }
 
-bool CreateBrokenLink(const std::wstring& path) {
+bool CreateLink(const std::wstring& path, const std::wstring& target) {
     HKEY link = nullptr;
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
                         KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    // The target is named in the kernel's form, without a terminator.
-    const std::wstring target = L"\\Registry\\Machine\\Software\\Classes\\CLSID\\" + NewGuidText() + L"\\missing";
+    // The target is named in the kernel's form, without a terminator. Under
+    // Wine, HKEY_CLASSES_ROOT is the machine's classes, and a 32-bit process
+    // sees their 32-bit half.
+    const std::wstring kernelTarget = std::wstring(L"\\Registry\\Machine\\Software\\Classes\\") +
+                                      (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + target;
     const LONG status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
-                                       reinterpret_cast<const BYTE*>(target.data()),
-                                       static_cast<DWORD>(target.size() * sizeof(wchar_t)));
+                                       reinterpret_cast<const BYTE*>(kernelTarget.data()),
+                                       static_cast<DWORD>(kernelTarget.size() * sizeof(wchar_t)));
     RegCloseKey(link);
     return status == ERROR_SUCCESS;
+}
+
+bool CreateBrokenLink(const std::wstring& path) {
+    return CreateLink(path, L"CLSID\\" + NewGuidText() + L"\\missing");
 }
 
 bool DeleteLink(const std::wstring& path) {

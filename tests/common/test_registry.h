@@ -32,8 +32,10 @@ bool WriteText(const std::wstring& keyPath, const wchar_t* valueName, const std:
 std::vector<BYTE> ReadBytes(const std::wstring& keyPath, const wchar_t* valueName);
 std::vector<std::wstring> SubkeyNames(const std::wstring& path);
 void DeleteTree(const std::wstring& path, REGSAM view = 0);
-// A registry link at path whose target key does not exist: enumerated, but it
-// cannot be opened. Removed only by DeleteLink.
+// A registry link at path to the key target (a path under HKEY_CLASSES_ROOT,
+// in the caller's own view); a link whose target does not exist is
+// enumerated, but it cannot be opened. Removed only by DeleteLink.
+bool CreateLink(const std::wstring& path, const std::wstring& target);
 bool CreateBrokenLink(const std::wstring& path);
 bool DeleteLink(const std::wstring& path);
 

@@ -143,4 +143,21 @@ TEST_F(RegistryRemoval, OverlongSubkeyPathsAreSkippedNotCut) {
     EXPECT_TRUE(KeyExists(root)) << Utf8(root);  // it still has a subkey, so the platform refuses it
 }
 
+TEST_F(RegistryRemoval, KeyThatIsALinkIsNeitherFollowedNorDeleted) {
+    // An entry to delete may itself be a link to another codec's key: nothing
+    // of either goes. (RegDeleteKeyW on the link's path deletes its target.)
+    const std::wstring target = L"CLSID\\" + NewGuidText();
+    const std::wstring holder = L"CLSID\\" + NewGuidText();
+    scratch.Own(target);
+    scratch.Own(holder);
+    scratch.SetText(target, nullptr, L"another codec");
+    scratch.CreateKey(holder);
+    const std::wstring link = holder + L"\\link";
+    ASSERT_TRUE(CreateLink(link, target)) << Utf8(link);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, link.c_str());
+    EXPECT_TRUE(KeyExists(target)) << Utf8(target);
+    EXPECT_EQ(L"[link]", Joined(SubkeyNames(holder)));
+    EXPECT_TRUE(DeleteLink(link)) << Utf8(link);
+}
+
 }  // namespace

@@ -130,15 +130,6 @@ std::vector<RegistrySnapshot> Snapshots(const std::vector<std::wstring>& paths, 
     return snapshots;
 }
 
-// The backup file's text after its byte order mark (UTF-16LE).
-std::wstring BackupText(const std::wstring& path, bool* hasByteOrderMark) {
-    const std::vector<BYTE> bytes = FileBytes(path);
-    *hasByteOrderMark = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-    std::wstring text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-    return text;
-}
-
 // Whether text holds part, letter case aside (the system keeps a key name's
 // case as it was created: SOFTWARE or Software, WOW6432Node or Wow6432Node).
 bool ContainsNoCase(std::wstring text, std::wstring part) {
@@ -216,7 +207,7 @@ SCENARIO(backup_delete_round_trip) {
     // The registry editor's format: byte order mark, header, CRLF line ends,
     // the keys under the root that holds them.
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backup, &byteOrderMark);
+    const std::wstring text = RegFileText(backup, &byteOrderMark);
     CHECK(byteOrderMark, L"no UTF-16LE byte order mark");
     CHECK(text.rfind(L"Windows Registry Editor Version 5.00\r\n", 0) == 0, text.substr(0, 60));
     size_t bareLineFeeds = 0;
@@ -260,11 +251,27 @@ SCENARIO(backup_delete_round_trip) {
 }
 
 SCENARIO(backup_unregister_round_trip) {
+    // regsvr32 /u runs the DLL's own unregistration, which removes every codec
+    // of the DLL: here a second filter in another category and a DMO with its
+    // category entry too. The second filter's server is written through a
+    // variable and in other letter case: it names the same file all the same.
     TestCodec codec(L"Vantrel Backup Unregister", L"none");
-    CHECK(codec.Regsvr32(L"/s") == 0, L"registration failed");
-    const std::vector<std::wstring> paths = {codec.ClassKey(), codec.InstancePath()};
+    codec.AddExtras();
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    SetEnvironmentVariableW(L"VANTREL_PACK_DIR", codec.folder.path.c_str());
+    std::wstring upperName = codec.dllPath.substr(codec.folder.path.size());
+    CharUpperBuffW(upperName.data(), static_cast<DWORD>(upperName.size()));
+    const std::wstring variablePath = L"%VANTREL_PACK_DIR%" + upperName;
+    CHECK(WriteText(L"CLSID\\" + codec.extraFilterId + L"\\InprocServer32", nullptr, variablePath, REG_EXPAND_SZ),
+          variablePath);
+    // A codec of another file in the same folder stays, and stays out of the backup.
+    RegistryScratch keys;
+    const std::wstring bystanderId = NewGuidText();
+    keys.Own(L"CLSID\\" + bystanderId);
+    WriteText(L"CLSID\\" + bystanderId + L"\\InprocServer32", nullptr, codec.dllPath + L".other.dll");
+    const std::vector<std::wstring> paths = codec.KeysWithExtras();
     const std::vector<RegistrySnapshot> before = Snapshots(paths);
-    CHECK(!before[0].empty() && !before[1].empty(), L"the test codec left no keys");
+    for (size_t i = 0; i < paths.size(); ++i) CHECK(!before[i].empty(), L"the test codec did not make " + paths[i]);
 
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec.name, exePath);
@@ -272,8 +279,15 @@ SCENARIO(backup_unregister_round_trip) {
     const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1013);
     if (backup.empty()) return;
     std::printf("backup: %s\n", Utf8(backup).c_str());
-    CHECK(WaitUntil([&] { return !KeyExists(codec.ClassKey()) && !KeyExists(codec.InstancePath()); }),
-          L"still registered");
+    const auto left = [&] {
+        std::vector<std::wstring> keys;
+        for (const std::wstring& path : paths) {
+            if (KeyExists(path)) keys.push_back(path);
+        }
+        return keys;
+    };
+    CHECK(WaitUntil([&] { return left().empty(); }), L"still registered: " + Joined(left()));
+    CHECK(RegFileText(backup).find(bystanderId) == std::wstring::npos, L"the other file's codec is in the backup");
     ImportAndCompare(backup, paths, before);
 }
 
@@ -307,7 +321,7 @@ SCENARIO(backup_merit_round_trip) {
     program.Settle();
     CHECK(ReadBytes(codec.InstancePath(), L"FilterData") != oldData, L"the merit was not changed");
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backups[0], &byteOrderMark);
+    const std::wstring text = RegFileText(backups[0], &byteOrderMark);
     CHECK(text.find(L"\"FriendlyName\"") == std::wstring::npos, L"more than FilterData in the backup");
     CHECK(text.find(L"\"FilterData\"=hex:") != std::wstring::npos, L"no FilterData in the backup");
 
@@ -505,7 +519,7 @@ X86_SCENARIO(backup_restores_32bit_view) {
     const std::wstring backup = ConfirmAndTakeBackup(program, manage, 1015);
     if (backup.empty()) return;
     bool byteOrderMark = false;
-    const std::wstring text = BackupText(backup, &byteOrderMark);
+    const std::wstring text = RegFileText(backup, &byteOrderMark);
     CHECK(ContainsNoCase(text, L"\\Wow6432Node\\") && ContainsNoCase(text, L"\\CLSID\\" + codec.classId + L"]"),
           L"the class key is not named in the 32-bit view: " + text.substr(0, 200));
     for (const std::wstring& path : paths) CHECK(!KeyExists(path, KEY_WOW64_32KEY), L"not deleted: " + path);

@@ -22,6 +22,17 @@ std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initial
     return text;
 }
 
+// A link made for one scenario and removed (the link alone) when it ends,
+// before the keys it lies in are cleaned up.
+struct ScratchLink {
+    std::wstring path;
+    bool made;
+    ScratchLink(const std::wstring& at, const std::wstring& target) : path(at), made(CreateLink(at, target)) {}
+    ~ScratchLink() {
+        if (made) DeleteLink(path);
+    }
+};
+
 }  // namespace
 
 SCENARIO(register_new_codec) {
@@ -247,6 +258,69 @@ SCENARIO(delete_codec_with_broken_link) {
         CHECK(left == std::vector<std::wstring>{L"Broken link"}, Joined(left));
     }
     CHECK(DeleteLink(link), link);
+}
+
+SCENARIO(delete_codec_with_link_to_other_codec) {
+    // A link under the class key that points at another codec's class key: the
+    // deletion leaves the link, never touches what it points to, and the backup
+    // holds neither.
+    TestCodec codec(L"Vantrel Linking Codec", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    RegistryScratch keys;
+    const std::wstring otherId = NewGuidText();
+    const std::wstring other = L"CLSID\\" + otherId;
+    keys.Own(other);
+    WriteText(other, nullptr, L"Vantrel Other Codec Object");
+    WriteText(other + L"\\InprocServer32", nullptr, L"C:\\codecs\\vantrel other.ax");
+    WriteText(other + L"\\InprocServer32", L"ThreadingModel", L"Both");
+    WriteText(other + L"\\Pins\\Output", L"Types", L"leaf");
+    const RegistrySnapshot before = TreeSnapshot(other);
+    ScratchLink link(codec.ClassKey() + L"\\Other codec", other);
+    CHECK(link.made, link.path);
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    PressButton(manage, IDC_DELETE_CODEC);
+    AnswerBox(program, IDYES, {manage});
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
+    const std::wstring difference = SnapshotDifference(before, TreeSnapshot(other));
+    CHECK(difference.empty(), other + L": " + difference);
+    CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
+    const std::vector<std::wstring> left = SubkeyNames(codec.ClassKey());
+    CHECK(left == std::vector<std::wstring>{L"Other codec"}, Joined(left));
+    const std::wstring backup = WaitForNewBackup(files);
+    const std::wstring text = RegFileText(backup);
+    CHECK(text.find(codec.classId) != std::wstring::npos, L"no backup of the codec: " + backup);
+    CHECK(text.find(otherId) == std::wstring::npos && text.find(L"Other codec") == std::wstring::npos,
+          L"the backup holds the link or what it points to: " + text.substr(0, 400));
+}
+
+SCENARIO(delete_codec_with_link_to_itself) {
+    // A link under the class key back to the class key: the deletion ends,
+    // leaves the link (and so the class key), and the program answers.
+    TestCodec codec(L"Vantrel Self-linked Codec", L"none");
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    CHECK(WriteText(codec.ClassKey() + L"\\Pins\\Output", nullptr, L"leaf"), codec.ClassKey());
+    ScratchLink link(codec.ClassKey() + L"\\Itself", codec.ClassKey());
+    CHECK(link.made, link.path);
+    ProgramUnderTest program;
+    HWND manage = OpenManagement(program, codec.name, exePath);
+    if (!manage) return;
+    PressButton(manage, IDC_DELETE_CODEC);
+    AnswerBox(program, IDYES, {manage});
+    // A program that hangs would block every message sent to it: nothing is
+    // sent before it has shown that it is still there and done.
+    const bool ended = program.WaitDialogGone(manage, 20000) && program.Running();
+    CHECK(ended, L"20 s after Yes the program is " + program.State() +
+                     (IsWindowVisible(manage) ? L", the management dialog still open" : L""));
+    if (!ended) return;
+    if (!program.Settle()) return CheckFailed(__FILE__, __LINE__, "program.Settle()", L"the program does not answer");
+    CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
+    CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
+    const std::vector<std::wstring> left = SubkeyNames(codec.ClassKey());
+    CHECK(left == std::vector<std::wstring>{L"Itself"}, Joined(left));
 }
 
 SCENARIO(management_messages) {

@@ -270,6 +270,14 @@ std::vector<BYTE> FileBytes(const std::wstring& path) {
     return bytes;
 }
 
+std::wstring RegFileText(const std::wstring& path, bool* hasByteOrderMark) {
+    const std::vector<BYTE> bytes = FileBytes(path);
+    if (hasByteOrderMark) *hasByteOrderMark = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
+    return text;
+}
+
 void LookPoint(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     if (GetEnvironmentVariableW(L"VANTREL_LOOK_DIR", folder, MAX_PATH) == 0) return;

@@ -97,6 +97,9 @@ std::wstring WaitForNewBackup(const std::vector<std::wstring>& before, DWORD dea
 // from the given folder of the Windows directory; returns its exit code, or -1.
 int ImportRegFile(const std::wstring& file, const wchar_t* systemFolder = L"system32");
 std::vector<BYTE> FileBytes(const std::wstring& path);
+// A registry file's text after its byte order mark (UTF-16LE); whether it
+// has that mark goes to *hasByteOrderMark.
+std::wstring RegFileText(const std::wstring& path, bool* hasByteOrderMark = nullptr);
 
 // A point where a person would look at the screen. With VANTREL_LOOK_DIR set
 // (scripts/look), the driver waits there until a screenshot named after the

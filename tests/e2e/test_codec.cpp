@@ -10,14 +10,34 @@ TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, 
     if (!CopyFileW(source.c_str(), dllPath.c_str(), FALSE)) {
         CheckFailed(__FILE__, __LINE__, "test codec copied", source);
     }
-    std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
-                       L"\npages=" + pages + L"\npage=" + pageId + L"\n";
-    const std::string bytes = Utf8(cfg);
-    HANDLE file = CreateFileW((folder.path + L"\\testcodec.cfg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                              nullptr);
+    const std::wstring cfg = L"clsid=" + classId + L"\nname=" + name + L"\nobject=" + object + L"\nkind=" + kind +
+                             L"\npages=" + pages + L"\npage=" + pageId + L"\n";
+    AppendConfig(cfg, CREATE_ALWAYS);
+}
+
+void TestCodec::AppendConfig(const std::wstring& lines, DWORD disposition) const {
+    const std::string bytes = Utf8(lines);
+    HANDLE file = CreateFileW((folder.path + L"\\testcodec.cfg").c_str(), FILE_APPEND_DATA, 0, nullptr, disposition,
+                              0, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+void TestCodec::AddExtras() const {
+    AppendConfig(L"extra_filter=" + extraFilterId + L"\nextra_dmo=" + extraDmoId + L"\n", OPEN_EXISTING);
+}
+
+std::vector<std::wstring> TestCodec::KeysWithExtras() const {
+    // The audio compressor category, and the video decoder DMO category as the
+    // DMO registration names it (without braces).
+    const std::wstring audioInstance = L"CLSID\\{33D9A761-90C8-11d0-BD43-00A0C911CE86}\\Instance\\";
+    const std::wstring dmoCategory = L"DirectShow\\MediaObjects\\Categories\\4A69B442-28BE-4991-969C-B500ADF5D8A8\\";
+    const std::wstring dmo = extraDmoId.substr(1, 36);
+    return {ClassKey(),          InstancePath(),
+            L"CLSID\\" + extraFilterId, audioInstance + extraFilterId,
+            L"CLSID\\" + extraDmoId,    L"DirectShow\\MediaObjects\\" + dmo,
+            dmoCategory + dmo};
 }
 
 TestCodec::~TestCodec() {
@@ -27,6 +47,7 @@ TestCodec::~TestCodec() {
         DeleteTree(ClassKey(), view);
         DeleteTree(L"CLSID\\" + pageId, view);
         DeleteTree(L"DirectShow\\MediaObjects\\" + classId.substr(1, 36), view);
+        for (const std::wstring& key : KeysWithExtras()) DeleteTree(key, view);
     }
 }
 

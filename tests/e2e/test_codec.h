@@ -7,6 +7,10 @@ struct TestCodec {
     ScratchFolder folder{L"Vantrel codec"};
     std::wstring classId = NewGuidText();
     std::wstring pageId = NewGuidText();
+    // The second filter (audio compressor category) and the DMO (video decoder
+    // DMO category) that AddExtras puts into the same DLL.
+    std::wstring extraFilterId = NewGuidText();
+    std::wstring extraDmoId = NewGuidText();
     std::wstring name;
     std::wstring object;
     std::wstring dllPath;
@@ -19,12 +23,19 @@ struct TestCodec {
     mutable std::wstring lastRegsvr32;
     ~TestCodec();
 
+    // Makes the DLL register its extra filter and DMO as well; before Regsvr32.
+    void AddExtras() const;
+    // Appends lines to the copy's testcodec.cfg (CREATE_ALWAYS: starts it afresh).
+    void AppendConfig(const std::wstring& lines, DWORD disposition) const;
+
     // Runs the system's regsvr32 on the copy and waits for it to end; returns its exit code.
     int Regsvr32(const std::wstring& options) const;
     // How the last Regsvr32 call ended, for failure messages: "regsvr32 /s exited with 3".
     std::wstring Regsvr32Result() const { return lastRegsvr32; }
     std::wstring InstancePath() const { return kLegacyInstance + classId; }
     std::wstring ClassKey() const { return L"CLSID\\" + classId; }
+    // Every key the DLL registers with its extras, as paths under HKEY_CLASSES_ROOT.
+    std::vector<std::wstring> KeysWithExtras() const;
 };
 
 // The codec management dialog of the program, driven as a user drives it.

@@ -1,0 +1,137 @@
+#include "server_registrations.h"
+
+#include "../app/app_state.h"
+#include "../app/utils/bounded_text.h"
+#include "../catalogue/registry_text.h"
+#include "registry_removal.h"
+#include "server_path.h"
+
+namespace {
+
+const wchar_t kDmoCategories[] = L"DirectShow\\MediaObjects\\Categories";
+constexpr std::size_t kClassesPrefixLength = 6;  // "CLSID\"
+
+// Whether the class key (by its name under CLSID) has a server path that
+// names the file, once its variables are expanded.
+bool ServesFile(HKEY classes, const wchar_t* classId, const wchar_t* serverFile) {
+    wchar_t serverKeyPath[kNameCapacity];
+    if (!JoinText(serverKeyPath, kNameCapacity, classId, L"\\", L"InprocServer32")) return false;
+    RegKey server;
+    if (server.OpenForReading(classes, serverKeyPath) != ERROR_SUCCESS) return false;
+    wchar_t value[kNameCapacity];
+    wchar_t expanded[kNameCapacity];
+    return ReadRegistryText(server.Get(), nullptr, value, kNameCapacity) &&
+           ExpandServerPath(value, expanded, kNameCapacity) &&
+           CompareStringOrdinal(expanded, -1, serverFile, -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether the class key (by its name under CLSID) lists filters of a category.
+bool HasInstanceKey(HKEY classes, const wchar_t* classId) {
+    wchar_t instancePath[kNameCapacity];
+    if (!JoinText(instancePath, kNameCapacity, classId, L"\\", L"Instance")) return false;
+    RegKey instance;
+    return instance.OpenForReading(classes, instancePath) == ERROR_SUCCESS;
+}
+
+// One walk over all class keys: those served by the file go to servedClasses
+// (as "CLSID\<id>"), those that are categories to categories (as
+// "CLSID\<id>\Instance").
+void WalkClassKeys(const wchar_t* serverFile, KeyPathList& servedClasses, KeyPathList& categories) {
+    RegKey classes;
+    if (classes.OpenForReading(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return;
+    ForEachSubkeyName(classes.Get(), [&](const wchar_t* classId) {
+        wchar_t classPath[kNameCapacity];
+        wchar_t instancePath[kNameCapacity];
+        if (!JoinText(classPath, kNameCapacity, L"CLSID", L"\\", classId)) return false;
+        if (serverFile[0] != L'\0' && ServesFile(classes.Get(), classId, serverFile)) {
+            AddKeyPath(servedClasses, classPath);
+        }
+        if (HasInstanceKey(classes.Get(), classId) &&
+            JoinText(instancePath, kNameCapacity, classPath, L"\\", L"Instance")) {
+            AddKeyPath(categories, instancePath);
+        }
+        return false;
+    });
+}
+
+// The class id of a "CLSID\<id>" path.
+const wchar_t* ClassIdOf(const wchar_t* classKeyPath) { return classKeyPath + kClassesPrefixLength; }
+
+bool IsOneOfClasses(const KeyPathList& classes, const wchar_t* classId) {
+    for (std::size_t i = 0; i < classes.count; ++i) {
+        if (lstrcmpiW(ClassIdOf(KeyPathAt(classes, i)), classId) == 0) return true;
+    }
+    return false;
+}
+
+// Adds the entries of one category's Instance key that belong to the classes:
+// by their CLSID value, as the lookups find entries, or by their name, as a
+// filter's unregistration deletes them.
+void AddInstanceEntries(const wchar_t* instancePath, const KeyPathList& classes, KeyPathList& keys) {
+    RegKey instance;
+    if (instance.OpenForReading(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) return;
+    ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
+        bool belongs = IsOneOfClasses(classes, entryName);
+        RegKey entry;
+        wchar_t value[kNameCapacity];
+        if (!belongs && entry.OpenForReading(instance.Get(), entryName) == ERROR_SUCCESS &&
+            ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity)) {
+            belongs = IsOneOfClasses(classes, value);
+        }
+        wchar_t path[kNameCapacity];
+        if (belongs) {
+            // An entry that cannot be named whole cannot be saved: the list fails.
+            if (JoinText(path, kNameCapacity, instancePath, L"\\", entryName)) AddKeyPath(keys, path);
+            else keys.failed = true;
+        }
+        return false;
+    });
+}
+
+// Adds the classes' entries in every DMO category, named like the DMO keys
+// by the class id without braces.
+void AddDmoCategoryEntries(const KeyPathList& classes, KeyPathList& keys) {
+    RegKey categories;
+    if (categories.OpenForReading(HKEY_CLASSES_ROOT, kDmoCategories) != ERROR_SUCCESS) return;
+    ForEachSubkeyName(categories.Get(), [&](const wchar_t* category) {
+        RegKey entries;
+        if (entries.OpenForReading(categories.Get(), category) != ERROR_SUCCESS) return false;
+        ForEachSubkeyName(entries.Get(), [&](const wchar_t* entryName) {
+            for (std::size_t i = 0; i < classes.count; ++i) {
+                wchar_t braceless[kBracelessClassIdCapacity];
+                if (!BracelessClassId(ClassIdOf(KeyPathAt(classes, i)), braceless)) continue;
+                if (lstrcmpiW(braceless, entryName) != 0) continue;
+                wchar_t categoryPath[kNameCapacity];
+                wchar_t path[kNameCapacity];
+                if (JoinText(categoryPath, kNameCapacity, kDmoCategories, L"\\", category) &&
+                    JoinText(path, kNameCapacity, categoryPath, L"\\", entryName)) {
+                    AddKeyPath(keys, path);
+                }
+            }
+            return false;
+        });
+        return false;
+    });
+}
+
+}  // namespace
+
+void CollectServerRegistrations(const wchar_t* serverFile, const wchar_t* classId, KeyPathList& keys) {
+    KeyPathList classes;
+    KeyPathList categories;
+    wchar_t classKeyPath[kNameCapacity];
+    if (IsUsableClassId(classId) && JoinText(classKeyPath, kNameCapacity, L"CLSID", L"\\", classId)) {
+        AddKeyPath(classes, classKeyPath);
+    }
+    WalkClassKeys(serverFile, classes, categories);
+    keys.failed |= classes.failed || categories.failed;
+
+    for (std::size_t i = 0; i < classes.count; ++i) {
+        const wchar_t* path = KeyPathAt(classes, i);
+        AddKeyPath(keys, path);
+        wchar_t dmoPath[kNameCapacity];
+        if (FindDmoKeyPath(ClassIdOf(path), dmoPath, kNameCapacity)) AddKeyPath(keys, dmoPath);
+    }
+    for (std::size_t i = 0; i < categories.count; ++i) AddInstanceEntries(KeyPathAt(categories, i), classes, keys);
+    AddDmoCategoryEntries(classes, keys);
+}
