@@ -185,8 +185,8 @@ SCENARIO(scan_management_prompt) {
             return IDYES;
         },
         [&](HWND dialog) {
-            // Deleting the codec here shortens the list under the scan, which
-            // goes on with the row count it read before: rows past the new end are passed over.
+            // Deleting the codec here refills the list under the scan, which
+            // goes on with the row after this one (scan_goes_on_after_refill).
             managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
             PressButton(dialog, IDC_DELETE_CODEC);
             HWND confirm = program.WaitForDialog(kConfirmTitle);
