@@ -8,14 +8,33 @@
 namespace {
 
 // A text value read whole into a string (empty when it cannot be read).
-std::wstring ReadText(HKEY key, const wchar_t* valueName) {
+bool ReadText(HKEY key, const wchar_t* valueName, std::wstring* text) {
     wchar_t value[500];
     DWORD bytes = sizeof(value) - sizeof(wchar_t);
     if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes) != ERROR_SUCCESS) {
-        return L"";
+        text->clear();
+        return false;
     }
     value[bytes / sizeof(wchar_t)] = L'\0';
-    return value;
+    *text = value;
+    return true;
+}
+
+std::wstring ReadText(HKEY key, const wchar_t* valueName) {
+    std::wstring text;
+    ReadText(key, valueName, &text);
+    return text;
+}
+
+// Calls visit(parent, subkeyName) for each subkey of an open key, in enumeration order.
+template <typename Visitor>
+void ForEachSubkey(HKEY parent, Visitor&& visit) {
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD count = 256;
+        if (RegEnumKeyExW(parent, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return;
+        visit(name);
+    }
 }
 
 }  // namespace
@@ -164,4 +183,35 @@ bool BareMeritWrite(const wchar_t* instancePath, const wchar_t* name, std::uint3
     }
     RegCloseKey(entry);
     return written;
+}
+
+void BareReadInstanceEntries(const wchar_t* instancePath, std::vector<NamedText>* entries) {
+    entries->clear();
+    HKEY instance;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, instancePath, 0, KEY_READ, &instance) != ERROR_SUCCESS) return;
+    ForEachSubkey(instance, [&](const wchar_t* entryName) {
+        HKEY entry;
+        if (RegOpenKeyExW(instance, entryName, 0, KEY_QUERY_VALUE, &entry) != ERROR_SUCCESS) return;
+        std::wstring name, classId;
+        if (ReadText(entry, L"FriendlyName", &name)) {
+            if (!ReadText(entry, L"CLSID", &classId)) classId = entryName;
+            entries->emplace_back(std::move(name), std::move(classId));
+        }
+        RegCloseKey(entry);
+    });
+    RegCloseKey(instance);
+}
+
+void BareReadClassKeys(std::vector<NamedText>* classes) {
+    classes->clear();
+    HKEY keys;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ, &keys) != ERROR_SUCCESS) return;
+    ForEachSubkey(keys, [&](const wchar_t* className) {
+        HKEY classKey;
+        if (RegOpenKeyExW(keys, className, 0, KEY_QUERY_VALUE, &classKey) != ERROR_SUCCESS) return;
+        std::wstring value;
+        if (ReadText(classKey, nullptr, &value)) classes->emplace_back(className, std::move(value));
+        RegCloseKey(classKey);
+    });
+    RegCloseKey(keys);
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The device enumerator's walk of one category, reading each moniker's
 // FriendlyName; with a list, each name is added to it. Returns the names read.
@@ -34,6 +36,18 @@ bool BareClassLookup(const wchar_t* name, std::wstring* classId, int* walked = n
 
 // CLSID\<classId>: its default value, and its InprocServer32 subkey's default value.
 bool BareClassRead(const std::wstring& classId, std::wstring* objectName, std::wstring* serverPath);
+
+// A key name and a text value read from it.
+using NamedText = std::pair<std::wstring, std::wstring>;
+
+// The Instance key at instancePath read once, in enumeration order: each
+// entry's FriendlyName with its CLSID value (its key name when that cannot be
+// read); entries without a readable FriendlyName are left out.
+void BareReadInstanceEntries(const wchar_t* instancePath, std::vector<NamedText>* entries);
+
+// HKCR\CLSID read once, in enumeration order: each class key's name with its
+// default value (keys without a readable one are left out).
+void BareReadClassKeys(std::vector<NamedText>* classes);
 
 // BareFindInstanceEntry, then the entry's FilterData read and written back with
 // `merit` in bytes 4 to 7.

@@ -17,6 +17,8 @@ void RefreshFilterList() {
 
 namespace {
 
+std::uint32_t g_fillCount = 0;
+
 // Adds the friendly name behind one moniker, unless it is hidden as a system filter.
 void ListMoniker(IMoniker* moniker) {
     ScopedVariant name;
@@ -48,6 +50,7 @@ private:
 HRESULT EnumerateCategory(GUID category) {
     ListRedrawSuspended noRedraw(g_app.filterList);
     SendMessageW(g_app.filterList, LB_RESETCONTENT, 0, 0);
+    ++g_fillCount;
     g_app.currentCategory = GUID_NULL;
 
     ComPtr<IEnumMoniker> monikers;
@@ -62,3 +65,5 @@ HRESULT EnumerateCategory(GUID category) {
     g_app.currentCategory = category;
     return S_OK;
 }
+
+std::uint32_t FilterListFillCount() { return g_fillCount; }

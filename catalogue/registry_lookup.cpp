@@ -24,36 +24,52 @@ bool FindEntryByFriendlyName(const wchar_t* instancePath, const wchar_t* friendl
 
 // The Instance search: the first entry whose FriendlyName matches gives its
 // CLSID value, or its own key name when that value cannot be read.
-bool FindInInstanceKey(const wchar_t* instancePath, const wchar_t* friendlyName, wchar_t* classIdOut) {
+bool FindInInstanceKey(const wchar_t* instancePath, const wchar_t* friendlyName, wchar_t* classIdOut,
+                       bool* classIdCut) {
     return FindEntryByFriendlyName(instancePath, friendlyName, [&](HKEY entry, const wchar_t* entryName) {
         wchar_t value[kNameCapacity];
-        if (!ReadRegistryText(entry, L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
-        CopyText(classIdOut, kClassIdCapacity, value);
+        ReadEntryClassId(entry, entryName, value);
+        TakeClassId(classIdOut, value, classIdCut);
     });
 }
 
-// The class search: the first subkey of CLSID whose default value matches gives its name.
-bool FindInClassKeys(const wchar_t* friendlyName, wchar_t* classIdOut) {
+}  // namespace
+
+void ReadEntryClassId(HKEY entry, const wchar_t* entryName, wchar_t* value) {
+    if (!ReadRegistryText(entry, L"CLSID", value, kNameCapacity)) CopyText(value, kNameCapacity, entryName);
+}
+
+void TakeClassId(wchar_t* classIdOut, const wchar_t* value, bool* classIdCut) {
+    const bool cut = CopyText(classIdOut, kClassIdCapacity, value) != kTextOk;
+    if (classIdCut) *classIdCut = cut;
+}
+
+bool ReadClassDefaultValue(const wchar_t* className, wchar_t* value) {
+    value[0] = L'\0';
+    RegKey classKey;
+    if (OpenClassesChild(classKey, L"CLSID\\", className) != ERROR_SUCCESS) return false;
+    return ReadRegistryText(classKey.Get(), nullptr, value, kNameCapacity);
+}
+
+bool FindClassKeyByName(const wchar_t* friendlyName, wchar_t* classIdOut) {
     RegKey classes;
     if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return false;
     return ForEachSubkeyName(classes.Get(), [&](const wchar_t* className) {
-        RegKey classKey;
-        if (OpenClassesChild(classKey, L"CLSID\\", className) != ERROR_SUCCESS) return false;
         wchar_t value[kNameCapacity];
-        if (!ReadRegistryText(classKey.Get(), nullptr, value, kNameCapacity)) return false;
+        if (!ReadClassDefaultValue(className, value)) return false;
         if (lstrcmpiW(value, friendlyName) != 0) return false;
         CopyText(classIdOut, kClassIdCapacity, className);
         return true;
     });
 }
 
-}  // namespace
-
-LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyName) {
+LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyName, bool* classIdCut) {
+    if (classIdCut) *classIdCut = false;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    if (FindInInstanceKey(instancePath, friendlyName, classIdOut)) return LookupInstanceKey;
-    if (FindInClassKeys(friendlyName, classIdOut)) return LookupClassKey;
+    if (FindInInstanceKey(instancePath, friendlyName, classIdOut, classIdCut)) return LookupInstanceKey;
+    // Key names have at most 255 characters: a class key's name always fits.
+    if (FindClassKeyByName(friendlyName, classIdOut)) return LookupClassKey;
     return LookupNone;
 }
 

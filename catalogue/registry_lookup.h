@@ -10,8 +10,27 @@ constexpr std::size_t kClassIdCapacity = 256;  // at most 255 characters are wri
 // Resolves a friendly name to a class id text (output of at least 256
 // characters): first among the Instance entries of the combobox's category,
 // then among the default values of the class keys. With LookupNone the output
-// is left untouched.
-LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyName);
+// is left untouched. A CLSID value longer than 255 characters is cut to fit;
+// classIdCut (optional) then becomes true, otherwise false. A cut class id
+// names no class, and its caller must not use it as one.
+LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyName, bool* classIdCut = nullptr);
+
+// The class id an Instance entry gives: its CLSID value, or its own key name
+// when that value cannot be read (500 characters).
+void ReadEntryClassId(HKEY entry, const wchar_t* entryName, wchar_t* value);
+
+// Copies a class id into the 256-character class id output, cut to 255
+// characters; classIdCut (optional) tells whether it was cut.
+void TakeClassId(wchar_t* classIdOut, const wchar_t* value, bool* classIdCut);
+
+// Reads the default value of CLSID\<className> into value (500 characters);
+// false, and value empty, when the key cannot be opened or the value read.
+bool ReadClassDefaultValue(const wchar_t* className, wchar_t* value);
+
+// The class search alone: the name of the first subkey of CLSID, in
+// enumeration order, whose default value equals friendlyName without regard
+// to case goes to classIdOut (256 characters). False when there is none.
+bool FindClassKeyByName(const wchar_t* friendlyName, wchar_t* classIdOut);
 
 // Reads CLSID\<class id>'s default value into objectName and its
 // InprocServer32 default value into serverPath (500 characters each), each

@@ -116,7 +116,11 @@ void OpenManageDialog() {
     GetListRowText(g_app.filterList, static_cast<int>(row), g_app.selectedName, kNameCapacity);
     if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
 
-    g_app.lookupKind = FindFilterRegistration(g_app.selectedClsid, g_app.selectedName);
+    bool classIdCut = false;
+    g_app.lookupKind = FindFilterRegistration(g_app.selectedClsid, g_app.selectedName, &classIdCut);
+    // A class id cut to fit names no class: like an empty one, it is never
+    // taken for a key name, so the codec cannot be managed.
+    if (classIdCut) CopyText(g_app.selectedClsid, kNameCapacity, L"");
     if (g_app.lookupKind == LookupNone) {
         ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
                        nullptr, MB_ICONERROR);

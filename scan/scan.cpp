@@ -13,6 +13,8 @@
 #include "../codecs/registry_backup.h"
 #include "../codecs/registry_removal.h"
 #include "../resources/resource.h"
+#include "scan_lookup.h"
+#include "scan_place.h"
 
 #include <cwchar>
 
@@ -37,11 +39,23 @@ bool PumpMessages(int* quitCode) {
     return true;
 }
 
+// Set only by tests, to compare the scan's findings with those of the walk
+// made for every row.
+bool g_lookUpEachRow = false;
+
 // Checks one list row: a registration without a class key is offered for
 // removal; a server file that cannot be found is offered for management.
-void CheckRow(const wchar_t* rowText) {
+// After an answer that may change the registry, what the lookup read and that
+// answer may have changed is dropped, to be read afresh for the next row.
+void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
     wchar_t classId[kClassIdCapacity] = {};
-    if (FindFilterRegistration(classId, rowText) == LookupNone) return;
+    bool classIdCut = false;
+    const LookupKind kind = g_lookUpEachRow ? FindFilterRegistration(classId, rowText, &classIdCut)
+                                            : ScanFindRegistration(lookup, classId, rowText, &classIdCut);
+    if (kind == LookupNone) return;
+    // A class id cut to fit names no class: like an empty one, it is never
+    // taken for a key name, and a removal takes the entry found by the row's name.
+    if (classIdCut) CopyText(classId, kClassIdCapacity, L"");
 
     wchar_t objectName[kNameCapacity] = {};
     wchar_t serverPath[kNameCapacity] = {};
@@ -49,9 +63,13 @@ void CheckRow(const wchar_t* rowText) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
-        // Only Yes removes: a box that could not be shown (0) was never answered.
+        // Only a real Yes removes: a box that could not be shown answers 0.
         if (answer == IDYES && BackUpCodecEntries(g_app.mainWindow, BackupScanRemoval, rowText, classId, false)) {
             RemoveCodecRegistry(classId, rowText);
+            // The removal deletes Instance entries. Of the class keys it
+            // deletes only this class's, which could not be opened and so was
+            // never read.
+            ForgetScanLookup(lookup, ScanLookupEntries);
         }
         return;
     }
@@ -63,7 +81,48 @@ void CheckRow(const wchar_t* rowText) {
     const int answer =
         ShowMessageBox(g_app.mainWindow, L"Кодек, возможно, зарегистрирован некорректно. Активировать управление?",
                        objectName, MB_YESNO | MB_ICONQUESTION);
-    if (answer != IDNO) OpenManageDialog();
+    if (answer != IDNO) {
+        // The management dialog looks the row up afresh, and whatever is done
+        // in it (a deletion, regsvr32 /u) may change any key.
+        OpenManageDialog();
+        ForgetScanLookup(lookup, ScanLookupAll);
+    }
+}
+
+// Checks every row of the category just listed, in the list's order.
+ScanEnd ScanListedRows(ScanLookup& lookup, int* quitCode) {
+    wchar_t rowText[kNameCapacity];
+    std::uint32_t fills = FilterListFillCount();
+    ScanPlace place;
+    g_app.scanItemCount = static_cast<std::uint32_t>(ListRowCount(g_app.filterList));
+    g_app.scanItemIndex = 0;
+    for (;;) {
+        if (FilterListFillCount() != fills) {
+            // The list was refilled under the scan: by the management dialog
+            // after a deletion, or by the main window's refresh or check box.
+            // The rows have moved, and any registration may have changed.
+            fills = FilterListFillCount();
+            ForgetScanLookup(lookup, ScanLookupAll);
+            g_app.scanItemCount = static_cast<std::uint32_t>(ListRowCount(g_app.filterList));
+            g_app.scanItemIndex = RowAfterPlace(place, g_app.filterList);
+        }
+        if (g_app.scanItemIndex >= g_app.scanItemCount) return ScanEndCompleted;
+        if (!PumpMessages(quitCode)) return ScanEndQuitRequested;
+        if (g_app.scanCancelRequested) {
+            g_app.scanCancelRequested = false;
+            return ScanEndCancelled;
+        }
+        // A command handled in the pump refilled the list: the place comes first.
+        if (FilterListFillCount() != fills) continue;
+        GetListRowText(g_app.filterList, static_cast<int>(g_app.scanItemIndex), rowText, kNameCapacity);
+        NoteCheckedRow(place, g_app.filterList, g_app.scanItemIndex, rowText);
+        if (lstrcmpiW(rowText, L"") != 0) {
+            CopyText(g_app.scanItemName, kScanNameCapacity, rowText);
+            UpdateScanProgress();
+            CheckRow(rowText, lookup);
+        }
+        ++g_app.scanItemIndex;
+    }
 }
 
 }  // namespace
@@ -89,30 +148,22 @@ void UpdateScanProgress() {
 }
 
 ScanEnd ScanForBrokenCodecs(int* quitCode) {
-    wchar_t rowText[kNameCapacity];
+    ScanLookup lookup;
     for (g_app.scanCategoryIndex = 0; g_app.scanCategoryIndex < kCategoryCount; ++g_app.scanCategoryIndex) {
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, g_app.scanCategoryIndex, 0);
         RefreshFilterList();
-        const LRESULT rows = SendMessageW(g_app.filterList, LB_GETCOUNT, 0, 0);
-        g_app.scanItemCount = rows > 0 ? static_cast<std::uint32_t>(rows) : 0;
-        for (g_app.scanItemIndex = 0; g_app.scanItemIndex < g_app.scanItemCount; ++g_app.scanItemIndex) {
-            if (!PumpMessages(quitCode)) return ScanEndQuitRequested;
-            if (g_app.scanCancelRequested) {
-                g_app.scanCancelRequested = false;
-                return ScanEndCancelled;
-            }
-            // A row beyond the list's end (the list changed meanwhile) is passed over.
-            if (!GetListRowText(g_app.filterList, static_cast<int>(g_app.scanItemIndex), rowText, kNameCapacity)) {
-                continue;
-            }
-            if (lstrcmpiW(rowText, L"") == 0) continue;
-            CopyText(g_app.scanItemName, kScanNameCapacity, rowText);
-            UpdateScanProgress();
-            CheckRow(rowText);
-        }
+        // Each category's Instance entries are read afresh, and the class
+        // keys once a scan: a change that another program makes during the
+        // scan may be seen a category or a scan later than by a walk for
+        // every row, unless the user's own answers make the scan read again.
+        ForgetScanLookup(lookup, ScanLookupEntries);
+        const ScanEnd end = ScanListedRows(lookup, quitCode);
+        if (end != ScanEndCompleted) return end;
     }
     return ScanEndCompleted;
 }
+
+void SetScanLooksUpEachRow(bool eachRow) { g_lookUpEachRow = eachRow; }
 
 INT_PTR CALLBACK ScanDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -17,6 +17,11 @@ ScanEnd ScanForBrokenCodecs(int* quitCode);
 
 void UpdateScanProgress();
 
+// Test seam, never called by the program: with true, every row is looked up
+// with a walk of the registry (FindFilterRegistration), as the management
+// dialog looks its row up, instead of from what the scan has read.
+void SetScanLooksUpEachRow(bool eachRow);
+
 // The progress bar's position for row index of count: the integer part of
 // index / count * 100, worked in double precision.
 int ScanProgressPosition(std::uint32_t index, std::uint32_t count);

@@ -25,3 +25,16 @@ bool GetListRowText(HWND list, int row, wchar_t* text, std::size_t capacity) {
     CopyText(text, capacity, wholeText);
     return true;
 }
+
+int ListRowCount(HWND list) {
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    return count > 0 ? static_cast<int>(count) : 0;
+}
+
+int CompareAsListSorts(HWND list, const wchar_t* a, const wchar_t* b) {
+    const LCID locale = static_cast<LCID>(SendMessageW(list, LB_GETLOCALE, 0, 0));
+    const int result = CompareStringW(locale, NORM_IGNORECASE, a, -1, b, -1);
+    if (result == CSTR_EQUAL) return 0;
+    if (result == CSTR_GREATER_THAN) return 1;
+    return -1;
+}

@@ -1,10 +1,12 @@
 // Dialog procedures run in-process on their real templates: help links and
 // the about box, the management dialog's delete action for a codec found
-// through its class key, and its confirmations, which only Yes gets past.
+// through its class key, its confirmations, which only Yes gets past, and the
+// management command on a class id cut to fit.
 #include "../../app/utils/bounded_text.h"
 #include "../../app/help_links.h"
 #include "../../app/utils/shell_open.h"
 #include "../../catalogue/category_table.h"
+#include "../../catalogue/filter_list.h"
 #include "../../codecs/manage_dialog.h"
 #include "../../codecs/server_path.h"
 #include "../../resources/resource.h"
@@ -116,6 +118,47 @@ TEST(ManageDialogConfirmation, UnansweredBoxIsNoYes) {
         EXPECT_TRUE(difference.empty()) << "after button " << button << ": " << Utf8(difference);
         DestroyWindow(dialog);
     }
+}
+
+bool g_manageOpened = false;
+
+// Closes the management dialog, should it be open, and remembers that it was.
+void CALLBACK CloseManageDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND dialog = FindWindowW(L"#32770", L"Управление кодеком")) {
+        g_manageOpened = true;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+}
+
+// A CLSID value longer than the class id holds is cut; a class key named by
+// the cut text belongs to another class, and is never taken for this codec's.
+TEST(ManageDialogOpen, ClassIdCutToFitNamesNoClass) {
+    EnsureMainWindow();
+    SelectCategory(kDefaultCategoryRow);
+    RegistryScratch scratch;
+    const std::wstring name = L"Vantrel Cut Class " + NewGuidText().substr(1, 8);
+    const std::wstring entry = std::wstring(kLegacyInstance) + NewGuidText();
+    scratch.Own(entry);
+    scratch.SetText(entry, L"FriendlyName", name);
+    scratch.SetText(entry, L"CLSID", std::wstring(300, L'7'));
+    const std::wstring other = L"CLSID\\" + std::wstring(255, L'7');
+    scratch.Own(other);
+    scratch.SetText(other, nullptr, L"Vantrel Other Class");
+    RefreshFilterList();
+    const LRESULT row =
+        SendMessageW(g_app.filterList, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    ASSERT_NE(LB_ERR, row) << Utf8(name) << " not listed";
+    SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+
+    g_manageOpened = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 200, CloseManageDialog);
+    MessageRecorder recorder(IDOK);
+    OpenManageDialog();
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(g_manageOpened) << "the management dialog opened, on " << Utf8(g_app.objectName);
+    ASSERT_EQ(1u, recorder.Shown().size()) << Utf8(recorder.Texts());
+    EXPECT_TEXT_EQ(L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены",
+                   recorder.Shown()[0].text);
 }
 
 TEST(ServerFile, EnvironmentVariablesAreExpandedBeforeTheCheck) {

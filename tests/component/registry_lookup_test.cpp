@@ -109,9 +109,18 @@ TEST_F(RegistryLookup, LongClassIdIsCutTo255) {
     AddEntry(NewGuidText(), name, longId);
     wchar_t found[kNameCapacity];
     std::fill(std::begin(found), std::end(found), L'#');
-    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str()));
+    bool cut = false;
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, name.c_str(), &cut));
     EXPECT_EQ(std::wstring(255, L'7'), found);
     EXPECT_EQ(L'#', found[256]);
+    EXPECT_TRUE(cut) << "a 300-character value, cut to 255";
+
+    // 255 characters fit whole.
+    const std::wstring fitting = L"Vantrel Fitting Id " + NewGuidText();
+    AddEntry(NewGuidText(), fitting, std::wstring(255, L'5'));
+    EXPECT_EQ(LookupInstanceKey, FindFilterRegistration(found, fitting.c_str(), &cut));
+    EXPECT_EQ(std::wstring(255, L'5'), found);
+    EXPECT_FALSE(cut) << "a 255-character value";
 }
 
 TEST_F(RegistryLookup, TextsStoredWithoutTerminatorAreReadWhole) {

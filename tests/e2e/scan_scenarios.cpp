@@ -99,6 +99,9 @@ struct OrphanEntry {
 SCENARIO(scan_removal_prompt) {
     OrphanEntry orphan(NewGuidText());
     OrphanEntry emptyClass(L"", L"Vantrel Empty Class");
+    // A class id longer than the 255 characters a lookup gives: cut, it would
+    // name no key of this codec, so it is taken as no class id at all.
+    OrphanEntry longClass(std::wstring(300, L'7'), L"Vantrel Long Class");
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
 
@@ -121,6 +124,7 @@ SCENARIO(scan_removal_prompt) {
     });
     CHECK(Seen(prompts, orphan.name, kRemovalQuestion), Listed(prompts));
     CHECK(Seen(prompts, emptyClass.name, kRemovalQuestion), Listed(prompts));
+    CHECK(Seen(prompts, longClass.name, kRemovalQuestion), Listed(prompts));
     CHECK(categoryText == L"2 / 5", categoryText);
     CHECK(rowText == Format(L"%d / %d - ", expectedRow, rowCount) + orphan.name, rowText);
     // The bar follows the row (its rounding is the component test's): within one point of the row's share.
@@ -132,14 +136,29 @@ SCENARIO(scan_removal_prompt) {
     CHECK(program.ComboSelection() == 4, Format(L"%d", program.ComboSelection()));
     CHECK(program.FindDialog(kScanTitle) == nullptr, program.Dialogs());
 
-    // Second scan: Yes removes exactly the entries of those two codecs.
+    // Second scan: Yes removes exactly the entries of those three codecs,
+    // and their backups give back what went.
+    const std::vector<std::wstring> files = BackupFiles();
     prompts = RunScan(program, [&](const Prompt& prompt, HWND) {
-        return prompt.caption == orphan.name || prompt.caption == emptyClass.name ? IDYES : IDNO;
+        return prompt.caption == orphan.name || prompt.caption == emptyClass.name || prompt.caption == longClass.name
+                   ? IDYES
+                   : IDNO;
     });
     const std::vector<std::wstring> gone = MissingKeys(before, CodecKeySnapshot());
-    std::vector<std::wstring> expected = {orphan.path, emptyClass.path};
+    std::vector<std::wstring> expected = {orphan.path, emptyClass.path, longClass.path};
     std::sort(expected.begin(), expected.end());
     CHECK(gone == expected, Joined(gone));
+    std::vector<std::wstring> backups;
+    for (const std::wstring& name : BackupFiles()) {
+        if (std::find(files.begin(), files.end(), name) == files.end()) backups.push_back(BackupFolder() + L"\\" + name);
+    }
+    CHECK(backups.size() == 3, Joined(backups));
+    for (const std::wstring& backup : backups) {
+        const int code = ImportRegFile(backup);
+        CHECK(code == 0, Format(L"reg import exit code %d for ", code) + backup);
+    }
+    const std::vector<std::wstring> restored = CodecKeySnapshot();
+    CHECK(restored == before, SnapshotChange(before, restored));
 }
 
 SCENARIO(scan_management_prompt) {
@@ -166,8 +185,8 @@ SCENARIO(scan_management_prompt) {
             return IDYES;
         },
         [&](HWND dialog) {
-            // Deleting the codec here shortens the list under the scan, which
-            // goes on with the row count it read before: rows past the new end are passed over.
+            // Deleting the codec here refills the list under the scan, which
+            // goes on with the row after this one (scan_goes_on_after_refill).
             managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
             PressButton(dialog, IDC_DELETE_CODEC);
             HWND confirm = program.WaitForDialog(kConfirmTitle);
@@ -180,6 +199,67 @@ SCENARIO(scan_management_prompt) {
     CHECK(missingPrompts == 1, Listed(prompts));
     CHECK(Seen(prompts, missing.object, kManageQuestion), Listed(prompts));
     for (const Prompt& prompt : prompts) CHECK(prompt.caption != expanded.object || prompt.text != kManageQuestion, prompt.caption);
+}
+
+SCENARIO(scan_goes_on_after_refill) {
+    // The rows sort in this order: A, an orphan whose removal is answered
+    // Yes (its row stays until the list is refilled); B, a codec whose file is
+    // missing, deleted in the management dialog, whose refill takes both rows
+    // away, and B's twin, an orphan entry of the same name enumerated after
+    // B's own; then the orphans C1, C2, C3, and C4 with its twin. During C4's
+    // first prompt the check box brings the system filters into the list:
+    // another refill, with rows added before.
+    const std::wstring prefix = L"Vantrel Refill " + NewGuidText().substr(1, 8);
+    OrphanEntry removed(NewGuidText(), prefix + L" A");
+    TestCodec deleted(prefix + L" B", L"none");
+    CHECK(deleted.Regsvr32(L"/s") == 0, deleted.Regsvr32Result());
+    CHECK(DeleteFileW(deleted.dllPath.c_str()), Format(L"error %lu", GetLastError()));
+    RegistryScratch twins;
+    const auto addTwin = [&](const std::wstring& entryName, const std::wstring& name) {
+        const std::wstring path = kLegacyInstance + entryName;
+        twins.Own(path);
+        WriteText(path, L"FriendlyName", name);
+        WriteText(path, L"CLSID", NewGuidText());
+    };
+    addTwin(L"~Vantrel twin " + NewGuidText(), deleted.name);  // "~" sorts after B's "{class id}"
+    OrphanEntry c1(NewGuidText(), prefix + L" C1");
+    OrphanEntry c2(NewGuidText(), prefix + L" C2");
+    OrphanEntry c3(NewGuidText(), prefix + L" C3");
+    OrphanEntry c4(NewGuidText(), prefix + L" C4");
+    addTwin(NewGuidText(), c4.name);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    std::vector<std::wstring> rowsBefore, rowsAfter;
+    const std::vector<Prompt> prompts = RunScan(
+        program,
+        [&](const Prompt& prompt, HWND) {
+            if (prompt.caption == removed.name) return IDYES;
+            if (prompt.caption == deleted.object && prompt.text == kManageQuestion) return IDYES;
+            if (prompt.caption == c4.name && rowsBefore.empty()) {
+                rowsBefore = program.ListRows();
+                program.PostCommand(IDC_SHOW_SYSTEM, BN_CLICKED, program.checkBox);
+                program.Settle();
+                rowsAfter = program.ListRows();
+            }
+            return IDNO;
+        },
+        [&](HWND dialog) {
+            PressButton(dialog, IDC_DELETE_CODEC);
+            HWND confirm = program.WaitForDialog(kConfirmTitle);
+            if (confirm) PressButton(confirm, IDYES);
+        });
+    CHECK(!KeyExists(deleted.InstancePath()), deleted.InstancePath());
+    CHECK(rowsAfter.size() > rowsBefore.size(), Joined(rowsBefore) + L" then " + Joined(rowsAfter));
+    // Every row after the deleted codec is checked once, in order: the twin
+    // too, and none twice.
+    std::vector<std::wstring> ours;
+    for (const Prompt& prompt : prompts) {
+        if (prompt.caption.compare(0, prefix.size(), prefix) == 0) ours.push_back(prompt.caption);
+    }
+    const std::vector<std::wstring> expected = {removed.name, deleted.object, deleted.name, c1.name,
+                                                c2.name,      c3.name,        c4.name,      c4.name};
+    CHECK(ours == expected, Listed(prompts));
 }
 
 SCENARIO(scan_cancel) {

@@ -1,0 +1,41 @@
+// The scan's lookup of its rows: the answers FindFilterRegistration gives,
+// taken from one read of the category's Instance entries and one read of the
+// class keys' default values instead of a walk of both for every row.
+#pragma once
+#include "../app/app_state.h"
+#include "../app/utils/growing_text.h"
+
+// What the scan has read, in enumeration order. Each text is kept terminated,
+// one after another, and only the texts that the lookups compare or give.
+struct ScanLookup {
+    // The Instance key the entries were read from.
+    wchar_t instancePath[kNameCapacity] = {};
+    bool entriesRead = false;
+    // For each entry whose FriendlyName can be read: that name, then the class
+    // id the entry gives (its CLSID value, or its key name).
+    GrowingText entries;
+    bool classesRead = false;
+    // For each subkey of CLSID: its default value, empty where it cannot be
+    // read. The key names are not kept (there are thousands of them): the name
+    // of a key that matches is read again by its place.
+    GrowingText classValues;
+};
+
+// The parts of what was read that an answer of the user may have changed.
+enum ScanLookupPart : unsigned {
+    ScanLookupEntries = 1,  // the Instance entries
+    ScanLookupClasses = 2,  // the class keys' default values
+    ScanLookupAll = 3,
+};
+
+// What FindFilterRegistration gives for friendlyName, with the combobox's
+// category: the same kind, class id text and cut flag, found by the same
+// comparison (lstrcmpiW) in the same order. The Instance entries are read
+// when first needed for a category, the class keys when a name is first not
+// found among the entries.
+LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
+                                bool* classIdCut);
+
+// Drops what was read of the given parts (ScanLookupPart bits); they are read
+// again when next needed. Their memory is kept for that.
+void ForgetScanLookup(ScanLookup& lookup, unsigned parts);
