@@ -1,6 +1,6 @@
 // Addresses the program opens through the shell, and the about box.
 #pragma once
-#include "utils/win_headers.h"
+#include "../base/win_headers.h"
 
 extern const wchar_t kHomePageAddress[];
 extern const wchar_t kForumAddress[];

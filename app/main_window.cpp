@@ -4,8 +4,8 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../resources/resource.h"
-#include "app_state.h"
-#include "utils/message_box.h"
+#include "../base/app_state.h"
+#include "../base/message_box.h"
 
 namespace {
 

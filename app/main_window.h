@@ -1,6 +1,6 @@
 // Start-up: the main window, its controls, picture buttons and tooltips, and the message loop.
 #pragma once
-#include "utils/win_headers.h"
+#include "../base/win_headers.h"
 
 // Runs the program from start-up to the end of its message loop; returns the exit code.
 int RunProgram(HINSTANCE instance, int showCommand);

@@ -4,7 +4,7 @@
 #include "../codecs/register_commands.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
-#include "app_state.h"
+#include "../base/app_state.h"
 #include "help_links.h"
 #include "main_window.h"
 

@@ -1,6 +1,6 @@
 #include "bare_reads.h"
 
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 #include "../merit/am_filter_data.h"
 
 #include <vector>

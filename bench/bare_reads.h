@@ -3,7 +3,7 @@
 // the baselines of the benchmark, in the benchmark's own process
 // (measurements 1 and 3) and in the bare window program (5, 7 and 8).
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstdint>
 #include <string>

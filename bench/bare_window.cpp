@@ -16,7 +16,7 @@
 // Its merit button: the merit dialog template, modal. OK there: the number
 // read; the Instance key walked again and the entry's FilterData rewritten;
 // then the filter mapper walked again and the merit text set.
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 #include "../resources/resource.h"
 #include "../tests/common/test_registry.h"
 #include "bare_reads.h"

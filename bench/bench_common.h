@@ -1,7 +1,7 @@
 // Shared ground of the benchmark program: a clock, repeated samples with their
 // median and spread, the result table, and the shape of the synthetic registry.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 #include "../tests/common/test_text.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 // compressor category, each with a class key of its own.
 #include "bench_common.h"
 
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 #include "../tests/common/test_registry.h"
 
 #include <cstdio>

@@ -3,12 +3,12 @@
 // that the operation has to make (bare_reads.h and the walks below).
 #include "bench_common.h"
 
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 #include "../app/main_window.h"
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/list_box.h"
-#include "../app/utils/message_box.h"
-#include "../app/utils/scoped.h"
+#include "../base/bounded_text.h"
+#include "../base/list_box.h"
+#include "../base/message_box.h"
+#include "../base/scoped.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"

@@ -6,7 +6,7 @@
 // the program's own menu command against the peak just after start (6).
 #include "bench_common.h"
 
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 #include "../resources/resource.h"
 #include "../tests/common/test_windows.h"
 

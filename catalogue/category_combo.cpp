@@ -1,6 +1,6 @@
 #include "category_combo.h"
 
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 #include "category_table.h"
 
 void FillCategoryCombo() {

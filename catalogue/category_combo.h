@@ -1,7 +1,7 @@
 // The category combobox of the main window: its rows, one per category of
 // the table, and which category its selection stands for.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 // Fills the combobox with the display names of the category table, in order.
 void FillCategoryCombo();

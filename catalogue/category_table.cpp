@@ -1,6 +1,6 @@
 #include "category_table.h"
 
-#include "../app/utils/bounded_text.h"
+#include "../base/bounded_text.h"
 
 namespace {
 // The kernel-streaming VBI codec category; declared here because not every

@@ -1,7 +1,7 @@
 // The five fixed filter categories offered in the category combobox.
 // Combobox row i is table row i.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstddef>
 

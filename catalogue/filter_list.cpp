@@ -1,7 +1,7 @@
 #include "filter_list.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/scoped.h"
+#include "../base/app_state.h"
+#include "../base/scoped.h"
 #include "category_table.h"
 #include "moniker_walk.h"
 #include "system_filters.h"

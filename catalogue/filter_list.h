@@ -1,6 +1,6 @@
 // The category combobox and the filter list, filled from the System Device Enumerator.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // Walking the entries of a category's Instance key, where the filters of the
 // category are registered one subkey each.
 #pragma once
-#include "../app/app_state.h"
-#include "../app/utils/scoped.h"
+#include "../base/app_state.h"
+#include "../base/scoped.h"
 #include "registry_text.h"
 
 // How a walk of an Instance key ended.

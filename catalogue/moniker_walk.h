@@ -1,7 +1,7 @@
 // Walking the filters that DirectShow enumerates as monikers, and reading the
 // friendly name behind each.
 #pragma once
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 
 // The System Device Enumerator's monikers of a category. A failure to create
 // the enumerator is returned; otherwise S_OK, with monikers left empty when

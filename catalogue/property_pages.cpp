@@ -1,9 +1,9 @@
 #include "property_pages.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/message_box.h"
-#include "../app/utils/list_box.h"
-#include "../app/utils/scoped.h"
+#include "../base/app_state.h"
+#include "../base/message_box.h"
+#include "../base/list_box.h"
+#include "../base/scoped.h"
 #include "moniker_walk.h"
 #include "registry_text.h"
 

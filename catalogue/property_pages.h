@@ -1,6 +1,6 @@
 // A filter's own property pages, shown in the system's modal property frame.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 // Finds the first filter of the category whose friendly name equals
 // friendlyName (letter case counting) and binds it; the caller releases it.

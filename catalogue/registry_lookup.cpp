@@ -1,7 +1,7 @@
 #include "registry_lookup.h"
 
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/scoped.h"
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
 #include "category_combo.h"
 #include "category_table.h"
 #include "instance_entries.h"

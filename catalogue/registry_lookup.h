@@ -1,7 +1,7 @@
 // Finding where a filter is registered under HKEY_CLASSES_ROOT. These only
 // read the registry; callers decide what to tell the user.
 #pragma once
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 
 #include <cstddef>
 

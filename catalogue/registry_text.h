@@ -2,7 +2,7 @@
 // buffer, whatever the value's type or length, and walking and opening keys
 // under HKEY_CLASSES_ROOT.
 #pragma once
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 
 #include <cstddef>
 

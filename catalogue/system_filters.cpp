@@ -1,6 +1,6 @@
 #include "system_filters.h"
 
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cwchar>
 

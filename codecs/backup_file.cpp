@@ -1,7 +1,7 @@
 #include "backup_file.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
 
 #include <shlobj.h>
 

@@ -1,7 +1,7 @@
 // The backup folder, %LOCALAPPDATA%\Pelmora Vantrel\Backups, and the files in
 // it: one new file per action, never replacing or removing another.
 #pragma once
-#include "../app/utils/growing_text.h"
+#include "../base/growing_text.h"
 
 // What a backup file is named after.
 struct BackupFileName {

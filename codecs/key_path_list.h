@@ -2,7 +2,7 @@
 // it takes, each kept once: a path equal to one already held, or lying inside
 // one, adds nothing, and one that holds paths already kept takes their place.
 #pragma once
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 
 #include <cstddef>
 

@@ -1,9 +1,9 @@
 // The codec management dialog: the facts about one filter of the list and
 // the actions on it.
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/list_box.h"
-#include "../app/utils/message_box.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/list_box.h"
+#include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"

@@ -1,6 +1,6 @@
 // The codec management dialog.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,6 +1,6 @@
 #include "reg_file_text.h"
 
-#include "../app/utils/bounded_text.h"
+#include "../base/bounded_text.h"
 
 namespace {
 

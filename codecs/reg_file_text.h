@@ -4,7 +4,7 @@
 // editor or `reg import` restores it as it was, apart from what the import
 // itself does to string data (see AppendRegValueLine).
 #pragma once
-#include "../app/utils/growing_text.h"
+#include "../base/growing_text.h"
 
 // The byte order mark and the header line.
 void AppendRegFileHeader(GrowingText& text);

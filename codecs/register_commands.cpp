@@ -2,7 +2,7 @@
 // user, and the system's own codec lists.
 #include "register_commands.h"
 
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 #include "../catalogue/filter_list.h"
 #include "regsvr32.h"
 

@@ -4,7 +4,7 @@
 // backup cannot be written completely, a message box says so and the caller
 // must not act.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 // The action a backup is taken for; it names the backup file.
 enum BackupAction {

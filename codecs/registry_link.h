@@ -2,7 +2,7 @@
 // through them. A link may point at another codec's keys, or back at a key
 // above it; a walk that deletes or copies a codec's keys must never follow one.
 #pragma once
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 
 enum KeyOpening {
     KeyOpened,     // the key at that place, which is no link

@@ -1,6 +1,6 @@
 #include "registry_location.h"
 
-#include "../app/utils/scoped.h"
+#include "../base/scoped.h"
 
 #include <cwchar>
 

@@ -4,8 +4,8 @@
 // their 32-bit halves under Wow6432Node), so a backup names the key's own
 // place, and an import writes it back there.
 #pragma once
-#include "../app/utils/growing_text.h"
-#include "../app/utils/win_headers.h"
+#include "../base/growing_text.h"
+#include "../base/win_headers.h"
 
 #include <cstddef>
 

@@ -1,8 +1,8 @@
 #include "registry_removal.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/scoped.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_lookup.h"

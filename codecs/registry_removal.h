@@ -1,7 +1,7 @@
 // Deleting a codec's registry entries under HKEY_CLASSES_ROOT. Nothing here
 // reports anything: a key that cannot be deleted simply stays.
 #pragma once
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 // Registering and unregistering codec files through the system's regsvr32 tool.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstddef>
 

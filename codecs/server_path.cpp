@@ -1,8 +1,8 @@
 #include "server_path.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/file_found.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/file_found.h"
 
 bool ExpandServerPath(const wchar_t* serverPath, wchar_t* expanded, std::size_t capacity) {
     const DWORD needed = ExpandEnvironmentStringsW(serverPath, expanded, static_cast<DWORD>(capacity));

@@ -1,6 +1,6 @@
 // A codec's server path as the registry holds it, turned into the file it names.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 #include "server_registrations.h"
 
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
 #include "../catalogue/registry_text.h"
 #include "registry_removal.h"
 #include "server_path.h"

@@ -1,7 +1,7 @@
 // The filter mapper's parser of registration records. mingw-w64 declares
 // neither the interface nor its id, so both are declared here.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 // {97F7C4D4-547B-4A5F-8332-536430AD2E4D}
 constexpr GUID IID_IAMFilterDataOwn = {0x97F7C4D4, 0x547B, 0x4A5F, {0x83, 0x32, 0x53, 0x64, 0x30, 0xAD, 0x2E, 0x4D}};

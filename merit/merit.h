@@ -1,7 +1,7 @@
 // A filter's merit: reading it through the filter mapper, naming it, and
 // rewriting it in the filter's registration record.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/message_box.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/message_box.h"
 #include "../resources/resource.h"
 #include "merit.h"
 

@@ -1,5 +1,5 @@
-#include "../app/app_state.h"
-#include "../app/utils/bounded_text.h"
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
 #include "merit.h"
 
 namespace {

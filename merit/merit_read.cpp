@@ -1,5 +1,5 @@
-#include "../app/app_state.h"
-#include "../app/utils/scoped.h"
+#include "../base/app_state.h"
+#include "../base/scoped.h"
 #include "../catalogue/moniker_walk.h"
 #include "am_filter_data.h"
 #include "merit.h"

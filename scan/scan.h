@@ -1,6 +1,6 @@
 // The maintenance scan over every category and list row for broken registrations.
 #pragma once
-#include "../app/utils/win_headers.h"
+#include "../base/win_headers.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "scan_lookup.h"
 
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/scoped.h"
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/instance_entries.h"

@@ -2,8 +2,8 @@
 // taken from one read of the category's Instance entries and one read of the
 // class keys' default values instead of a walk of both for every row.
 #pragma once
-#include "../app/app_state.h"
-#include "../app/utils/growing_text.h"
+#include "../base/app_state.h"
+#include "../base/growing_text.h"
 
 // What the scan has read, in enumeration order. Each text is kept terminated,
 // one after another, and only the texts that the lookups compare or give.

@@ -1,7 +1,7 @@
 #include "scan_place.h"
 
-#include "../app/utils/bounded_text.h"
-#include "../app/utils/list_box.h"
+#include "../base/bounded_text.h"
+#include "../base/list_box.h"
 
 namespace {
 

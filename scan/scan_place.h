@@ -4,7 +4,7 @@
 // earlier removals took from the registry), and rows come and go with the main
 // window's refresh and check box.
 #pragma once
-#include "../app/app_state.h"
+#include "../base/app_state.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "test_registry.h"
 
-#include "../../app/utils/scoped.h"
+#include "../../base/scoped.h"
 #include "test_text.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The bounded text operations: status codes, cutting, invalid capacities, and
 // agreement with the platform's strsafe functions over many generated inputs.
-#include "../../app/utils/bounded_text.h"
-#include "../../app/utils/win_headers.h"
+#include "../../base/bounded_text.h"
+#include "../../base/win_headers.h"
 #include "../common/test_text.h"
 
 #include <strsafe.h>

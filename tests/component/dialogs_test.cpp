@@ -2,9 +2,9 @@
 // the about box, the management dialog's delete action for a codec found
 // through its class key, its confirmations, which only Yes gets past, and the
 // management command on a class id cut to fit.
-#include "../../app/utils/bounded_text.h"
+#include "../../base/bounded_text.h"
 #include "../../app/help_links.h"
-#include "../../app/utils/shell_open.h"
+#include "../../base/shell_open.h"
 #include "../../catalogue/category_table.h"
 #include "../../catalogue/filter_list.h"
 #include "../../codecs/manage_dialog.h"

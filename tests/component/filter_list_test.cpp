@@ -1,6 +1,6 @@
 // Filling the filter list from the real device enumerator, and taking row
 // texts out of the list without writing past a buffer.
-#include "../../app/utils/list_box.h"
+#include "../../base/list_box.h"
 #include "../../catalogue/category_table.h"
 #include "../../catalogue/filter_list.h"
 #include "../../catalogue/registry_text.h"

@@ -1,6 +1,6 @@
 // Parsing the merit out of a FilterData value whatever a property bag hands
 // back: other types, short blobs and real records.
-#include "../../app/utils/scoped.h"
+#include "../../base/scoped.h"
 #include "../../merit/am_filter_data.h"
 #include "../../merit/merit.h"
 #include "test_support.h"

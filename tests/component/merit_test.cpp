@@ -1,7 +1,7 @@
 // Merit reading through the real filter mapper, merit names, and the merit
 // dialog's rewrite of bytes 4 to 7 of a real FilterData value.
-#include "../../app/utils/bounded_text.h"
-#include "../../app/utils/message_box.h"
+#include "../../base/bounded_text.h"
+#include "../../base/message_box.h"
 #include "../../catalogue/category_table.h"
 #include "../../merit/merit.h"
 #include "../../resources/resource.h"

@@ -1,6 +1,6 @@
 // Finding a filter's registration in the real registry: Instance entries
 // first, then class keys; reading a class's object name and server path.
-#include "../../app/utils/bounded_text.h"
+#include "../../base/bounded_text.h"
 #include "../../catalogue/category_table.h"
 #include "../../catalogue/registry_lookup.h"
 #include "test_support.h"

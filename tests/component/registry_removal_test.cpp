@@ -1,5 +1,5 @@
 // Deleting a codec's keys: exactly the codec's own keys, never more.
-#include "../../app/utils/bounded_text.h"
+#include "../../base/bounded_text.h"
 #include "../../catalogue/category_table.h"
 #include "../../codecs/registry_removal.h"
 #include "test_support.h"

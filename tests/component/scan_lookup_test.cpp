@@ -2,7 +2,7 @@
 // made for every row: the same prompts, with the same captions and texts, in
 // the same order, on a registry made to tell the two apart.
 #include "../../scan/scan.h"
-#include "../../app/utils/message_box.h"
+#include "../../base/message_box.h"
 #include "test_support.h"
 
 #include <algorithm>

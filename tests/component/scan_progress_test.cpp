@@ -1,7 +1,7 @@
 // The scan's progress: the bar position worked out from the row counters,
 // and the progress dialog showing the counters, the row's name and that
 // position.
-#include "../../app/utils/bounded_text.h"
+#include "../../base/bounded_text.h"
 #include "../../resources/resource.h"
 #include "../../scan/scan.h"
 #include "test_support.h"

@@ -1,8 +1,8 @@
 #include "test_support.h"
 
 #include "../../app/main_window.h"
-#include "../../app/utils/message_box.h"
-#include "../../app/utils/scoped.h"
+#include "../../base/message_box.h"
+#include "../../base/scoped.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // registered through the real filter mapper. Registry states and texts come
 // from tests/common.
 #pragma once
-#include "../../app/app_state.h"
+#include "../../base/app_state.h"
 #include "../common/test_registry.h"
 #include "../common/test_text.h"
 

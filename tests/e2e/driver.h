@@ -7,7 +7,7 @@
 #endif
 #include <windows.h>
 
-#include "../../app/utils/scoped.h"
+#include "../../base/scoped.h"
 #include "../../resources/resource.h"
 #include "../common/test_registry.h"
 #include "../common/test_text.h"

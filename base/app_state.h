@@ -2,7 +2,7 @@
 // selection and what was looked up about it, the category last listed, the
 // system-filter switch, and the maintenance scan's counters and handles.
 #pragma once
-#include "utils/win_headers.h"
+#include "win_headers.h"
 
 #include <cstdint>
 
