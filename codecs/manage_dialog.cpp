@@ -13,7 +13,7 @@
 #include "registry_backup.h"
 #include "regsvr32.h"
 #include "registry_removal.h"
-#include "server_path.h"
+#include "../catalogue/server_path.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../catalogue/registry_text.h"
 #include "registry_removal.h"
-#include "server_path.h"
+#include "../catalogue/server_path.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "../../catalogue/category_table.h"
 #include "../../catalogue/filter_list.h"
 #include "../../codecs/manage_dialog.h"
-#include "../../codecs/server_path.h"
+#include "../../catalogue/server_path.h"
 #include "../../resources/resource.h"
 #include "../common/test_windows.h"
 #include "test_support.h"
