@@ -10,9 +10,9 @@
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 #include "manage_dialog.h"
-#include "registry_backup.h"
+#include "../registry/registry_backup.h"
 #include "regsvr32.h"
-#include "registry_removal.h"
+#include "../registry/registry_removal.h"
 #include "../catalogue/server_path.h"
 
 namespace {

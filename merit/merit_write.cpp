@@ -7,7 +7,7 @@
 #include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
-#include "../codecs/registry_backup.h"
+#include "../registry/registry_backup.h"
 #include "merit.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Deleting a codec's keys: exactly the codec's own keys, never more.
 #include "../../base/bounded_text.h"
 #include "../../catalogue/category_table.h"
-#include "../../codecs/registry_removal.h"
+#include "../../registry/registry_removal.h"
 #include "test_support.h"
 
 #include <algorithm>
