@@ -7,9 +7,15 @@ set -euo pipefail
 root="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 cd "$root"
 
-# Every product source file, with the folder that holds it (its first path part).
-mapfile -t sources < <(find app base registry catalogue merit codecs scan resources \
-  -name '*.h' -o -name '*.cpp' 2>/dev/null | sort)
+# Every product source file: the C++ files of every top folder but the tests,
+# the benchmark and the build's own folders. A file's folder is its first path part.
+product_folders=()
+for folder in */; do
+  folder="${folder%/}"
+  case "$folder" in tests | bench | build | cmake | scripts | docs) continue ;; esac
+  product_folders+=("$folder")
+done
+mapfile -t sources < <(find "${product_folders[@]}" \( -name '*.h' -o -name '*.cpp' \) | sort)
 
 # The edges between folders, each with one include that makes it: "from to file: line".
 declare -A edge_example
