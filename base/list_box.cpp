@@ -17,8 +17,8 @@ bool GetListRowText(HWND list, int row, wchar_t* text, std::size_t capacity) {
         return true;
     }
     // The row does not fit: read it whole into a block of its own, then cut it.
-    HeapBlock whole((static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t));
-    if (!whole) return false;
+    HeapBuffer whole;
+    if (!whole.Reserve((static_cast<SIZE_T>(length) + 1) * sizeof(wchar_t))) return false;
     auto* wholeText = reinterpret_cast<wchar_t*>(whole.Get());
     if (SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(wholeText)) < 0) return false;
     wholeText[length] = L'\0';

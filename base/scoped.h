@@ -106,24 +106,6 @@ private:
     VARIANT value_;
 };
 
-// A zero-filled block from the process heap.
-class HeapBlock {
-public:
-    explicit HeapBlock(SIZE_T bytes)
-        : data_(static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes))) {}
-    ~HeapBlock() {
-        if (data_) HeapFree(GetProcessHeap(), 0, data_);
-    }
-    HeapBlock(const HeapBlock&) = delete;
-    HeapBlock& operator=(const HeapBlock&) = delete;
-
-    BYTE* Get() const { return data_; }
-    explicit operator bool() const { return data_ != nullptr; }
-
-private:
-    BYTE* data_;
-};
-
 // A block from the process heap that can grow, keeping its contents; empty
 // until the first Reserve.
 class HeapBuffer {

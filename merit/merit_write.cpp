@@ -45,8 +45,8 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
         return EntryPassedOver;
     }
     if (size < kMeritWordEnd) return EntryPassedOver;
-    HeapBlock block(size);
-    if (!block) return EntryPassedOver;
+    HeapBuffer block;
+    if (!block.Reserve(size)) return EntryPassedOver;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, block.Get(), &size) != ERROR_SUCCESS) {
         ShowError(kReadFailedMessage);
         return EntryPassedOver;
