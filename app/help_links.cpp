@@ -1,8 +1,8 @@
 // The help file, the web pages and the about box.
-#include "../resources/resource.h"
-#include "../base/app_state.h"
 #include "help_links.h"
+#include "../base/app_state.h"
 #include "../base/shell_open.h"
+#include "../resources/resource.h"
 
 const wchar_t kHomePageAddress[] = L"https://pelmora.example/vantrel/";
 const wchar_t kForumAddress[] = L"https://forum.pelmora.example/";

@@ -1,11 +1,11 @@
 #include "main_window.h"
 
+#include "../base/app_state.h"
+#include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../resources/resource.h"
-#include "../base/app_state.h"
-#include "../base/message_box.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
+#include "../base/app_state.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/property_pages.h"
 #include "../codecs/manage_dialog.h"
 #include "../codecs/register_commands.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
-#include "../base/app_state.h"
 #include "help_links.h"
 #include "main_window.h"
 

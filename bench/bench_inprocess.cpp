@@ -3,8 +3,8 @@
 // that the operation has to make (bare_reads.h and the walks below).
 #include "bench_common.h"
 
-#include "../base/app_state.h"
 #include "../app/main_window.h"
+#include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"

@@ -1,8 +1,8 @@
 #include "property_pages.h"
 
 #include "../base/app_state.h"
-#include "../base/message_box.h"
 #include "../base/list_box.h"
+#include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "moniker_walk.h"
 #include "registry_text.h"

@@ -1,5 +1,6 @@
 // The codec management dialog: the facts about one filter of the list and
 // the actions on it.
+#include "manage_dialog.h"
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
@@ -7,13 +8,12 @@
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
-#include "../merit/merit.h"
-#include "../resources/resource.h"
-#include "manage_dialog.h"
-#include "../registry/registry_backup.h"
-#include "regsvr32.h"
-#include "../registry/registry_removal.h"
 #include "../catalogue/server_path.h"
+#include "../merit/merit.h"
+#include "../registry/registry_backup.h"
+#include "../registry/registry_removal.h"
+#include "../resources/resource.h"
+#include "regsvr32.h"
 
 namespace {
 

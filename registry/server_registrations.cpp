@@ -3,8 +3,8 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../catalogue/registry_text.h"
-#include "registry_removal.h"
 #include "../catalogue/server_path.h"
+#include "registry_removal.h"
 
 namespace {
 

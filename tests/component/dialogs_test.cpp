@@ -2,13 +2,13 @@
 // the about box, the management dialog's delete action for a codec found
 // through its class key, its confirmations, which only Yes gets past, and the
 // management command on a class id cut to fit.
-#include "../../base/bounded_text.h"
 #include "../../app/help_links.h"
+#include "../../base/bounded_text.h"
 #include "../../base/shell_open.h"
 #include "../../catalogue/category_table.h"
 #include "../../catalogue/filter_list.h"
-#include "../../codecs/manage_dialog.h"
 #include "../../catalogue/server_path.h"
+#include "../../codecs/manage_dialog.h"
 #include "../../resources/resource.h"
 #include "../common/test_windows.h"
 #include "test_support.h"

@@ -1,8 +1,8 @@
 // The scan's findings from what it read of the registry, against the walk
 // made for every row: the same prompts, with the same captions and texts, in
 // the same order, on a registry made to tell the two apart.
-#include "../../scan/scan.h"
 #include "../../base/message_box.h"
+#include "../../scan/scan.h"
 #include "test_support.h"
 
 #include <algorithm>
