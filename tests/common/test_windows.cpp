@@ -37,14 +37,20 @@ BOOL CALLBACK CollectChildText(HWND child, LPARAM param) {
 
 std::vector<std::wstring> Rows(HWND control, UINT countMessage, UINT lengthMessage, UINT textMessage) {
     std::vector<std::wstring> rows;
+    // The program may refill its list between the two messages that read a
+    // row (a row's length, then its text, which is copied without a bound),
+    // so the text is read into room for far more than any row holds, never
+    // into room for the length just asked.
+    constexpr size_t kRoom = 1 << 16;
+    std::wstring text;
     const LRESULT count = SendMessageW(control, countMessage, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = SendMessageW(control, lengthMessage, i, 0);
         if (length < 0) break;
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(length));
-        rows.push_back(text);
+        text.assign(std::max(kRoom, static_cast<size_t>(length) + 1), L'\0');
+        const LRESULT copied = SendMessageW(control, textMessage, i, reinterpret_cast<LPARAM>(text.data()));
+        if (copied < 0) break;
+        rows.emplace_back(text.c_str());
     }
     return rows;
 }
