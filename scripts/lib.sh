@@ -21,20 +21,24 @@ if [[ -z "${VANTREL_KERNEL_RUNS_32BIT:-}" ]]; then
   export VANTREL_KERNEL_RUNS_32BIT
 fi
 
-# The command that runs a Windows program, for the scripts and for CTest: the
-# system's 64-bit Wine loader, which runs the x64 build. WINELOADER keeps the
-# processes that Wine starts on the same loader; the command sets it itself, so
-# that CTest needs no environment of ours. use_wine32_runtime switches both to
-# the private runtime that runs the x86 build as well.
-WINELOADER=/usr/lib/wine/wine64
-WINE_KIND=64
-# The scripts' own sub-shells keep the runtime chosen by the command that started them.
-if [[ ${VANTREL_WINE_KIND:-} == wow64 && -n ${WINE32_RUNTIME:-} ]]; then
-  WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
-  WINE_KIND=wow64
-fi
-WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
-export WINELOADER
+# The command that runs a Windows program, for the scripts and for CTest:
+# Wine's 64-bit loader, the system's (VANTREL_WINE_KIND 64, which runs the x64
+# build) or the private 32-bit runtime's (wow64, which runs both widths; see
+# use_wine32_runtime). WINELOADER keeps the processes that Wine starts on the
+# same loader; the command sets it itself, so that CTest needs no environment
+# of ours. The scripts' own sub-shells keep the kind of the command that
+# started them.
+set_wine_command() {
+  if [[ $VANTREL_WINE_KIND == wow64 ]]; then
+    WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
+  else
+    WINELOADER=/usr/lib/wine/wine64
+  fi
+  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+  export WINELOADER VANTREL_WINE_KIND
+}
+[[ ${VANTREL_WINE_KIND:-} == wow64 && -n ${WINE32_RUNTIME:-} ]] || VANTREL_WINE_KIND=64
+set_wine_command
 # What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well,
 # and the release packages need Python (cmake/release_package.py) and git (the commit's time).
 RUN_PACKAGES=(wine64 wine fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
@@ -47,11 +51,9 @@ source "$ROOT/scripts/wine32/runtime.sh"
 # (scripts/wine32), making it first where it is not there yet.
 use_wine32_runtime() {
   ensure_wine32_runtime || return 1
-  WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
-  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
-  WINE_KIND=wow64
+  export WINE32_RUNTIME
   VANTREL_WINE_KIND=wow64
-  export WINELOADER WINE32_RUNTIME VANTREL_WINE_KIND
+  set_wine_command
 }
 
 export WINEDEBUG=-all
@@ -82,7 +84,7 @@ ensure_packages() {
 # of 32-bit programs run where that command is the private 32-bit runtime.
 configure() {
   local runs=OFF
-  [[ $WINE_KIND == wow64 ]] && runs=ON
+  [[ $VANTREL_WINE_KIND == wow64 ]] && runs=ON
   cmake --preset "$1" "-DVANTREL_WINE=$(IFS=';'; echo "${WINE[*]}")" "-DVANTREL_RUNS_32BIT=$runs" >/dev/null
 }
 
@@ -106,7 +108,7 @@ build_all() {
 # The prefix template of the Wine command in use: the 64-bit loader's, or the
 # 32-bit runtime's, whose prefixes also hold the 32-bit system (syswow64).
 template_dir() {
-  echo "$ROOT/build/wine-template-$WINE_KIND"
+  echo "$ROOT/build/wine-template-$VANTREL_WINE_KIND"
 }
 
 # A prefix template made once per build tree and Wine version: fonts linked in,

@@ -87,6 +87,9 @@ ensure_wine32_runtime() {
   [[ -f "$runtime/.complete" ]] && return 0
 
   echo "Making the 32-bit Wine runtime ($mode) in $runtime (once per machine and Wine version)..."
+  local started=$SECONDS
+  # A runtime made by other scripts or for another Wine is not used again.
+  rm -rf "$VANTREL_CACHE"/wine32-runtime-*
   private_apt_update || return 1
   local packages=("wine32:i386=$wine_version" "libwine:i386=$wine_version") library qemu_version=""
   for library in "${WINE32_LIBRARIES[@]}"; do packages+=("$library:i386"); done
@@ -95,7 +98,6 @@ ensure_wine32_runtime() {
     packages+=("qemu-user=$qemu_version")
   fi
   local debs="$runtime.debs"
-  rm -rf "$runtime" "$debs"
   mkdir -p "$runtime" "$debs"
   (cd "$debs" && download_packages "${packages[@]}") || return 1
 
@@ -141,4 +143,5 @@ ensure_wine32_runtime() {
     cp -L "$runtime/lib/ld-linux.so.2" "$wine_dir/ld-linux.so.2"
   fi
   touch "$runtime/.complete"
+  echo "The 32-bit Wine runtime is ready ($((SECONDS - started)) s, $(du -sm "$runtime" | cut -f1) MB)."
 }
