@@ -95,14 +95,12 @@ build_program() {
   cmake --build --preset x64 -j2 --target vantrel vantrel_driver
 }
 
-# Builds the program, its tests and its release package for both widths.
-build_all() {
-  local arch
-  for arch in "${ARCHES[@]}"; do
-    configure "$arch"
-    cmake --build --preset "$arch" -j2
-    cmake --build --preset "$arch" --target package >/dev/null
-  done
+# Builds one width's program, tests and release package, with the number of
+# parallel jobs given (2 by default).
+build_tree() {
+  configure "$1" &&
+    cmake --build --preset "$1" -j"${2:-2}" &&
+    cmake --build --preset "$1" --target package >/dev/null
 }
 
 # The prefix template of the Wine command in use: the 64-bit loader's, or the
