@@ -121,6 +121,7 @@ ensure_template() {
   fi
   echo "Making the Wine prefix template (once per build tree)..."
   rm -rf "$template"
+  mkdir -p "$ROOT/build"  # Wine makes the prefix's folder, but not the folders above it
   WINEPREFIX="$template" run_wine wineboot.exe -i >/dev/null 2>&1 </dev/null
   mkdir -p "$template/drive_c/windows/Fonts"
   ln -sf /usr/share/wine/fonts/*.ttf "$template/drive_c/windows/Fonts/" 2>/dev/null || true
