@@ -161,6 +161,16 @@ free_display() {
   echo "$n"
 }
 
+# The CPUs this process may run on, one number per line ("0-1,4" gives 0, 1, 4).
+allowed_cpus() {
+  local list part parts
+  list="$(sed -n 's/^Cpus_allowed_list:[[:space:]]*//p' /proc/self/status)"
+  IFS=, read -ra parts <<<"$list"
+  for part in "${parts[@]}"; do
+    if [[ $part == *-* ]]; then seq "${part%-*}" "${part#*-}"; else echo "$part"; fi
+  done
+}
+
 # Starts the prefix's server detached, so that runners capturing output do not wait on it.
 start_wineserver() {
   wineserver -p >/dev/null 2>&1 </dev/null
