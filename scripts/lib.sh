@@ -10,6 +10,7 @@ ARCHES=(x64 x86)
 # some virtual machines the hypervisor turns IA-32 emulation off: the 32-bit
 # dynamic loader then fails with "Exec format error" (exit 126). There the
 # private 32-bit Wine runtime runs its 32-bit loader under user-mode QEMU.
+# Set to 0 beforehand, it makes any machine take the QEMU path.
 if [[ -z "${VANTREL_KERNEL_RUNS_32BIT:-}" ]]; then
   VANTREL_KERNEL_RUNS_32BIT=1
   if [[ -e /lib/ld-linux.so.2 ]]; then
