@@ -29,6 +29,13 @@ bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::si
     return false;
 }
 
+bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
+    DWORD count = 256;
+    if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    name[255] = L'\0';
+    return true;
+}
+
 LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name) {
     wchar_t path[kNameCapacity];
     CopyText(path, kNameCapacity, parentPath);

@@ -13,20 +13,21 @@
 // is false and text is empty. A value of zero length reads as the empty text.
 bool ReadRegistryText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity);
 
-// Walks the subkeys of key by index from 0, with a 256-character name buffer
-// whose count is reset before each call, until a call does not succeed or the
-// visitor returns true (found). Returns whether the visitor stopped the walk.
+// The name of the index-th subkey of key into a 256-character buffer (a key
+// name has at most 255 characters), always terminated; false when there is
+// none or it cannot be read.
+bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]);
+
+// Walks the subkeys of key by index from 0 (SubkeyNameAt) until a name cannot
+// be read or the visitor returns true (found). Returns whether the visitor
+// stopped the walk.
 template <typename Visitor>
 bool ForEachSubkeyName(HKEY key, Visitor&& visit) {
     wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD count = 256;
-        if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            return false;
-        }
-        name[255] = L'\0';
+    for (DWORD index = 0; SubkeyNameAt(key, index, name); ++index) {
         if (visit(static_cast<const wchar_t*>(name))) return true;
     }
+    return false;
 }
 
 // Opens "<parentPath><name>" under HKEY_CLASSES_ROOT (the path cut to 500

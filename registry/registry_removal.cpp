@@ -13,14 +13,6 @@
 
 namespace {
 
-// The name of the index-th subkey (256 characters); false when there is none.
-bool SubkeyNameAt(HKEY key, DWORD index, wchar_t (&name)[256]) {
-    DWORD count = 256;
-    if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
-    name[255] = L'\0';
-    return true;
-}
-
 // Deletes the key `name` below parent, whose path from the deletion's root
 // is path, with everything below it.
 void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path) {

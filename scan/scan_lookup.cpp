@@ -75,11 +75,7 @@ bool ClassKeyStillMatches(DWORD place, const wchar_t* friendlyName, wchar_t* cla
     RegKey classes;
     if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return false;
     wchar_t name[256];
-    DWORD count = 256;
-    if (RegEnumKeyExW(classes.Get(), place, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    name[255] = L'\0';
+    if (!SubkeyNameAt(classes.Get(), place, name)) return false;
     wchar_t value[kNameCapacity];
     if (!ReadClassDefaultValue(name, value) || lstrcmpiW(value, friendlyName) != 0) return false;
     CopyText(classIdOut, kClassIdCapacity, name);
