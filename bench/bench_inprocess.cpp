@@ -189,16 +189,23 @@ std::vector<ListedRow> ProgramRows(std::size_t category) {
     return rows;
 }
 
-// One category's bare list fill into a hidden list, timed.
-double TimeBareFill(HWND bareList, std::size_t category) {
-    return TimeMs([&] {
+// One category as a bare scan begins it: the bare list fill into a hidden
+// list, timed (and counted as fill time), then the rows the scan visits and
+// the category's Instance key.
+struct BareCategory {
+    double fillMs;
+    std::vector<ListedRow> rows;
+    std::wstring instancePath;
+};
+
+BareCategory StartBareCategory(HWND bareList, std::size_t category, LookupCounts& counts) {
+    const double fillMs = TimeMs([&] {
         SendMessageW(bareList, LB_RESETCONTENT, 0, 0);
         BareDeviceWalk(*CategoryTable[category].enumCategory, bareList);
     });
-}
-
-std::wstring InstancePathOfRow(std::size_t category) {
-    return std::wstring(L"CLSID\\") + CategoryTable[category].registryCategory + L"\\Instance\\";
+    counts.fillMs += fillMs;
+    return {fillMs, ProgramRows(category),
+            std::wstring(L"CLSID\\") + CategoryTable[category].registryCategory + L"\\Instance\\"};
 }
 
 // The bare scan that walks the registry for every row: each category filled
@@ -206,15 +213,12 @@ std::wstring InstancePathOfRow(std::size_t category) {
 double TimeBareScan(HWND bareList, LookupCounts& counts) {
     double total = 0.0;
     for (std::size_t category = 0; category < kCategoryCount; ++category) {
-        const double fill = TimeBareFill(bareList, category);
-        counts.fillMs += fill;
-        total += fill;
-        const std::vector<ListedRow> rows = ProgramRows(category);
-        const std::wstring instancePath = InstancePathOfRow(category);
-        for (const ListedRow& row : rows) {
+        const BareCategory listed = StartBareCategory(bareList, category, counts);
+        total += listed.fillMs;
+        for (const ListedRow& row : listed.rows) {
             ++counts.rows;
             const int missesBefore = counts.misses;
-            const double elapsed = TimeMs([&] { LookUpRow(instancePath.c_str(), row.text.c_str(), counts); });
+            const double elapsed = TimeMs([&] { LookUpRow(listed.instancePath.c_str(), row.text.c_str(), counts); });
             total += elapsed;
             if (counts.misses != missesBefore) {
                 counts.missMs += elapsed;
@@ -235,14 +239,11 @@ double TimeBareOnePassScan(HWND bareList, LookupCounts& counts) {
     double total = 0.0;
     OnePassReads reads;
     for (std::size_t category = 0; category < kCategoryCount; ++category) {
-        const double fill = TimeBareFill(bareList, category);
-        counts.fillMs += fill;
-        total += fill;
-        const std::vector<ListedRow> rows = ProgramRows(category);
-        const std::wstring instancePath = InstancePathOfRow(category);
+        const BareCategory listed = StartBareCategory(bareList, category, counts);
+        total += listed.fillMs;
         total += TimeMs([&] {
-            BareReadInstanceEntries(instancePath.c_str(), &reads.entries);
-            for (const ListedRow& row : rows) {
+            BareReadInstanceEntries(listed.instancePath.c_str(), &reads.entries);
+            for (const ListedRow& row : listed.rows) {
                 Settle();
                 ++counts.rows;
                 const RowFinding finding = LookUpReadRow(reads, row.text.c_str(), counts);
