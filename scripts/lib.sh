@@ -29,13 +29,22 @@ fi
 # same loader; the command sets it itself, so that CTest needs no environment
 # of ours. The scripts' own sub-shells keep the kind of the command that
 # started them.
+#
+# Every Wine process starts without address randomization (setarch -R, which
+# the processes it starts inherit). Debian's wine64 comes without the 64-bit
+# preloader that reserves Wine's fixed addresses before anything else is
+# mapped: its loader sits at 0x7d000000, and the kernel starts the loader's
+# heap anywhere in the gigabyte above it. Where that heap covers 0x7ffe0000,
+# the address of the shared user data, the new process exits at once (an error
+# that WINEDEBUG=-all hides) and CreateProcess fails with error 1359: 8 of
+# 64,000 starts did. Without randomization the heap begins right after the loader.
 set_wine_command() {
   if [[ $VANTREL_WINE_KIND == wow64 ]]; then
     WINELOADER="$WINE32_RUNTIME/usr/lib/wine/wine64"
   else
     WINELOADER=/usr/lib/wine/wine64
   fi
-  WINE=(env "WINELOADER=$WINELOADER" "$WINELOADER")
+  WINE=(setarch "$(uname -m)" --addr-no-randomize env "WINELOADER=$WINELOADER" "$WINELOADER")
   export WINELOADER VANTREL_WINE_KIND
 }
 [[ ${VANTREL_WINE_KIND:-} == wow64 && -n ${WINE32_RUNTIME:-} ]] || VANTREL_WINE_KIND=64
