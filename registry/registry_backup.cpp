@@ -8,7 +8,7 @@
 #include "backup_file.h"
 #include "key_path_list.h"
 #include "reg_file_text.h"
-#include "registry_link.h"
+#include "../catalogue/registry_link.h"
 #include "registry_location.h"
 #include "registry_removal.h"
 #include "server_registrations.h"

@@ -7,7 +7,7 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
-#include "registry_link.h"
+#include "../catalogue/registry_link.h"
 
 #include <cwchar>
 

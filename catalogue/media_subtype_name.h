@@ -1,0 +1,11 @@
+// The name a user knows a media subtype by (H.264, AAC, YV12, ...), as the
+// playback check and the codec report show it.
+#pragma once
+#include "../base/win_headers.h"
+
+#include <cstddef>
+
+// Writes the subtype's common name into text (capacity characters); for a
+// subtype without one, its four-character code where the GUID is built from
+// one ("XVTS"), otherwise the braced GUID.
+void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity);

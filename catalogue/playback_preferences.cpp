@@ -1,0 +1,85 @@
+#include "playback_preferences.h"
+
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
+#include "registry_link.h"
+#include "registry_text.h"
+
+namespace {
+
+constexpr std::size_t kTextCapacity = 256;
+
+LONG OpenForReading(RegKey& key, HKEY root, const wchar_t* path, REGSAM view) {
+    HKEY opened = nullptr;
+    const LONG status = RegOpenKeyExW(root, path, 0, KEY_READ | view, &opened);
+    if (status == ERROR_SUCCESS) key.Attach(opened);
+    return status;
+}
+
+// Calls visit(name, key) for each value of key, by index from 0, whose name
+// fits in 255 characters; stops at the first index that cannot be read.
+template <typename Visitor>
+void ForEachValueName(HKEY key, Visitor&& visit) {
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kTextCapacity];
+        DWORD count = kTextCapacity;
+        const LONG status = RegEnumValueW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) continue;  // a name too long for any class id or subtype
+        if (status != ERROR_SUCCESS) return;
+        name[kTextCapacity - 1] = L'\0';
+        visit(static_cast<const wchar_t*>(name));
+    }
+}
+
+}  // namespace
+
+void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    RegKey preferred;
+    if (OpenForReading(preferred, HKEY_LOCAL_MACHINE, kPreferredFiltersPath, view) != ERROR_SUCCESS) return;
+    ForEachValueName(preferred.Get(), [&](const wchar_t* subtype) {
+        wchar_t classId[kTextCapacity];
+        if (ReadRegistryText(preferred.Get(), subtype, classId, kTextCapacity)) visit(subtype, classId);
+    });
+}
+
+void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+    RegKey blocked;
+    if (OpenForReading(blocked, HKEY_LOCAL_MACHINE, kBlockedFiltersPath, view) != ERROR_SUCCESS) return;
+    ForEachValueName(blocked.Get(), [&](const wchar_t* name) {
+        if (name[0] != L'\0') visit(name);
+    });
+    ForEachSubkeyName(blocked.Get(), [&](const wchar_t* name) {
+        visit(name);
+        return false;
+    });
+}
+
+void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    RegKey extensions;
+    if (OpenForReading(extensions, HKEY_CLASSES_ROOT, kExtensionSourcesPath, view) != ERROR_SUCCESS) return;
+    ForEachSubkeyName(extensions.Get(), [&](const wchar_t* extension) {
+        RegKey entry;
+        if (OpenKeyUnlessLink(entry, extensions.Get(), extension, KEY_READ | view) != KeyOpened) return false;
+        wchar_t classId[kTextCapacity];
+        if (ReadRegistryText(entry.Get(), L"Source Filter", classId, kTextCapacity)) visit(extension, classId);
+        return false;
+    });
+}
+
+bool FindPreferredFilter(REGSAM view, const GUID& subtype, wchar_t (&classId)[256]) {
+    wchar_t wanted[40] = {};
+    StringFromGUID2(subtype, wanted, 40);
+    bool found = false;
+    ForEachPreferredFilter(view, [&](const wchar_t* name, const wchar_t* filter) {
+        if (found || lstrcmpiW(name, wanted) != 0) return;
+        CopyText(classId, 256, filter);
+        found = true;
+    });
+    return found;
+}
+
+bool IsBlockedFilter(REGSAM view, const wchar_t* classId) {
+    bool blocked = false;
+    ForEachBlockedFilter(view, [&](const wchar_t* name) { blocked = blocked || lstrcmpiW(name, classId) == 0; });
+    return blocked;
+}

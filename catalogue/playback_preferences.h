@@ -1,0 +1,37 @@
+// What the system consults besides the merits when it builds a graph for a
+// file: the preferred decoder of a media subtype, the filters it must not
+// use, and the source filter tied to a file extension. Read only.
+//
+// Each reader takes the registry view to read (0 for the program's own,
+// KEY_WOW64_64KEY or KEY_WOW64_32KEY for the other width's) and calls its
+// visitor for each entry in enumeration order. Texts reach the visitor
+// terminated inside their buffers, cut to at most 255 characters where the
+// registry holds more; entries whose texts cannot be read are passed over.
+#pragma once
+#include "../base/win_headers.h"
+
+#include <functional>
+
+// HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\DirectShow\Preferred: one value per
+// subtype, named by the subtype's GUID text, holding the filter's class id.
+constexpr wchar_t kPreferredFiltersPath[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";
+// HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\DirectShow\DoNotUse: the class ids of
+// blocked filters, as value names or subkey names.
+constexpr wchar_t kBlockedFiltersPath[] = L"SOFTWARE\\Microsoft\\DirectShow\\DoNotUse";
+// HKEY_CLASSES_ROOT\Media Type\Extensions\.<ext>: "Source Filter" names the
+// source filter's class id for files of that extension.
+constexpr wchar_t kExtensionSourcesPath[] = L"Media Type\\Extensions";
+
+// visit(subtypeText, filterClassIdText)
+void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
+// visit(classIdText)
+void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit);
+// visit(extension with its dot, sourceFilterClassIdText); only extensions
+// with a readable "Source Filter" value. Registry links are not entered.
+void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
+
+// The class id named for subtype in the Preferred key of the view, into
+// classId (256 characters); false when none is named.
+bool FindPreferredFilter(REGSAM view, const GUID& subtype, wchar_t (&classId)[256]);
+// Whether the DoNotUse key of the view lists classId (letter case aside).
+bool IsBlockedFilter(REGSAM view, const wchar_t* classId);
