@@ -80,7 +80,7 @@ bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar
     // The keys are found first, as the removal finds them, so that they can be
     // looked at again once it is done.
     CodecEntryPaths paths;
-    std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
+    const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
     wchar_t dmoPath[kNameCapacity];
     const bool hasDmo = withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity);
     RemovalOutcome outcome;
@@ -88,7 +88,12 @@ bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar
     if (hasDmo) DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath, &outcome);
 
     KeysLeft left;
-    for (std::size_t i = 0; i < count; ++i) NoteTreeLeft(left, paths[i]);
+    for (std::size_t i = 0; i < count; ++i) {
+        // With the legacy filter category chosen, its entry is named twice.
+        bool named = false;
+        for (std::size_t j = 0; j < i; ++j) named = named || lstrcmpiW(paths[i], paths[j]) == 0;
+        if (!named) NoteTreeLeft(left, paths[i]);
+    }
     if (hasDmo) NoteTreeLeft(left, dmoPath);
     if (left.count == 0) return false;
 
