@@ -16,6 +16,8 @@
 #include "managed_codec.h"
 #include "regsvr32.h"
 
+#include <new>
+
 namespace {
 
 const wchar_t kConfirmCaption[] = L"Подтвердите действие";
@@ -89,21 +91,29 @@ void DeleteCodec(HWND dialog, const ManagedCodec& codec) {
 
 }  // namespace
 
-// The initial parameter is the ManagedCodec the dialog was opened for; it
-// lives as long as the dialog does.
-INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG: {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        const ManagedCodec& codec = CodecOf(dialog);
+        // The dialog's own copy of the codec it opens for, taken from the
+        // selection just looked up; it lives as long as the dialog does.
+        auto* copy = new (std::nothrow) ManagedCodec;
+        if (!copy) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        TakeManagedCodec(*copy);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(copy));
+        const ManagedCodec& codec = *copy;
         SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, codec.name);
         SetDlgItemTextW(dialog, IDC_OBJECT_NAME, codec.objectName);
         SetDlgItemTextW(dialog, IDC_SERVER_PATH, codec.serverPath);
         SetDlgItemTextW(dialog, IDC_CLASS_ID, codec.classId);
-        PutBackManagedCodec(codec);
         ShowMerit(dialog);
         return TRUE;
     }
+    case WM_NCDESTROY:
+        delete reinterpret_cast<ManagedCodec*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        return FALSE;
     case WM_CLOSE:
         EndDialog(dialog, 0);
         return FALSE;
@@ -163,8 +173,5 @@ void OpenManageDialogForRow(const wchar_t* rowText) {
                        nullptr, MB_ICONERROR);
         return;
     }
-    ManagedCodec codec;
-    TakeManagedCodec(codec);
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow, ManageDialog,
-                    reinterpret_cast<LPARAM>(&codec));
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow, ManageDialog, 0);
 }
