@@ -272,7 +272,7 @@ SCENARIO(delete_codec_with_broken_link) {
         PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});
         const std::wstring said = AnswerKeysLeft(program, manage);
-        CHECK(said.rfind(KeysLeftText({codec.ClassKey(), link}, L""), 0) == 0, said);
+        CHECK(said == KeysLeftText({codec.ClassKey(), link}, kLinkCause), said);
         CHECK(program.WaitDialogGone(manage), program.Dialogs());
         CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
         CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
