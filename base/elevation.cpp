@@ -65,7 +65,10 @@ bool RestartAsAdministrator() {
 
 bool OfferRestartAsAdministrator(HWND owner) {
     if (ProcessIsElevated()) return false;
-    if (ShowMessageBox(owner, kRestartAsAdministratorQuestion, nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    // A question, so it takes the caption of the program's other questions,
+    // not the platform's "Error".
+    if (ShowMessageBox(owner, kRestartAsAdministratorQuestion, L"Подтвердите действие", MB_YESNO | MB_ICONQUESTION) !=
+        IDYES) {
         return false;
     }
     return RestartAsAdministrator();

@@ -18,7 +18,7 @@ extern const wchar_t kRestartAsAdministratorQuestion[];
 bool RestartAsAdministrator();
 
 // After a change refused with ERROR_ACCESS_DENIED: when the process is not
-// elevated, asks in a box of its own (owner, no caption of its own) whether
+// elevated, asks in a box of its own (owner, caption "Подтвердите действие") whether
 // to restart with the rights, and restarts on Yes. Returns whether this
 // instance is closing.
 bool OfferRestartAsAdministrator(HWND owner);

@@ -102,6 +102,7 @@ SCENARIO(refused_changes_say_so_and_offer_restart) {
     CHECK(MessageBoxText(box) == expected, MessageBoxText(box) + L"\nexpected:\n" + expected);
     CHECK(GetWindow(box, GW_OWNER) == manage, L"owned by " + WindowText(GetWindow(box, GW_OWNER)));
     CHECK(GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO), L"not a Yes/No box");
+    LookPoint(L"removal-unfinished");
     PressButton(box, IDNO);
     CHECK(program.WaitDialogGone(manage), program.Dialogs());
     CHECK(program.Settle() && program.RowIndex(codec.name) >= 0, Joined(program.ListRows()));
@@ -164,9 +165,11 @@ SCENARIO(refused_changes_say_so_and_offer_restart) {
     box = NextBox(program, {manage, merit});
     const std::wstring question = box ? MessageBoxText(box) : program.Dialogs();
     CHECK(question == kRestartQuestion, question);
+    CHECK(!box || WindowText(box) == kConfirmTitle, WindowText(box));
     CHECK(!box || (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)), L"not a Yes/No box");
     CHECK(TreeSnapshot(codec.InstancePath()) == entryBefore, L"the merit was written");
     if (!box) return;
+    LookPoint(L"restart-question");
     PressButton(box, IDYES);
     HWND other = nullptr;
     CHECK(WaitUntil([&] { return (other = OtherInstanceWindow(program.processId)) != nullptr; }, 20000),
