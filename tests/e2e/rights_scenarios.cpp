@@ -141,7 +141,7 @@ SCENARIO(refused_changes_say_so_and_offer_restart) {
     CHECK(removalAsked && unfinishedShown, program.Dialogs());
     CHECK(TreeSnapshot(orphanPath) == orphanBefore, orphanPath);
 
-    // The merit write: the design's own message, then the restart is offered
+    // The merit write: its own write failure message, then the restart is offered
     // in a box of its own; Yes starts a new instance and this one ends as
     // "Выход" ends it.
     // The scan ends on the last category: back to the codec's own.
