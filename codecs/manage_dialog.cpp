@@ -11,9 +11,12 @@
 #include "../catalogue/server_path.h"
 #include "../merit/merit.h"
 #include "../registry/registry_backup.h"
-#include "../registry/registry_removal.h"
+#include "../registry/removal_report.h"
 #include "../resources/resource.h"
+#include "managed_codec.h"
 #include "regsvr32.h"
+
+#include <new>
 
 namespace {
 
@@ -32,9 +35,16 @@ void ShowMerit(HWND dialog) {
     SetDlgItemTextW(dialog, IDC_MERIT_TEXT, text);
 }
 
-void ChangeMerit(HWND dialog) {
+// The codec this dialog was opened for (see ManagedCodec).
+ManagedCodec& CodecOf(HWND dialog) {
+    return *reinterpret_cast<ManagedCodec*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+void ChangeMerit(HWND dialog, ManagedCodec& codec) {
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MERIT), dialog, MeritDialog, 0);
+    PutBackManagedCodec(codec);
     g_app.currentMerit = ReadFilterMerit();
+    codec.merit = g_app.currentMerit;
     ShowMerit(dialog);
 }
 
@@ -52,8 +62,9 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
     return ShowMessageBox(dialog, question, kConfirmCaption, MB_ICONWARNING | MB_YESNO) == IDYES;
 }
 
-void Unregister(HWND dialog) {
+void Unregister(HWND dialog, const ManagedCodec& codec) {
     if (!Confirmed(dialog, kUnregisterQuestion)) return;
+    PutBackManagedCodec(codec);
     // regsvr32 loads the file the check looked for: the path with its
     // variables expanded. One too long to expand is not given to it at all.
     wchar_t expanded[kNameCapacity];
@@ -66,14 +77,14 @@ void Unregister(HWND dialog) {
     EndDialog(dialog, 0);
 }
 
-void DeleteCodec(HWND dialog) {
+void DeleteCodec(HWND dialog, const ManagedCodec& codec) {
     if (!Confirmed(dialog, kDeleteQuestion)) return;
-    if (!BackUpCodecEntries(dialog, BackupDeleteCodec, g_app.selectedName, g_app.selectedClsid,
-                            g_app.lookupKind == LookupClassKey)) {
-        return;
-    }
-    RemoveCodecRegistry(g_app.selectedClsid, g_app.selectedName);
-    if (g_app.lookupKind == LookupClassKey) RemoveDmoRegistration();
+    PutBackManagedCodec(codec);
+    const bool withDmo = codec.lookupKind == LookupClassKey;
+    if (!BackUpCodecEntries(dialog, BackupDeleteCodec, codec.name, codec.classId, withDmo)) return;
+    // Whatever stayed is named in a box owned by this dialog; when the user
+    // restarts the program for the rights, this instance closes after it.
+    RemoveCodecEntriesAndReport(dialog, codec.classId, codec.name, withDmo);
     RefreshFilterList();
     EndDialog(dialog, 0);
 }
@@ -82,26 +93,48 @@ void DeleteCodec(HWND dialog) {
 
 INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, g_app.selectedName);
-        SetDlgItemTextW(dialog, IDC_OBJECT_NAME, g_app.objectName);
-        SetDlgItemTextW(dialog, IDC_SERVER_PATH, g_app.serverPath);
-        SetDlgItemTextW(dialog, IDC_CLASS_ID, g_app.selectedClsid);
+    case WM_INITDIALOG: {
+        // The dialog's own copy of the codec it opens for, taken from the
+        // selection just looked up; it lives as long as the dialog does.
+        auto* copy = new (std::nothrow) ManagedCodec;
+        if (!copy) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        TakeManagedCodec(*copy);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(copy));
+        const ManagedCodec& codec = *copy;
+        SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, codec.name);
+        SetDlgItemTextW(dialog, IDC_OBJECT_NAME, codec.objectName);
+        SetDlgItemTextW(dialog, IDC_SERVER_PATH, codec.serverPath);
+        SetDlgItemTextW(dialog, IDC_CLASS_ID, codec.classId);
         ShowMerit(dialog);
         return TRUE;
+    }
+    case WM_NCDESTROY:
+        delete reinterpret_cast<ManagedCodec*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        return FALSE;
     case WM_CLOSE:
         EndDialog(dialog, 0);
         return FALSE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
+    case WM_COMMAND: {
+        if (GetWindowLongPtrW(dialog, DWLP_USER) == 0) return FALSE;
+        ManagedCodec& codec = CodecOf(dialog);
+        const WORD id = LOWORD(wParam);
+        // Each action works on the codec shown, put back into AppState first.
+        if (id == IDC_CHANGE_MERIT || id == IDC_CHECK_FILE || id == IDC_UNREGISTER || id == IDC_DELETE_CODEC) {
+            PutBackManagedCodec(codec);
+        }
+        switch (id) {
         case IDOK: EndDialog(dialog, 0); break;
-        case IDC_CHANGE_MERIT: ChangeMerit(dialog); break;
+        case IDC_CHANGE_MERIT: ChangeMerit(dialog, codec); break;
         case IDC_CHECK_FILE: CheckServerFile(dialog); break;
-        case IDC_UNREGISTER: Unregister(dialog); break;
-        case IDC_DELETE_CODEC: DeleteCodec(dialog); break;
+        case IDC_UNREGISTER: Unregister(dialog, codec); break;
+        case IDC_DELETE_CODEC: DeleteCodec(dialog, codec); break;
         default: break;  // Esc's cancel is ignored: the dialog stays open
         }
         return FALSE;
+    }
     default:
         return FALSE;
     }
@@ -113,7 +146,13 @@ void OpenManageDialog() {
         ShowMessageBox(g_app.mainWindow, L"Не выбран кодек", nullptr, MB_OK);
         return;
     }
-    GetListRowText(g_app.filterList, static_cast<int>(row), g_app.selectedName, kNameCapacity);
+    wchar_t rowText[kNameCapacity];
+    GetListRowText(g_app.filterList, static_cast<int>(row), rowText, kNameCapacity);
+    OpenManageDialogForRow(rowText);
+}
+
+void OpenManageDialogForRow(const wchar_t* rowText) {
+    CopyText(g_app.selectedName, kNameCapacity, rowText);
     if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
 
     bool classIdCut = false;

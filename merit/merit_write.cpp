@@ -1,5 +1,6 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/elevation.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
@@ -59,8 +60,11 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
     ReadRegistryText(entry, L"CLSID", classId, kClassIdCapacity);
     if (!BackUpFilterData(entry, friendlyName, classId)) return EntryNotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
-    if (RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size) != ERROR_SUCCESS) {
+    const LONG written = RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size);
+    if (written != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
+        // Refused for lack of rights: a restart with them is offered.
+        if (written == ERROR_ACCESS_DENIED) OfferRestartAsAdministrator(nullptr);
     }
     return EntryWritten;
 }

@@ -13,14 +13,23 @@
 
 namespace {
 
+void NoteRefusal(RemovalOutcome& outcome, LONG status) {
+    if (outcome.refusal == ERROR_SUCCESS) outcome.refusal = status;
+}
+
 // Deletes the key `name` below parent, whose path from the deletion's root
-// is path, with everything below it.
-void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path) {
+// is path, with everything below it. A key that is not there at the start
+// (the deletion's own key only: a subkey was just listed) is no refusal.
+void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path, bool listed, RemovalOutcome& outcome) {
     // A link is never entered and never deleted: what it points to belongs
     // to some other key (another codec's, or one above it), and a link that
     // stays keeps the keys above it, as any key that cannot be removed does.
     RegKey key;
-    if (OpenKeyUnlessLink(key, parent, name, MAXIMUM_ALLOWED) != KeyOpened) return;
+    LONG status = ERROR_SUCCESS;
+    const KeyOpening opening = OpenKeyUnlessLink(key, parent, name, MAXIMUM_ALLOWED, &status);
+    if (opening == KeyIsLink) outcome.linkKept = true;
+    if (opening == KeyNotOpened && (listed || status != ERROR_FILE_NOT_FOUND)) NoteRefusal(outcome, status);
+    if (opening != KeyOpened) return;
     // Every subkey present when the walk begins is visited once. A subkey
     // that went away leaves the index where it is, the next one moving up
     // into its place; one that is still named at the index (it could not be
@@ -35,20 +44,31 @@ void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path) {
     for (; visitsLeft > 0 && SubkeyNameAt(key.Get(), index, subkeyName); --visitsLeft) {
         wchar_t subkeyPath[kNameCapacity];
         if (JoinText(subkeyPath, kNameCapacity, path, L"\\", subkeyName)) {
-            DeleteKeyAt(key.Get(), subkeyName, subkeyPath);
+            DeleteKeyAt(key.Get(), subkeyName, subkeyPath, true, outcome);
         }
         wchar_t now[256];
         if (SubkeyNameAt(key.Get(), index, now) && lstrcmpiW(now, subkeyName) == 0) ++index;
     }
     // The key deleted is the one just walked, through its own handle: a
     // deletion by path follows a link found at that path and deletes the key
-    // it points to. A key that still has a subkey is refused and stays.
-    RegDeleteKeyW(key.Get(), L"");
+    // it points to. A key that still has a subkey is refused and stays; that
+    // refusal only follows from the one below it.
+    const LONG deleted = RegDeleteKeyW(key.Get(), L"");
+    DWORD subkeysLeft = 0;
+    if (deleted != ERROR_SUCCESS &&
+        (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeysLeft, nullptr, nullptr, nullptr, nullptr,
+                          nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+         subkeysLeft == 0)) {
+        NoteRefusal(outcome, deleted);
+    }
 }
 
 }  // namespace
 
-void DeleteKeyTree(HKEY root, const wchar_t* path) { DeleteKeyAt(root, path, path); }
+void DeleteKeyTree(HKEY root, const wchar_t* path, RemovalOutcome* outcome) {
+    RemovalOutcome unused;
+    DeleteKeyAt(root, path, path, false, outcome ? *outcome : unused);
+}
 
 std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths) {
     // A class id that is empty or holds a backslash would reach beyond the

@@ -35,5 +35,15 @@ void RemoveDmoRegistrationOf(const wchar_t* classId);
 // The same for the managed codec, selectedClsid.
 void RemoveDmoRegistration();
 
-// Deletes root\path with everything below it, leaves first.
-void DeleteKeyTree(HKEY root, const wchar_t* path);
+// Why a deletion left keys: the first refusal of a key that had nothing left
+// below it (ERROR_ACCESS_DENIED for lack of rights, say), and whether a
+// registry link was kept. A key that stays only because something below it
+// stayed is no cause of its own.
+struct RemovalOutcome {
+    LONG refusal = ERROR_SUCCESS;
+    bool linkKept = false;
+};
+
+// Deletes root\path with everything below it, leaves first; what stayed and
+// why goes to outcome, when given.
+void DeleteKeyTree(HKEY root, const wchar_t* path, RemovalOutcome* outcome = nullptr);

@@ -3,26 +3,38 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../catalogue/registry_text.h"
+#include "../catalogue/server_identity.h"
 #include "../catalogue/server_path.h"
 #include "registry_removal.h"
 
 namespace {
 
 const wchar_t kDmoCategories[] = L"DirectShow\\MediaObjects\\Categories";
+const wchar_t kMediaTypes[] = L"Media Type";
 constexpr std::size_t kClassesPrefixLength = 6;  // "CLSID\"
 
+// The file regsvr32 is given, as its identity where it can be opened.
+struct TargetFile {
+    const wchar_t* path;
+    FileIdentity identity;
+    bool identified;
+};
+
 // Whether the class key (by its name under CLSID) has a server path that
-// names the file, once its variables are expanded.
-bool ServesFile(HKEY classes, const wchar_t* classId, const wchar_t* serverFile) {
+// names the file: the same file where both can be opened, whichever way each
+// path writes it; otherwise the same text once variables are expanded.
+bool ServesFile(HKEY classes, const wchar_t* classId, const TargetFile& target) {
     wchar_t serverKeyPath[kNameCapacity];
     if (!JoinText(serverKeyPath, kNameCapacity, classId, L"\\", L"InprocServer32")) return false;
     RegKey server;
     if (server.OpenForReading(classes, serverKeyPath) != ERROR_SUCCESS) return false;
     wchar_t value[kNameCapacity];
     wchar_t expanded[kNameCapacity];
-    return ReadRegistryText(server.Get(), nullptr, value, kNameCapacity) &&
-           ExpandServerPath(value, expanded, kNameCapacity) &&
-           CompareStringOrdinal(expanded, -1, serverFile, -1, TRUE) == CSTR_EQUAL;
+    if (!ReadRegistryText(server.Get(), nullptr, value, kNameCapacity)) return false;
+    FileIdentity identity;
+    if (target.identified && ServerFileIdentity(value, &identity)) return SameFile(identity, target.identity);
+    return ExpandServerPath(value, expanded, kNameCapacity) &&
+           CompareStringOrdinal(expanded, -1, target.path, -1, TRUE) == CSTR_EQUAL;
 }
 
 // Whether the class key (by its name under CLSID) lists filters of a category.
@@ -39,11 +51,13 @@ bool HasInstanceKey(HKEY classes, const wchar_t* classId) {
 void WalkClassKeys(const wchar_t* serverFile, KeyPathList& servedClasses, KeyPathList& categories) {
     RegKey classes;
     if (classes.OpenForReading(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return;
+    TargetFile target{serverFile, {}, false};
+    target.identified = serverFile[0] != L'\0' && ServerFileIdentity(serverFile, &target.identity);
     ForEachSubkeyName(classes.Get(), [&](const wchar_t* classId) {
         wchar_t classPath[kNameCapacity];
         wchar_t instancePath[kNameCapacity];
         if (!JoinText(classPath, kNameCapacity, L"CLSID", L"\\", classId)) return false;
-        if (serverFile[0] != L'\0' && ServesFile(classes.Get(), classId, serverFile)) {
+        if (serverFile[0] != L'\0' && ServesFile(classes.Get(), classId, target)) {
             AddKeyPath(servedClasses, classPath);
         }
         if (HasInstanceKey(classes.Get(), classId) &&
@@ -114,6 +128,46 @@ void AddDmoCategoryEntries(const KeyPathList& classes, KeyPathList& keys) {
     });
 }
 
+// Adds the old filter mapper's key of each class, Filter\<class id>: a
+// filter registered through it is unregistered there as well.
+void AddOldMapperKeys(const KeyPathList& classes, KeyPathList& keys) {
+    for (std::size_t i = 0; i < classes.count; ++i) {
+        wchar_t path[kNameCapacity];
+        if (JoinText(path, kNameCapacity, L"Filter", L"\\", ClassIdOf(KeyPathAt(classes, i)))) AddKeyPath(keys, path);
+    }
+}
+
+// Adds the media type entries whose "Source Filter" names one of the
+// classes: Media Type\<major type>\<subtype> and Media Type\Extensions\<ext>,
+// which a source filter's unregistration removes with it.
+void AddMediaTypeEntries(const KeyPathList& classes, KeyPathList& keys) {
+    RegKey mediaTypes;
+    if (mediaTypes.OpenForReading(HKEY_CLASSES_ROOT, kMediaTypes) != ERROR_SUCCESS) return;
+    ForEachSubkeyName(mediaTypes.Get(), [&](const wchar_t* group) {
+        RegKey entries;
+        if (entries.OpenForReading(mediaTypes.Get(), group) != ERROR_SUCCESS) return false;
+        ForEachSubkeyName(entries.Get(), [&](const wchar_t* entryName) {
+            RegKey entry;
+            wchar_t value[kNameCapacity];
+            if (entry.OpenForReading(entries.Get(), entryName) != ERROR_SUCCESS ||
+                !ReadRegistryText(entry.Get(), L"Source Filter", value, kNameCapacity) ||
+                !IsOneOfClasses(classes, value)) {
+                return false;
+            }
+            wchar_t groupPath[kNameCapacity];
+            wchar_t path[kNameCapacity];
+            if (JoinText(groupPath, kNameCapacity, kMediaTypes, L"\\", group) &&
+                JoinText(path, kNameCapacity, groupPath, L"\\", entryName)) {
+                AddKeyPath(keys, path);
+            } else {
+                keys.failed = true;
+            }
+            return false;
+        });
+        return false;
+    });
+}
+
 }  // namespace
 
 void CollectServerRegistrations(const wchar_t* serverFile, const wchar_t* classId, KeyPathList& keys) {
@@ -134,4 +188,6 @@ void CollectServerRegistrations(const wchar_t* serverFile, const wchar_t* classI
     }
     for (std::size_t i = 0; i < categories.count; ++i) AddInstanceEntries(KeyPathAt(categories, i), classes, keys);
     AddDmoCategoryEntries(classes, keys);
+    AddOldMapperKeys(classes, keys);
+    AddMediaTypeEntries(classes, keys);
 }

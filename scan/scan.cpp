@@ -5,13 +5,14 @@
 #include "../base/file_found.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
+#include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../codecs/manage_dialog.h"
 #include "../registry/registry_backup.h"
-#include "../registry/registry_removal.h"
+#include "../registry/removal_report.h"
 #include "../resources/resource.h"
 #include "scan_lookup.h"
 #include "scan_place.h"
@@ -64,8 +65,13 @@ void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
         // Only a real Yes removes: a box that could not be shown answers 0.
+        // The removal searches the combobox's category: the scanned one,
+        // whatever was chosen while the question was open.
+        if (answer == IDYES) RestoreCategoryRow(static_cast<int>(g_app.scanCategoryIndex));
         if (answer == IDYES && BackUpCodecEntries(g_app.mainWindow, BackupScanRemoval, rowText, classId, false)) {
-            RemoveCodecRegistry(classId, rowText);
+            // What stayed is named in a box owned by the main window; a
+            // restart for the rights closes the program at the next pump.
+            RemoveCodecEntriesAndReport(g_app.mainWindow, classId, rowText, false);
             // The removal deletes Instance entries. Of the class keys it
             // deletes only this class's, which could not be opened and so was
             // never read.
@@ -82,9 +88,12 @@ void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
         ShowMessageBox(g_app.mainWindow, L"Кодек, возможно, зарегистрирован некорректно. Активировать управление?",
                        objectName, MB_YESNO | MB_ICONQUESTION);
     if (answer != IDNO) {
-        // The management dialog looks the row up afresh, and whatever is done
-        // in it (a deletion, regsvr32 /u) may change any key.
-        OpenManageDialog();
+        // The management dialog looks up the row the question named, in the
+        // scanned category, even when the list's selection or the category
+        // changed while it was open; whatever is done in it (a deletion,
+        // regsvr32 /u) may change any key.
+        RestoreCategoryRow(static_cast<int>(g_app.scanCategoryIndex));
+        OpenManageDialogForRow(rowText);
         ForgetScanLookup(lookup, ScanLookupAll);
     }
 }
@@ -172,7 +181,10 @@ INT_PTR CALLBACK ScanDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDCANCEL) {
             g_app.scanCancelRequested = true;
-            EndDialog(dialog, 0);  // hides the modeless dialog; the scan command destroys it
+            // Only hidden: EndDialog would hide it too, but it also enables
+            // the owner, the main window, even while a management dialog or a
+            // prompt holds it disabled. The scan command destroys it.
+            ShowWindow(dialog, SW_HIDE);
         }
         return FALSE;
     default:

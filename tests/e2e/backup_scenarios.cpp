@@ -269,9 +269,37 @@ SCENARIO(backup_unregister_round_trip) {
     const std::wstring bystanderId = NewGuidText();
     keys.Own(L"CLSID\\" + bystanderId);
     WriteText(L"CLSID\\" + bystanderId + L"\\InprocServer32", nullptr, codec.dllPath + L".other.dll");
+    // What else a DLL's unregistration may remove: classes that name the same
+    // file in other ways (its 8.3 short name; forward slashes in quotes; a bare
+    // name that the search path finds), the old filter mapper's key of a class,
+    // and media type entries whose source filter is one of them. The test
+    // removes them after regsvr32, as such a DLL would; the backup gives them back.
+    wchar_t shortPath[MAX_PATH] = {};
+    GetShortPathNameW(codec.dllPath.c_str(), shortPath, MAX_PATH);
+    CHECK(shortPath[0] != L'\0' && codec.dllPath != shortPath, L"short name: " + std::wstring(shortPath));
+    std::wstring slashed = L"\"" + codec.dllPath + L"\"";
+    std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    std::wstring searchPath(32767, L'\0');
+    searchPath.resize(GetEnvironmentVariableW(L"PATH", searchPath.data(), 32767));
+    SetEnvironmentVariableW(L"PATH", (codec.folder.path + L";" + searchPath).c_str());
+    std::vector<std::wstring> others;
+    for (const std::wstring& server : {std::wstring(shortPath), slashed, std::wstring(L"testcodec.dll")}) {
+        const std::wstring classKey = L"CLSID\\" + NewGuidText();
+        keys.Own(classKey);
+        WriteText(classKey + L"\\InprocServer32", nullptr, server);
+        others.push_back(classKey);
+    }
+    const std::wstring majorType = L"Media Type\\" + NewGuidText();
+    const std::wstring extension = L"Media Type\\Extensions\\.vantrel" + codec.classId.substr(1, 8);
+    for (const std::wstring& key : {L"Filter\\" + codec.classId, majorType, extension}) keys.Own(key);
+    WriteText(L"Filter\\" + codec.classId, nullptr, codec.name);
+    WriteText(majorType + L"\\" + NewGuidText(), L"Source Filter", others[0].substr(6));
+    WriteText(extension, L"Source Filter", codec.extraFilterId);
+    others.insert(others.end(), {L"Filter\\" + codec.classId, majorType, extension});
     const std::vector<std::wstring> paths = codec.KeysWithExtras();
     const std::vector<RegistrySnapshot> before = Snapshots(paths);
     for (size_t i = 0; i < paths.size(); ++i) CHECK(!before[i].empty(), L"the test codec did not make " + paths[i]);
+    const std::vector<RegistrySnapshot> othersBefore = Snapshots(others);
 
     ProgramUnderTest program;
     HWND manage = OpenManagement(program, codec.name, exePath);
@@ -288,7 +316,12 @@ SCENARIO(backup_unregister_round_trip) {
     };
     CHECK(WaitUntil([&] { return left().empty(); }), L"still registered: " + Joined(left()));
     CHECK(RegFileText(backup).find(bystanderId) == std::wstring::npos, L"the other file's codec is in the backup");
-    ImportAndCompare(backup, paths, before);
+    for (const std::wstring& key : others) DeleteTree(key);
+    std::vector<std::wstring> allPaths = paths;
+    allPaths.insert(allPaths.end(), others.begin(), others.end());
+    std::vector<RegistrySnapshot> allBefore = before;
+    allBefore.insert(allBefore.end(), othersBefore.begin(), othersBefore.end());
+    ImportAndCompare(backup, allPaths, allBefore);
 }
 
 SCENARIO(backup_merit_round_trip) {

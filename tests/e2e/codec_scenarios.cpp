@@ -22,6 +22,26 @@ std::wstring AnswerBox(const ProgramUnderTest& program, int answer, std::initial
     return text;
 }
 
+// What the deletion says when keys stayed: the box "Удаление не завершено",
+// owned by the management dialog, naming the keys left and the cause.
+std::wstring KeysLeftText(const std::vector<std::wstring>& paths, const std::wstring& cause) {
+    std::wstring text = L"Не все записи кодека удалось удалить из реестра. Остались:";
+    for (const std::wstring& path : paths) text += L"\nHKEY_CLASSES_ROOT\\" + path;
+    return text + L"\n" + cause;
+}
+const wchar_t kLinkCause[] = L"Раздел является ссылкой реестра; программа ссылки не удаляет.";
+
+// Answers the box about the keys left with OK; returns its text, or what is on screen.
+std::wstring AnswerKeysLeft(const ProgramUnderTest& program, HWND manage) {
+    HWND box = program.WaitForDialog(L"Удаление не завершено");
+    if (!box) return program.Dialogs();
+    const std::wstring text = MessageBoxText(box);
+    CHECK(GetWindow(box, GW_OWNER) == manage, L"owned by " + WindowText(GetWindow(box, GW_OWNER)));
+    PressButton(box, IDOK);
+    program.WaitDialogGone(box);
+    return text;
+}
+
 // A link made for one scenario and removed (the link alone) when it ends,
 // before the keys it lies in are cleaned up.
 struct ScratchLink {
@@ -251,6 +271,8 @@ SCENARIO(delete_codec_with_broken_link) {
     if (manage) {
         PressButton(manage, IDC_DELETE_CODEC);
         AnswerBox(program, IDYES, {manage});
+        const std::wstring said = AnswerKeysLeft(program, manage);
+        CHECK(said == KeysLeftText({codec.ClassKey(), link}, kLinkCause), said);
         CHECK(program.WaitDialogGone(manage), program.Dialogs());
         CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
         CHECK(!KeyExists(codec.InstancePath()), codec.InstancePath());
@@ -283,6 +305,9 @@ SCENARIO(delete_codec_with_link_to_other_codec) {
     const std::vector<std::wstring> files = BackupFiles();
     PressButton(manage, IDC_DELETE_CODEC);
     AnswerBox(program, IDYES, {manage});
+    // The link stays, and with it the class key: the box names both and why.
+    const std::wstring said = AnswerKeysLeft(program, manage);
+    CHECK(said == KeysLeftText({codec.ClassKey(), link.path}, kLinkCause), said);
     CHECK(program.WaitDialogGone(manage), program.Dialogs());
     CHECK(program.WaitForRow(codec.name, false), Joined(program.ListRows()));
     const std::wstring difference = SnapshotDifference(before, TreeSnapshot(other));
@@ -310,6 +335,8 @@ SCENARIO(delete_codec_with_link_to_itself) {
     if (!manage) return;
     PressButton(manage, IDC_DELETE_CODEC);
     AnswerBox(program, IDYES, {manage});
+    const std::wstring said = AnswerKeysLeft(program, manage);
+    CHECK(said == KeysLeftText({codec.ClassKey(), link.path}, kLinkCause), said);
     // A program that hangs would block every message sent to it: nothing is
     // sent before it has shown that it is still there and done.
     const bool ended = program.WaitDialogGone(manage, 20000) && program.Running();

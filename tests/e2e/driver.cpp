@@ -80,6 +80,42 @@ void ProgramUnderTest::Kill() {
     WaitForSingleObject(process.Process(), 5000);
 }
 
+void RefuseKeys(const std::vector<std::wstring>& texts) {
+    std::wstring list;
+    for (const std::wstring& text : texts) list += (list.empty() ? L"" : L";") + text;
+    SetEnvironmentVariableW(L"VANTREL_REFUSE_KEYS", list.c_str());
+}
+
+bool ProgramUnderTest::LoadRefusals() const {
+    // Built beside the test codec: tests/fixtures/refusals/refusals.dll.
+    const std::wstring fixtures = g_testCodecDll.substr(0, g_testCodecDll.rfind(L"\\testcodec\\"));
+    const std::wstring dll = fixtures + L"\\refusals\\refusals.dll";
+    const SIZE_T bytes = (dll.size() + 1) * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process.Process(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote || !WriteProcessMemory(process.Process(), remote, dll.c_str(), bytes, nullptr)) {
+        std::printf("cannot write the DLL's path into the program: error %lu\n", GetLastError());
+        return false;
+    }
+    // kernel32 lies at the same address in every process of one width.
+    const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+    HANDLE thread = CreateRemoteThread(process.Process(), nullptr, 0, load, remote, 0, nullptr);
+    if (!thread) {
+        std::printf("cannot start a thread in the program: error %lu\n", GetLastError());
+        return false;
+    }
+    const DWORD waited = WaitForSingleObject(thread, 20000);
+    DWORD module = 0;  // the low half of the module's address: 0 when it did not load
+    GetExitCodeThread(thread, &module);
+    CloseHandle(thread);
+    VirtualFreeEx(process.Process(), remote, 0, MEM_RELEASE);
+    if (waited != WAIT_OBJECT_0 || module == 0) {
+        std::printf("%s did not load into the program (wait %lu, result %lu)\n", Utf8(dll).c_str(), waited, module);
+        return false;
+    }
+    return true;
+}
+
 std::vector<std::wstring> ProgramUnderTest::ListRows() const {
     return ListBoxRows(list);
 }

@@ -43,6 +43,14 @@ struct ProgramUnderTest {
     int WaitExit(DWORD deadlineMs = 10000);
     void Kill();
 
+    // Loads the test DLL refusals.dll into the running program: from then on
+    // the program's deletions of keys and writes of values are refused
+    // (ERROR_ACCESS_DENIED) for every key whose name holds one of the texts
+    // that VANTREL_REFUSE_KEYS held when the program started (RefuseKeys),
+    // and its token reads as not elevated. False, having said why, when the
+    // DLL could not be loaded.
+    bool LoadRefusals() const;
+
     std::vector<std::wstring> ListRows() const;
     std::vector<std::wstring> ComboRows() const;
     int ListSelection() const;
@@ -75,6 +83,11 @@ struct ProgramUnderTest {
     bool WaitDialogGone(HWND dialog, DWORD deadlineMs = 10000) const;
     std::vector<HWND> VisibleDialogs() const;
 };
+
+// Names the keys that programs started from now on refuse to change once
+// LoadRefusals has run in them: texts that the keys' full names hold,
+// case not minded.
+void RefuseKeys(const std::vector<std::wstring>& texts);
 
 // A UTF-8 file's text (without its byte order mark).
 std::wstring Utf8FileText(const std::wstring& path);

@@ -201,6 +201,58 @@ SCENARIO(scan_management_prompt) {
     for (const Prompt& prompt : prompts) CHECK(prompt.caption != expanded.object || prompt.text != kManageQuestion, prompt.caption);
 }
 
+SCENARIO(scan_management_keeps_its_codec) {
+    // A, whose file is missing, is offered for management; B is a sound codec
+    // in the same list. While the question is up, B becomes the list's
+    // selection. In A's dialog the scan is cancelled, and B's management runs
+    // in between (a posted command, handled by the dialog's own loop): A's
+    // deletion must still delete A's keys and leave B's as they were.
+    TestCodec chosen(L"Vantrel Chosen Codec", L"none");
+    CHECK(chosen.Regsvr32(L"/s") == 0, chosen.Regsvr32Result());
+    CHECK(DeleteFileW(chosen.dllPath.c_str()), Format(L"error %lu", GetLastError()));
+    TestCodec other(L"Vantrel Bystander Codec", L"none");
+    CHECK(other.Regsvr32(L"/s") == 0, other.Regsvr32Result());
+    const RegistrySnapshot otherClass = TreeSnapshot(other.ClassKey());
+    const RegistrySnapshot otherEntry = TreeSnapshot(other.InstancePath());
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    std::wstring managedName, nestedName;
+    bool enabledAfterCancel = true;
+    RunScan(
+        program,
+        [&](const Prompt& prompt, HWND) {
+            if (prompt.text != kManageQuestion || prompt.caption != chosen.object) return IDNO;
+            CHECK(program.SelectRowNamed(other.name), Joined(program.ListRows()));
+            return IDYES;
+        },
+        [&](HWND dialog) {
+            managedName = ControlText(dialog, IDC_FRIENDLY_NAME);
+            HWND progress = program.FindDialog(kScanTitle);
+            PressButton(progress, IDCANCEL);
+            program.WaitDialogGone(progress);
+            program.Settle();
+            enabledAfterCancel = IsWindowEnabled(program.mainWindow) != FALSE;
+            program.SelectRowNamed(other.name);
+            program.PostCommand(IDM_MANAGE);
+            HWND nested = program.WaitForDialog(kManageTitle, 10000, dialog);
+            if (nested) {
+                nestedName = ControlText(nested, IDC_FRIENDLY_NAME);
+                PressButton(nested, IDOK);
+                program.WaitDialogGone(nested);
+            }
+            PressButton(dialog, IDC_DELETE_CODEC);
+            HWND confirm = program.WaitForDialog(kConfirmTitle);
+            if (confirm) PressButton(confirm, IDYES);
+        });
+    CHECK(managedName == chosen.name, managedName);
+    CHECK(!enabledAfterCancel, L"the main window was enabled under the management dialog");
+    CHECK(nestedName == other.name, nestedName);
+    CHECK(!KeyExists(chosen.ClassKey()) && !KeyExists(chosen.InstancePath()), L"A's keys stayed");
+    CHECK(TreeSnapshot(other.ClassKey()) == otherClass, SnapshotDifference(otherClass, TreeSnapshot(other.ClassKey())));
+    CHECK(TreeSnapshot(other.InstancePath()) == otherEntry, SnapshotDifference(otherEntry, TreeSnapshot(other.InstancePath())));
+}
+
 SCENARIO(scan_goes_on_after_refill) {
     // The rows sort in this order: A, an orphan whose removal is answered
     // Yes (its row stays until the list is refilled); B, a codec whose file is

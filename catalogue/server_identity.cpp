@@ -1,0 +1,59 @@
+#include "server_identity.h"
+
+#include "../base/app_state.h"
+#include "../base/scoped.h"
+#include "server_path.h"
+
+#include <cwchar>
+
+namespace {
+
+// The path without quotes and surrounding blanks, with backslashes for
+// forward slashes (capacity kNameCapacity, as the expanded path).
+void CleanPath(const wchar_t* path, wchar_t* clean) {
+    std::size_t length = 0;
+    for (const wchar_t* c = path; *c != L'\0' && length + 1 < kNameCapacity; ++c) {
+        if (*c == L'"') continue;
+        clean[length++] = *c == L'/' ? L'\\' : *c;
+    }
+    while (length > 0 && (clean[length - 1] == L' ' || clean[length - 1] == L'\t')) --length;
+    clean[length] = L'\0';
+    std::size_t start = 0;
+    while (clean[start] == L' ' || clean[start] == L'\t') ++start;
+    if (start > 0) std::wmemmove(clean, clean + start, length - start + 1);
+}
+
+bool IsBareName(const wchar_t* path) { return std::wcspbrk(path, L"\\:") == nullptr; }
+
+}  // namespace
+
+bool ServerFileIdentity(const wchar_t* serverPath, FileIdentity* identity) {
+    wchar_t expanded[kNameCapacity];
+    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) return false;
+    wchar_t clean[kNameCapacity];
+    CleanPath(expanded, clean);
+    if (clean[0] == L'\0') return false;
+    // A bare name is loaded from the places the system searches, in its
+    // order; without an extension it is a DLL's name.
+    wchar_t found[kNameCapacity];
+    const wchar_t* file = clean;
+    if (IsBareName(clean)) {
+        const DWORD length = SearchPathW(nullptr, clean, L".dll", kNameCapacity, found, nullptr);
+        if (length == 0 || length >= kNameCapacity) return false;
+        file = found;
+    }
+    // Opened for no access at all: only its identity is read.
+    FileHandle handle(CreateFileW(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) return false;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(handle.Get(), &information)) return false;
+    identity->volumeSerial = information.dwVolumeSerialNumber;
+    identity->indexHigh = information.nFileIndexHigh;
+    identity->indexLow = information.nFileIndexLow;
+    return true;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}

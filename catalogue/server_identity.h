@@ -1,0 +1,20 @@
+// Which file a server path names. The same file can be written in many ways:
+// through variables, in 8.3 short names, with forward slashes, in quotes, or
+// as a bare name that the system's search path finds. Two paths name the
+// same file when the files they open have the same identity.
+#pragma once
+#include "../base/win_headers.h"
+
+struct FileIdentity {
+    DWORD volumeSerial = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+// The identity of the file that the server path names, once its variables
+// are expanded, quotes dropped, forward slashes taken as separators and a
+// bare name looked up as the system looks up a DLL; false when no file can
+// be opened there.
+bool ServerFileIdentity(const wchar_t* serverPath, FileIdentity* identity);
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b);

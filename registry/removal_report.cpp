@@ -1,0 +1,118 @@
+#include "removal_report.h"
+
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/elevation.h"
+#include "../base/growing_text.h"
+#include "../base/message_box.h"
+#include "../base/scoped.h"
+#include "../catalogue/registry_text.h"
+#include "registry_link.h"
+#include "registry_removal.h"
+
+namespace {
+
+const wchar_t kCaption[] = L"Удаление не завершено";
+const wchar_t kKeysLeft[] = L"Не все записи кодека удалось удалить из реестра. Остались:";
+const wchar_t kNoRights[] = L"Недостаточно прав для изменения реестра.";
+const wchar_t kLinkKept[] = L"Раздел является ссылкой реестра; программа ссылки не удаляет.";
+
+// The keys still there, each named from HKEY_CLASSES_ROOT, parents before
+// what lies below them: the first ones listed, all of them counted.
+struct KeysLeft {
+    GrowingText listed;
+    std::size_t count = 0;
+};
+
+void NoteKeyLeft(KeysLeft& left, const wchar_t* path) {
+    if (left.count++ >= kListedKeysAtMost) return;
+    AppendChar(left.listed, L'\n');
+    AppendString(left.listed, L"HKEY_CLASSES_ROOT\\");
+    AppendString(left.listed, path);
+}
+
+// Notes every subkey of an open key that is still there, and what lies below
+// each. A link is named but never entered; a subkey that is listed is there,
+// even when it cannot be opened.
+void NoteSubkeysLeft(KeysLeft& left, HKEY key, const wchar_t* path) {
+    ForEachSubkeyName(key, [&](const wchar_t* name) {
+        GrowingText subkeyPath;
+        AppendString(subkeyPath, path);
+        AppendChar(subkeyPath, L'\\');
+        AppendString(subkeyPath, name);
+        NoteKeyLeft(left, TextChars(subkeyPath));
+        RegKey subkey;
+        if (OpenKeyUnlessLink(subkey, key, name, KEY_READ) == KeyOpened) {
+            NoteSubkeysLeft(left, subkey.Get(), TextChars(subkeyPath));
+        }
+        return false;
+    });
+}
+
+// Notes the key at path, when it is still there, and everything below it.
+void NoteTreeLeft(KeysLeft& left, const wchar_t* path) {
+    RegKey key;
+    LONG status = ERROR_SUCCESS;
+    const KeyOpening opening = OpenKeyUnlessLink(key, HKEY_CLASSES_ROOT, path, KEY_READ, &status);
+    if (opening == KeyNotOpened && status == ERROR_FILE_NOT_FOUND) return;
+    NoteKeyLeft(left, path);
+    if (opening == KeyOpened) NoteSubkeysLeft(left, key.Get(), path);
+}
+
+// The line that says why: a refusal for lack of rights first, since the user
+// can do something about it, then a kept link, then the system's code.
+void AppendCause(GrowingText& text, const RemovalOutcome& outcome) {
+    AppendChar(text, L'\n');
+    if (outcome.refusal == ERROR_ACCESS_DENIED) {
+        AppendString(text, kNoRights);
+    } else if (outcome.linkKept) {
+        AppendString(text, kLinkKept);
+    } else {
+        wchar_t line[kShortTextCapacity];
+        FormatText(line, kShortTextCapacity, L"Ошибка %ld.", static_cast<long>(outcome.refusal));
+        AppendString(text, line);
+    }
+}
+
+}  // namespace
+
+bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar_t* friendlyName, bool withDmo) {
+    // The keys are found first, as the removal finds them, so that they can be
+    // looked at again once it is done.
+    CodecEntryPaths paths;
+    const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
+    wchar_t dmoPath[kNameCapacity];
+    const bool hasDmo = withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity);
+    RemovalOutcome outcome;
+    for (std::size_t i = 0; i < count; ++i) DeleteKeyTree(HKEY_CLASSES_ROOT, paths[i], &outcome);
+    if (hasDmo) DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath, &outcome);
+
+    KeysLeft left;
+    for (std::size_t i = 0; i < count; ++i) {
+        // With the legacy filter category chosen, its entry is named twice.
+        bool named = false;
+        for (std::size_t j = 0; j < i; ++j) named = named || lstrcmpiW(paths[i], paths[j]) == 0;
+        if (!named) NoteTreeLeft(left, paths[i]);
+    }
+    if (hasDmo) NoteTreeLeft(left, dmoPath);
+    if (left.count == 0) return false;
+
+    GrowingText text;
+    AppendString(text, kKeysLeft);
+    AppendChars(text, TextChars(left.listed), left.listed.length);
+    if (left.count > kListedKeysAtMost) {
+        wchar_t more[kShortTextCapacity];
+        FormatText(more, kShortTextCapacity, L"\nи еще %u", static_cast<unsigned>(left.count - kListedKeysAtMost));
+        AppendString(text, more);
+    }
+    AppendCause(text, outcome);
+    // Without rights, the restart is offered in the same box.
+    const bool offer = outcome.refusal == ERROR_ACCESS_DENIED && !ProcessIsElevated();
+    if (offer) {
+        AppendChar(text, L'\n');
+        AppendString(text, kRestartAsAdministratorQuestion);
+    }
+    const UINT style = MB_ICONWARNING | (offer ? MB_YESNO : MB_OK);
+    const int answer = ShowMessageBox(owner, TextChars(text), kCaption, style);
+    return offer && answer == IDYES && RestartAsAdministrator();
+}
