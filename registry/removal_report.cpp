@@ -7,7 +7,7 @@
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "../catalogue/registry_text.h"
-#include "registry_link.h"
+#include "../catalogue/registry_link.h"
 #include "registry_removal.h"
 
 namespace {
