@@ -525,12 +525,13 @@ struct DamagedFilter {
 };
 
 // Opens the management dialog on a row by a double click; returns its merit text and closes it.
-std::wstring ManagedMeritText(ProgramUnderTest& program, const std::wstring& row) {
+std::wstring ManagedMeritText(ProgramUnderTest& program, const std::wstring& row, const wchar_t* lookPoint) {
     const int index = program.RowIndex(row);
     if (index < 0) return L"no row " + row + L" among " + Joined(program.ListRows());
     program.DoubleClickRow(index);
     HWND dialog = program.WaitForDialog(kManageTitle);
     if (!dialog) return L"no management dialog: " + program.State() + L" " + program.Dialogs();
+    LookPoint(lookPoint);
     const std::wstring merit = ControlText(dialog, IDC_MERIT_TEXT);
     PressButton(dialog, IDOK);
     program.WaitDialogGone(dialog);
@@ -559,16 +560,20 @@ SCENARIO(damaged_filter_data) {
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     // A sound codec of the same category shows its merit; the damaged one opens too, its merit unknown.
-    std::wstring merit = ManagedMeritText(program, sound.name);
+    std::wstring merit = ManagedMeritText(program, sound.name, L"damaged-data-sound-codec");
     CHECK(merit == L"Средний (MERIT_NORMAL)", merit);
-    merit = ManagedMeritText(program, damaged[1]->name);
+    merit = ManagedMeritText(program, damaged[1]->name, L"damaged-data-manage");
     CHECK(merit == L"Не определен", merit);
 
     // The scan offers each damaged one for management; Yes opens the dialog.
     std::wstring managed;
     const std::vector<Prompt> prompts = RunScan(
         program,
-        [&](const Prompt& prompt, HWND) { return prompt.caption == damaged[4]->object ? IDYES : IDNO; },
+        [&](const Prompt& prompt, HWND) {
+            if (prompt.caption != damaged[4]->object) return IDNO;
+            LookPoint(L"damaged-data-scan-prompt");
+            return IDYES;
+        },
         [&](HWND dialog) {
             managed = ControlText(dialog, IDC_FRIENDLY_NAME);
             PressButton(dialog, IDOK);
