@@ -14,9 +14,6 @@ std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName);
 // that name (found as FindFilterRegistration finds it), where that value is
 // sound, else 0.
 std::uint32_t ReadFilterMerit();
-// That merit word of the entry named friendlyName alone; 0 where the entry,
-// or a sound FilterData in it, is not found.
-std::uint32_t ReadMeritWordOfEntry(const wchar_t* friendlyName);
 
 // Reads the filter's FilterData from its property bag and parses it with the
 // mapper held in filterMapper; writes the merit only when parsing yields a record.

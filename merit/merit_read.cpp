@@ -25,6 +25,14 @@ public:
     }
 };
 
+// The merit word of the FilterData of the selected category's entry named
+// friendlyName; 0 where the entry, or a sound FilterData in it, is not found.
+std::uint32_t ReadMeritWordOfEntry(const wchar_t* friendlyName) {
+    std::uint32_t merit = 0;
+    CheckNamedEntryFilterData(friendlyName, &merit);
+    return merit;
+}
+
 }  // namespace
 
 std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
@@ -49,12 +57,6 @@ std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
         ParseMeritFromFilterData(bag.Get(), &merit);
         return true;
     });
-    return merit;
-}
-
-std::uint32_t ReadMeritWordOfEntry(const wchar_t* friendlyName) {
-    std::uint32_t merit = 0;
-    CheckNamedEntryFilterData(friendlyName, &merit);
     return merit;
 }
 
