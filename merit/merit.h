@@ -8,7 +8,11 @@
 // The merit of the first filter the mapper enumerates whose friendly name
 // equals friendlyName exactly; 0 when there is none or anything fails.
 std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName);
-// The same for selectedName.
+// The same for selectedName, when every FilterData the mapper reads is sound
+// (MapperEntriesSound). Otherwise the mapper is not asked: the merit is the
+// merit word of the FilterData of the selected category's Instance entry of
+// that name (found as FindFilterRegistration finds it), where that value is
+// sound, else 0.
 std::uint32_t ReadFilterMerit();
 
 // Reads the filter's FilterData from its property bag and parses it with the

@@ -1,5 +1,7 @@
 #include "../base/app_state.h"
 #include "../base/scoped.h"
+#include "../catalogue/filter_data.h"
+#include "../catalogue/mapper_entries.h"
 #include "../catalogue/moniker_walk.h"
 #include "am_filter_data.h"
 #include "merit.h"
@@ -22,6 +24,14 @@ public:
         g_app.filterMapper = nullptr;
     }
 };
+
+// The merit word of the FilterData of the selected category's entry named
+// friendlyName; 0 where the entry, or a sound FilterData in it, is not found.
+std::uint32_t ReadMeritWordOfEntry(const wchar_t* friendlyName) {
+    std::uint32_t merit = 0;
+    CheckNamedEntryFilterData(friendlyName, &merit);
+    return merit;
+}
 
 }  // namespace
 
@@ -50,7 +60,12 @@ std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
     return merit;
 }
 
-std::uint32_t ReadFilterMerit() { return ReadMeritOfFilter(g_app.selectedName); }
+std::uint32_t ReadFilterMerit() {
+    // One damaged FilterData anywhere makes the mapper's walk read past it and
+    // crash the program: then the walk is not made at all.
+    if (!MapperEntriesSound()) return ReadMeritWordOfEntry(g_app.selectedName);
+    return ReadMeritOfFilter(g_app.selectedName);
+}
 
 HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit) {
     ScopedVariant blob;
@@ -67,6 +82,11 @@ HRESULT ParseMeritFromFilterData(IPropertyBag* bag, std::uint32_t* merit) {
     BYTE* data = nullptr;
     hr = SafeArrayAccessData(array, reinterpret_cast<void**>(&data));
     if (FAILED(hr)) return hr;
+    // The runtime's parser checks no bounds: a damaged record never reaches it.
+    if (CheckFilterData(data, size) != FilterDataSound) {
+        SafeArrayUnaccessData(array);
+        return E_UNEXPECTED;
+    }
 
     ComPtr<IAMFilterData> parser;
     hr = g_app.filterMapper->QueryInterface(IID_IAMFilterDataOwn, parser.PutVoid());

@@ -5,6 +5,7 @@
 #include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/filter_data.h"
 #include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -34,7 +35,7 @@ enum EntryOutcome {
 };
 
 // Tries one Instance entry: a name equal to friendlyName without regard to
-// case, with a FilterData long enough to hold a merit word, gets the merit
+// case, with a sound FilterData (which holds a merit word), gets the merit
 // written into bytes 4 to 7.
 EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uint32_t merit) {
     wchar_t name[kNameCapacity];
@@ -48,11 +49,15 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
     if (size < kMeritWordEnd) return EntryPassedOver;
     HeapBuffer block;
     if (!block.Reserve(size)) return EntryPassedOver;
-    if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, block.Get(), &size) != ERROR_SUCCESS) {
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(entry, L"FilterData", nullptr, &type, block.Get(), &size) != ERROR_SUCCESS) {
         ShowError(kReadFailedMessage);
         return EntryPassedOver;
     }
     if (size < kMeritWordEnd) return EntryPassedOver;
+    // A damaged registration record is left as it is: writing into it would
+    // not make it one the mapper can read.
+    if (type != REG_BINARY || CheckFilterData(block.Get(), size) != FilterDataSound) return EntryPassedOver;
     // The value as it is now is saved first; without that backup nothing is
     // written. The class id the entry names goes into the backup's name where
     // the friendly name cannot.

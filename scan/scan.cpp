@@ -7,6 +7,7 @@
 #include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/filter_data.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -45,15 +46,21 @@ bool PumpMessages(int* quitCode) {
 bool g_lookUpEachRow = false;
 
 // Checks one list row: a registration without a class key is offered for
-// removal; a server file that cannot be found is offered for management.
+// removal; a server file that cannot be found, or a damaged FilterData, is
+// offered for management.
 // After an answer that may change the registry, what the lookup read and that
 // answer may have changed is dropped, to be read afresh for the next row.
 void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
     wchar_t classId[kClassIdCapacity] = {};
     bool classIdCut = false;
+    bool filterDataDamaged = false;
     const LookupKind kind = g_lookUpEachRow ? FindFilterRegistration(classId, rowText, &classIdCut)
-                                            : ScanFindRegistration(lookup, classId, rowText, &classIdCut);
+                                            : ScanFindRegistration(lookup, classId, rowText, &classIdCut,
+                                                                   &filterDataDamaged);
     if (kind == LookupNone) return;
+    if (g_lookUpEachRow && kind == LookupInstanceKey) {
+        filterDataDamaged = FilterDataDamaged(CheckNamedEntryFilterData(rowText));
+    }
     // A class id cut to fit names no class: like an empty one, it is never
     // taken for a key name, and a removal takes the entry found by the row's name.
     if (classIdCut) CopyText(classId, kClassIdCapacity, L"");
@@ -79,9 +86,12 @@ void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
         }
         return;
     }
-    // A path holding an environment variable is not tested.
-    if (std::wcschr(serverPath, L'%') != nullptr) return;
-    if (FileFound(serverPath)) return;
+    // A path holding an environment variable is not tested. A damaged
+    // FilterData is a broken registration whatever the file.
+    if (!filterDataDamaged) {
+        if (std::wcschr(serverPath, L'%') != nullptr) return;
+        if (FileFound(serverPath)) return;
+    }
 
     SendMessageW(g_app.filterList, LB_SETCURSEL, g_app.scanItemIndex, 0);
     const int answer =

@@ -4,6 +4,7 @@
 #include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/filter_data.h"
 #include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -11,6 +12,9 @@
 #include <cwchar>
 
 namespace {
+
+// The third record of an entry: this mark when its FilterData is damaged, empty otherwise.
+const wchar_t kDamagedMark[] = L"!";
 
 void Clear(GrowingText& text) {
     TruncateText(text, 0);
@@ -35,6 +39,7 @@ void ReadEntries(ScanLookup& lookup, const wchar_t* instancePath) {
         ReadEntryClassId(entry, entryName, classId);
         AppendRecord(lookup.entries, name);
         AppendRecord(lookup.entries, classId);
+        AppendRecord(lookup.entries, FilterDataDamaged(CheckEntryFilterData(entry)) ? kDamagedMark : L"");
         return lookup.entries.failed;
     });
     lookup.entriesRead = !lookup.entries.failed;
@@ -55,16 +60,19 @@ void ReadClasses(ScanLookup& lookup) {
 }
 
 // The Instance search over the entries read: the first entry whose name
-// matches gives its class id.
-bool FindInEntries(const ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut, bool* classIdCut) {
+// matches gives its class id and whether its FilterData is damaged.
+bool FindInEntries(const ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut, bool* classIdCut,
+                   bool* filterDataDamaged) {
     const wchar_t* end = RecordsEnd(lookup.entries);
     for (const wchar_t* name = TextChars(lookup.entries); name < end;) {
         const wchar_t* classId = NextRecord(name);
+        const wchar_t* mark = NextRecord(classId);
         if (lstrcmpiW(name, friendlyName) == 0) {
             TakeClassId(classIdOut, classId, classIdCut);
+            if (filterDataDamaged) *filterDataDamaged = mark[0] != L'\0';
             return true;
         }
-        name = NextRecord(classId);
+        name = NextRecord(mark);
     }
     return false;
 }
@@ -101,15 +109,22 @@ bool FindInClasses(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* cla
 }  // namespace
 
 LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
-                                bool* classIdCut) {
+                                bool* classIdCut, bool* filterDataDamaged) {
     if (classIdCut) *classIdCut = false;
+    if (filterDataDamaged) *filterDataDamaged = false;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
     if (!lookup.entriesRead || lstrcmpW(lookup.instancePath, instancePath) != 0) ReadEntries(lookup, instancePath);
     // Without the memory to hold what it reads, the scan walks the registry
     // for every row, as the management dialog does.
-    if (!lookup.entriesRead) return FindFilterRegistration(classIdOut, friendlyName, classIdCut);
-    if (FindInEntries(lookup, friendlyName, classIdOut, classIdCut)) return LookupInstanceKey;
+    if (!lookup.entriesRead) {
+        const LookupKind kind = FindFilterRegistration(classIdOut, friendlyName, classIdCut);
+        if (kind == LookupInstanceKey && filterDataDamaged) {
+            *filterDataDamaged = FilterDataDamaged(CheckNamedEntryFilterData(friendlyName));
+        }
+        return kind;
+    }
+    if (FindInEntries(lookup, friendlyName, classIdOut, classIdCut, filterDataDamaged)) return LookupInstanceKey;
 
     if (!lookup.classesRead) ReadClasses(lookup);
     if (!lookup.classesRead) return FindClassKeyByName(friendlyName, classIdOut) ? LookupClassKey : LookupNone;

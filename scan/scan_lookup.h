@@ -12,7 +12,8 @@ struct ScanLookup {
     wchar_t instancePath[kNameCapacity] = {};
     bool entriesRead = false;
     // For each entry whose FriendlyName can be read: that name, then the class
-    // id the entry gives (its CLSID value, or its key name).
+    // id the entry gives (its CLSID value, or its key name), then a mark that
+    // is not empty when the entry's FilterData is damaged.
     GrowingText entries;
     bool classesRead = false;
     // For each subkey of CLSID: its default value, empty where it cannot be
@@ -32,9 +33,10 @@ enum ScanLookupPart : unsigned {
 // category: the same kind, class id text and cut flag, found by the same
 // comparison (lstrcmpiW) in the same order. The Instance entries are read
 // when first needed for a category, the class keys when a name is first not
-// found among the entries.
+// found among the entries. With LookupInstanceKey, filterDataDamaged
+// (optional) tells whether that entry's FilterData is damaged (false otherwise).
 LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
-                                bool* classIdCut);
+                                bool* classIdCut, bool* filterDataDamaged = nullptr);
 
 // Drops what was read of the given parts (ScanLookupPart bits); they are read
 // again when next needed. Their memory is kept for that.

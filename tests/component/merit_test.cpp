@@ -220,6 +220,22 @@ TEST_F(Merit, FailuresProduceTheirMessages) {
         EXPECT_EQ(std::vector<BYTE>(shortData, shortData + 5), ReadBytes(entry, L"FilterData"));
     }
     {
+        // A damaged FilterData (a header promising a pin it does not hold) is refused and never written.
+        RegistryScratch scratch;
+        const std::wstring entry = kLegacyInstance + NewGuidText();
+        scratch.Own(entry);
+        const std::wstring name = L"Vantrel Damaged Data " + NewGuidText();
+        scratch.SetText(entry, L"FriendlyName", name);
+        const BYTE damaged[16] = {2, 0, 0, 0, 0, 0, 0x60, 0, 1, 0, 0, 0, 0, 0, 0, 0};
+        scratch.SetBytes(entry, L"FilterData", damaged, sizeof(damaged));
+        CopyText(g_app.selectedName, kNameCapacity, name.c_str());
+        MessageRecorder messages;
+        WriteFilterMerit();
+        ASSERT_EQ(1u, messages.Shown().size()) << Utf8(messages.Texts());
+        EXPECT_TEXT_EQ(notChanged, messages.Shown()[0].text);
+        EXPECT_EQ(std::vector<BYTE>(damaged, damaged + 16), ReadBytes(entry, L"FilterData"));
+    }
+    {
         // A category whose Instance key does not exist under this runtime.
         ASSERT_FALSE(KeyExists(L"CLSID\\{33D9A761-90C8-11d0-BD43-00A0C911CE86}\\Instance")) << "the audio compressor Instance key exists";
         SelectCategory(0);

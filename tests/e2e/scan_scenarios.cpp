@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -523,4 +524,117 @@ SCENARIO(backup_scan_removal_round_trip) {
     CHECK(difference.empty(), difference);
     std::printf("%lu items before, %lu after the import: %s\n", static_cast<unsigned long>(before.size()),
                 static_cast<unsigned long>(after.size()), difference.empty() ? "identical" : "different");
+}
+
+namespace {
+
+// A real FilterData of 160 bytes, as the runtime's mapper writes it for a
+// filter with two pins of one media type each: registered under a fresh
+// class id, read back and unregistered again.
+std::vector<BYTE> RealFilterData() {
+    ComPtr<IFilterMapper2> mapper;
+    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                mapper.PutVoid()))) {
+        return {};
+    }
+    const REGPINTYPES input = {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM};
+    const REGPINTYPES output = {&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
+    const REGFILTERPINS2 pins[] = {{0, 1, 1, &input, 0, nullptr, nullptr},
+                                   {REG_PINFLAG_B_OUTPUT, 1, 1, &output, 0, nullptr, nullptr}};
+    REGFILTER2 filter{};
+    filter.dwVersion = 2;
+    filter.dwMerit = 0x00600000;
+    filter.cPins2 = 2;
+    filter.rgPins2 = pins;
+    const std::wstring classId = NewGuidText();
+    const GUID clsid = GuidFromText(classId);
+    if (FAILED(mapper->RegisterFilter(clsid, L"Vantrel Real Record", nullptr, &CLSID_LegacyAmFilterCategory,
+                                      nullptr, &filter))) {
+        return {};
+    }
+    std::vector<BYTE> data = ReadBytes(kLegacyInstance + classId, L"FilterData");
+    mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, clsid);
+    return data;
+}
+
+// A filter of the legacy category with the given FilterData, whose class key
+// names an existing server file: only its FilterData is wrong.
+struct DamagedFilter {
+    RegistryScratch keys;
+    std::wstring classId = NewGuidText();
+    std::wstring name, object;
+    DamagedFilter(const std::wstring& what, const std::vector<BYTE>& data, const std::wstring& serverFile)
+        : name(L"Vantrel Damaged " + what + L" " + classId.substr(1, 8)), object(name + L" Object") {
+        const std::wstring entry = kLegacyInstance + classId;
+        keys.Own(entry);
+        keys.Own(L"CLSID\\" + classId);
+        keys.SetText(entry, L"FriendlyName", name);
+        keys.SetText(entry, L"CLSID", classId);
+        keys.SetBytes(entry, L"FilterData", data.data(), static_cast<DWORD>(data.size()));
+        keys.SetText(L"CLSID\\" + classId, nullptr, object);
+        keys.SetText(L"CLSID\\" + classId + L"\\InprocServer32", nullptr, serverFile);
+    }
+};
+
+// Opens the management dialog on a row by a double click; returns its merit text and closes it.
+std::wstring ManagedMeritText(ProgramUnderTest& program, const std::wstring& row, const wchar_t* lookPoint) {
+    const int index = program.RowIndex(row);
+    if (index < 0) return L"no row " + row + L" among " + Joined(program.ListRows());
+    program.DoubleClickRow(index);
+    HWND dialog = program.WaitForDialog(kManageTitle);
+    if (!dialog) return L"no management dialog: " + program.State() + L" " + program.Dialogs();
+    LookPoint(lookPoint);
+    const std::wstring merit = ControlText(dialog, IDC_MERIT_TEXT);
+    PressButton(dialog, IDOK);
+    program.WaitDialogGone(dialog);
+    return merit;
+}
+
+}  // namespace
+
+SCENARIO(damaged_filter_data) {
+    TestCodec sound(L"Vantrel Sound Codec", L"none");
+    CHECK(sound.Regsvr32(L"/s") == 0, sound.Regsvr32Result());
+    const std::vector<BYTE> real = RealFilterData();
+    if (real.size() != 160) return CheckFailed(__FILE__, __LINE__, "a real FilterData of 160 bytes", Format(L"%u bytes", (unsigned)real.size()));
+    // Cut as a failed installer leaves it, and whole but with the major type
+    // offset of the second pin's media type far past the end.
+    std::vector<BYTE> farOffset = real;
+    farOffset[16 + 24 + 16 + 24 + 8 + 3] = 0x7F;
+    std::vector<std::unique_ptr<DamagedFilter>> damaged;
+    for (std::size_t size : {4, 47, 64, 80}) {
+        damaged.push_back(std::make_unique<DamagedFilter>(Format(L"%u", (unsigned)size),
+                                                          std::vector<BYTE>(real.begin(), real.begin() + size),
+                                                          sound.dllPath));
+    }
+    damaged.push_back(std::make_unique<DamagedFilter>(L"offset", farOffset, sound.dllPath));
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    // A sound codec of the same category shows its merit; the damaged one opens too, its merit unknown.
+    std::wstring merit = ManagedMeritText(program, sound.name, L"damaged-data-sound-codec");
+    CHECK(merit == L"Средний (MERIT_NORMAL)", merit);
+    merit = ManagedMeritText(program, damaged[1]->name, L"damaged-data-manage");
+    CHECK(merit == L"Не определен", merit);
+
+    // The scan offers each damaged one for management; Yes opens the dialog.
+    std::wstring managed;
+    const std::vector<Prompt> prompts = RunScan(
+        program,
+        [&](const Prompt& prompt, HWND) {
+            if (prompt.caption != damaged[4]->object) return IDNO;
+            LookPoint(L"damaged-data-scan-prompt");
+            return IDYES;
+        },
+        [&](HWND dialog) {
+            managed = ControlText(dialog, IDC_FRIENDLY_NAME);
+            PressButton(dialog, IDOK);
+        });
+    for (const auto& filter : damaged) CHECK(Seen(prompts, filter->object, kManageQuestion), Listed(prompts));
+    CHECK(managed == damaged[4]->name, managed);
+    for (const Prompt& prompt : prompts) CHECK(prompt.caption != sound.object, Listed(prompts));
+
+    PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
+    const int code = program.WaitExit(10000);
+    CHECK(code == 0, Format(L"%d", code));
 }

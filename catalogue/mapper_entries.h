@@ -1,0 +1,14 @@
+// The registrations that the filter mapper reads when it enumerates every
+// filter (IFilterMapper2::EnumMatchingFilters with a merit floor): checked
+// before the mapper is asked, since one damaged FilterData among them makes
+// the mapper read past it.
+#pragma once
+
+// Whether the FilterData of every entry the mapper's enumeration with the
+// merit floor 1 reads is sound or absent. Those are, for each filter
+// category registered under the category of categories (with a Merit of at
+// least 1 and a CLSID naming a class id), the entries under
+// HKEY_CLASSES_ROOT\CLSID\{category}\Instance and the codec entries that the
+// device enumerator keeps under
+// HKEY_CURRENT_USER\Software\Microsoft\ActiveMovie\devenum\{category}.
+bool MapperEntriesSound();
