@@ -1,0 +1,175 @@
+#include "chain_rows.h"
+
+#include "../base/bounded_text.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/media_subtype_name.h"
+#include "../catalogue/playback_preferences.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "../merit/merit.h"
+
+#include <vfwmsgs.h>
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kNoFilterRow[] = L"(нет подходящего фильтра)";
+
+// The FriendlyName of the Instance entry, in any category, whose CLSID
+// value names classId.
+bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
+    for (const CategoryEntry& category : CategoryTable) {
+        wchar_t instancePath[kNameCapacity], entryPath[kNameCapacity];
+        BuildInstanceKeyPath(instancePath, kNameCapacity, category.registryCategory);
+        if (!FindInstanceKeyByClsid(instancePath, classId, entryPath)) continue;
+        RegKey entry;
+        if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+            ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// How the user knows the filter of a class id: its registered name, else the
+// class key's default value, else the class id itself.
+void NameOfClass(const wchar_t* classId, wchar_t* name) {
+    if (FindRegisteredName(classId, name)) return;
+    if (IsUsableClassId(classId) && ReadClassDefaultValue(classId, name) && name[0] != L'\0') return;
+    CopyText(name, kNameCapacity, classId);
+}
+
+void AddNote(wchar_t* note, const wchar_t* text) {
+    if (note[0] != L'\0') AppendText(note, kNameCapacity, L"; ");
+    AppendText(note, kNameCapacity, text);
+}
+
+const wchar_t* FileExtension(const wchar_t* path) {
+    const wchar_t* dot = wcsrchr(path, L'.');
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return dot && (!slash || dot > slash) ? dot : nullptr;
+}
+
+void AddNotes(const ReportedRow& row, bool isSource, const wchar_t* filePath, wchar_t* note) {
+    if (row.hasSubtype) {
+        wchar_t preferred[256];
+        if (FindPreferredFilter(0, row.subtype, preferred)) {
+            if (row.kind == ChainFilter && lstrcmpiW(preferred, row.classId) == 0) {
+                AddNote(note, L"предпочтительный фильтр Windows для этого формата");
+            } else {
+                wchar_t name[kNameCapacity], text[kNameCapacity];
+                NameOfClass(preferred, name);
+                FormatText(text, kNameCapacity, L"Windows предпочитает для этого формата: %ls", name);
+                AddNote(note, text);
+            }
+        }
+    }
+    if (row.kind != ChainFilter) return;
+    const wchar_t* extension = isSource ? FileExtension(filePath) : nullptr;
+    if (extension) {
+        bool named = false;
+        ForEachExtensionSource(0, [&](const wchar_t* entry, const wchar_t* classId) {
+            named = named || (lstrcmpiW(entry, extension) == 0 && lstrcmpiW(classId, row.classId) == 0);
+        });
+        if (named) {
+            wchar_t text[kNameCapacity];
+            FormatText(text, kNameCapacity, L"источник задан для расширения %ls", extension);
+            AddNote(note, text);
+        }
+    }
+    if (IsBlockedFilter(0, row.classId)) AddNote(note, L"заблокирован (DoNotUse)");
+}
+
+bool IsFileError(HRESULT hr) {
+    if (HRESULT_FACILITY(hr) != FACILITY_WIN32) return false;
+    switch (HRESULT_CODE(hr)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return true;
+    default: return false;
+    }
+}
+
+void FailureReason(HRESULT hr, wchar_t* text, std::size_t capacity) {
+    switch (hr) {
+    case VFW_E_CANNOT_RENDER:
+    case VFW_E_UNSUPPORTED_STREAM:
+    case VFW_E_NO_ACCEPTABLE_TYPES:
+        CopyText(text, capacity, L"Не найден фильтр, который может открыть или декодировать этот формат.");
+        return;
+    case VFW_E_UNKNOWN_FILE_TYPE:
+    case VFW_E_INVALID_FILE_FORMAT: CopyText(text, capacity, L"Формат файла не распознан."); return;
+    default: break;
+    }
+    if (IsFileError(hr) || hr == VFW_E_NOT_FOUND) {
+        CopyText(text, capacity, L"Файл не найден или недоступен.");
+    } else {
+        FormatText(text, capacity, L"Ошибка 0x%08X.", static_cast<unsigned>(hr));
+    }
+}
+
+}  // namespace
+
+void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_t* filePath, ChainRowText& out) {
+    out = ChainRowText{};
+    const ReportedRow& row = report.rows[index];
+    out.isFilter = row.kind == ChainFilter;
+    if (row.hasSubtype) NameMediaSubtype(row.subtype, out.format, kShortTextCapacity);
+    if (out.isFilter) {
+        if (!FindRegisteredName(row.classId, out.name)) CopyText(out.name, kNameCapacity, row.graphName);
+        FormatMeritValue(ReadMeritOfFilter(out.name), out.merit);
+        wchar_t objectName[kNameCapacity] = {};
+        if (IsUsableClassId(row.classId)) ReadClassInfo(row.classId, objectName, out.file);
+    } else {
+        CopyText(out.name, kNameCapacity, kNoFilterRow);
+    }
+    AddNotes(row, index == 0, filePath, out.note);
+}
+
+void FormatCheckResult(const CheckReport& report, CheckState state, wchar_t* text, std::size_t capacity) {
+    CopyText(text, capacity, L"");
+    if (state == CheckCrashed || state == CheckTimedOut) {
+        CopyText(text, capacity,
+                 state == CheckCrashed ? L"Проверка прервана: один из кодеков аварийно завершил работу."
+                                       : L"Проверка прервана: кодек не ответил за 15 секунд.");
+        if (report.lastFilter[0] != L'\0') {
+            AppendText(text, capacity, L"\nПоследний фильтр: ");
+            AppendText(text, capacity, report.lastFilter);
+        }
+        return;
+    }
+    if (state == CheckNotStarted) {
+        CopyText(text, capacity, L"Не удалось запустить проверку.");
+        return;
+    }
+    if (state == CheckRunning) {
+        CopyText(text, capacity, L"Идет проверка..");
+        return;
+    }
+    bool unplayed = false;
+    for (std::size_t i = 0; i < report.rowCount; ++i) unplayed = unplayed || report.rows[i].kind != ChainFilter;
+    if (FAILED(report.status)) {
+        wchar_t reason[kNameCapacity];
+        FailureReason(report.status, reason, kNameCapacity);
+        CopyText(text, capacity, L"Файл не может быть воспроизведен.\n");
+        AppendText(text, capacity, reason);
+    } else if (report.status == S_OK && !unplayed) {
+        CopyText(text, capacity, L"Файл может быть воспроизведен: для всех потоков найдены фильтры.");
+    } else {
+        CopyText(text, capacity, L"Часть потоков файла не может быть воспроизведена: для них не найден декодер.");
+    }
+    if (report.noAudioDevice && (FAILED(report.status) || unplayed)) {
+        AppendText(text, capacity, L"\nВ системе нет устройства воспроизведения звука.");
+    }
+}
