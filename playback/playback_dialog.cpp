@@ -23,6 +23,7 @@ const wchar_t kMediaFileFilter[] =
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 15;
+constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
 
@@ -39,7 +40,7 @@ HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
 
 void SetUpColumns(HWND dialog) {
     HWND chain = Chain(dialog);
-    ListView_SetExtendedListViewStyle(chain, LVS_EX_FULLROWSELECT);
+    ListView_SetExtendedListViewStyle(chain, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
         LVCOLUMNW column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -70,9 +71,12 @@ void ShowRows(HWND dialog) {
         SetCell(chain, at, 3, row.file);
         SetCell(chain, at, 4, row.note);
     }
-    // Each column as wide as its longest text or its heading, so nothing is cut.
+    // Each column as wide as its longest text or its heading, so nothing is
+    // cut (the list view's own sizing by the heading leaves out the heading's margins).
     for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        ListView_SetColumnWidth(chain, i, LVSCW_AUTOSIZE_USEHEADER);
+        ListView_SetColumnWidth(chain, i, LVSCW_AUTOSIZE);
+        const int heading = ListView_GetStringWidth(chain, kColumns[i]) + kHeadingMargin;
+        if (ListView_GetColumnWidth(chain, i) < heading) ListView_SetColumnWidth(chain, i, heading);
     }
     SendMessageW(chain, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(chain, nullptr, TRUE);
@@ -190,7 +194,8 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
                         sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки");
         SetUpColumns(dialog);
         StartCheck(dialog);
-        return TRUE;
+        SetFocus(Chain(dialog));
+        return FALSE;  // the focus is set
     case WM_TIMER:
         if (wParam == kPollTimer) OnTimer(dialog);
         return TRUE;

@@ -398,6 +398,9 @@ SCENARIO(playback_check_own_decoder) {
     CHECK(rows[3][2] == L"RGB32" && !rows[3][3].empty(), TableText(rows));
     CHECK(rows[3][4] == L"Windows предпочитает для этого формата: " + avi.decoder.name, TableText(rows));
     LookPoint(L"playback-check");
+    SendMessageW(dialog.Chain(), LVM_SCROLL, 2000, 0);  // to the notes
+    LookPoint(L"playback-check-notes");
+    SendMessageW(dialog.Chain(), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
 
     // "Управление.." on the decoder's row: the management dialog of the main
     // window, while dialog 130 waits disabled.
