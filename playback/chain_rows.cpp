@@ -6,30 +6,99 @@
 #include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
+#include "../merit/am_filter_data.h"
 #include "../merit/merit.h"
 
 #include <vfwmsgs.h>
 
+#include <cstdint>
 #include <cwchar>
 
 namespace {
 
 const wchar_t kNoFilterRow[] = L"(нет подходящего фильтра)";
 
-// The FriendlyName of the Instance entry, in any category, whose CLSID
-// value names classId.
-bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
-    for (const CategoryEntry& category : CategoryTable) {
-        wchar_t instancePath[kNameCapacity], entryPath[kNameCapacity];
-        BuildInstanceKeyPath(instancePath, kNameCapacity, category.registryCategory);
-        if (!FindInstanceKeyByClsid(instancePath, classId, entryPath)) continue;
-        RegKey entry;
-        if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
-            ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity)) {
-            return true;
+// The merit word sits after the 4-byte version; shorter records have none.
+constexpr DWORD kMeritWordEnd = 8;
+
+// Whether the Instance entry at entryPath names classId in its CLSID value.
+bool EntryNamesClass(const wchar_t* entryPath, const wchar_t* classId) {
+    RegKey entry;
+    wchar_t value[kNameCapacity];
+    return entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+           ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity) && lstrcmpiW(value, classId) == 0;
+}
+
+// The Instance entry, in any category, whose CLSID value names classId, into
+// entryPath (500 characters). The runtime names an entry by its class id, so
+// that entry is tried before the walk of each category's entries.
+bool FindInstanceEntry(const wchar_t* classId, wchar_t* entryPath) {
+    if (!IsUsableClassId(classId)) return false;
+    for (std::size_t pass = 0; pass < 2; ++pass) {
+        for (std::size_t row = 0; row < kCategoryCount; ++row) {
+            const wchar_t* category = CategoryTable[row].registryCategory;
+            bool seen = false;  // several rows share the legacy category's key
+            for (std::size_t earlier = 0; earlier < row; ++earlier) {
+                seen = seen || lstrcmpiW(CategoryTable[earlier].registryCategory, category) == 0;
+            }
+            if (seen) continue;
+            wchar_t instancePath[kNameCapacity];
+            BuildInstanceKeyPath(instancePath, kNameCapacity, category);
+            if (pass == 0) {
+                if (JoinText(entryPath, kNameCapacity, instancePath, L"", classId) && EntryNamesClass(entryPath, classId)) {
+                    return true;
+                }
+            } else if (FindInstanceKeyByClsid(instancePath, classId, entryPath)) {
+                return true;
+            }
         }
     }
     return false;
+}
+
+bool FindRegisteredName(const wchar_t* classId, wchar_t* name, wchar_t* entryPath) {
+    RegKey entry;
+    return FindInstanceEntry(classId, entryPath) &&
+           entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+           ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+}
+
+bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
+    wchar_t entryPath[kNameCapacity];
+    return FindRegisteredName(classId, name, entryPath);
+}
+
+// The merit of the filter's registration record, read by the runtime's own
+// parser of the record, as the mapper reads it; 0 when it cannot be read.
+std::uint32_t ReadEntryMerit(const wchar_t* entryPath) {
+    RegKey entry;
+    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return 0;
+    DWORD size = 0, type = 0;
+    if (RegQueryValueExW(entry.Get(), L"FilterData", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY || size < kMeritWordEnd) {
+        return 0;
+    }
+    HeapBuffer data;
+    if (!data.Reserve(size) ||
+        RegQueryValueExW(entry.Get(), L"FilterData", nullptr, nullptr, data.Get(), &size) != ERROR_SUCCESS ||
+        size < kMeritWordEnd) {
+        return 0;
+    }
+    ComPtr<IFilterMapper2> mapper;
+    ComPtr<IAMFilterData> parser;
+    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                mapper.PutVoid())) ||
+        FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, parser.PutVoid())) || !parser) {
+        return 0;
+    }
+    BYTE* slot = nullptr;
+    if (FAILED(parser->ParseFilterData(data.Get(), size, &slot)) || !slot) return 0;
+    // The output holds the address of the record: the record is freed, never that place.
+    REGFILTER2* record = *reinterpret_cast<REGFILTER2**>(slot);
+    if (!record) return 0;
+    const std::uint32_t merit = record->dwMerit;
+    CoTaskMemFree(record);
+    return merit;
 }
 
 // How the user knows the filter of a class id: its registered name, else the
@@ -127,8 +196,14 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     out.isFilter = row.kind == ChainFilter;
     if (row.hasSubtype) NameMediaSubtype(row.subtype, out.format, kShortTextCapacity);
     if (out.isFilter) {
-        if (!FindRegisteredName(row.classId, out.name)) CopyText(out.name, kNameCapacity, row.graphName);
-        FormatMeritValue(ReadMeritOfFilter(out.name), out.merit);
+        wchar_t entryPath[kNameCapacity];
+        std::uint32_t merit = 0;
+        if (FindRegisteredName(row.classId, out.name, entryPath)) {
+            merit = ReadEntryMerit(entryPath);
+        } else {
+            CopyText(out.name, kNameCapacity, row.graphName);
+        }
+        FormatMeritValue(merit, out.merit);
         wchar_t objectName[kNameCapacity] = {};
         if (IsUsableClassId(row.classId)) ReadClassInfo(row.classId, objectName, out.file);
     } else {

@@ -3,6 +3,8 @@
 // as a user drives them.
 #include "test_codec.h"
 
+#include "../common/test_media.h"
+
 #include <dlgs.h>
 #include <mmsystem.h>
 
@@ -177,48 +179,8 @@ std::string WavFile() {
 }
 
 
-// A short AVI file: one video stream of 32 x 32 pictures in the FOURCC
-// VTS1, which no codec but the test decoder takes, and three frames.
-std::string AviFile() {
-    auto chunk = [](const char* id, const std::string& data) {
-        std::string c(id, 4);
-        Put32(c, static_cast<uint32_t>(data.size()));
-        c += data;
-        if (data.size() & 1) c += '\0';
-        return c;
-    };
-    auto list = [](const char* type, const std::string& data) {
-        std::string c = "LIST";
-        Put32(c, static_cast<uint32_t>(data.size() + 4));
-        c.append(type, 4);
-        return c + data;
-    };
-    std::string avih;
-    for (uint32_t v : {40000u, 0u, 0u, 0x10u, 3u, 0u, 1u, 0u, 32u, 32u, 0u, 0u, 0u, 0u}) Put32(avih, v);
-    std::string strh = "vidsVTS1";
-    for (uint32_t v : {0u, 0u, 0u, 1u, 25u, 0u, 3u, 64u, 0xFFFFFFFFu, 0u}) Put32(strh, v);
-    Put16(strh, 0), Put16(strh, 0), Put16(strh, 32), Put16(strh, 32);
-    std::string strf;
-    Put32(strf, 40), Put32(strf, 32), Put32(strf, 32), Put16(strf, 1), Put16(strf, 24);
-    strf += "VTS1";
-    for (uint32_t v : {64u, 0u, 0u, 0u, 0u}) Put32(strf, v);
-    std::string movi, index;
-    for (uint32_t frame = 0; frame < 3; ++frame) {
-        index += "00dc";
-        Put32(index, 0x10), Put32(index, static_cast<uint32_t>(4 + movi.size())), Put32(index, 64);
-        movi += chunk("00dc", std::string(64, static_cast<char>(frame)));
-    }
-    const std::string body = list("hdrl", chunk("avih", avih) + list("strl", chunk("strh", strh) + chunk("strf", strf))) +
-                             list("movi", movi) + chunk("idx1", index);
-    std::string file = "RIFF";
-    Put32(file, static_cast<uint32_t>(body.size() + 4));
-    return file + "AVI " + body;
-}
-
 const wchar_t kAviExtension[] = L".vtsavi";
-const wchar_t kExtensionKey[] = L"Media Type\\Extensions\\.vtsavi";
 const wchar_t kPreferredKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";
-const wchar_t kFileSourceClass[] = L"{E436EBB5-524F-11CE-9F53-0020AF0BA770}";
 const wchar_t kVts1Subtype[] = L"{31535456-0000-0010-8000-00AA00389B71}";
 const wchar_t kRgb32Subtype[] = L"{E436EB7E-524F-11CE-9F53-0020AF0BA770}";
 
@@ -262,17 +224,14 @@ struct AviPlayback {
     TestCodec splitter{L"Vantrel Film Splitter", L"none"};
     TestCodec decoder{L"Vantrel VTS1 Decoder", L"none"};
     explicit AviPlayback(const std::wstring& decoderFault = L"none") {
-        WriteBytes(file, AviFile());
+        WriteBytes(file, TestAviFile());
         splitter.AppendConfig(L"media=splitter\nmerit=0x00800000\n", OPEN_EXISTING);
         decoder.AppendConfig(L"media=decoder\nmerit=0x00800000\nfault=" + decoderFault + L"\n", OPEN_EXISTING);
         CHECK(splitter.Regsvr32(L"/s") == 0, splitter.Regsvr32Result());
         CHECK(decoder.Regsvr32(L"/s") == 0, decoder.Regsvr32Result());
-        const bool planted = WriteText(kExtensionKey, L"Source Filter", kFileSourceClass) &&
-                             WriteText(kExtensionKey, L"Media Type", L"{E436EB83-524F-11CE-9F53-0020AF0BA770}") &&
-                             WriteText(kExtensionKey, L"Subtype", L"{41535456-0000-0010-8000-00AA00389B71}");
-        CHECK(planted, kExtensionKey);
+        CHECK(PlantTestAviExtension(), kTestAviExtensionKey);
     }
-    ~AviPlayback() { DeleteTree(kExtensionKey); }
+    ~AviPlayback() { DeleteTree(kTestAviExtensionKey); }
 };
 
 // The menu "Обслуживание" as the program's menu resource holds it.
