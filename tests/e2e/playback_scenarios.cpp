@@ -184,29 +184,32 @@ const wchar_t kPreferredKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";
 const wchar_t kVts1Subtype[] = L"{31535456-0000-0010-8000-00AA00389B71}";
 const wchar_t kRgb32Subtype[] = L"{E436EB7E-524F-11CE-9F53-0020AF0BA770}";
 
-// A value under HKEY_LOCAL_MACHINE\...\Preferred for one scenario; the
-// value it replaced (if any) comes back at the end.
-struct PlantedPreference {
-    std::wstring subtype;
+const wchar_t kBlockedKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\DoNotUse";
+
+// A text value under HKEY_LOCAL_MACHINE for one scenario; the value it
+// replaced (if any) comes back at the end.
+struct PlantedValue {
+    std::wstring key, name;
     std::vector<BYTE> before;
     bool existed = false;
-    PlantedPreference(const std::wstring& forSubtype, const std::wstring& classId) : subtype(forSubtype) {
+    PlantedValue(const wchar_t* keyPath, const std::wstring& valueName, const std::wstring& data)
+        : key(keyPath), name(valueName) {
         DWORD size = 0;
-        existed = RegGetValueW(HKEY_LOCAL_MACHINE, kPreferredKey, subtype.c_str(), RRF_RT_ANY, nullptr, nullptr,
-                               &size) == ERROR_SUCCESS;
+        existed = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, &size) ==
+                  ERROR_SUCCESS;
         before.resize(size);
         if (existed) {
-            RegGetValueW(HKEY_LOCAL_MACHINE, kPreferredKey, subtype.c_str(), RRF_RT_ANY, nullptr, before.data(), &size);
+            RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, before.data(), &size);
         }
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kPreferredKey, subtype.c_str(), REG_SZ, classId.c_str(),
-                        static_cast<DWORD>((classId.size() + 1) * sizeof(wchar_t)));
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
-    ~PlantedPreference() {
+    ~PlantedValue() {
         if (existed) {
-            RegSetKeyValueW(HKEY_LOCAL_MACHINE, kPreferredKey, subtype.c_str(), REG_SZ, before.data(),
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, before.data(),
                             static_cast<DWORD>(before.size()));
         } else {
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kPreferredKey, subtype.c_str());
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
         }
     }
 };
@@ -328,14 +331,17 @@ SCENARIO(playback_check_plain_files) {
 
 // A decoder of our own for the test AVI's FOURCC, at MERIT_PREFERRED: the
 // chain shows it with its merit and file, and the notes say why Windows would
-// pick each filter. Its merit lowered through "Управление.." and the merit
+// pick each filter (values planted in Preferred, DoNotUse and Media
+// Type\Extensions). Its merit lowered through "Управление.." and the merit
 // dialog, "Проверить снова" no longer finds it.
 SCENARIO(playback_check_own_decoder) {
     AviPlayback avi;
     // Windows would prefer our decoder for VTS1, and it for RGB32 as well
     // (where the renderer's input comes from).
-    PlantedPreference preferVts1(kVts1Subtype, avi.decoder.classId);
-    PlantedPreference preferRgb32(kRgb32Subtype, avi.decoder.classId);
+    PlantedValue preferVts1(kPreferredKey, kVts1Subtype, avi.decoder.classId);
+    PlantedValue preferRgb32(kPreferredKey, kRgb32Subtype, avi.decoder.classId);
+    // And would not use the splitter (Wine's graph builder reads neither key).
+    PlantedValue blockSplitter(kBlockedKey, avi.splitter.classId, L"");
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
@@ -348,7 +354,7 @@ SCENARIO(playback_check_own_decoder) {
               rows[0][4] == L"источник задан для расширения .vtsavi",
           TableText(rows));
     const std::vector<std::wstring> splitterRow = {avi.splitter.name, L"Высокий (MERIT_PREFERRED)", L"VTSA",
-                                                   avi.splitter.dllPath, L""};
+                                                   avi.splitter.dllPath, L"заблокирован (DoNotUse)"};
     CHECK(rows[1] == splitterRow, TableText(rows));
     const std::vector<std::wstring> decoderRow = {avi.decoder.name, L"Высокий (MERIT_PREFERRED)", L"VTS1",
                                                   avi.decoder.dllPath,
