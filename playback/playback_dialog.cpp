@@ -121,7 +121,10 @@ void FinishCheck(HWND dialog, CheckState state) {
 }
 
 void OnTimer(HWND dialog) {
-    if (!g_check.run) return KillTimer(dialog, kPollTimer), void();
+    if (!g_check.run) {
+        KillTimer(dialog, kPollTimer);
+        return;
+    }
     const CheckState state = g_check.run->Poll();
     if (state != CheckRunning) FinishCheck(dialog, state);
 }
