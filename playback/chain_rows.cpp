@@ -29,31 +29,46 @@ bool EntryNamesClass(const wchar_t* entryPath, const wchar_t* classId) {
            ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity) && lstrcmpiW(value, classId) == 0;
 }
 
+// Calls find(instancePath) for the Instance key of each category once (several
+// rows share the legacy category's key) until it returns true.
+template <typename Find>
+bool ForEachInstanceKey(Find&& find) {
+    for (std::size_t row = 0; row < kCategoryCount; ++row) {
+        const wchar_t* category = CategoryTable[row].registryCategory;
+        bool seen = false;
+        for (std::size_t earlier = 0; earlier < row; ++earlier) {
+            seen = seen || lstrcmpiW(CategoryTable[earlier].registryCategory, category) == 0;
+        }
+        if (seen) continue;
+        wchar_t instancePath[kNameCapacity];
+        BuildInstanceKeyPath(instancePath, kNameCapacity, category);
+        if (find(static_cast<const wchar_t*>(instancePath))) return true;
+    }
+    return false;
+}
+
 // The Instance entry, in any category, whose CLSID value names classId, into
 // entryPath (500 characters). The runtime names an entry by its class id, so
 // that entry is tried before the walk of each category's entries.
 bool FindInstanceEntry(const wchar_t* classId, wchar_t* entryPath) {
     if (!IsUsableClassId(classId)) return false;
-    for (std::size_t pass = 0; pass < 2; ++pass) {
-        for (std::size_t row = 0; row < kCategoryCount; ++row) {
-            const wchar_t* category = CategoryTable[row].registryCategory;
-            bool seen = false;  // several rows share the legacy category's key
-            for (std::size_t earlier = 0; earlier < row; ++earlier) {
-                seen = seen || lstrcmpiW(CategoryTable[earlier].registryCategory, category) == 0;
-            }
-            if (seen) continue;
-            wchar_t instancePath[kNameCapacity];
-            BuildInstanceKeyPath(instancePath, kNameCapacity, category);
-            if (pass == 0) {
-                if (JoinText(entryPath, kNameCapacity, instancePath, L"", classId) && EntryNamesClass(entryPath, classId)) {
-                    return true;
-                }
-            } else if (FindInstanceKeyByClsid(instancePath, classId, entryPath)) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return ForEachInstanceKey([&](const wchar_t* instancePath) {
+               return JoinText(entryPath, kNameCapacity, instancePath, L"", classId) &&
+                      EntryNamesClass(entryPath, classId);
+           }) ||
+           ForEachInstanceKey([&](const wchar_t* instancePath) {
+               return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
+           });
+}
+
+// A filter whose object reports another class id than its registration (the
+// runtime's "Video Renderer" is one) is found by the name the graph builder
+// gave it, which is the registered friendly name.
+bool FindInstanceEntryByName(const wchar_t* graphName, wchar_t* entryPath) {
+    if (graphName[0] == L'\0') return false;
+    return ForEachInstanceKey([&](const wchar_t* instancePath) {
+        return FindInstanceKeyByName(instancePath, graphName, entryPath) != 0;
+    });
 }
 
 bool FindRegisteredName(const wchar_t* classId, wchar_t* name, wchar_t* entryPath) {
@@ -202,6 +217,7 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
             merit = ReadEntryMerit(entryPath);
         } else {
             CopyText(out.name, kNameCapacity, row.graphName);
+            if (FindInstanceEntryByName(row.graphName, entryPath)) merit = ReadEntryMerit(entryPath);
         }
         FormatMeritValue(merit, out.merit);
         wchar_t objectName[kNameCapacity] = {};
