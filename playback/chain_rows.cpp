@@ -71,16 +71,31 @@ bool FindInstanceEntryByName(const wchar_t* graphName, wchar_t* entryPath) {
     });
 }
 
-bool FindRegisteredName(const wchar_t* classId, wchar_t* name, wchar_t* entryPath) {
+bool ReadEntryName(const wchar_t* entryPath, wchar_t* name) {
     RegKey entry;
-    return FindInstanceEntry(classId, entryPath) &&
-           entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+    return entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
            ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity);
 }
 
 bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
     wchar_t entryPath[kNameCapacity];
-    return FindRegisteredName(classId, name, entryPath);
+    return FindInstanceEntry(classId, entryPath) && ReadEntryName(entryPath, name);
+}
+
+// The registration of a filter of the graph, into entryPath: the entry named
+// by its class id; else the entry of the name the graph builder gave it (the
+// registered friendly name of a filter it chose), which also finds a filter
+// whose object reports another class id than its registration (Wine's
+// "Video Renderer" does); else the walk for an entry naming its class id.
+bool FindGraphFilterEntry(const ReportedRow& row, wchar_t* entryPath) {
+    if (IsUsableClassId(row.classId) && ForEachInstanceKey([&](const wchar_t* instancePath) {
+            return JoinText(entryPath, kNameCapacity, instancePath, L"", row.classId) &&
+                   EntryNamesClass(entryPath, row.classId);
+        })) {
+        return true;
+    }
+    if (FindInstanceEntryByName(row.graphName, entryPath)) return true;
+    return FindInstanceEntry(row.classId, entryPath);
 }
 
 // The merit of the filter's registration record, read by the runtime's own
@@ -213,11 +228,10 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     if (out.isFilter) {
         wchar_t entryPath[kNameCapacity];
         std::uint32_t merit = 0;
-        if (FindRegisteredName(row.classId, out.name, entryPath)) {
+        if (FindGraphFilterEntry(row, entryPath) && ReadEntryName(entryPath, out.name)) {
             merit = ReadEntryMerit(entryPath);
         } else {
             CopyText(out.name, kNameCapacity, row.graphName);
-            if (FindInstanceEntryByName(row.graphName, entryPath)) merit = ReadEntryMerit(entryPath);
         }
         FormatMeritValue(merit, out.merit);
         wchar_t objectName[kNameCapacity] = {};

@@ -22,7 +22,7 @@ const wchar_t kMediaFileFilter[] =
     L"Все файлы (*.*)\0*.*\0";
 
 constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT kPollIntervalMs = 15;
+constexpr UINT kPollIntervalMs = 5;
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
@@ -87,22 +87,35 @@ void EnableActions(HWND dialog, bool enable) {
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_AGAIN), enable);
 }
 
-void StartCheck(HWND dialog) {
+// Starts the child for the file (a child still at work is ended first).
+void LaunchCheck() {
     g_check.run.reset();
     g_check.rowCount = 0;
-    ShowRows(dialog);
     g_check.run.reset(new (std::nothrow) PlaybackCheckRun(g_check.path));
+}
+
+void FinishCheck(HWND dialog, CheckState state);
+
+// Shows the check that was launched: polled from the timer while it runs.
+void FollowCheck(HWND dialog) {
     const CheckState state = g_check.run ? g_check.run->Poll() : CheckNotStarted;
-    if (state == CheckRunning) {
-        wchar_t text[kNameCapacity];
-        FormatCheckResult(CheckReport{}, CheckRunning, text, kNameCapacity);
-        SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
-        EnableActions(dialog, false);
-        SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
-    } else {
+    if (state == CheckNotStarted) {
         SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, L"Не удалось запустить проверку.");
         g_check.run.reset();
+        return;
     }
+    wchar_t text[kNameCapacity];
+    FormatCheckResult(CheckReport{}, CheckRunning, text, kNameCapacity);
+    SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
+    EnableActions(dialog, false);
+    SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
+    if (state != CheckRunning) FinishCheck(dialog, state);
+}
+
+void StartCheck(HWND dialog) {
+    LaunchCheck();
+    ShowRows(dialog);
+    FollowCheck(dialog);
 }
 
 void FinishCheck(HWND dialog, CheckState state) {
@@ -196,7 +209,7 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
         SetDlgItemTextW(dialog, IDC_PLAYBACK_WIDTH,
                         sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки");
         SetUpColumns(dialog);
-        StartCheck(dialog);
+        FollowCheck(dialog);  // launched by the command, before the dialog was made
         SetFocus(Chain(dialog));
         return FALSE;  // the focus is set
     case WM_TIMER:
@@ -233,6 +246,10 @@ void RunPlaybackCheckCommand() {
     open.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_LONGNAMES;
     if (!GetOpenFileNameW(&open)) return;
     fileName[std::size(fileName) - 1] = L'\0';
+    // The child starts at once and builds the graph while the dialog is made.
+    CopyText(g_check.path, kNameCapacity, fileName);
+    LaunchCheck();
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYBACK_CHECK), g_app.mainWindow,
                     PlaybackCheckDialog, reinterpret_cast<LPARAM>(fileName));
+    g_check.run.reset();  // a dialog that could not be made leaves no child behind
 }
