@@ -369,6 +369,17 @@ SCENARIO(playback_check_own_decoder) {
     rows = WaitForCheck(program, dialog);
     CHECK(RowNamed(rows, avi.decoder.name) < 0, TableText(rows));
     CHECK(rows.size() >= 2 && rows[0][0] == L"File Source (Async.)", TableText(rows));
+
+    // The file source is a system filter, which no list shows while they are
+    // hidden: the management command's own message, and dialog 130 back.
+    SelectChainRow(dialog.Chain(), program.processId, 0);
+    PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
+    HWND box = WaitForMessageBox(program, {dialog.window});
+    CHECK(box && MessageBoxText(box) ==
+                     L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
+          program.Dialogs());
+    if (box) PressButton(box, IDOK);
+    CHECK(WaitUntil([&] { return IsWindowEnabled(dialog.window) != FALSE; }), L"dialog 130 still disabled");
     CloseCheck(program, dialog);
 }
 
