@@ -35,7 +35,7 @@ struct Samples {
 
 // One row of the result table: the program's operation against its baseline.
 struct ResultRow {
-    std::string id;           // "1" to "8"
+    std::string id;           // "1" to "9"
     std::string measurement;  // what the program did
     std::string baseline;     // what the baseline did (printed under the table)
     std::string unit;         // "ms" or "MB"
@@ -50,7 +50,7 @@ void PrintTable(const std::vector<ResultRow>& rows);
 // printf-style formatting into a std::string (the table is narrow text).
 std::string Text(const char* format, ...);
 
-// Whether measurement `id` ("1" to "8") is to run: all of them, unless the
+// Whether measurement `id` ("1" to "9") is to run: all of them, unless the
 // environment variable VANTREL_BENCH_ONLY lists some (e.g. "1,4").
 bool Selected(const char* id);
 
@@ -62,3 +62,5 @@ int FillRegistry();                                            // bench_fill.cpp
 bool RunInProcess(std::vector<ResultRow>& rows, int scale);    // bench_inprocess.cpp
 bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
                   int scale);                                   // bench_process.cpp
+void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
+                          int scale);                                   // bench_playback.cpp

@@ -3,7 +3,7 @@
 //       writes the synthetic registry into the current Wine prefix;
 //   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
 //       times the program's operations in this process (1 to 4) and the real
-//       program as a process (5 to 8), then prints the result table on stdout.
+//       program as a process (5 to 9), then prints the result table on stdout.
 // scale multiplies every repetition count (default 1).
 #include "bench_common.h"
 
@@ -28,6 +28,7 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
+        if (Selected("9")) MeasurePlaybackCheck(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         PrintTable(rows);
         std::printf("\nbench program time: %.0f s\n", (NowMs() - start) / 1000.0);
         return 0;

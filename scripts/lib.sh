@@ -52,7 +52,7 @@ set_wine_command
 # What ./scripts/run needs; ./scripts/test, bench and look need the x86 compiler as well,
 # and the release packages need Python (cmake/release_package.py) and git (the commit's time).
 RUN_PACKAGES=(wine64 wine fonts-wine g++-mingw-w64-x86-64-posix cmake make xvfb xauth imagemagick googletest
-              fonts-liberation)
+              fonts-liberation gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 PACKAGES=("${RUN_PACKAGES[@]}" g++-mingw-w64-i686-posix python3 git)
 
 source "$ROOT/scripts/wine32/runtime.sh"

@@ -1,0 +1,280 @@
+#include "chain_rows.h"
+
+#include "../base/bounded_text.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/media_subtype_name.h"
+#include "../catalogue/playback_preferences.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "../merit/am_filter_data.h"
+#include "../merit/merit.h"
+
+#include <vfwmsgs.h>
+
+#include <cstdint>
+#include <cwchar>
+
+namespace {
+
+const wchar_t kNoFilterRow[] = L"(нет подходящего фильтра)";
+
+// The merit word sits after the 4-byte version; shorter records have none.
+constexpr DWORD kMeritWordEnd = 8;
+
+// Whether the Instance entry at entryPath names classId in its CLSID value.
+bool EntryNamesClass(const wchar_t* entryPath, const wchar_t* classId) {
+    RegKey entry;
+    wchar_t value[kNameCapacity];
+    return entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+           ReadRegistryText(entry.Get(), L"CLSID", value, kNameCapacity) && lstrcmpiW(value, classId) == 0;
+}
+
+// Calls find(instancePath) for the Instance key of each category once (several
+// rows share the legacy category's key) until it returns true.
+template <typename Find>
+bool ForEachInstanceKey(Find&& find) {
+    for (std::size_t row = 0; row < kCategoryCount; ++row) {
+        const wchar_t* category = CategoryTable[row].registryCategory;
+        bool seen = false;
+        for (std::size_t earlier = 0; earlier < row; ++earlier) {
+            seen = seen || lstrcmpiW(CategoryTable[earlier].registryCategory, category) == 0;
+        }
+        if (seen) continue;
+        wchar_t instancePath[kNameCapacity];
+        BuildInstanceKeyPath(instancePath, kNameCapacity, category);
+        if (find(static_cast<const wchar_t*>(instancePath))) return true;
+    }
+    return false;
+}
+
+// The Instance entry, in any category, whose CLSID value names classId, into
+// entryPath (500 characters). The runtime names an entry by its class id, so
+// that entry is tried before the walk of each category's entries.
+bool FindInstanceEntry(const wchar_t* classId, wchar_t* entryPath) {
+    if (!IsUsableClassId(classId)) return false;
+    return ForEachInstanceKey([&](const wchar_t* instancePath) {
+               return JoinText(entryPath, kNameCapacity, instancePath, L"", classId) &&
+                      EntryNamesClass(entryPath, classId);
+           }) ||
+           ForEachInstanceKey([&](const wchar_t* instancePath) {
+               return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
+           });
+}
+
+// A filter whose object reports another class id than its registration (the
+// runtime's "Video Renderer" is one) is found by the name the graph builder
+// gave it, which is the registered friendly name.
+bool FindInstanceEntryByName(const wchar_t* graphName, wchar_t* entryPath) {
+    if (graphName[0] == L'\0') return false;
+    return ForEachInstanceKey([&](const wchar_t* instancePath) {
+        return FindInstanceKeyByName(instancePath, graphName, entryPath) != 0;
+    });
+}
+
+bool ReadEntryName(const wchar_t* entryPath, wchar_t* name) {
+    RegKey entry;
+    return entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
+           ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+}
+
+bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
+    wchar_t entryPath[kNameCapacity];
+    return FindInstanceEntry(classId, entryPath) && ReadEntryName(entryPath, name);
+}
+
+// The registration of a filter of the graph, into entryPath: the entry named
+// by its class id; else the entry of the name the graph builder gave it (the
+// registered friendly name of a filter it chose), which also finds a filter
+// whose object reports another class id than its registration (Wine's
+// "Video Renderer" does); else the walk for an entry naming its class id.
+bool FindGraphFilterEntry(const ReportedRow& row, wchar_t* entryPath) {
+    if (IsUsableClassId(row.classId) && ForEachInstanceKey([&](const wchar_t* instancePath) {
+            return JoinText(entryPath, kNameCapacity, instancePath, L"", row.classId) &&
+                   EntryNamesClass(entryPath, row.classId);
+        })) {
+        return true;
+    }
+    if (FindInstanceEntryByName(row.graphName, entryPath)) return true;
+    return FindInstanceEntry(row.classId, entryPath);
+}
+
+// The merit of the filter's registration record, read by the runtime's own
+// parser of the record, as the mapper reads it; 0 when it cannot be read.
+std::uint32_t ReadEntryMerit(const wchar_t* entryPath) {
+    RegKey entry;
+    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return 0;
+    DWORD size = 0, type = 0;
+    if (RegQueryValueExW(entry.Get(), L"FilterData", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY || size < kMeritWordEnd) {
+        return 0;
+    }
+    HeapBuffer data;
+    if (!data.Reserve(size) ||
+        RegQueryValueExW(entry.Get(), L"FilterData", nullptr, nullptr, data.Get(), &size) != ERROR_SUCCESS ||
+        size < kMeritWordEnd) {
+        return 0;
+    }
+    ComPtr<IFilterMapper2> mapper;
+    ComPtr<IAMFilterData> parser;
+    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                mapper.PutVoid())) ||
+        FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, parser.PutVoid())) || !parser) {
+        return 0;
+    }
+    BYTE* slot = nullptr;
+    if (FAILED(parser->ParseFilterData(data.Get(), size, &slot)) || !slot) return 0;
+    // The output holds the address of the record: the record is freed, never that place.
+    REGFILTER2* record = *reinterpret_cast<REGFILTER2**>(slot);
+    if (!record) return 0;
+    const std::uint32_t merit = record->dwMerit;
+    CoTaskMemFree(record);
+    return merit;
+}
+
+// How the user knows the filter of a class id: its registered name, else the
+// class key's default value, else the class id itself.
+void NameOfClass(const wchar_t* classId, wchar_t* name) {
+    if (FindRegisteredName(classId, name)) return;
+    if (IsUsableClassId(classId) && ReadClassDefaultValue(classId, name) && name[0] != L'\0') return;
+    CopyText(name, kNameCapacity, classId);
+}
+
+void AddNote(wchar_t* note, const wchar_t* text) {
+    if (note[0] != L'\0') AppendText(note, kNameCapacity, L"; ");
+    AppendText(note, kNameCapacity, text);
+}
+
+const wchar_t* FileExtension(const wchar_t* path) {
+    const wchar_t* dot = wcsrchr(path, L'.');
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return dot && (!slash || dot > slash) ? dot : nullptr;
+}
+
+void AddNotes(const ReportedRow& row, bool isSource, const wchar_t* filePath, wchar_t* note) {
+    if (row.hasSubtype) {
+        wchar_t preferred[256];
+        if (FindPreferredFilter(0, row.subtype, preferred)) {
+            if (row.kind == ChainFilter && lstrcmpiW(preferred, row.classId) == 0) {
+                AddNote(note, L"предпочтительный фильтр Windows для этого формата");
+            } else {
+                wchar_t name[kNameCapacity], text[kNameCapacity];
+                NameOfClass(preferred, name);
+                FormatText(text, kNameCapacity, L"Windows предпочитает для этого формата: %ls", name);
+                AddNote(note, text);
+            }
+        }
+    }
+    if (row.kind != ChainFilter) return;
+    const wchar_t* extension = isSource ? FileExtension(filePath) : nullptr;
+    if (extension) {
+        bool named = false;
+        ForEachExtensionSource(0, [&](const wchar_t* entry, const wchar_t* classId) {
+            named = named || (lstrcmpiW(entry, extension) == 0 && lstrcmpiW(classId, row.classId) == 0);
+        });
+        if (named) {
+            wchar_t text[kNameCapacity];
+            FormatText(text, kNameCapacity, L"источник задан для расширения %ls", extension);
+            AddNote(note, text);
+        }
+    }
+    if (IsBlockedFilter(0, row.classId)) AddNote(note, L"заблокирован (DoNotUse)");
+}
+
+bool IsFileError(HRESULT hr) {
+    if (HRESULT_FACILITY(hr) != FACILITY_WIN32) return false;
+    switch (HRESULT_CODE(hr)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_DIRECTORY: return true;
+    default: return false;
+    }
+}
+
+void FailureReason(HRESULT hr, wchar_t* text, std::size_t capacity) {
+    switch (hr) {
+    case VFW_E_CANNOT_RENDER:
+    case VFW_E_UNSUPPORTED_STREAM:
+    case VFW_E_NO_ACCEPTABLE_TYPES:
+        CopyText(text, capacity, L"Не найден фильтр, который может открыть или декодировать этот формат.");
+        return;
+    case VFW_E_UNKNOWN_FILE_TYPE:
+    case VFW_E_INVALID_FILE_FORMAT: CopyText(text, capacity, L"Формат файла не распознан."); return;
+    default: break;
+    }
+    if (IsFileError(hr) || hr == VFW_E_NOT_FOUND) {
+        CopyText(text, capacity, L"Файл не найден или недоступен.");
+    } else {
+        FormatText(text, capacity, L"Ошибка 0x%08X.", static_cast<unsigned>(hr));
+    }
+}
+
+}  // namespace
+
+void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_t* filePath, ChainRowText& out) {
+    out = ChainRowText{};
+    const ReportedRow& row = report.rows[index];
+    out.isFilter = row.kind == ChainFilter;
+    if (row.hasSubtype) NameMediaSubtype(row.subtype, out.format, kShortTextCapacity);
+    if (out.isFilter) {
+        wchar_t entryPath[kNameCapacity];
+        std::uint32_t merit = 0;
+        if (FindGraphFilterEntry(row, entryPath) && ReadEntryName(entryPath, out.name)) {
+            merit = ReadEntryMerit(entryPath);
+        } else {
+            CopyText(out.name, kNameCapacity, row.graphName);
+        }
+        FormatMeritValue(merit, out.merit);
+        wchar_t objectName[kNameCapacity] = {};
+        if (IsUsableClassId(row.classId)) ReadClassInfo(row.classId, objectName, out.file);
+    } else {
+        CopyText(out.name, kNameCapacity, kNoFilterRow);
+    }
+    AddNotes(row, index == 0, filePath, out.note);
+}
+
+void FormatCheckResult(const CheckReport& report, CheckState state, wchar_t* text, std::size_t capacity) {
+    CopyText(text, capacity, L"");
+    if (state == CheckCrashed || state == CheckTimedOut) {
+        CopyText(text, capacity,
+                 state == CheckCrashed ? L"Проверка прервана: один из кодеков аварийно завершил работу."
+                                       : L"Проверка прервана: кодек не ответил за 15 секунд.");
+        if (report.lastFilter[0] != L'\0') {
+            AppendText(text, capacity, L"\nПоследний фильтр: ");
+            AppendText(text, capacity, report.lastFilter);
+        }
+        return;
+    }
+    if (state == CheckNotStarted) {
+        CopyText(text, capacity, L"Не удалось запустить проверку.");
+        return;
+    }
+    if (state == CheckRunning) {
+        CopyText(text, capacity, L"Идет проверка..");
+        return;
+    }
+    bool unplayed = false;
+    for (std::size_t i = 0; i < report.rowCount; ++i) unplayed = unplayed || report.rows[i].kind != ChainFilter;
+    if (FAILED(report.status)) {
+        wchar_t reason[kNameCapacity];
+        FailureReason(report.status, reason, kNameCapacity);
+        CopyText(text, capacity, L"Файл не может быть воспроизведен.\n");
+        AppendText(text, capacity, reason);
+    } else if (report.status == S_OK && !unplayed) {
+        CopyText(text, capacity, L"Файл может быть воспроизведен: для всех потоков найдены фильтры.");
+    } else {
+        CopyText(text, capacity, L"Часть потоков файла не может быть воспроизведена: для них не найден декодер.");
+    }
+    if (report.noAudioDevice && (FAILED(report.status) || unplayed)) {
+        AppendText(text, capacity, L"\nВ системе нет устройства воспроизведения звука.");
+    }
+}

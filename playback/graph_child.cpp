@@ -1,0 +1,210 @@
+#include "graph_child.h"
+
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
+#include "check_report.h"
+
+#include <mmsystem.h>
+#include <vfwmsgs.h>
+
+const wchar_t kPlaybackCheckOption[] = L"/vantrel-playback-check";
+
+namespace {
+
+HANDLE g_channel = nullptr;
+
+std::size_t g_visitedCount = 0;
+IBaseFilter* g_visited[kMaxChainRows] = {};
+
+void GuidText(const GUID& guid, wchar_t (&text)[40]) {
+    if (StringFromGUID2(guid, text, 40) == 0) CopyText(text, 40, L"-");
+}
+
+// Tells the program which filter the graph builder is about to try, before
+// it is created and connected: if that filter then crashes or hangs, the
+// program can name it.
+class BuilderCallback final : public IAMGraphBuilderCallback {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IAMGraphBuilderCallback) {
+            *out = static_cast<IAMGraphBuilderCallback*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // One instance lives as long as the process.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SelectedFilter(IMoniker* moniker) override {
+        ComPtr<IPropertyBag> bag;
+        if (moniker && SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) && bag) {
+            ScopedVariant name;
+            if (SUCCEEDED(bag->Read(L"FriendlyName", name.Get(), nullptr)) && name->vt == VT_BSTR && name->bstrVal) {
+                WriteReportLine(g_channel, L'L', name->bstrVal);
+            }
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CreatedFilter(IBaseFilter*) override { return S_OK; }
+};
+
+BuilderCallback g_callback;
+
+void FreeMediaTypeFields(AM_MEDIA_TYPE& type) {
+    if (type.cbFormat) CoTaskMemFree(type.pbFormat);
+    if (type.pUnk) type.pUnk->Release();
+    type.cbFormat = 0;
+    type.pbFormat = nullptr;
+    type.pUnk = nullptr;
+}
+
+// The subtype of the first media type an unconnected pin offers.
+bool FirstOfferedSubtype(IPin* pin, GUID* subtype) {
+    ComPtr<IEnumMediaTypes> types;
+    if (FAILED(pin->EnumMediaTypes(types.Put())) || !types) return false;
+    AM_MEDIA_TYPE* type = nullptr;
+    if (types->Next(1, &type, nullptr) != S_OK || !type) return false;
+    *subtype = type->subtype;
+    FreeMediaTypeFields(*type);
+    CoTaskMemFree(type);
+    return true;
+}
+
+bool Visited(IBaseFilter* filter) {
+    for (std::size_t i = 0; i < g_visitedCount; ++i) {
+        if (g_visited[i] == filter) return true;
+    }
+    return false;
+}
+
+// Reports the filter, then follows each of its output pins downstream, so
+// that the rows come in stream order from the source to the renderers.
+void ReportFromFilter(IBaseFilter* filter, const GUID* inputSubtype) {
+    if (Visited(filter) || g_visitedCount >= kMaxChainRows) return;
+    g_visited[g_visitedCount++] = filter;
+
+    CLSID classId = GUID_NULL;
+    filter->GetClassID(&classId);
+    wchar_t classText[40], subtypeText[40] = L"-";
+    GuidText(classId, classText);
+    if (inputSubtype) GuidText(*inputSubtype, subtypeText);
+    FILTER_INFO info = {};
+    filter->QueryFilterInfo(&info);
+    if (info.pGraph) info.pGraph->Release();
+    info.achName[MAX_FILTER_NAME - 1] = L'\0';
+    WriteReportLine(g_channel, L'F', classText, subtypeText, info.achName);
+
+    ComPtr<IEnumPins> pins;
+    if (FAILED(filter->EnumPins(pins.Put())) || !pins) return;
+    for (;;) {
+        ComPtr<IPin> pin;
+        if (pins->Next(1, pin.Put(), nullptr) != S_OK || !pin) break;
+        PIN_INFO pinInfo = {};
+        if (FAILED(pin->QueryPinInfo(&pinInfo))) continue;
+        if (pinInfo.pFilter) pinInfo.pFilter->Release();
+        // Pins whose names start with '~' are not meant to be rendered.
+        if (pinInfo.dir != PINDIR_OUTPUT || pinInfo.achName[0] == L'~') continue;
+        ComPtr<IPin> peer;
+        if (pin->ConnectedTo(peer.Put()) == S_OK && peer) {
+            AM_MEDIA_TYPE type = {};
+            const bool typed = SUCCEEDED(pin->ConnectionMediaType(&type));
+            const GUID subtype = type.subtype;
+            if (typed) FreeMediaTypeFields(type);
+            PIN_INFO peerInfo = {};
+            if (SUCCEEDED(peer->QueryPinInfo(&peerInfo)) && peerInfo.pFilter) {
+                ReportFromFilter(peerInfo.pFilter, typed ? &subtype : nullptr);
+                peerInfo.pFilter->Release();
+            }
+        } else {
+            GUID subtype = GUID_NULL;
+            wchar_t text[40] = L"-";
+            if (FirstOfferedSubtype(pin.Get(), &subtype)) GuidText(subtype, text);
+            WriteReportLine(g_channel, L'U', text);
+        }
+    }
+}
+
+// Builds as RenderFile does, step by step: the source filter for the file,
+// then Render on each of its output pins, keeping what connected. (A failed
+// RenderFile leaves an empty graph, which would show nothing of the part
+// that works.) The graph is never paused or run.
+HRESULT BuildGraph(IGraphBuilder* graph, const wchar_t* path) {
+    ComPtr<IBaseFilter> source;
+    HRESULT hr = graph->AddSourceFilter(path, path, source.Put());
+    if (FAILED(hr) || !source) return FAILED(hr) ? hr : E_FAIL;
+
+    IPin* outputs[kMaxChainRows] = {};
+    std::size_t outputCount = 0;
+    ComPtr<IEnumPins> pins;
+    if (SUCCEEDED(source->EnumPins(pins.Put())) && pins) {
+        IPin* pin = nullptr;
+        while (outputCount < kMaxChainRows && pins->Next(1, &pin, nullptr) == S_OK && pin) {
+            PIN_DIRECTION direction = PINDIR_INPUT;
+            if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
+                outputs[outputCount++] = pin;
+            } else {
+                pin->Release();
+            }
+            pin = nullptr;
+        }
+    }
+    bool any = false, partial = false;
+    HRESULT failure = VFW_E_CANNOT_RENDER;
+    for (std::size_t i = 0; i < outputCount; ++i) {
+        const HRESULT rendered = graph->Render(outputs[i]);
+        if (SUCCEEDED(rendered)) any = true;
+        else failure = rendered;
+        if (rendered != S_OK) partial = true;
+        outputs[i]->Release();
+    }
+    ReportFromFilter(source.Get(), nullptr);
+    if (!any) return failure;
+    return partial ? VFW_S_PARTIAL_RENDER : S_OK;
+}
+
+// A codec that faults ends the child at once, without the system's crash
+// report: the program sees the child end without its status line.
+LONG WINAPI EndOnFault(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+}  // namespace
+
+bool IsPlaybackCheckChild(wchar_t* path, std::size_t capacity) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments) return false;
+    const bool child = count == 3 && lstrcmpW(arguments[1], kPlaybackCheckOption) == 0 &&
+                       CopyText(path, capacity, arguments[2]) == kTextOk;
+    LocalFree(arguments);
+    return child;
+}
+
+int RunPlaybackCheckChild(const wchar_t* path) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(EndOnFault);
+    g_channel = GetStdHandle(STD_OUTPUT_HANDLE);
+    CoInitialize(nullptr);
+
+    HRESULT hr;
+    {
+        ComPtr<IGraphBuilder> graph;
+        hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid());
+        if (SUCCEEDED(hr) && graph) {
+            ComPtr<IObjectWithSite> site;
+            if (SUCCEEDED(graph->QueryInterface(IID_IObjectWithSite, site.PutVoid())) && site) {
+                site->SetSite(&g_callback);
+            }
+            hr = BuildGraph(graph.Get(), path);
+        }
+        if (hr != S_OK && waveOutGetNumDevs() == 0) WriteReportLine(g_channel, L'A');
+        wchar_t status[16];
+        FormatText(status, 16, L"%08lx", static_cast<unsigned long>(hr));
+        WriteReportLine(g_channel, L'R', status);
+        // The report is complete. The graph's filters are not released: a
+        // codec that misbehaves on the way out must not change what was found.
+        graph.Detach();
+    }
+    TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+}

@@ -1,0 +1,255 @@
+#include "playback_dialog.h"
+
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/list_box.h"
+#include "../base/message_box.h"
+#include "../catalogue/filter_list.h"
+#include "../codecs/manage_dialog.h"
+#include "../resources/resource.h"
+#include "chain_rows.h"
+
+#include <iterator>
+#include <memory>
+#include <new>
+
+namespace {
+
+const wchar_t kMediaFileFilter[] =
+    L"Видео и аудио\0"
+    L"*.avi;*.mkv;*.mp4;*.m4v;*.mov;*.wmv;*.asf;*.mpg;*.mpeg;*.vob;*.ts;*.m2ts;*.flv;*.webm;*.ogg;*.ogv;"
+    L"*.mp3;*.wav;*.wma;*.aac;*.ac3;*.flac;*.m4a;*.mka\0"
+    L"Все файлы (*.*)\0*.*\0";
+
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollIntervalMs = 5;
+constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
+
+const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
+
+// The one open check dialog's file, rows and running child.
+struct CheckDialogState {
+    wchar_t path[kNameCapacity] = {};
+    std::unique_ptr<PlaybackCheckRun> run;
+    ChainRowText rows[kMaxChainRows];
+    std::size_t rowCount = 0;
+};
+CheckDialogState g_check;
+
+HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
+
+void SetUpColumns(HWND dialog) {
+    HWND chain = Chain(dialog);
+    ListView_SetExtendedListViewStyle(chain, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<wchar_t*>(kColumns[i]);
+        column.cx = 100;
+        column.iSubItem = i;
+        ListView_InsertColumn(chain, i, &column);
+    }
+}
+
+void SetCell(HWND chain, int row, int column, const wchar_t* text) {
+    ListView_SetItemText(chain, row, column, const_cast<wchar_t*>(text));
+}
+
+void ShowRows(HWND dialog) {
+    HWND chain = Chain(dialog);
+    SendMessageW(chain, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(chain);
+    for (std::size_t i = 0; i < g_check.rowCount; ++i) {
+        const ChainRowText& row = g_check.rows[i];
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<wchar_t*>(row.name);
+        const int at = ListView_InsertItem(chain, &item);
+        SetCell(chain, at, 1, row.merit);
+        SetCell(chain, at, 2, row.format);
+        SetCell(chain, at, 3, row.file);
+        SetCell(chain, at, 4, row.note);
+    }
+    // Each column as wide as its longest text or its heading, so nothing is
+    // cut (the list view's own sizing by the heading leaves out the heading's margins).
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        ListView_SetColumnWidth(chain, i, LVSCW_AUTOSIZE);
+        const int heading = ListView_GetStringWidth(chain, kColumns[i]) + kHeadingMargin;
+        if (ListView_GetColumnWidth(chain, i) < heading) ListView_SetColumnWidth(chain, i, heading);
+    }
+    SendMessageW(chain, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(chain, nullptr, TRUE);
+}
+
+void EnableActions(HWND dialog, bool enable) {
+    EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MANAGE), enable);
+    EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_AGAIN), enable);
+}
+
+// Starts the child for the file (a child still at work is ended first).
+void LaunchCheck() {
+    g_check.run.reset();
+    g_check.rowCount = 0;
+    g_check.run.reset(new (std::nothrow) PlaybackCheckRun(g_check.path));
+}
+
+void FinishCheck(HWND dialog, CheckState state);
+
+// Shows the check that was launched: polled from the timer while it runs.
+void FollowCheck(HWND dialog) {
+    const CheckState state = g_check.run ? g_check.run->Poll() : CheckNotStarted;
+    if (state == CheckNotStarted) {
+        SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, L"Не удалось запустить проверку.");
+        g_check.run.reset();
+        return;
+    }
+    wchar_t text[kNameCapacity];
+    FormatCheckResult(CheckReport{}, CheckRunning, text, kNameCapacity);
+    SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
+    EnableActions(dialog, false);
+    SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
+    if (state != CheckRunning) FinishCheck(dialog, state);
+}
+
+void StartCheck(HWND dialog) {
+    LaunchCheck();
+    ShowRows(dialog);
+    FollowCheck(dialog);
+}
+
+void FinishCheck(HWND dialog, CheckState state) {
+    KillTimer(dialog, kPollTimer);
+    const CheckReport& report = g_check.run->Report();
+    // A check cut short shows no chain: what the child got to report is
+    // only the part before the codec that failed.
+    g_check.rowCount = state == CheckFinished ? report.rowCount : 0;
+    for (std::size_t i = 0; i < g_check.rowCount; ++i) DescribeChainRow(report, i, g_check.path, g_check.rows[i]);
+    wchar_t text[kNameCapacity];
+    FormatCheckResult(report, state, text, kNameCapacity);
+    g_check.run.reset();
+    ShowRows(dialog);
+    SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
+    EnableActions(dialog, true);
+}
+
+void OnTimer(HWND dialog) {
+    if (!g_check.run) {
+        KillTimer(dialog, kPollTimer);
+        return;
+    }
+    const CheckState state = g_check.run->Poll();
+    if (state != CheckRunning) FinishCheck(dialog, state);
+}
+
+// The list row of the filter list whose text is exactly name, or -1.
+int FindListRow(const wchar_t* name) {
+    const int count = ListRowCount(g_app.filterList);
+    for (int row = 0; row < count; ++row) {
+        wchar_t text[kNameCapacity];
+        if (GetListRowText(g_app.filterList, row, text, kNameCapacity) && lstrcmpW(text, name) == 0) return row;
+    }
+    return -1;
+}
+
+// Reaches the filter through the main window, as a user would: the first
+// category whose list shows it ("DirectShow Filters " first), its row, and
+// the management command.
+void ManageFilter(const wchar_t* name) {
+    static const int kCategoryOrder[] = {2, 0, 1, 3, 4};
+    const LRESULT before = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);
+    for (int category : kCategoryOrder) {
+        SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(category), 0);
+        RefreshFilterList();
+        const int row = FindListRow(name);
+        if (row < 0) continue;
+        SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+        OpenManageDialog();
+        return;
+    }
+    SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(before), 0);
+    RefreshFilterList();
+    SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
+                   nullptr, MB_ICONERROR);
+}
+
+void OnManage(HWND dialog) {
+    const int selected = ListView_GetNextItem(Chain(dialog), -1, LVNI_SELECTED);
+    if (selected < 0 || static_cast<std::size_t>(selected) >= g_check.rowCount || !g_check.rows[selected].isFilter) {
+        ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
+        return;
+    }
+    wchar_t name[kNameCapacity];
+    CopyText(name, kNameCapacity, g_check.rows[selected].name);
+    // The management dialog and its messages belong to the main window; this
+    // dialog waits, disabled, until they are closed, as in a chain of modal dialogs.
+    EnableWindow(dialog, FALSE);
+    ManageFilter(name);
+    // Closing the management dialog enables the main window again, but this
+    // dialog, modal to it, is still open.
+    EnableWindow(g_app.mainWindow, FALSE);
+    EnableWindow(dialog, TRUE);
+    SetActiveWindow(dialog);
+}
+
+void Close(HWND dialog) {
+    KillTimer(dialog, kPollTimer);
+    g_check.run.reset();  // a child still at work is ended
+    EndDialog(dialog, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        CopyText(g_check.path, kNameCapacity, reinterpret_cast<const wchar_t*>(lParam));
+        SetDlgItemTextW(dialog, IDC_PLAYBACK_FILE, g_check.path);
+        SetDlgItemTextW(dialog, IDC_PLAYBACK_WIDTH,
+                        sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки");
+        SetUpColumns(dialog);
+        FollowCheck(dialog);  // launched by the command, before the dialog was made
+        SetFocus(Chain(dialog));
+        return FALSE;  // the focus is set
+    case WM_TIMER:
+        if (wParam == kPollTimer) OnTimer(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        Close(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL: Close(dialog); break;
+        case IDC_PLAYBACK_AGAIN: StartCheck(dialog); break;
+        case IDC_PLAYBACK_MANAGE: OnManage(dialog); break;
+        default: break;
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void RunPlaybackCheckCommand() {
+    wchar_t fileName[MAX_PATH] = {};
+    OPENFILENAMEW open;
+    ZeroMemory(&open, sizeof(open));
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = g_app.mainWindow;
+    open.lpstrFilter = kMediaFileFilter;
+    open.nFilterIndex = 1;
+    open.lpstrFile = fileName;
+    open.nMaxFile = static_cast<DWORD>(std::size(fileName));
+    open.lpstrTitle = L"Выберите файл для проверки";
+    // A path that does not exist is checked too: the check says so.
+    open.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_LONGNAMES;
+    if (!GetOpenFileNameW(&open)) return;
+    fileName[std::size(fileName) - 1] = L'\0';
+    // The child starts at once and builds the graph while the dialog is made.
+    CopyText(g_check.path, kNameCapacity, fileName);
+    LaunchCheck();
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYBACK_CHECK), g_app.mainWindow,
+                    PlaybackCheckDialog, reinterpret_cast<LPARAM>(fileName));
+    g_check.run.reset();  // a dialog that could not be made leaves no child behind
+}

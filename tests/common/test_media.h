@@ -1,0 +1,13 @@
+// The test AVI of the playback check, shared by its end-to-end tests and the
+// benchmark: a short AVI whose video FOURCC (VTS1) only the test codec's
+// decoder takes, delivered to the test codec's splitter through a
+// Media Type\Extensions entry of its own extension (.vtsavi).
+#pragma once
+#include <string>
+
+std::string TestAviFile();
+
+extern const wchar_t kTestAviExtensionKey[];  // Media Type\Extensions\.vtsavi
+// Writes the extension's entry as the runtime's own are: the file source,
+// MEDIATYPE_Stream and the splitter's stream subtype (VTSA). False when a value cannot be written.
+bool PlantTestAviExtension();

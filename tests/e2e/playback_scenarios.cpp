@@ -1,0 +1,422 @@
+// The playback check: the menu command, the open-file dialog, and dialog 130
+// with the chain of filters that the child process builds for a file, driven
+// as a user drives them.
+#include "test_codec.h"
+
+#include "../common/test_media.h"
+
+#include <dlgs.h>
+#include <mmsystem.h>
+
+#include <commctrl.h>
+
+namespace {
+
+const wchar_t kOpenTitle[] = L"Выберите файл для проверки";
+const wchar_t kCheckTitle[] = L"Проверка воспроизведения";
+const wchar_t kRunning[] = L"Идет проверка..";
+const wchar_t kNoFilter[] = L"(нет подходящего фильтра)";
+const wchar_t kCannotPlay[] = L"Файл не может быть воспроизведен.\n";
+const wchar_t kNoFilterFound[] = L"Не найден фильтр, который может открыть или декодировать этот формат.";
+const wchar_t kNoAudioDevice[] = L"\nВ системе нет устройства воспроизведения звука.";
+const wchar_t* const kWidthText = sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки";
+
+// Memory inside the program's process, for the list view messages whose
+// records Wine does not carry across processes.
+struct RemoteBlock {
+    HANDLE process = nullptr;
+    BYTE* at = nullptr;
+    static constexpr SIZE_T kSize = 8192;
+    explicit RemoteBlock(DWORD pid) {
+        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process) at = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteBlock() {
+        if (at) VirtualFreeEx(process, at, 0, MEM_RELEASE);
+        if (process) CloseHandle(process);
+    }
+    template <typename T> void Put(const T& value) { WriteProcessMemory(process, at, &value, sizeof(T), nullptr); }
+    wchar_t* TextAt() const { return reinterpret_cast<wchar_t*>(at + 512); }
+    std::wstring Text() const {
+        wchar_t text[1024] = {};
+        ReadProcessMemory(process, at + 512, text, sizeof(text) - sizeof(wchar_t), nullptr);
+        return text;
+    }
+};
+
+using Table = std::vector<std::vector<std::wstring>>;
+
+// The list view's column headings and rows, each row's five cells.
+std::vector<std::wstring> ColumnHeadings(HWND chain, DWORD pid) {
+    HWND header = ListView_GetHeader(chain);
+    RemoteBlock block(pid);
+    std::vector<std::wstring> headings;
+    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        HDITEMW item{};
+        item.mask = HDI_TEXT;
+        item.pszText = block.TextAt();
+        item.cchTextMax = 1000;
+        block.Put(item);
+        SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(block.at));
+        headings.push_back(block.Text());
+    }
+    return headings;
+}
+
+Table ChainRows(HWND chain, DWORD pid) {
+    RemoteBlock block(pid);
+    Table rows;
+    const int count = static_cast<int>(SendMessageW(chain, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::wstring> cells;
+        for (int column = 0; column < 5; ++column) {
+            LVITEMW item{};
+            item.iSubItem = column;
+            item.pszText = block.TextAt();
+            item.cchTextMax = 1000;
+            block.Put(item);
+            SendMessageW(chain, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.at));
+            cells.push_back(block.Text());
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+void SelectChainRow(HWND chain, DWORD pid, int row) {
+    RemoteBlock block(pid);
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    block.Put(item);
+    SendMessageW(chain, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.at));
+}
+
+std::wstring TableText(const Table& rows) {
+    std::wstring text;
+    for (const auto& row : rows) text += L"\n  [" + Joined(row) + L"]";
+    return text.empty() ? L"(no rows)" : text;
+}
+
+int RowNamed(const Table& rows, const std::wstring& name) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i][0] == name) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Whether the main window's thread still handles messages at once.
+bool MainWindowAnswers(const ProgramUnderTest& program) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(program.mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+}
+
+struct CheckDialog {
+    HWND window = nullptr;
+    std::wstring Result() const { return ControlText(window, IDC_PLAYBACK_RESULT); }
+    HWND Chain() const { return GetDlgItem(window, IDC_PLAYBACK_CHAIN); }
+    bool Idle() const {
+        return Result() != kRunning && IsWindowEnabled(GetDlgItem(window, IDC_PLAYBACK_AGAIN));
+    }
+};
+
+// Chooses the file in the open-file dialog of the command; returns the check dialog.
+CheckDialog StartCheck(ProgramUnderTest& program, const std::wstring& path) {
+    program.PostCommand(IDM_PLAYBACK_CHECK);
+    HWND open = program.WaitForDialog(kOpenTitle);
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog", program.Dialogs()), CheckDialog{};
+    HWND fileName = GetDlgItem(open, edt1);
+    if (!fileName) fileName = GetDlgItem(open, cmb13);
+    SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PressButton(open, IDOK);
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
+    CheckDialog dialog{program.WaitForDialog(kCheckTitle)};
+    CHECK(dialog.window != nullptr, program.Dialogs());
+    return dialog;
+}
+
+// Waits until the check in the dialog is over; its rows.
+Table WaitForCheck(const ProgramUnderTest& program, const CheckDialog& dialog, DWORD deadlineMs = 30000) {
+    if (!dialog.window) return {};
+    CHECK(WaitUntil([&] { return dialog.Idle(); }, deadlineMs), dialog.Result() + L" " + program.Dialogs());
+    return ChainRows(dialog.Chain(), program.processId);
+}
+
+void CloseCheck(const ProgramUnderTest& program, const CheckDialog& dialog) {
+    if (!dialog.window) return;
+    PressButton(dialog.window, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void Put32(std::string& bytes, uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); }
+void Put16(std::string& bytes, uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); }
+
+// 0.1 s of 16-bit mono PCM silence at 44.1 kHz.
+std::string WavFile() {
+    const uint32_t data = 8820;
+    std::string b = "RIFF";
+    Put32(b, 36 + data);
+    b += "WAVEfmt ";
+    Put32(b, 16);
+    Put16(b, 1);
+    Put16(b, 1);
+    Put32(b, 44100);
+    Put32(b, 88200);
+    Put16(b, 2);
+    Put16(b, 16);
+    b += "data";
+    Put32(b, data);
+    b.append(data, '\0');
+    return b;
+}
+
+
+const wchar_t kAviExtension[] = L".vtsavi";
+const wchar_t kPreferredKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";
+const wchar_t kVts1Subtype[] = L"{31535456-0000-0010-8000-00AA00389B71}";
+const wchar_t kRgb32Subtype[] = L"{E436EB7E-524F-11CE-9F53-0020AF0BA770}";
+
+const wchar_t kBlockedKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\DoNotUse";
+
+// A text value under HKEY_LOCAL_MACHINE for one scenario; the value it
+// replaced (if any) comes back at the end.
+struct PlantedValue {
+    std::wstring key, name;
+    std::vector<BYTE> before;
+    bool existed = false;
+    PlantedValue(const wchar_t* keyPath, const std::wstring& valueName, const std::wstring& data)
+        : key(keyPath), name(valueName) {
+        DWORD size = 0;
+        existed = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, &size) ==
+                  ERROR_SUCCESS;
+        before.resize(size);
+        if (existed) {
+            RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, before.data(), &size);
+        }
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
+                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    }
+    ~PlantedValue() {
+        if (existed) {
+            RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, before.data(),
+                            static_cast<DWORD>(before.size()));
+        } else {
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
+        }
+    }
+};
+
+// The test AVI's splitter and decoder, each a copy of the test codec DLL at
+// MERIT_PREFERRED, and the Media Type\Extensions entry that ties the file's
+// extension to the runtime's file source, made as the runtime's own entries
+// are: the source filter, and the stream's major type and subtype, which
+// decide what the file source offers (here the splitter's own subtype). The
+// whole chain is the runtime's and ours, with no parser of the runtime's
+// (the 32-bit runtime has none).
+struct AviPlayback {
+    ScratchFolder folder{L"Vantrel film"};
+    std::wstring file = folder.path + L"\\film" + kAviExtension;
+    TestCodec splitter{L"Vantrel Film Splitter", L"none"};
+    TestCodec decoder{L"Vantrel VTS1 Decoder", L"none"};
+    explicit AviPlayback(const std::wstring& decoderFault = L"none") {
+        WriteBytes(file, TestAviFile());
+        splitter.AppendConfig(L"media=splitter\nmerit=0x00800000\n", OPEN_EXISTING);
+        decoder.AppendConfig(L"media=decoder\nmerit=0x00800000\nfault=" + decoderFault + L"\n", OPEN_EXISTING);
+        CHECK(splitter.Regsvr32(L"/s") == 0, splitter.Regsvr32Result());
+        CHECK(decoder.Regsvr32(L"/s") == 0, decoder.Regsvr32Result());
+        CHECK(PlantTestAviExtension(), kTestAviExtensionKey);
+    }
+    ~AviPlayback() { DeleteTree(kTestAviExtensionKey); }
+};
+
+}  // namespace
+
+// The command and dialog on files that need no codec of ours: a missing
+// file, a text file and a WAV file.
+SCENARIO(playback_check_plain_files) {
+    ScratchFolder folder(L"Vantrel media");
+    const std::wstring text = folder.path + L"\\notes.txt";
+    WriteBytes(text, "Not a media file, just a few words of text.\r\n");
+    const std::wstring wav = folder.path + L"\\silence.wav";
+    WriteBytes(wav, WavFile());
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+
+    // The open-file dialog offers media files first, then all files.
+    program.PostCommand(IDM_PLAYBACK_CHECK);
+    HWND open = program.WaitForDialog(kOpenTitle);
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog", program.Dialogs());
+    HWND types = GetDlgItem(open, cmb1);
+    const std::vector<std::wstring> typeRows = ComboBoxRows(types);
+    CHECK(typeRows == (std::vector<std::wstring>{L"Видео и аудио", L"Все файлы (*.*)"}), Joined(typeRows));
+    PressButton(open, IDCANCEL);
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
+    CHECK(program.FindDialog(kCheckTitle) == nullptr, program.Dialogs());
+
+    // A missing file.
+    const std::wstring missing = folder.path + L"\\no such film.avi";
+    CheckDialog dialog = StartCheck(program, missing);
+    Table rows = WaitForCheck(program, dialog);
+    CHECK(ControlText(dialog.window, IDC_PLAYBACK_FILE) == missing, ControlText(dialog.window, IDC_PLAYBACK_FILE));
+    CHECK(ControlText(dialog.window, IDC_PLAYBACK_WIDTH) == kWidthText, ControlText(dialog.window, IDC_PLAYBACK_WIDTH));
+    const std::vector<std::wstring> headings = ColumnHeadings(dialog.Chain(), program.processId);
+    CHECK(headings == (std::vector<std::wstring>{L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра",
+                                                 L"Примечание"}),
+          Joined(headings));
+    CHECK(dialog.Result().rfind(std::wstring(kCannotPlay) + L"Файл не найден или недоступен.", 0) == 0,
+          dialog.Result());
+    CHECK(rows.empty(), TableText(rows));
+    CloseCheck(program, dialog);
+
+    // A text file: the source reads it, nothing takes its stream.
+    dialog = StartCheck(program, text);
+    rows = WaitForCheck(program, dialog);
+    CHECK(dialog.Result().rfind(std::wstring(kCannotPlay) + kNoFilterFound, 0) == 0, dialog.Result());
+    CHECK(rows.size() == 2 && rows[0][0] == L"File Source (Async.)" && rows[1][0] == kNoFilter, TableText(rows));
+    CloseCheck(program, dialog);
+
+    // A WAV file: its chain as the runtime builds it. Without an audio
+    // device the PCM stream has nowhere to go, and the result says so.
+    dialog = StartCheck(program, wav);
+    rows = WaitForCheck(program, dialog);
+    if (waveOutGetNumDevs() == 0) {
+        CHECK(dialog.Result() == std::wstring(kCannotPlay) + kNoFilterFound + kNoAudioDevice, dialog.Result());
+        CHECK(RowNamed(rows, kNoFilter) > 0, TableText(rows));
+    } else {
+        CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры.", dialog.Result());
+        CHECK(RowNamed(rows, kNoFilter) < 0, TableText(rows));
+    }
+    CHECK(!rows.empty() && rows[0][0] == L"File Source (Async.)", TableText(rows));
+    LookPoint(L"playback-wav");
+    CloseCheck(program, dialog);
+    CHECK(MainWindowAnswers(program), program.State());
+}
+
+// A decoder of our own for the test AVI's FOURCC, at MERIT_PREFERRED: the
+// chain shows it with its merit and file, and the notes say why Windows would
+// pick each filter (values planted in Preferred, DoNotUse and Media
+// Type\Extensions). Its merit lowered through "Управление.." and the merit
+// dialog, "Проверить снова" no longer finds it.
+SCENARIO(playback_check_own_decoder) {
+    AviPlayback avi;
+    // Windows would prefer our decoder for VTS1, and it for RGB32 as well
+    // (where the renderer's input comes from).
+    PlantedValue preferVts1(kPreferredKey, kVts1Subtype, avi.decoder.classId);
+    PlantedValue preferRgb32(kPreferredKey, kRgb32Subtype, avi.decoder.classId);
+    // And would not use the splitter (Wine's graph builder reads neither key).
+    PlantedValue blockSplitter(kBlockedKey, avi.splitter.classId, L"");
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    CheckDialog dialog = StartCheck(program, avi.file);
+    Table rows = WaitForCheck(program, dialog);
+    CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры.", dialog.Result());
+    CHECK(rows.size() == 4, TableText(rows));
+    if (rows.size() < 4) return;
+    CHECK(rows[0][0] == L"File Source (Async.)" && rows[0][2].empty() && rows[0][3].find(L"quartz.dll") != std::wstring::npos &&
+              rows[0][4] == L"источник задан для расширения .vtsavi",
+          TableText(rows));
+    const std::vector<std::wstring> splitterRow = {avi.splitter.name, L"Высокий (MERIT_PREFERRED)", L"VTSA",
+                                                   avi.splitter.dllPath, L"заблокирован (DoNotUse)"};
+    CHECK(rows[1] == splitterRow, TableText(rows));
+    const std::vector<std::wstring> decoderRow = {avi.decoder.name, L"Высокий (MERIT_PREFERRED)", L"VTS1",
+                                                  avi.decoder.dllPath,
+                                                  L"предпочтительный фильтр Windows для этого формата"};
+    CHECK(rows[2] == decoderRow, TableText(rows));
+    // The renderer's object reports another class id than its registration: its merit still shows.
+    CHECK(rows[3][1] != L"Не определен" && rows[3][2] == L"RGB32" && !rows[3][3].empty(), TableText(rows));
+    CHECK(rows[3][4] == L"Windows предпочитает для этого формата: " + avi.decoder.name, TableText(rows));
+    LookPoint(L"playback-check");
+    SendMessageW(dialog.Chain(), LVM_SCROLL, 2000, 0);  // to the notes
+    LookPoint(L"playback-check-notes");
+    SendMessageW(dialog.Chain(), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
+
+    // "Управление.." on the decoder's row: the management dialog of the main
+    // window, while dialog 130 waits disabled.
+    SelectChainRow(dialog.Chain(), program.processId, 2);
+    PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
+    HWND manage = program.WaitForDialog(kManageTitle);
+    if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", program.Dialogs());
+    CHECK(ControlText(manage, IDC_FRIENDLY_NAME) == avi.decoder.name, ControlText(manage, IDC_FRIENDLY_NAME));
+    CHECK(!IsWindowEnabled(dialog.window), L"dialog 130 enabled under the management dialog");
+    CHECK(program.ComboSelection() == 2, Format(L"%d", program.ComboSelection()));
+    PressButton(manage, IDC_CHANGE_MERIT);
+    HWND merit = program.WaitForDialog(kMeritTitle);
+    if (!merit) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+    PressButton(merit, IDC_MERIT_DO_NOT_USE);
+    program.Settle();
+    PressButton(merit, IDOK);
+    CHECK(program.WaitDialogGone(merit), program.Dialogs());
+    CHECK(WaitUntil([&] { return ControlText(manage, IDC_MERIT_TEXT) == L"Отключен (MERIT_DO_NOT_USE)"; }),
+          ControlText(manage, IDC_MERIT_TEXT));
+    PressButton(manage, IDOK);
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    CHECK(WaitUntil([&] { return IsWindowEnabled(dialog.window) != FALSE; }), L"dialog 130 still disabled");
+    CHECK(!IsWindowEnabled(program.mainWindow), L"main window enabled under dialog 130");
+
+    // Checked again, the chain no longer holds our decoder.
+    PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
+    CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
+    rows = WaitForCheck(program, dialog);
+    CHECK(RowNamed(rows, avi.decoder.name) < 0, TableText(rows));
+    CHECK(rows.size() >= 2 && rows[0][0] == L"File Source (Async.)", TableText(rows));
+
+    // The file source is a system filter, which no list shows while they are
+    // hidden: the management command's own message, and dialog 130 back.
+    SelectChainRow(dialog.Chain(), program.processId, 0);
+    PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
+    HWND box = WaitForMessageBox(program, {dialog.window});
+    CHECK(box && MessageBoxText(box) ==
+                     L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
+          program.Dialogs());
+    if (box) PressButton(box, IDOK);
+    CHECK(WaitUntil([&] { return IsWindowEnabled(dialog.window) != FALSE; }), L"dialog 130 still disabled");
+    CloseCheck(program, dialog);
+}
+
+// A decoder of ours that crashes, then one that hangs, while the graph is
+// built: the check ends with the message naming it, the main window answers
+// meanwhile, and the next check works.
+SCENARIO(playback_check_broken_decoder) {
+    AviPlayback avi(L"crash");
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    CheckDialog dialog = StartCheck(program, avi.file);
+    Table rows = WaitForCheck(program, dialog);
+    CHECK(dialog.Result() == L"Проверка прервана: один из кодеков аварийно завершил работу.\nПоследний фильтр: " +
+                                 avi.decoder.name,
+          dialog.Result());
+    CHECK(rows.empty(), TableText(rows));
+    CHECK(program.Running() && MainWindowAnswers(program), program.State());
+
+    // The same decoder, now hanging (each check starts a fresh child, which reads the setting anew).
+    avi.decoder.AppendConfig(L"fault=hang\n", OPEN_EXISTING);
+    const ULONGLONG started = GetTickCount64();
+    PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
+    CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
+    CHECK(!IsWindowEnabled(GetDlgItem(dialog.window, IDC_PLAYBACK_AGAIN)), L"Проверить снова enabled while checking");
+    CHECK(MainWindowAnswers(program) && !program.ListRows().empty(), program.State());
+    rows = WaitForCheck(program, dialog, 30000);
+    const ULONGLONG took = GetTickCount64() - started;
+    CHECK(dialog.Result() == L"Проверка прервана: кодек не ответил за 15 секунд.\nПоследний фильтр: " + avi.decoder.name,
+          dialog.Result());
+    CHECK(took >= 15000 && took < 25000, Format(L"%llu ms", took));
+    CHECK(program.Running() && MainWindowAnswers(program), program.State());
+
+    // Mended, the next check plays the file through it.
+    avi.decoder.AppendConfig(L"fault=none\n", OPEN_EXISTING);
+    PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
+    CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
+    rows = WaitForCheck(program, dialog);
+    CHECK(RowNamed(rows, avi.decoder.name) == 2, TableText(rows));
+    CloseCheck(program, dialog);
+}
