@@ -49,6 +49,8 @@ const wchar_t* DescribeSaveError(DWORD error) {
     case ERROR_DIRECTORY:
     case ERROR_BAD_NETPATH:
         return L"Папка не найдена.";
+    case ERROR_FILE_READ_ONLY:
+        return L"Файл только для чтения, и программа его не заменяет.";
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
     case ERROR_SHARING_VIOLATION:

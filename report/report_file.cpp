@@ -44,10 +44,8 @@ DWORD WriteReportFile(const wchar_t* path, const GrowingText& text) {
     if (text.failed) return ERROR_NOT_ENOUGH_MEMORY;
     // A read-only report is the user's: it is not replaced.
     const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        return ERROR_ACCESS_DENIED;
-    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ERROR_ACCESS_DENIED;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_FILE_READ_ONLY;
     wchar_t folder[kPathCapacity];
     if (CopyText(folder, kPathCapacity, path) != 0) return ERROR_FILENAME_EXCED_RANGE;
     wchar_t* lastSeparator = std::wcsrchr(folder, L'\\');

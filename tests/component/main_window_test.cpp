@@ -32,7 +32,8 @@ TEST(MainWindowMenu, ItemsTextsAndCommandIds) {
          {IDM_MANAGE, L"Управление.."}, {IDM_PROPERTIES, L"Свойства"}, {0, L""}, {IDM_EXIT, L"Выход"}},
         {{IDM_SCAN, L"Поиск некорректных кодеков"},
          {IDM_REGISTER_MAIN, L"Зарегистрировать системные кодеки (основные)"},
-         {IDM_REGISTER_ADDITIONAL, L"Зарегистрировать системные кодеки (дополнительные)"}},
+         {IDM_REGISTER_ADDITIONAL, L"Зарегистрировать системные кодеки (дополнительные)"}, {0, L""},
+         {IDM_SAVE_REPORT, L"Сохранить отчет о кодеках.."}},
         {{IDM_HELP, L"Справка"}, {IDM_HOME_PAGE, L"Сайт программы"}, {IDM_FORUM, L"Форум"}, {0, L""},
          {IDM_ABOUT, L"О программе"}},
     };
