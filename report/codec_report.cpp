@@ -16,9 +16,24 @@ void BuildCodecReport(GrowingText& text) {
         AppendLine(text, views[i].own ? L" (их видит эта программа, как в ее списках)" : L"");
         AppendLine(text, L"======================================================================");
         AppendLine(text);
-        AppendCategoryFilters(text, views[i]);
-        AppendPlaybackPreferences(text, views[i]);
-        AppendMediaObjects(text, views[i]);
+        // The view is written apart, so that its problems can come first.
+        GrowingText body;
+        ReportProblems problems;
+        AppendCategoryFilters(body, problems, views[i]);
+        AppendPlaybackPreferences(body, views[i]);
+        AppendMediaObjects(body, views[i]);
+        if (body.failed || problems.lines.failed) {
+            text.failed = true;
+            return;
+        }
+        if (problems.count == 0) {
+            AppendLine(text, L"Неполадок не найдено.");
+        } else {
+            AppendLine(text, L"Неполадки (подробности ниже):");
+            AppendString(text, TextChars(problems.lines));
+        }
+        AppendLine(text);
+        AppendChars(text, TextChars(body), body.length);
     }
     AppendLine(text, L"Конец отчета.");
 }

@@ -21,6 +21,7 @@
 namespace {
 
 constexpr wchar_t kRowIndent[] = L"       ";
+constexpr wchar_t kStatusOk[] = L"в порядке";
 
 // One Instance entry as read: its texts are records in CategoryEntries::texts.
 struct EntryRecord {
@@ -105,7 +106,26 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
 const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, const wchar_t* serverPath) {
     if (!classKeyFound) return L"нет раздела класса";
     if (std::wcschr(serverPath, L'%') != nullptr) return L"путь с переменными не проверялся";
-    return ServerFileFoundInView(view, serverPath) ? L"в порядке" : L"файл не найден";
+    return ServerFileFoundInView(view, serverPath) ? kStatusOk : L"файл не найден";
+}
+
+// Writes the status line of a row and, where it is not in order, notes the
+// row among the view's problems: "  DirectShow Filters: name - status".
+void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
+    AppendLabelled(text, kRowIndent, L"Состояние:", status);
+    AppendLine(text);
+    if (lstrcmpW(status, kStatusOk) == 0) return;
+    ++problems.count;
+    AppendString(problems.lines, L"  ");
+    AppendString(problems.lines, problems.where);
+    AppendString(problems.lines, L": ");
+    // The list stays one short line a row; the row below has the whole name.
+    wchar_t shortName[81];
+    CopyText(shortName, 81, name[0] ? name : L"(имя не читается)");
+    AppendField(problems.lines, shortName);
+    if (std::wcslen(name) > 80) AppendString(problems.lines, L"...");
+    AppendString(problems.lines, L" - ");
+    AppendLine(problems.lines, status);
 }
 
 void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
@@ -122,8 +142,8 @@ void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
 }
 
 // The facts of a filter whose registration names classId, in the view.
-void AppendFilterFacts(GrowingText& text, REGSAM view, const wchar_t* classId, bool classIdCut, std::uint32_t merit,
-                       const wchar_t* foundBy) {
+void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_t* name, REGSAM view,
+                       const wchar_t* classId, bool classIdCut, std::uint32_t merit, const wchar_t* foundBy) {
     AppendLabelled(text, kRowIndent, L"Класс:", classId[0] ? classId : L"(не указан)");
     if (foundBy) AppendLabelled(text, kRowIndent, L"Найден:", foundBy);
     wchar_t meritText[kNameCapacity];
@@ -139,21 +159,21 @@ void AppendFilterFacts(GrowingText& text, REGSAM view, const wchar_t* classId, b
         DescribeServerFile(view, serverPath, facts, kNameCapacity);
         AppendLabelled(text, kRowIndent, L"", facts);
     }
-    AppendLabelled(text, kRowIndent, L"Состояние:", JudgeFilter(view, classKeyFound, serverPath));
-    AppendLine(text);
+    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, serverPath));
 }
 
-void AppendEntry(GrowingText& text, const CategoryEntries& entries, std::size_t i, REGSAM view, unsigned number) {
+void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntries& entries, std::size_t i,
+                 REGSAM view, unsigned number) {
     const EntryRecord& record = entries.At(i);
     AppendRowTitle(text, number, entries.Text(record.friendlyName));
     if (record.opening != KeyOpened) {
         AppendLabelled(text, kRowIndent, L"Раздел:", entries.Text(record.keyName));
-        AppendLabelled(text, kRowIndent, L"Состояние:",
-                       record.opening == KeyIsLink ? L"ссылка реестра, не открывалась" : L"раздел не открывается");
-        AppendLine(text);
+        AppendStatus(text, problems, entries.Text(record.friendlyName),
+                     record.opening == KeyIsLink ? L"ссылка реестра, не открывалась" : L"раздел не открывается");
         return;
     }
-    AppendFilterFacts(text, view, entries.Text(record.classId), record.classIdCut, record.merit, nullptr);
+    AppendFilterFacts(text, problems, entries.Text(record.friendlyName), view, entries.Text(record.classId),
+                      record.classIdCut, record.merit, nullptr);
 }
 
 // The names the program's list shows for a category, all of them (the
@@ -261,8 +281,8 @@ void AppendKeyLine(GrowingText& text, std::size_t owner) {
 
 // The rows the program's list shows for a category, each with the
 // registration the scan finds for it.
-void AppendOwnCategory(GrowingText& text, const CategoryEntry& category, CategoryEntries& entries,
-                       SortedNames& names, ScanLookup& lookup) {
+void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const CategoryEntry& category,
+                       CategoryEntries& entries, SortedNames& names, ScanLookup& lookup) {
     names.Fill(*category.enumCategory);
     const int rows = ListRowCount(names.List());
     wchar_t title[kShortTextCapacity];
@@ -270,6 +290,7 @@ void AppendOwnCategory(GrowingText& text, const CategoryEntry& category, Categor
     wchar_t counts[kShortTextCapacity];
     FormatText(counts, kShortTextCapacity, L"строк в списке программы: %d", rows);
     AppendHeading(text, title, counts);
+    problems.where = title;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, category.registryCategory);
     unsigned number = 0;
@@ -281,8 +302,7 @@ void AppendOwnCategory(GrowingText& text, const CategoryEntry& category, Categor
         const LookupKind kind = ScanFindRegistrationIn(lookup, instancePath, classId, name, &classIdCut);
         AppendRowTitle(text, ++number, name);
         if (kind == LookupNone) {
-            AppendLabelled(text, kRowIndent, L"Состояние:", L"не найден в реестре");
-            AppendLine(text);
+            AppendStatus(text, problems, name, L"не найден в реестре");
             continue;
         }
         std::uint32_t merit = 0;
@@ -297,19 +317,20 @@ void AppendOwnCategory(GrowingText& text, const CategoryEntry& category, Categor
                 }
             }
         }
-        AppendFilterFacts(text, 0, classId, classIdCut, merit,
+        AppendFilterFacts(text, problems, name, 0, classId, classIdCut, merit,
                           kind == LookupClassKey ? L"по разделу класса, записи Instance нет" : nullptr);
     }
     if (number == 0) {
         AppendLine(text, L"  Список пуст.");
         AppendLine(text);
     }
+    problems.where = L"";  // the title's buffer ends here
 }
 
 // The entries of one Instance key, all of them or only those that no list
 // row stands for.
-void AppendEntries(GrowingText& text, const wchar_t* title, std::size_t owner, const CategoryEntries& entries,
-                   REGSAM view, bool onlyUnreported) {
+void AppendEntries(GrowingText& text, ReportProblems& problems, const wchar_t* title, std::size_t owner,
+                   const CategoryEntries& entries, REGSAM view, bool onlyUnreported) {
     unsigned shown = 0;
     for (std::size_t i = 0; i < entries.count; ++i) shown += !onlyUnreported || !entries.At(i).reported;
     if (onlyUnreported && shown == 0) return;
@@ -319,7 +340,7 @@ void AppendEntries(GrowingText& text, const wchar_t* title, std::size_t owner, c
     AppendKeyLine(text, owner);
     unsigned number = 0;
     for (std::size_t i = 0; i < entries.count; ++i) {
-        if (!onlyUnreported || !entries.At(i).reported) AppendEntry(text, entries, i, view, ++number);
+        if (!onlyUnreported || !entries.At(i).reported) AppendEntry(text, problems, entries, i, view, ++number);
     }
     if (number == 0) {
         AppendLine(text, L"  Записей нет.");
@@ -329,7 +350,7 @@ void AppendEntries(GrowingText& text, const wchar_t* title, std::size_t owner, c
 
 }  // namespace
 
-void AppendCategoryFilters(GrowingText& text, const ReportView& view) {
+void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view) {
     CategoryEntries entries[kCategoryCount];
     for (std::size_t row = 0; row < kCategoryCount; ++row) {
         if (KeySlot(row) != row) continue;
@@ -343,7 +364,7 @@ void AppendCategoryFilters(GrowingText& text, const ReportView& view) {
         SortedNames names;
         ScanLookup lookup;
         for (std::size_t row = 0; row < kCategoryCount; ++row) {
-            AppendOwnCategory(text, CategoryTable[row], entries[KeySlot(row)], names, lookup);
+            AppendOwnCategory(text, problems, CategoryTable[row], entries[KeySlot(row)], names, lookup);
         }
     }
     // Each Instance key once, under the category it belongs to.
@@ -357,6 +378,11 @@ void AppendCategoryFilters(GrowingText& text, const ReportView& view) {
         } else {
             AppendText(title, kNameCapacity, L": записи Instance");
         }
-        AppendEntries(text, title, owner, entries[slot], view.flag, view.own);
+        wchar_t where[kShortTextCapacity];
+        CategoryName(CategoryTable[owner], where, kShortTextCapacity);
+        AppendText(where, kShortTextCapacity, view.own ? L", вне списков" : L"");
+        problems.where = where;
+        AppendEntries(text, problems, title, owner, entries[slot], view.flag, view.own);
+        problems.where = L"";
     }
 }

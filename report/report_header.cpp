@@ -107,4 +107,13 @@ void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportVi
         if (views[i].own) AppendText(line, kShortTextCapacity, L" (их видит эта программа)");
     }
     HeaderLine(text, L"В отчете:", line);
+    AppendLine(text);
+    AppendLine(text, L"Состояния фильтров:");
+    AppendLine(text, L"  в порядке                         - раздел класса есть, файл кодека найден");
+    AppendLine(text, L"  нет раздела класса                - запись указывает на класс, которого нет в реестре");
+    AppendLine(text, L"  файл не найден                    - файла кодека нет по пути из реестра");
+    AppendLine(text, L"  путь с переменными не проверялся  - путь с %переменными%, поиск некорректных кодеков");
+    AppendLine(text, L"                                      его тоже не проверяет");
+    AppendLine(text, L"  не найден в реестре               - строка списка программы, для которой нет ни записи");
+    AppendLine(text, L"                                      Instance, ни раздела класса с таким именем");
 }

@@ -314,6 +314,13 @@ SCENARIO(report_of_broken_and_planted_entries) {
     const std::wstring missingRow = RowBlock(own, missing.name);
     CHECK(Holds(missingRow, L"             файл не найден\n") && Holds(missingRow, Status(L"файл не найден")),
           missingRow);
+    // The view starts with its problems, one line each; a codec in order is not among them.
+    const std::wstring problems = own.substr(0, own.find(L"\r\n\r\n"));
+    CHECK(problems.rfind(L"Неполадки (подробности ниже):\r\n", 0) == 0 &&
+              Holds(problems, L"  DirectShow Filters: " + missing.name + L" - файл не найден\r\n") &&
+              Holds(problems, L"  DirectShow Filters: " + orphanName + L" - нет раздела класса\r\n") &&
+              !Holds(problems, good.name),
+          problems);
     const std::wstring variableRow = RowBlock(own, variable.name);
     CHECK(Holds(variableRow, Status(L"путь с переменными не проверялся")), variableRow);
     const std::wstring orphanRow = RowBlock(own, orphanName);
