@@ -315,7 +315,8 @@ SCENARIO(report_of_broken_and_planted_entries) {
     CHECK(Holds(missingRow, L"             файл не найден\n") && Holds(missingRow, Status(L"файл не найден")),
           missingRow);
     // The view starts with its problems, one line each; a codec in order is not among them.
-    const std::wstring problems = own.substr(0, own.find(L"\r\n\r\n"));
+    const std::size_t problemsStart = own.find_first_not_of(L"\r\n");
+    const std::wstring problems = own.substr(problemsStart, own.find(L"\r\n\r\n", problemsStart) + 2 - problemsStart);
     CHECK(problems.rfind(L"Неполадки (подробности ниже):\r\n", 0) == 0 &&
               Holds(problems, L"  DirectShow Filters: " + missing.name + L" - файл не найден\r\n") &&
               Holds(problems, L"  DirectShow Filters: " + orphanName + L" - нет раздела класса\r\n") &&
