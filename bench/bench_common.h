@@ -62,3 +62,4 @@ int FillRegistry();                                            // bench_fill.cpp
 bool RunInProcess(std::vector<ResultRow>& rows, int scale);    // bench_inprocess.cpp
 bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
                   int scale);                                   // bench_process.cpp
+void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp

@@ -16,24 +16,47 @@ bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view) {
     return OpenKeyUnlessLink(key, parent, name, KEY_READ | view) == KeyOpened;
 }
 
+namespace {
+
+// Reads a value's type and bytes: into `room` where they fit (one call, as
+// for almost every value), otherwise into `heap`. False when the value cannot
+// be read or is larger than kLargestValue.
+bool QueryValue(HKEY key, const wchar_t* valueName, BYTE* room, DWORD roomBytes, HeapBuffer& heap, DWORD* type,
+                const BYTE** data, DWORD* bytes) {
+    DWORD size = roomBytes;
+    LONG status = RegQueryValueExW(key, valueName, nullptr, type, room, &size);
+    if (status == ERROR_SUCCESS) {
+        *data = room;
+        *bytes = size;
+        return size <= roomBytes;
+    }
+    if (status != ERROR_MORE_DATA || size > kLargestValue || !heap.Reserve(size)) return false;
+    DWORD read = size;
+    status = RegQueryValueExW(key, valueName, nullptr, type, heap.Get(), &read);
+    if (status != ERROR_SUCCESS || read > size) return false;
+    *data = heap.Get();
+    *bytes = read;
+    return true;
+}
+
+}  // namespace
+
 bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity, bool* cut) {
     if (cut) *cut = false;
     CopyText(text, capacity, L"");
+    wchar_t room[512];
+    HeapBuffer heap;
     DWORD type = REG_NONE;
+    const BYTE* data = nullptr;
     DWORD bytes = 0;
-    if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
-    if ((type != REG_SZ && type != REG_EXPAND_SZ) || bytes > kLargestValue) return false;
-    HeapBuffer data;
-    if (!data.Reserve(bytes + 2 * sizeof(wchar_t))) return false;
-    DWORD read = bytes;
-    if (RegQueryValueExW(key, valueName, nullptr, &type, data.Get(), &read) != ERROR_SUCCESS || read > bytes ||
+    if (!QueryValue(key, valueName, reinterpret_cast<BYTE*>(room), sizeof(room), heap, &type, &data, &bytes) ||
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }
     // The characters read, up to the first zero; a value stored without its
     // terminator ends after its last whole character.
-    const auto* chars = reinterpret_cast<const wchar_t*>(data.Get());
-    const std::size_t units = read / sizeof(wchar_t);
+    const auto* chars = reinterpret_cast<const wchar_t*>(data);
+    const std::size_t units = bytes / sizeof(wchar_t);
     std::size_t length = 0;
     while (length < units && chars[length] != L'\0') ++length;
     const std::size_t kept = length < capacity ? length : capacity - 1;
@@ -44,18 +67,15 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 }
 
 std::uint32_t ReadEntryMerit(HKEY entry) {
+    BYTE room[256];
+    HeapBuffer heap;
     DWORD type = REG_NONE;
+    const BYTE* b = nullptr;
     DWORD bytes = 0;
-    if (RegQueryValueExW(entry, L"FilterData", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return 0;
-    if (type != REG_BINARY || bytes < 8 || bytes > kLargestValue) return 0;
-    HeapBuffer data;
-    if (!data.Reserve(bytes)) return 0;
-    DWORD read = bytes;
-    if (RegQueryValueExW(entry, L"FilterData", nullptr, &type, data.Get(), &read) != ERROR_SUCCESS ||
-        type != REG_BINARY || read < 8 || read > bytes) {
+    if (!QueryValue(entry, L"FilterData", room, sizeof(room), heap, &type, &b, &bytes) || type != REG_BINARY ||
+        bytes < 8) {
         return 0;
     }
-    const BYTE* b = data.Get();
     return static_cast<std::uint32_t>(b[4]) | (static_cast<std::uint32_t>(b[5]) << 8) |
            (static_cast<std::uint32_t>(b[6]) << 16) | (static_cast<std::uint32_t>(b[7]) << 24);
 }
