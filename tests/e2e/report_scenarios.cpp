@@ -242,6 +242,11 @@ SCENARIO(report_of_broken_and_planted_entries) {
     keys.SetBytes(numberEntry, L"FriendlyName", &number, sizeof(number), REG_DWORD);
     keys.SetText(numberEntry, L"CLSID", good.classId);
 
+    // An entry that is a registry link to the good codec's entry: never gone through.
+    const std::wstring linkName = NewGuidText();
+    ScratchLink link(kLegacyInstance + linkName, good.InstancePath());
+    CHECK(link.made, linkName);
+
     std::wstring preferredCode, unregisteredCode;
     const std::wstring preferredSubtype = FreshCodeSubtype(&preferredCode);
     const std::wstring unregisteredSubtype = FreshCodeSubtype(&unregisteredCode);
@@ -335,8 +340,15 @@ SCENARIO(report_of_broken_and_planted_entries) {
               hostileEntryRow.find(L'\n') < 520,
           hostileRow.substr(0, 600) + L"\n" + hostileEntryRow.substr(0, 600));
     CHECK(!Holds(text, L"\r\n   1. Vantrel Fake Codec") && !Holds(text, L"\x202E"), L"a forged row or the override");
-    const std::wstring numberRow = RowBlock(own, L"(имя не читается)");
-    CHECK(Holds(numberRow, good.classId) && Holds(numberRow, Status(L"в порядке")), numberRow);
+    // The unnamed rows: the number stored as a name, and the link.
+    std::wstring numberRow, linkRow;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::wstring row = RowBlock(own, L"(имя не читается)", i);
+        if (Holds(row, good.classId)) numberRow = row;
+        if (Holds(row, linkName)) linkRow = row;
+    }
+    CHECK(Holds(numberRow, Status(L"в порядке")), numberRow);
+    CHECK(Holds(linkRow, L"Раздел:     " + linkName) && Holds(linkRow, Status(L"ссылка реестра, не открывалась")), linkRow);
     // Rows that no Instance entry or class key explains: Wine's DMO wrappers.
     std::size_t foundNowhere = 0;
     for (const std::wstring& row : reportedRows) {
