@@ -108,12 +108,11 @@ void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportVi
     }
     HeaderLine(text, L"В отчете:", line);
     AppendLine(text);
+    // One line each, without columns: a proportional font (a forum post) keeps them readable.
     AppendLine(text, L"Состояния фильтров:");
-    AppendLine(text, L"  в порядке                         - раздел класса есть, файл кодека найден");
-    AppendLine(text, L"  нет раздела класса                - запись указывает на класс, которого нет в реестре");
-    AppendLine(text, L"  файл не найден                    - файла кодека нет по пути из реестра");
-    AppendLine(text, L"  путь с переменными не проверялся  - путь с %переменными%, поиск некорректных кодеков");
-    AppendLine(text, L"                                      его тоже не проверяет");
-    AppendLine(text, L"  не найден в реестре               - строка списка программы, для которой нет ни записи");
-    AppendLine(text, L"                                      Instance, ни раздела класса с таким именем");
+    AppendLine(text, L"  \"в порядке\": раздел класса есть, файл кодека найден;");
+    AppendLine(text, L"  \"нет раздела класса\": запись указывает на класс, которого нет в реестре;");
+    AppendLine(text, L"  \"файл не найден\": файла кодека нет по пути из реестра;");
+    AppendLine(text, L"  \"путь с переменными не проверялся\": путь с %переменными%, как при поиске некорректных кодеков;");
+    AppendLine(text, L"  \"не найден в реестре\": у строки списка нет ни записи Instance, ни раздела класса.");
 }

@@ -284,6 +284,7 @@ SCENARIO(report_of_broken_and_planted_entries) {
         return editor != nullptr && Holds(WindowText(editor), L"report");
     }, 15000);
     CHECK(editor && Holds(WindowText(editor), L"report"), editor ? WindowText(editor) : L"no editor window");
+    LookPoint(L"report-in-editor");
     if (editor) PostMessageW(editor, WM_CLOSE, 0, 0);
 
     // UTF-8 with its byte order mark, CRLF line ends only.
