@@ -26,7 +26,8 @@ constexpr wchar_t kStatusOk[] = L"в порядке";
 // One Instance entry as read: its texts are records in CategoryEntries::texts.
 struct EntryRecord {
     std::size_t keyName;
-    std::size_t friendlyName;
+    std::size_t friendlyName;  // as shown: text values only, cut to the field
+    std::size_t matchedName;   // as the scan's lookup reads it, for finding a row's entry
     std::size_t classId;
     std::uint32_t merit;
     KeyOpening opening;
@@ -81,19 +82,21 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
         RegKey entry;
         record.opening = OpenKeyUnlessLink(entry, instance.Get(), entryName, KEY_READ | view);
         wchar_t name[kNameCapacity] = {};
+        wchar_t matchedName[kNameCapacity] = {};
         wchar_t classId[kNameCapacity] = {};
         if (record.opening == KeyOpened) {
-            record.nameRead = ReadReportText(entry.Get(), L"FriendlyName", name, kNameCapacity);
-            bool cut = false;
-            if (!ReadReportText(entry.Get(), L"CLSID", classId, kNameCapacity, &cut)) {
-                CopyText(classId, kNameCapacity, entryName);
-            }
+            ReadReportText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+            // The name and class id are read as the scan's lookup reads
+            // them, so that a row finds the entry the scan finds.
+            record.nameRead = ReadRegistryText(entry.Get(), L"FriendlyName", matchedName, kNameCapacity);
+            ReadEntryClassId(entry.Get(), entryName, classId);
             // A class id longer than the lookup's 255 characters names no class.
-            record.classIdCut = cut || std::wcslen(classId) >= kClassIdCapacity;
+            record.classIdCut = std::wcslen(classId) >= kClassIdCapacity;
             record.merit = ReadEntryMerit(entry.Get());
         }
         record.keyName = AddText(entries, entryName);
         record.friendlyName = AddText(entries, name);
+        record.matchedName = AddText(entries, matchedName);
         record.classId = AddText(entries, classId);
         ReserveRecords(entries, entries.count + 1);
         AddEntry(entries, record);
@@ -291,32 +294,36 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
     FormatText(counts, kShortTextCapacity, L"строк в списке программы: %d", rows);
     AppendHeading(text, title, counts);
     problems.where = title;
-    wchar_t instancePath[kNameCapacity];
-    BuildInstanceKeyPath(instancePath, kNameCapacity, category.registryCategory);
     unsigned number = 0;
     for (int row = 0; row < rows; ++row) {
         wchar_t name[kNameCapacity];
         if (!GetListRowText(names.List(), row, name, kNameCapacity) || lstrcmpiW(name, L"") == 0) continue;
-        wchar_t classId[kClassIdCapacity] = {};
+        // The scan's lookup: the first entry of that name, else the first
+        // class key of that name, else nothing.
+        const EntryRecord* match = nullptr;
+        for (std::size_t i = 0; i < entries.count && !match; ++i) {
+            EntryRecord& record = entries.At(i);
+            if (record.nameRead && lstrcmpiW(entries.Text(record.matchedName), name) == 0) {
+                record.reported = true;
+                match = &record;
+            }
+        }
+        wchar_t classId[kNameCapacity] = {};
         bool classIdCut = false;
-        const LookupKind kind = ScanFindRegistrationIn(lookup, instancePath, classId, name, &classIdCut);
+        LookupKind kind = LookupNone;
+        if (match) {
+            kind = LookupInstanceKey;
+            CopyText(classId, kNameCapacity, entries.Text(match->classId));
+            classIdCut = match->classIdCut;
+        } else if (ScanFindClassKey(lookup, name, classId)) {
+            kind = LookupClassKey;
+        }
         AppendRowTitle(text, ++number, name);
         if (kind == LookupNone) {
             AppendStatus(text, problems, name, L"не найден в реестре");
             continue;
         }
-        std::uint32_t merit = 0;
-        if (kind == LookupInstanceKey) {
-            // The entry the lookup took: the first whose name matches.
-            for (std::size_t i = 0; i < entries.count; ++i) {
-                EntryRecord& record = entries.At(i);
-                if (record.nameRead && lstrcmpiW(entries.Text(record.friendlyName), name) == 0) {
-                    merit = record.merit;
-                    record.reported = true;
-                    break;
-                }
-            }
-        }
+        const std::uint32_t merit = match ? match->merit : 0;
         AppendFilterFacts(text, problems, name, 0, classId, classIdCut, merit,
                           kind == LookupClassKey ? L"по разделу класса, записи Instance нет" : nullptr);
     }

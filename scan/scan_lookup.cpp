@@ -102,23 +102,22 @@ bool FindInClasses(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* cla
 
 LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
                                 bool* classIdCut) {
+    if (classIdCut) *classIdCut = false;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    return ScanFindRegistrationIn(lookup, instancePath, classIdOut, friendlyName, classIdCut);
-}
-
-LookupKind ScanFindRegistrationIn(ScanLookup& lookup, const wchar_t* instancePath, wchar_t* classIdOut,
-                                  const wchar_t* friendlyName, bool* classIdCut) {
-    if (classIdCut) *classIdCut = false;
     if (!lookup.entriesRead || lstrcmpW(lookup.instancePath, instancePath) != 0) ReadEntries(lookup, instancePath);
     // Without the memory to hold what it reads, the scan walks the registry
     // for every row, as the management dialog does.
     if (!lookup.entriesRead) return FindFilterRegistration(classIdOut, friendlyName, classIdCut);
     if (FindInEntries(lookup, friendlyName, classIdOut, classIdCut)) return LookupInstanceKey;
 
+    return ScanFindClassKey(lookup, friendlyName, classIdOut) ? LookupClassKey : LookupNone;
+}
+
+bool ScanFindClassKey(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut) {
     if (!lookup.classesRead) ReadClasses(lookup);
-    if (!lookup.classesRead) return FindClassKeyByName(friendlyName, classIdOut) ? LookupClassKey : LookupNone;
-    return FindInClasses(lookup, friendlyName, classIdOut) ? LookupClassKey : LookupNone;
+    if (!lookup.classesRead) return FindClassKeyByName(friendlyName, classIdOut);
+    return FindInClasses(lookup, friendlyName, classIdOut);
 }
 
 void ForgetScanLookup(ScanLookup& lookup, unsigned parts) {

@@ -35,10 +35,11 @@ enum ScanLookupPart : unsigned {
 // found among the entries.
 LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
                                 bool* classIdCut);
-// The same for the Instance key instancePath (ending with a separator) in
-// place of the combobox's category: the codec report judges its rows by it.
-LookupKind ScanFindRegistrationIn(ScanLookup& lookup, const wchar_t* instancePath, wchar_t* classIdOut,
-                                  const wchar_t* friendlyName, bool* classIdCut);
+// The class search of that lookup alone, for a name that no Instance entry
+// has: the name of the first class key whose default value matches goes to
+// classIdOut (256 characters). The codec report, which reads the entries
+// itself, judges its rows by it.
+bool ScanFindClassKey(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut);
 
 // Drops what was read of the given parts (ScanLookupPart bits); they are read
 // again when next needed. Their memory is kept for that.
