@@ -27,6 +27,7 @@ int wmain(int argc, wchar_t** argv) {
             std::printf("the main window could not be created\n");
             return 1;
         }
+        RunReportMeasurement(rows, scale);
         RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         if (Selected("9")) MeasurePlaybackCheck(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         PrintTable(rows);

@@ -126,9 +126,13 @@ LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const w
     }
     if (FindInEntries(lookup, friendlyName, classIdOut, classIdCut, filterDataDamaged)) return LookupInstanceKey;
 
+    return ScanFindClassKey(lookup, friendlyName, classIdOut) ? LookupClassKey : LookupNone;
+}
+
+bool ScanFindClassKey(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut) {
     if (!lookup.classesRead) ReadClasses(lookup);
-    if (!lookup.classesRead) return FindClassKeyByName(friendlyName, classIdOut) ? LookupClassKey : LookupNone;
-    return FindInClasses(lookup, friendlyName, classIdOut) ? LookupClassKey : LookupNone;
+    if (!lookup.classesRead) return FindClassKeyByName(friendlyName, classIdOut);
+    return FindInClasses(lookup, friendlyName, classIdOut);
 }
 
 void ForgetScanLookup(ScanLookup& lookup, unsigned parts) {

@@ -37,6 +37,11 @@ enum ScanLookupPart : unsigned {
 // (optional) tells whether that entry's FilterData is damaged (false otherwise).
 LookupKind ScanFindRegistration(ScanLookup& lookup, wchar_t* classIdOut, const wchar_t* friendlyName,
                                 bool* classIdCut, bool* filterDataDamaged = nullptr);
+// The class search of that lookup alone, for a name that no Instance entry
+// has: the name of the first class key whose default value matches goes to
+// classIdOut (256 characters). The codec report, which reads the entries
+// itself, judges its rows by it.
+bool ScanFindClassKey(ScanLookup& lookup, const wchar_t* friendlyName, wchar_t* classIdOut);
 
 // Drops what was read of the given parts (ScanLookupPart bits); they are read
 // again when next needed. Their memory is kept for that.

@@ -39,6 +39,17 @@ bool CreateLink(const std::wstring& path, const std::wstring& target);
 bool CreateBrokenLink(const std::wstring& path);
 bool DeleteLink(const std::wstring& path);
 
+// A link made for one scenario and removed (the link alone) when it ends,
+// before the keys it lies in are cleaned up.
+struct ScratchLink {
+    std::wstring path;
+    bool made;
+    ScratchLink(const std::wstring& at, const std::wstring& target) : path(at), made(CreateLink(at, target)) {}
+    ~ScratchLink() {
+        if (made) DeleteLink(path);
+    }
+};
+
 // One key, or one value of a key, as stored: the key's path below the
 // snapshot's root ("" for the root), the value's name, type and data bytes.
 struct RegistryItem {

@@ -42,17 +42,6 @@ std::wstring AnswerKeysLeft(const ProgramUnderTest& program, HWND manage) {
     return text;
 }
 
-// A link made for one scenario and removed (the link alone) when it ends,
-// before the keys it lies in are cleaned up.
-struct ScratchLink {
-    std::wstring path;
-    bool made;
-    ScratchLink(const std::wstring& at, const std::wstring& target) : path(at), made(CreateLink(at, target)) {}
-    ~ScratchLink() {
-        if (made) DeleteLink(path);
-    }
-};
-
 }  // namespace
 
 SCENARIO(register_new_codec) {

@@ -1,0 +1,21 @@
+// The codec report: the machine, and for each registry view it has the
+// filters of the five categories with their state, the playback preferences
+// and the DMO registrations. It only reads.
+#pragma once
+#include "../base/growing_text.h"
+
+#include <cstdint>
+
+// The registry views of this machine, in the order the report shows them.
+struct ReportView {
+    REGSAM flag;     // 0 for the program's own view, otherwise KEY_WOW64_64KEY or KEY_WOW64_32KEY
+    int width;       // 64 or 32
+    bool own;        // the view the program itself sees (its lists, the scan)
+};
+
+// Fills views (room for two) with the machine's views, 64-bit first; returns their count.
+int MachineReportViews(ReportView (&views)[2]);
+
+// Writes the whole report, with CRLF line ends, into text; text.failed when
+// memory ran out.
+void BuildCodecReport(GrowingText& text);

@@ -1,0 +1,395 @@
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/list_box.h"
+#include "../base/scoped.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/moniker_walk.h"
+#include "../catalogue/registry_link.h"
+#include "../catalogue/registry_lookup.h"
+#include "../catalogue/registry_text.h"
+#include "../catalogue/system_filters.h"
+#include "../merit/merit.h"
+#include "../scan/scan_lookup.h"
+#include "report_registry.h"
+#include "report_sections.h"
+#include "report_text.h"
+#include "server_file_facts.h"
+
+#include <cstdint>
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t kRowIndent[] = L"       ";
+constexpr wchar_t kStatusOk[] = L"в порядке";
+
+// One Instance entry as read: its texts are records in CategoryEntries::texts.
+struct EntryRecord {
+    std::size_t keyName;
+    std::size_t friendlyName;  // as shown: text values only, cut to the field
+    std::size_t matchedName;   // as the scan's lookup reads it, for finding a row's entry
+    std::size_t classId;
+    std::uint32_t merit;
+    KeyOpening opening;
+    bool nameRead;
+    bool classIdCut;
+    bool reported;
+};
+
+// The Instance entries of one category in one view, in enumeration order.
+struct CategoryEntries {
+    GrowingText texts;
+    HeapBuffer records;
+    std::size_t count = 0;
+    bool failed = false;
+
+    EntryRecord& At(std::size_t i) const { return reinterpret_cast<EntryRecord*>(records.Get())[i]; }
+    const wchar_t* Text(std::size_t offset) const { return TextChars(texts) + offset; }
+};
+
+std::size_t AddText(CategoryEntries& entries, const wchar_t* text) {
+    const std::size_t offset = entries.texts.length;
+    AppendChars(entries.texts, text, std::wcslen(text) + 1);
+    return offset;
+}
+
+void AddEntry(CategoryEntries& entries, const EntryRecord& record) {
+    if (!entries.records.Reserve((entries.count + 1) * sizeof(EntryRecord))) {
+        // Doubling keeps many entries linear; a failed reservation ends the read.
+        entries.failed = true;
+        return;
+    }
+    entries.At(entries.count++) = record;
+}
+
+void ReserveRecords(CategoryEntries& entries, std::size_t count) {
+    if (count * sizeof(EntryRecord) > entries.records.Size()) entries.records.Reserve(2 * count * sizeof(EntryRecord));
+}
+
+// Reads every subkey of CLSID\{category}\Instance in the view. Links are
+// noted, never opened; their texts stay empty.
+void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryEntries& entries) {
+    RegKey classes;
+    RegKey category;
+    RegKey instance;
+    if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view) ||
+        !OpenReportKey(category, classes.Get(), registryCategory, view) ||
+        !OpenReportKey(instance, category.Get(), L"Instance", view)) {
+        return;
+    }
+    ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
+        EntryRecord record = {};
+        RegKey entry;
+        record.opening = OpenKeyUnlessLink(entry, instance.Get(), entryName, KEY_READ | view);
+        wchar_t name[kNameCapacity] = {};
+        wchar_t matchedName[kNameCapacity] = {};
+        wchar_t classId[kNameCapacity] = {};
+        if (record.opening == KeyOpened) {
+            ReadReportText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+            // The name and class id are read as the scan's lookup reads
+            // them, so that a row finds the entry the scan finds.
+            record.nameRead = ReadRegistryText(entry.Get(), L"FriendlyName", matchedName, kNameCapacity);
+            ReadEntryClassId(entry.Get(), entryName, classId);
+            // A class id longer than the lookup's 255 characters names no class.
+            record.classIdCut = std::wcslen(classId) >= kClassIdCapacity;
+            record.merit = ReadEntryMerit(entry.Get());
+        }
+        record.keyName = AddText(entries, entryName);
+        record.friendlyName = AddText(entries, name);
+        record.matchedName = AddText(entries, matchedName);
+        record.classId = AddText(entries, classId);
+        ReserveRecords(entries, entries.count + 1);
+        AddEntry(entries, record);
+        return entries.texts.failed || entries.failed;
+    });
+}
+
+// The status of a filter whose registration gave a class id, judged as the
+// maintenance scan judges it.
+const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, const wchar_t* serverPath) {
+    if (!classKeyFound) return L"нет раздела класса";
+    if (std::wcschr(serverPath, L'%') != nullptr) return L"путь с переменными не проверялся";
+    return ServerFileFoundInView(view, serverPath) ? kStatusOk : L"файл не найден";
+}
+
+// Writes the status line of a row and, where it is not in order, notes the
+// row among the view's problems: "  DirectShow Filters: name - status".
+void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
+    AppendLabelled(text, kRowIndent, L"Состояние:", status);
+    AppendLine(text);
+    if (lstrcmpW(status, kStatusOk) == 0) return;
+    ++problems.count;
+    AppendString(problems.lines, L"  ");
+    AppendString(problems.lines, problems.where);
+    AppendString(problems.lines, L": ");
+    // The list stays one short line a row; the row below has the whole name.
+    wchar_t shortName[81];
+    CopyText(shortName, 81, name[0] ? name : L"(имя не читается)");
+    AppendField(problems.lines, shortName);
+    if (std::wcslen(name) > 80) AppendString(problems.lines, L"...");
+    AppendString(problems.lines, L" - ");
+    AppendLine(problems.lines, status);
+}
+
+void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
+    wchar_t numberText[32];
+    FormatText(numberText, 32, L"%4u. ", number);
+    AppendString(text, numberText);
+    if (name[0] == L'\0') {
+        AppendString(text, L"(имя не читается)");
+    } else {
+        AppendField(text, name);
+        if (IsSystemFilterName(name)) AppendString(text, L"  [системный фильтр]");
+    }
+    AppendLine(text);
+}
+
+// The facts of a filter whose registration names classId, in the view.
+void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_t* name, REGSAM view,
+                       const wchar_t* classId, bool classIdCut, std::uint32_t merit, const wchar_t* foundBy) {
+    AppendLabelled(text, kRowIndent, L"Класс:", classId[0] ? classId : L"(не указан)");
+    if (foundBy) AppendLabelled(text, kRowIndent, L"Найден:", foundBy);
+    wchar_t meritText[kNameCapacity];
+    FormatMeritValue(merit, meritText);
+    AppendLabelled(text, kRowIndent, L"Приоритет:", meritText);
+    wchar_t objectName[kNameCapacity];
+    wchar_t serverPath[kNameCapacity];
+    const bool classKeyFound = ReadClassFacts(view, classIdCut ? L"" : classId, objectName, serverPath, kNameCapacity);
+    if (classKeyFound) {
+        if (objectName[0] != L'\0') AppendLabelled(text, kRowIndent, L"Объект:", objectName);
+        AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
+        wchar_t facts[kNameCapacity];
+        DescribeServerFile(view, serverPath, facts, kNameCapacity);
+        AppendLabelled(text, kRowIndent, L"", facts);
+    }
+    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, serverPath));
+}
+
+void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntries& entries, std::size_t i,
+                 REGSAM view, unsigned number) {
+    const EntryRecord& record = entries.At(i);
+    AppendRowTitle(text, number, entries.Text(record.friendlyName));
+    if (record.opening != KeyOpened) {
+        AppendLabelled(text, kRowIndent, L"Раздел:", entries.Text(record.keyName));
+        AppendStatus(text, problems, entries.Text(record.friendlyName),
+                     record.opening == KeyIsLink ? L"ссылка реестра, не открывалась" : L"раздел не открывается");
+        return;
+    }
+    AppendFilterFacts(text, problems, entries.Text(record.friendlyName), view, entries.Text(record.classId),
+                      record.classIdCut, record.merit, nullptr);
+}
+
+// The names the program's list shows for a category, all of them (the
+// system filters too), in the list's own order: a hidden list of the same
+// sorting does the ordering.
+class SortedNames {
+public:
+    SortedNames()
+        : list_(CreateWindowExW(0, L"LISTBOX", L"", WS_POPUP | LBS_SORT | LBS_HASSTRINGS, 0, 0, 0, 0, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr)) {}
+    ~SortedNames() {
+        if (list_) DestroyWindow(list_);
+    }
+    SortedNames(const SortedNames&) = delete;
+    SortedNames& operator=(const SortedNames&) = delete;
+
+    HWND List() const { return list_; }
+
+    void Fill(const GUID& category) {
+        SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+        ComPtr<IEnumMoniker> monikers;
+        if (FAILED(OpenCategoryMonikers(category, monikers)) || !monikers) return;
+        ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
+            ScopedVariant name;
+            const wchar_t* text = ReadFriendlyName(moniker, name);
+            if (text) {
+                wchar_t row[kNameCapacity];
+                CopyText(row, kNameCapacity, text);
+                SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
+            }
+            return false;
+        });
+    }
+
+private:
+    HWND list_;
+};
+
+// The category's name as the combobox shows it, without its trailing blank.
+void CategoryName(const CategoryEntry& category, wchar_t* name, std::size_t capacity) {
+    CopyText(name, capacity, category.displayName);
+    for (std::size_t n = std::wcslen(name); n > 0 && name[n - 1] == L' '; --n) name[n - 1] = L'\0';
+}
+
+void AppendHeading(GrowingText& text, const wchar_t* title, const wchar_t* counts) {
+    AppendLine(text, L"----------------------------------------------------------------------");
+    AppendString(text, title);
+    if (counts) {
+        AppendString(text, L"  (");
+        AppendString(text, counts);
+        AppendString(text, L")");
+    }
+    AppendLine(text);
+    AppendLine(text, L"----------------------------------------------------------------------");
+    AppendLine(text);
+}
+
+// Several categories keep their registrations under one Instance key (the
+// legacy filter category's): each key is read once, into the slot of the
+// first table row that names it.
+std::size_t KeySlot(std::size_t row) {
+    for (std::size_t first = 0; first < row; ++first) {
+        if (lstrcmpiW(CategoryTable[first].registryCategory, CategoryTable[row].registryCategory) == 0) return first;
+    }
+    return row;
+}
+
+// The category an Instance key belongs to: the one that enumerates that
+// very category, else the first that names the key.
+std::size_t KeyOwner(std::size_t slot) {
+    for (std::size_t row = 0; row < kCategoryCount; ++row) {
+        if (KeySlot(row) != slot) continue;
+        wchar_t enumerated[40] = {};
+        StringFromGUID2(*CategoryTable[row].enumCategory, enumerated, 40);
+        if (lstrcmpiW(enumerated, CategoryTable[row].registryCategory) == 0) return row;
+    }
+    return slot;
+}
+
+// "Device Control Filters, WDM Streaming VBI Codecs": the other categories
+// whose registrations are under the key of `owner`.
+void SharingCategories(std::size_t owner, wchar_t* names, std::size_t capacity) {
+    CopyText(names, capacity, L"");
+    for (std::size_t row = 0; row < kCategoryCount; ++row) {
+        if (row == owner || KeySlot(row) != KeySlot(owner)) continue;
+        wchar_t name[kShortTextCapacity];
+        CategoryName(CategoryTable[row], name, kShortTextCapacity);
+        if (names[0] != L'\0') AppendText(names, capacity, L", ");
+        AppendText(names, capacity, name);
+    }
+}
+
+void AppendKeyLine(GrowingText& text, std::size_t owner) {
+    wchar_t line[kNameCapacity];
+    FormatText(line, kNameCapacity, L"  Раздел: HKCR\\CLSID\\%s\\Instance", CategoryTable[owner].registryCategory);
+    AppendLine(text, line);
+    wchar_t sharing[kNameCapacity];
+    SharingCategories(owner, sharing, kNameCapacity);
+    if (sharing[0] != L'\0') {
+        AppendString(text, L"  Тот же раздел у категорий: ");
+        AppendLine(text, sharing);
+    }
+    AppendLine(text);
+}
+
+// The rows the program's list shows for a category, each with the
+// registration the scan finds for it.
+void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const CategoryEntry& category,
+                       CategoryEntries& entries, SortedNames& names, ScanLookup& lookup) {
+    names.Fill(*category.enumCategory);
+    const int rows = ListRowCount(names.List());
+    wchar_t title[kShortTextCapacity];
+    CategoryName(category, title, kShortTextCapacity);
+    wchar_t counts[kShortTextCapacity];
+    FormatText(counts, kShortTextCapacity, L"строк в списке программы: %d", rows);
+    AppendHeading(text, title, counts);
+    problems.where = title;
+    unsigned number = 0;
+    for (int row = 0; row < rows; ++row) {
+        wchar_t name[kNameCapacity];
+        if (!GetListRowText(names.List(), row, name, kNameCapacity) || lstrcmpiW(name, L"") == 0) continue;
+        // The scan's lookup: the first entry of that name, else the first
+        // class key of that name, else nothing.
+        const EntryRecord* match = nullptr;
+        for (std::size_t i = 0; i < entries.count && !match; ++i) {
+            EntryRecord& record = entries.At(i);
+            if (record.nameRead && lstrcmpiW(entries.Text(record.matchedName), name) == 0) {
+                record.reported = true;
+                match = &record;
+            }
+        }
+        wchar_t classId[kNameCapacity] = {};
+        bool classIdCut = false;
+        LookupKind kind = LookupNone;
+        if (match) {
+            kind = LookupInstanceKey;
+            CopyText(classId, kNameCapacity, entries.Text(match->classId));
+            classIdCut = match->classIdCut;
+        } else if (ScanFindClassKey(lookup, name, classId)) {
+            kind = LookupClassKey;
+        }
+        AppendRowTitle(text, ++number, name);
+        if (kind == LookupNone) {
+            AppendStatus(text, problems, name, L"не найден в реестре");
+            continue;
+        }
+        const std::uint32_t merit = match ? match->merit : 0;
+        AppendFilterFacts(text, problems, name, 0, classId, classIdCut, merit,
+                          kind == LookupClassKey ? L"по разделу класса, записи Instance нет" : nullptr);
+    }
+    if (number == 0) {
+        AppendLine(text, L"  Список пуст.");
+        AppendLine(text);
+    }
+    problems.where = L"";  // the title's buffer ends here
+}
+
+// The entries of one Instance key, all of them or only those that no list
+// row stands for.
+void AppendEntries(GrowingText& text, ReportProblems& problems, const wchar_t* title, std::size_t owner,
+                   const CategoryEntries& entries, REGSAM view, bool onlyUnreported) {
+    unsigned shown = 0;
+    for (std::size_t i = 0; i < entries.count; ++i) shown += !onlyUnreported || !entries.At(i).reported;
+    if (onlyUnreported && shown == 0) return;
+    wchar_t counts[kShortTextCapacity];
+    FormatText(counts, kShortTextCapacity, L"%u", shown);
+    AppendHeading(text, title, counts);
+    AppendKeyLine(text, owner);
+    unsigned number = 0;
+    for (std::size_t i = 0; i < entries.count; ++i) {
+        if (!onlyUnreported || !entries.At(i).reported) AppendEntry(text, problems, entries, i, view, ++number);
+    }
+    if (number == 0) {
+        AppendLine(text, L"  Записей нет.");
+        AppendLine(text);
+    }
+}
+
+}  // namespace
+
+void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view) {
+    CategoryEntries entries[kCategoryCount];
+    for (std::size_t row = 0; row < kCategoryCount; ++row) {
+        if (KeySlot(row) != row) continue;
+        ReadCategoryEntries(view.flag, CategoryTable[row].registryCategory, entries[row]);
+        if (entries[row].texts.failed || entries[row].failed) {
+            text.failed = true;
+            return;
+        }
+    }
+    if (view.own) {
+        SortedNames names;
+        ScanLookup lookup;
+        for (std::size_t row = 0; row < kCategoryCount; ++row) {
+            AppendOwnCategory(text, problems, CategoryTable[row], entries[KeySlot(row)], names, lookup);
+        }
+    }
+    // Each Instance key once, under the category it belongs to.
+    for (std::size_t slot = 0; slot < kCategoryCount; ++slot) {
+        if (KeySlot(slot) != slot) continue;
+        const std::size_t owner = KeyOwner(slot);
+        wchar_t title[kNameCapacity];
+        CategoryName(CategoryTable[owner], title, kNameCapacity);
+        if (view.own) {
+            AppendText(title, kNameCapacity, L": записи Instance, которых нет в списках программы");
+        } else {
+            AppendText(title, kNameCapacity, L": записи Instance");
+        }
+        wchar_t where[kShortTextCapacity];
+        CategoryName(CategoryTable[owner], where, kShortTextCapacity);
+        AppendText(where, kShortTextCapacity, view.own ? L", вне списков" : L"");
+        problems.where = where;
+        AppendEntries(text, problems, title, owner, entries[slot], view.flag, view.own);
+        problems.where = L"";
+    }
+}

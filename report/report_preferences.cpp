@@ -1,0 +1,121 @@
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../catalogue/media_subtype_name.h"
+#include "../catalogue/playback_preferences.h"
+#include "../catalogue/registry_text.h"
+#include "report_registry.h"
+#include "report_sections.h"
+#include "report_text.h"
+#include "server_file_facts.h"
+
+namespace {
+
+constexpr wchar_t kIndent[] = L"  ";
+
+void AppendNoneIfEmpty(GrowingText& text, unsigned count) {
+    if (count == 0) AppendLine(text, L"  (нет)");
+    AppendLine(text);
+}
+
+}  // namespace
+
+void AppendFilterByClassId(GrowingText& text, REGSAM view, const wchar_t* classId) {
+    AppendField(text, classId);
+    wchar_t objectName[kNameCapacity];
+    wchar_t serverPath[kNameCapacity];
+    AppendString(text, L"  ");
+    if (!ReadClassFacts(view, classId, objectName, serverPath, kNameCapacity)) {
+        AppendString(text, L"не зарегистрирован");
+    } else if (objectName[0] == L'\0') {
+        AppendString(text, L"(без имени)");
+    } else {
+        AppendField(text, objectName);
+    }
+    AppendLine(text);
+}
+
+void AppendPlaybackPreferences(GrowingText& text, const ReportView& view) {
+    AppendLine(text, L"Предпочтительные фильтры (HKLM\\SOFTWARE\\Microsoft\\DirectShow\\Preferred):");
+    unsigned count = 0;
+    ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
+        ++count;
+        wchar_t subtype[kShortTextCapacity];
+        GUID guid;
+        wchar_t braced[kShortTextCapacity];
+        CopyText(braced, kShortTextCapacity, subtypeText);
+        if (SUCCEEDED(CLSIDFromString(braced, &guid))) {
+            NameMediaSubtype(guid, subtype, kShortTextCapacity);
+        } else {
+            CopyText(subtype, kShortTextCapacity, subtypeText);
+        }
+        AppendString(text, kIndent);
+        AppendField(text, subtype);
+        AppendString(text, L":  ");
+        AppendFilterByClassId(text, view.flag, classId);
+    });
+    AppendNoneIfEmpty(text, count);
+
+    AppendLine(text, L"Запрещенные фильтры (HKLM\\SOFTWARE\\Microsoft\\DirectShow\\DoNotUse):");
+    count = 0;
+    ForEachBlockedFilter(view.flag, [&](const wchar_t* classId) {
+        ++count;
+        AppendString(text, kIndent);
+        AppendFilterByClassId(text, view.flag, classId);
+    });
+    AppendNoneIfEmpty(text, count);
+
+    AppendLine(text, L"Фильтры-источники по расширениям (HKCR\\Media Type\\Extensions):");
+    count = 0;
+    ForEachExtensionSource(view.flag, [&](const wchar_t* extension, const wchar_t* classId) {
+        ++count;
+        AppendString(text, kIndent);
+        AppendField(text, extension);
+        AppendString(text, L":  ");
+        AppendFilterByClassId(text, view.flag, classId);
+    });
+    AppendNoneIfEmpty(text, count);
+}
+
+void AppendMediaObjects(GrowingText& text, const ReportView& view) {
+    AppendLine(text, L"Кодеки DMO (HKCR\\DirectShow\\MediaObjects):");
+    AppendLine(text);
+    unsigned count = 0;
+    RegKey directShow;
+    RegKey objects;
+    if (OpenReportKey(directShow, HKEY_CLASSES_ROOT, L"DirectShow", view.flag) &&
+        OpenReportKey(objects, directShow.Get(), L"MediaObjects", view.flag)) {
+        ForEachSubkeyName(objects.Get(), [&](const wchar_t* id) {
+            // "Categories" lists the DMOs by kind; every other subkey is one DMO.
+            if (lstrcmpiW(id, L"Categories") == 0) return false;
+            ++count;
+            wchar_t name[kNameCapacity] = {};
+            RegKey object;
+            if (OpenReportKey(object, objects.Get(), id, view.flag)) ReadReportText(object.Get(), nullptr, name, kNameCapacity);
+            wchar_t number[32];
+            FormatText(number, 32, L"%4u. ", count);
+            AppendString(text, number);
+            if (name[0] == L'\0') {
+                AppendString(text, L"(имя не читается)");
+            } else {
+                AppendField(text, name);
+            }
+            AppendLine(text);
+            wchar_t classId[kShortTextCapacity + 2];
+            FormatText(classId, kShortTextCapacity + 2, L"{%s}", id);
+            AppendLabelled(text, L"       ", L"Класс:", classId);
+            wchar_t objectName[kNameCapacity];
+            wchar_t serverPath[kNameCapacity];
+            if (ReadClassFacts(view.flag, classId, objectName, serverPath, kNameCapacity)) {
+                AppendLabelled(text, L"       ", L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
+                wchar_t facts[kNameCapacity];
+                DescribeServerFile(view.flag, serverPath, facts, kNameCapacity);
+                AppendLabelled(text, L"       ", L"", facts);
+            } else {
+                AppendLabelled(text, L"       ", L"Файл:", L"нет раздела класса");
+            }
+            AppendLine(text);
+            return false;
+        });
+    }
+    if (count == 0) AppendNoneIfEmpty(text, count);
+}

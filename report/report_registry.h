@@ -1,0 +1,30 @@
+// The report's registry reads, in one registry view: 0 for the program's own,
+// KEY_WOW64_64KEY or KEY_WOW64_32KEY for the other width's. Read only; no
+// registry link is ever gone through, and every text ends terminated inside
+// its buffer, cut where the registry holds more.
+#pragma once
+#include "../base/scoped.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Opens parent\name for reading in the view, unless it is a registry link.
+bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view);
+
+// Reads a string value (REG_SZ or REG_EXPAND_SZ, unexpanded; nullptr for the
+// default value) into text: cut to capacity - 1 characters, stopped at its
+// first zero. A value of another type, or one that cannot be read, gives the
+// empty text and false; cut (optional) tells whether the value was cut.
+bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity, bool* cut = nullptr);
+
+// The merit word of an Instance entry's FilterData: bytes 4 to 7 of a binary
+// value of at least 8 bytes, read from the registry, never parsed by the
+// filter mapper. 0 where there is no such value.
+std::uint32_t ReadEntryMerit(HKEY entry);
+
+// What CLSID\<classId> holds in the view: its default value and its
+// InprocServer32 default value, as the scan reads them. False, with both
+// texts empty, when the class id names no single key or the key cannot be
+// opened (a link counts as none).
+bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
+                    std::size_t capacity);

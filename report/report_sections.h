@@ -1,0 +1,25 @@
+// The parts of the codec report, each appended to the report's text.
+#pragma once
+#include "../base/growing_text.h"
+#include "codec_report.h"
+
+// The rows of one view that are not in order, one line each, gathered while
+// the view is written, for the list at the view's start.
+struct ReportProblems {
+    GrowingText lines;
+    unsigned count = 0;
+    const wchar_t* where = L"";  // the category being written
+};
+
+void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportView* views, int viewCount);
+// The five categories of one view: for the program's own view the rows its
+// lists show, then the Instance entries no row stands for; for the other
+// view every Instance entry.
+void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view);
+// The preferred, blocked and extension source filters of one view.
+void AppendPlaybackPreferences(GrowingText& text, const ReportView& view);
+// The DMO registrations of one view.
+void AppendMediaObjects(GrowingText& text, const ReportView& view);
+
+// "{id}  name", or "{id}  не зарегистрирован" where the view has no class key for it.
+void AppendFilterByClassId(GrowingText& text, REGSAM view, const wchar_t* classId);

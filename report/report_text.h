@@ -1,0 +1,14 @@
+// Writing the report's lines: CRLF line ends, and fields taken from the
+// registry or from files made safe to show, so that no value can break a line
+// or turn the text around.
+#pragma once
+#include "../base/growing_text.h"
+
+// Appends a field: control characters (line breaks among them) and the
+// characters that reverse the direction of text become "?".
+void AppendField(GrowingText& text, const wchar_t* field);
+// Appends the fixed text and ends the line.
+void AppendLine(GrowingText& text, const wchar_t* line = L"");
+// Appends "<label padded to the column><field>" and ends the line.
+void AppendLabelled(GrowingText& text, const wchar_t* indent, const wchar_t* label, const wchar_t* field,
+                    int labelWidth = 12);

@@ -1,0 +1,160 @@
+#include "server_file_facts.h"
+
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/file_found.h"
+#include "../base/scoped.h"
+#include "../catalogue/server_path.h"
+
+namespace {
+
+// Larger version resources are not read: real ones take a few kilobytes.
+constexpr DWORD kLargestVersionInfo = 1u << 20;
+
+// Copies at most `length` characters of a resource string, which a damaged
+// file may leave unterminated, into text.
+void CopyResourceString(const wchar_t* chars, UINT length, wchar_t* text, std::size_t capacity) {
+    std::size_t kept = 0;
+    while (kept < length && kept + 1 < capacity && chars[kept] != L'\0') {
+        text[kept] = chars[kept];
+        ++kept;
+    }
+    text[kept] = L'\0';
+}
+
+// The company named in the version resource, in its first language, else in
+// US English or Russian.
+void ReadCompany(const BYTE* info, wchar_t* company, std::size_t capacity) {
+    CopyText(company, capacity, L"");
+    DWORD languages[3] = {0x04B00409, 0x04B00409, 0x04E30419};
+    void* translation = nullptr;
+    UINT bytes = 0;
+    if (VerQueryValueW(info, L"\\VarFileInfo\\Translation", &translation, &bytes) && translation &&
+        bytes >= sizeof(DWORD)) {
+        CopyMemory(&languages[0], translation, sizeof(DWORD));
+    }
+    for (DWORD language : languages) {
+        wchar_t query[64];
+        FormatText(query, 64, L"\\StringFileInfo\\%04x%04x\\CompanyName", LOWORD(language), HIWORD(language));
+        void* value = nullptr;
+        UINT length = 0;
+        if (VerQueryValueW(info, query, &value, &length) && value && length > 0) {
+            CopyResourceString(static_cast<const wchar_t*>(value), length, company, capacity);
+            if (company[0] != L'\0') return;
+        }
+    }
+}
+
+// "версия a.b.c.d" and the company, where the file has a version resource.
+void ReadVersionFacts(const wchar_t* path, wchar_t* facts, std::size_t capacity) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0 || size > kLargestVersionInfo) return;
+    HeapBuffer info;
+    if (!info.Reserve(size) || !GetFileVersionInfoW(path, 0, size, info.Get())) return;
+    void* fixed = nullptr;
+    UINT bytes = 0;
+    if (VerQueryValueW(info.Get(), L"\\", &fixed, &bytes) && fixed && bytes >= sizeof(VS_FIXEDFILEINFO)) {
+        const auto* version = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+        if (version->dwSignature == 0xFEEF04BD) {
+            wchar_t text[64];
+            FormatText(text, 64, L"версия %u.%u.%u.%u", HIWORD(version->dwFileVersionMS),
+                       LOWORD(version->dwFileVersionMS), HIWORD(version->dwFileVersionLS),
+                       LOWORD(version->dwFileVersionLS));
+            AppendText(facts, capacity, text);
+        }
+    }
+    wchar_t company[kShortTextCapacity];
+    ReadCompany(info.Get(), company, kShortTextCapacity);
+    if (company[0] != L'\0') {
+        if (facts[0] != L'\0') AppendText(facts, capacity, L", ");
+        AppendText(facts, capacity, company);
+    }
+}
+
+// A 32-bit program on 64-bit Windows sees the system's 32-bit folder
+// (SysWOW64) where a path names system32. The report looks at each view's
+// files as that view's programs see them: the x86 build turns the redirection
+// off for the 64-bit view, the x64 build names SysWOW64 for the 32-bit view.
+class FileViewOf {
+public:
+    FileViewOf(REGSAM view, const wchar_t* path) {
+        CopyText(path_, kNameCapacity, path);
+        if (view == KEY_WOW64_64KEY) {
+            redirectionOff_ = Wow64DisableWow64FsRedirection(&previous_) != FALSE;
+        } else if (view == KEY_WOW64_32KEY) {
+            MapToWow64Folder();
+        }
+    }
+    ~FileViewOf() {
+        if (redirectionOff_) Wow64RevertWow64FsRedirection(previous_);
+    }
+    FileViewOf(const FileViewOf&) = delete;
+    FileViewOf& operator=(const FileViewOf&) = delete;
+
+    const wchar_t* Path() const { return path_; }
+
+private:
+    void MapToWow64Folder() {
+        wchar_t system[MAX_PATH];
+        wchar_t wow64[MAX_PATH];
+        const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
+        const UINT wow64Length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
+        if (systemLength == 0 || systemLength >= MAX_PATH || wow64Length == 0 || wow64Length >= MAX_PATH) return;
+        if (CompareStringOrdinal(path_, static_cast<int>(systemLength), system, static_cast<int>(systemLength), TRUE) !=
+                CSTR_EQUAL ||
+            (path_[systemLength] != L'\\' && path_[systemLength] != L'\0')) {
+            return;
+        }
+        wchar_t mapped[kNameCapacity];
+        CopyText(mapped, kNameCapacity, wow64);
+        if (AppendText(mapped, kNameCapacity, path_ + systemLength) == kTextOk) CopyText(path_, kNameCapacity, mapped);
+    }
+
+    wchar_t path_[kNameCapacity];
+    PVOID previous_ = nullptr;
+    bool redirectionOff_ = false;
+};
+
+}  // namespace
+
+bool ServerFileFoundInView(REGSAM view, const wchar_t* serverPath) {
+    const FileViewOf file(view, serverPath);
+    return FileFound(file.Path());
+}
+
+void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capacity) {
+    wchar_t digits[32];
+    FormatText(digits, 32, L"%I64u", count);
+    wchar_t grouped[48];
+    std::size_t length = 0;
+    const std::size_t total = static_cast<std::size_t>(lstrlenW(digits));
+    for (std::size_t i = 0; i < total; ++i) {
+        if (i > 0 && (total - i) % 3 == 0) grouped[length++] = L' ';
+        grouped[length++] = digits[i];
+    }
+    grouped[length] = L'\0';
+    CopyText(text, capacity, grouped);
+}
+
+bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity) {
+    CopyText(facts, capacity, L"");
+    wchar_t expanded[kNameCapacity];
+    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) CopyText(expanded, kNameCapacity, serverPath);
+    const FileViewOf file(view, expanded);
+    const wchar_t* path = file.Path();
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (path[0] == L'\0' || !GetFileAttributesExW(path, GetFileExInfoStandard, &attributes) ||
+        (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        CopyText(facts, capacity, L"файл не найден");
+        return false;
+    }
+    ReadVersionFacts(path, facts, capacity);
+    wchar_t size[48];
+    FormatByteCount((static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow, size,
+                    48);
+    if (facts[0] != L'\0') AppendText(facts, capacity, L", ");
+    AppendText(facts, capacity, size);
+    AppendText(facts, capacity, L" байт");
+    return true;
+}

@@ -1,0 +1,21 @@
+// What a helper asks about a codec's server file: its version, its company
+// and its size, read from the file itself.
+#pragma once
+#include "../base/win_headers.h"
+
+#include <cstddef>
+
+// Whether the server file a registration of the view names can be found as
+// the program of that view's width finds it: the scan's test (no variables
+// expanded), made in that width's view of the system folder.
+bool ServerFileFoundInView(REGSAM view, const wchar_t* serverPath);
+
+// Writes "версия 1.2.3.4, Company, 123 456 байт" (the parts that can be
+// read) for the file serverPath names, its environment variables expanded,
+// into facts (capacity characters); "файл не найден" when there is no such
+// file. The file is looked for in the view's width's view of the system
+// folder, as ServerFileFoundInView looks. Returns whether it was found.
+bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity);
+
+// A byte count with its thousands apart: "1 234 567".
+void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capacity);
