@@ -1,4 +1,4 @@
-// Measurement 9: the codec report of the bench registry, built and written to
+// Measurement 10: the codec report of the bench registry, built and written to
 // a file, against the bare reads it has to make: the same list walks, the same
 // keys and values in both registry views, the same file version reads and as
 // much text written.
