@@ -2,6 +2,7 @@
 
 #include "../base/bounded_text.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/filter_data.h"
 #include "../catalogue/media_subtype_name.h"
 #include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_lookup.h"
@@ -114,6 +115,8 @@ std::uint32_t ReadEntryMerit(const wchar_t* entryPath) {
         size < kMeritWordEnd) {
         return 0;
     }
+    // The runtime's parser checks no bounds: a damaged record is never handed to it.
+    if (CheckFilterData(data.Get(), size) != FilterDataSound) return 0;
     ComPtr<IFilterMapper2> mapper;
     ComPtr<IAMFilterData> parser;
     if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,

@@ -3,6 +3,7 @@
 #include "../base/list_box.h"
 #include "../base/scoped.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/filter_data.h"
 #include "../catalogue/moniker_walk.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_lookup.h"
@@ -29,7 +30,8 @@ struct EntryRecord {
     std::size_t friendlyName;  // as shown: text values only, cut to the field
     std::size_t matchedName;   // as the scan's lookup reads it, for finding a row's entry
     std::size_t classId;
-    std::uint32_t merit;
+    std::uint32_t merit;  // 0 where the FilterData is not sound
+    bool filterDataDamaged;
     KeyOpening opening;
     bool nameRead;
     bool classIdCut;
@@ -92,7 +94,10 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
             ReadEntryClassId(entry.Get(), entryName, classId);
             // A class id longer than the lookup's 255 characters names no class.
             record.classIdCut = std::wcslen(classId) >= kClassIdCapacity;
-            record.merit = ReadEntryMerit(entry.Get());
+            // A damaged record is judged as the scan judges it; its merit
+            // word is not taken, as the management dialog does not take it.
+            record.merit = 0;
+            record.filterDataDamaged = FilterDataDamaged(CheckEntryFilterData(entry.Get(), &record.merit));
         }
         record.keyName = AddText(entries, entryName);
         record.friendlyName = AddText(entries, name);
@@ -106,8 +111,10 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
 
 // The status of a filter whose registration gave a class id, judged as the
 // maintenance scan judges it.
-const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, const wchar_t* serverPath) {
+const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamaged, const wchar_t* serverPath) {
     if (!classKeyFound) return L"нет раздела класса";
+    // A damaged record is a broken registration whatever its file.
+    if (filterDataDamaged) return L"данные FilterData повреждены";
     if (std::wcschr(serverPath, L'%') != nullptr) return L"путь с переменными не проверялся";
     return ServerFileFoundInView(view, serverPath) ? kStatusOk : L"файл не найден";
 }
@@ -146,7 +153,8 @@ void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
 
 // The facts of a filter whose registration names classId, in the view.
 void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_t* name, REGSAM view,
-                       const wchar_t* classId, bool classIdCut, std::uint32_t merit, const wchar_t* foundBy) {
+                       const wchar_t* classId, bool classIdCut, std::uint32_t merit, bool filterDataDamaged,
+                       const wchar_t* foundBy) {
     AppendLabelled(text, kRowIndent, L"Класс:", classId[0] ? classId : L"(не указан)");
     if (foundBy) AppendLabelled(text, kRowIndent, L"Найден:", foundBy);
     wchar_t meritText[kNameCapacity];
@@ -162,7 +170,7 @@ void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_
         DescribeServerFile(view, serverPath, facts, kNameCapacity);
         AppendLabelled(text, kRowIndent, L"", facts);
     }
-    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, serverPath));
+    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, filterDataDamaged, serverPath));
 }
 
 void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntries& entries, std::size_t i,
@@ -176,7 +184,7 @@ void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntr
         return;
     }
     AppendFilterFacts(text, problems, entries.Text(record.friendlyName), view, entries.Text(record.classId),
-                      record.classIdCut, record.merit, nullptr);
+                      record.classIdCut, record.merit, record.filterDataDamaged, nullptr);
 }
 
 // The names the program's list shows for a category, all of them (the
@@ -324,7 +332,7 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
             continue;
         }
         const std::uint32_t merit = match ? match->merit : 0;
-        AppendFilterFacts(text, problems, name, 0, classId, classIdCut, merit,
+        AppendFilterFacts(text, problems, name, 0, classId, classIdCut, merit, match && match->filterDataDamaged,
                           kind == LookupClassKey ? L"по разделу класса, записи Instance нет" : nullptr);
     }
     if (number == 0) {

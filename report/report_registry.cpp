@@ -66,20 +66,6 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
     return true;
 }
 
-std::uint32_t ReadEntryMerit(HKEY entry) {
-    BYTE room[256];
-    HeapBuffer heap;
-    DWORD type = REG_NONE;
-    const BYTE* b = nullptr;
-    DWORD bytes = 0;
-    if (!QueryValue(entry, L"FilterData", room, sizeof(room), heap, &type, &b, &bytes) || type != REG_BINARY ||
-        bytes < 8) {
-        return 0;
-    }
-    return static_cast<std::uint32_t>(b[4]) | (static_cast<std::uint32_t>(b[5]) << 8) |
-           (static_cast<std::uint32_t>(b[6]) << 16) | (static_cast<std::uint32_t>(b[7]) << 24);
-}
-
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
                     std::size_t capacity) {
     CopyText(objectName, capacity, L"");

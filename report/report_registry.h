@@ -17,11 +17,6 @@ bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view);
 // empty text and false; cut (optional) tells whether the value was cut.
 bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity, bool* cut = nullptr);
 
-// The merit word of an Instance entry's FilterData: bytes 4 to 7 of a binary
-// value of at least 8 bytes, read from the registry, never parsed by the
-// filter mapper. 0 where there is no such value.
-std::uint32_t ReadEntryMerit(HKEY entry);
-
 // What CLSID\<classId> holds in the view: its default value and its
 // InprocServer32 default value, as the scan reads them. False, with both
 // texts empty, when the class id names no single key or the key cannot be

@@ -242,6 +242,17 @@ SCENARIO(report_of_broken_and_planted_entries) {
     keys.SetBytes(numberEntry, L"FriendlyName", &number, sizeof(number), REG_DWORD);
     keys.SetText(numberEntry, L"CLSID", good.classId);
 
+    // A registration record cut to its first word, as a failed installer
+    // leaves it, of a class whose key and file are there: judged as the scan
+    // judges it, damaged whatever its file.
+    const std::wstring damagedEntry = kLegacyInstance + NewGuidText();
+    const std::wstring damagedName = L"Vantrel Report Damaged " + damagedEntry.substr(damagedEntry.size() - 9, 8);
+    const BYTE cutRecord[4] = {2, 0, 0, 0};
+    keys.Own(damagedEntry);
+    keys.SetText(damagedEntry, L"FriendlyName", damagedName);
+    keys.SetText(damagedEntry, L"CLSID", good.classId);
+    keys.SetBytes(damagedEntry, L"FilterData", cutRecord, sizeof(cutRecord));
+
     // An entry that is a registry link to the good codec's entry: never gone through.
     const std::wstring linkName = NewGuidText();
     ScratchLink link(kLegacyInstance + linkName, good.InstancePath());
@@ -332,6 +343,10 @@ SCENARIO(report_of_broken_and_planted_entries) {
     CHECK(Holds(variableRow, Status(L"путь с переменными не проверялся")), variableRow);
     const std::wstring orphanRow = RowBlock(own, orphanName);
     CHECK(Holds(orphanRow, Status(L"нет раздела класса")), orphanRow);
+    const std::wstring damagedRow = RowBlock(own, damagedName);
+    CHECK(Holds(damagedRow, Status(L"данные FilterData повреждены")) && Holds(damagedRow, L"Не определен") &&
+              Holds(problems, L"  DirectShow Filters: " + damagedName + L" - данные FilterData повреждены\r\n"),
+          damagedRow + L"\n" + problems);
     // The hostile name's list row is too long for the lookup's 500 characters,
     // so the scan finds it nowhere; its entry comes after the rows, cut, on one line.
     const std::wstring hostileTitle = L"Vantrel Report Hostile??   1. Vantrel Fake Codec??       " + Status(L"в порядке") + L"?xxx";
