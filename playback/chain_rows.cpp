@@ -7,7 +7,6 @@
 #include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
-#include "../merit/am_filter_data.h"
 #include "../merit/merit.h"
 
 #include <vfwmsgs.h>
@@ -18,9 +17,6 @@
 namespace {
 
 const wchar_t kNoFilterRow[] = L"(нет подходящего фильтра)";
-
-// The merit word sits after the 4-byte version; shorter records have none.
-constexpr DWORD kMeritWordEnd = 8;
 
 // Whether the Instance entry at entryPath names classId in its CLSID value.
 bool EntryNamesClass(const wchar_t* entryPath, const wchar_t* classId) {
@@ -99,38 +95,13 @@ bool FindGraphFilterEntry(const ReportedRow& row, wchar_t* entryPath) {
     return FindInstanceEntry(row.classId, entryPath);
 }
 
-// The merit of the filter's registration record, read by the runtime's own
-// parser of the record, as the mapper reads it; 0 when it cannot be read.
+// The merit word of the filter's registration record, where the record is
+// sound (as the mapper would read it); 0 when it cannot be read.
 std::uint32_t ReadEntryMerit(const wchar_t* entryPath) {
     RegKey entry;
     if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return 0;
-    DWORD size = 0, type = 0;
-    if (RegQueryValueExW(entry.Get(), L"FilterData", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_BINARY || size < kMeritWordEnd) {
-        return 0;
-    }
-    HeapBuffer data;
-    if (!data.Reserve(size) ||
-        RegQueryValueExW(entry.Get(), L"FilterData", nullptr, nullptr, data.Get(), &size) != ERROR_SUCCESS ||
-        size < kMeritWordEnd) {
-        return 0;
-    }
-    // The runtime's parser checks no bounds: a damaged record is never handed to it.
-    if (CheckFilterData(data.Get(), size) != FilterDataSound) return 0;
-    ComPtr<IFilterMapper2> mapper;
-    ComPtr<IAMFilterData> parser;
-    if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                mapper.PutVoid())) ||
-        FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, parser.PutVoid())) || !parser) {
-        return 0;
-    }
-    BYTE* slot = nullptr;
-    if (FAILED(parser->ParseFilterData(data.Get(), size, &slot)) || !slot) return 0;
-    // The output holds the address of the record: the record is freed, never that place.
-    REGFILTER2* record = *reinterpret_cast<REGFILTER2**>(slot);
-    if (!record) return 0;
-    const std::uint32_t merit = record->dwMerit;
-    CoTaskMemFree(record);
+    std::uint32_t merit = 0;
+    CheckEntryFilterData(entry.Get(), &merit);
     return merit;
 }
 
