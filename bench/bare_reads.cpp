@@ -2,6 +2,7 @@
 
 #include "../base/scoped.h"
 #include "../merit/am_filter_data.h"
+#include "bench_common.h"
 
 #include <vector>
 
@@ -24,17 +25,6 @@ std::wstring ReadText(HKEY key, const wchar_t* valueName) {
     std::wstring text;
     ReadText(key, valueName, &text);
     return text;
-}
-
-// Calls visit(parent, subkeyName) for each subkey of an open key, in enumeration order.
-template <typename Visitor>
-void ForEachSubkey(HKEY parent, Visitor&& visit) {
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD count = 256;
-        if (RegEnumKeyExW(parent, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return;
-        visit(name);
-    }
 }
 
 }  // namespace

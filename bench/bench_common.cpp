@@ -25,6 +25,15 @@ double TimeMs(const std::function<void()>& work) {
     return NowMs() - start;
 }
 
+bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
+    const double end = NowMs() + deadlineMs;
+    while (!condition()) {
+        if (NowMs() > end) return false;
+        Sleep(1);
+    }
+    return true;
+}
+
 double Samples::Median() const {
     if (values.empty()) return 0.0;
     std::vector<double> sorted = values;

@@ -24,6 +24,21 @@ double NowMs();
 // Times one call in milliseconds.
 double TimeMs(const std::function<void()>& work);
 
+// Polls (1 ms apart) until the condition holds; false after the deadline.
+bool PollUntil(const std::function<bool()>& condition, double deadlineMs);
+
+// Calls visit(subkeyName) for each subkey of an open key, in enumeration
+// order, with the platform's calls alone (the baselines' walk).
+template <typename Visitor>
+void ForEachSubkey(HKEY parent, Visitor&& visit) {
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD count = 256;
+        if (RegEnumKeyExW(parent, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return;
+        visit(static_cast<const wchar_t*>(name));
+    }
+}
+
 // Repeated measurements of one quantity.
 struct Samples {
     std::vector<double> values;

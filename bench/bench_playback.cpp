@@ -46,15 +46,6 @@ HWND FindVisibleDialog(DWORD pid, const wchar_t* title) {
     return nullptr;
 }
 
-bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
-    const double end = NowMs() + deadlineMs;
-    while (!condition()) {
-        if (NowMs() > end) return false;
-        Sleep(1);
-    }
-    return true;
-}
-
 // One check in the running program: the command, the file typed into the
 // open-file dialog (untimed), then OK until the chain shows; the dialog is
 // closed afterwards (untimed). Negative on failure.

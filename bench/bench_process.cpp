@@ -217,16 +217,6 @@ struct Driven {
     }
 };
 
-// Polls (1 ms apart) until the condition holds; false after the deadline.
-bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
-    const double end = NowMs() + deadlineMs;
-    while (!condition()) {
-        if (NowMs() > end) return false;
-        Sleep(1);
-    }
-    return true;
-}
-
 // 7: a double click on the row until the management dialog shows; the dialog
 // is left open. Returns the milliseconds, or -1 (with the reason in failure).
 double TimeDoubleClick(Driven& driven) {

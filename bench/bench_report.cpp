@@ -31,16 +31,6 @@ HKEY OpenIn(HKEY parent, const wchar_t* path, REGSAM view) {
     return RegOpenKeyExW(parent, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
-template <typename Visitor>
-void Subkeys(HKEY key, Visitor&& visit) {
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256];
-        DWORD count = 256;
-        if (RegEnumKeyExW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return;
-        visit(static_cast<const wchar_t*>(name));
-    }
-}
-
 struct BareCounts {
     int rows = 0, entries = 0, files = 0, versions = 0;
     std::size_t bytes = 0;
@@ -108,7 +98,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
         for (const CategoryEntry& category : CategoryTable) {
             std::vector<NamedText> entries;
             if (HKEY instance = OpenIn(classes, (std::wstring(category.registryCategory) + L"\\Instance").c_str(), view)) {
-                Subkeys(instance, [&](const wchar_t* name) {
+                ForEachSubkey(instance, [&](const wchar_t* name) {
                     HKEY entry = OpenIn(instance, name, view);
                     if (!entry) return;
                     std::wstring classId = Value(entry, L"CLSID");
@@ -179,7 +169,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
             }
         }
         if (HKEY extensions = OpenIn(HKEY_CLASSES_ROOT, L"Media Type\\Extensions", view)) {
-            Subkeys(extensions, [&](const wchar_t* name) {
+            ForEachSubkey(extensions, [&](const wchar_t* name) {
                 if (HKEY extension = OpenIn(extensions, name, view)) {
                     out += Value(extension, L"Source Filter") + L"\r\n";
                     RegCloseKey(extension);
@@ -188,7 +178,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
             RegCloseKey(extensions);
         }
         if (HKEY objects = OpenIn(HKEY_CLASSES_ROOT, L"DirectShow\\MediaObjects", view)) {
-            Subkeys(objects, [&](const wchar_t* name) {
+            ForEachSubkey(objects, [&](const wchar_t* name) {
                 if (lstrcmpiW(name, L"Categories") == 0) return;
                 if (HKEY object = OpenIn(objects, name, view)) {
                     out += Value(object, nullptr) + L"\r\n";

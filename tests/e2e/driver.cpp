@@ -251,10 +251,10 @@ std::wstring BackupFolder() {
     return std::wstring(localAppData) + L"\\Pelmora Vantrel\\Backups";
 }
 
-std::vector<std::wstring> BackupFiles() {
+std::vector<std::wstring> FolderFiles(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((BackupFolder() + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
@@ -263,6 +263,8 @@ std::vector<std::wstring> BackupFiles() {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+std::vector<std::wstring> BackupFiles() { return FolderFiles(BackupFolder()); }
 
 std::wstring WaitForNewBackup(const std::vector<std::wstring>& before, DWORD deadlineMs) {
     std::wstring fresh;

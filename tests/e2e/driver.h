@@ -103,6 +103,8 @@ struct ScratchFolder {
 // the names of the files in it, sorted.
 std::wstring BackupFolder();
 std::vector<std::wstring> BackupFiles();
+// The names of the files (not folders) in a folder, sorted.
+std::vector<std::wstring> FolderFiles(const std::wstring& folder);
 // Waits until a file that is not among `before` appears in the backup folder;
 // returns its full path, or "" when none came.
 std::wstring WaitForNewBackup(const std::vector<std::wstring>& before, DWORD deadlineMs = 15000);

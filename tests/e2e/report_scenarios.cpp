@@ -172,21 +172,6 @@ std::vector<std::wstring> RowNames(const std::wstring& body, const std::wstring&
     return names;
 }
 
-// The file names of a folder, sorted.
-std::vector<std::wstring> FolderFiles(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-
 // A subtype GUID built from a fresh four-character code "VT??", which no
 // common name covers: the report names it by that code.
 std::wstring FreshCodeSubtype(std::wstring* code) {
