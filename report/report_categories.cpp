@@ -96,7 +96,6 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
             record.classIdCut = std::wcslen(classId) >= kClassIdCapacity;
             // A damaged record is judged as the scan judges it; its merit
             // word is not taken, as the management dialog does not take it.
-            record.merit = 0;
             record.filterDataDamaged = FilterDataDamaged(CheckEntryFilterData(entry.Get(), &record.merit));
         }
         record.keyName = AddText(entries, entryName);
@@ -139,15 +138,8 @@ void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* na
 }
 
 void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
-    wchar_t numberText[32];
-    FormatText(numberText, 32, L"%4u. ", number);
-    AppendString(text, numberText);
-    if (name[0] == L'\0') {
-        AppendString(text, L"(имя не читается)");
-    } else {
-        AppendField(text, name);
-        if (IsSystemFilterName(name)) AppendString(text, L"  [системный фильтр]");
-    }
+    AppendNumberedName(text, number, name);
+    if (name[0] != L'\0' && IsSystemFilterName(name)) AppendString(text, L"  [системный фильтр]");
     AppendLine(text);
 }
 
@@ -162,7 +154,9 @@ void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_
     AppendLabelled(text, kRowIndent, L"Приоритет:", meritText);
     wchar_t objectName[kNameCapacity];
     wchar_t serverPath[kNameCapacity];
-    const bool classKeyFound = ReadClassFacts(view, classIdCut ? L"" : classId, objectName, serverPath, kNameCapacity);
+    wchar_t judgedServerPath[kNameCapacity];
+    const bool classKeyFound = ReadClassFacts(view, classIdCut ? L"" : classId, objectName, serverPath,
+                                              kNameCapacity, judgedServerPath);
     if (classKeyFound) {
         if (objectName[0] != L'\0') AppendLabelled(text, kRowIndent, L"Объект:", objectName);
         AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
@@ -170,7 +164,7 @@ void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_
         DescribeServerFile(view, serverPath, facts, kNameCapacity);
         AppendLabelled(text, kRowIndent, L"", facts);
     }
-    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, filterDataDamaged, serverPath));
+    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, filterDataDamaged, judgedServerPath));
 }
 
 void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntries& entries, std::size_t i,

@@ -40,10 +40,10 @@ void AppendPlaybackPreferences(GrowingText& text, const ReportView& view) {
     ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
         wchar_t subtype[kShortTextCapacity];
+        // A GUID's text only: CLSIDFromString would also take a program id
+        // and show the GUID of its class.
         GUID guid;
-        wchar_t braced[kShortTextCapacity];
-        CopyText(braced, kShortTextCapacity, subtypeText);
-        if (SUCCEEDED(CLSIDFromString(braced, &guid))) {
+        if (subtypeText[0] == L'{' && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
             NameMediaSubtype(guid, subtype, kShortTextCapacity);
         } else {
             CopyText(subtype, kShortTextCapacity, subtypeText);
@@ -91,14 +91,7 @@ void AppendMediaObjects(GrowingText& text, const ReportView& view) {
             wchar_t name[kNameCapacity] = {};
             RegKey object;
             if (OpenReportKey(object, objects.Get(), id, view.flag)) ReadReportText(object.Get(), nullptr, name, kNameCapacity);
-            wchar_t number[32];
-            FormatText(number, 32, L"%4u. ", count);
-            AppendString(text, number);
-            if (name[0] == L'\0') {
-                AppendString(text, L"(имя не читается)");
-            } else {
-                AppendField(text, name);
-            }
+            AppendNumberedName(text, count, name);
             AppendLine(text);
             wchar_t classId[kShortTextCapacity + 2];
             FormatText(classId, kShortTextCapacity + 2, L"{%s}", id);

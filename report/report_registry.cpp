@@ -1,5 +1,6 @@
 #include "report_registry.h"
 
+#include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_text.h"
@@ -67,9 +68,10 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 }
 
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                    std::size_t capacity) {
+                    std::size_t capacity, wchar_t* judgedServerPath) {
     CopyText(objectName, capacity, L"");
     CopyText(serverPath, capacity, L"");
+    if (judgedServerPath) CopyText(judgedServerPath, kNameCapacity, L"");
     if (!IsUsableClassId(classId)) return false;
     RegKey classes;
     if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) return false;
@@ -79,6 +81,7 @@ bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wc
     RegKey server;
     if (OpenReportKey(server, classKey.Get(), L"InprocServer32", view)) {
         ReadReportText(server.Get(), nullptr, serverPath, capacity);
+        if (judgedServerPath) ReadRegistryText(server.Get(), nullptr, judgedServerPath, kNameCapacity);
     }
     return true;
 }

@@ -18,8 +18,11 @@ bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view);
 bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity, bool* cut = nullptr);
 
 // What CLSID\<classId> holds in the view: its default value and its
-// InprocServer32 default value, as the scan reads them. False, with both
-// texts empty, when the class id names no single key or the key cannot be
-// opened (a link counts as none).
+// InprocServer32 default value, each as a field to show (ReadReportText).
+// judgedServerPath (optional, kNameCapacity characters) receives the server
+// path as the scan reads it (ReadRegistryText: any type, a value too long
+// for it empty), for judging the file as the scan judges it. False, with
+// every text empty, when the class id names no single key or the key cannot
+// be opened (a link counts as none).
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                    std::size_t capacity);
+                    std::size_t capacity, wchar_t* judgedServerPath = nullptr);

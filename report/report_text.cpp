@@ -1,5 +1,7 @@
 #include "report_text.h"
 
+#include "../base/bounded_text.h"
+
 namespace {
 
 bool IsUnsafeInLine(wchar_t c) {
@@ -25,4 +27,15 @@ void AppendLabelled(GrowingText& text, const wchar_t* indent, const wchar_t* lab
     for (int pad = lstrlenW(label); pad < labelWidth; ++pad) AppendChar(text, L' ');
     AppendField(text, field);
     AppendString(text, L"\r\n");
+}
+
+void AppendNumberedName(GrowingText& text, unsigned number, const wchar_t* name) {
+    wchar_t numberText[32];
+    FormatText(numberText, 32, L"%4u. ", number);
+    AppendString(text, numberText);
+    if (name[0] == L'\0') {
+        AppendString(text, L"(имя не читается)");
+    } else {
+        AppendField(text, name);
+    }
 }

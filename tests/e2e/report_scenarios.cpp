@@ -200,11 +200,19 @@ SCENARIO(report_of_broken_and_planted_entries) {
     TestCodec good(L"Vantrel Report Good", L"none");
     TestCodec missing(L"Vantrel Report Missing", L"none");
     TestCodec variable(L"Vantrel Report Variable", L"none");
-    for (const TestCodec* codec : {&good, &missing, &variable}) {
+    TestCodec binaryPath(L"Vantrel Report Binary Path", L"none");
+    for (const TestCodec* codec : {&good, &missing, &variable, &binaryPath}) {
         CHECK(codec->Regsvr32(L"/s") == 0, codec->Regsvr32Result());
     }
     CHECK(DeleteFileW(missing.dllPath.c_str()), Format(L"error %lu", GetLastError()));
     WriteText(variable.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
+    // A server path stored as binary data: no field to show, but the scan
+    // reads its characters all the same and finds the file, and so the status is the scan's.
+    {
+        RegistryScratch rewrite;
+        rewrite.SetBytes(binaryPath.ClassKey() + L"\\InprocServer32", nullptr, binaryPath.dllPath.c_str(),
+                         static_cast<DWORD>((binaryPath.dllPath.size() + 1) * sizeof(wchar_t)), REG_BINARY);
+    }
 
     RegistryScratch keys;
     const std::wstring orphanEntry = kLegacyInstance + NewGuidText();
@@ -328,6 +336,8 @@ SCENARIO(report_of_broken_and_planted_entries) {
     CHECK(Holds(variableRow, Status(L"путь с переменными не проверялся")), variableRow);
     const std::wstring orphanRow = RowBlock(own, orphanName);
     CHECK(Holds(orphanRow, Status(L"нет раздела класса")), orphanRow);
+    const std::wstring binaryRow = RowBlock(own, binaryPath.name);
+    CHECK(Holds(binaryRow, L"(не указан)") && Holds(binaryRow, Status(L"в порядке")), binaryRow);
     const std::wstring damagedRow = RowBlock(own, damagedName);
     CHECK(Holds(damagedRow, Status(L"данные FilterData повреждены")) && Holds(damagedRow, L"Не определен") &&
               Holds(problems, L"  DirectShow Filters: " + damagedName + L" - данные FilterData повреждены\r\n"),
