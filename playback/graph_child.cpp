@@ -7,6 +7,8 @@
 #include <mmsystem.h>
 #include <vfwmsgs.h>
 
+#include <cstdio>
+
 const wchar_t kPlaybackCheckOption[] = L"/vantrel-playback-check";
 
 namespace {
@@ -15,6 +17,15 @@ HANDLE g_channel = nullptr;
 
 std::size_t g_visitedCount = 0;
 IBaseFilter* g_visited[kMaxChainRows] = {};
+
+// Whether a pin is one that rendering a filter renders: an output pin whose
+// name does not start with '~' (such pins are not meant to be rendered).
+bool IsRenderedOutput(IPin* pin) {
+    PIN_INFO info = {};
+    if (FAILED(pin->QueryPinInfo(&info))) return false;
+    if (info.pFilter) info.pFilter->Release();
+    return info.dir == PINDIR_OUTPUT && info.achName[0] != L'~';
+}
 
 void GuidText(const GUID& guid, wchar_t (&text)[40]) {
     if (StringFromGUID2(guid, text, 40) == 0) CopyText(text, 40, L"-");
@@ -101,11 +112,7 @@ void ReportFromFilter(IBaseFilter* filter, const GUID* inputSubtype) {
     for (;;) {
         ComPtr<IPin> pin;
         if (pins->Next(1, pin.Put(), nullptr) != S_OK || !pin) break;
-        PIN_INFO pinInfo = {};
-        if (FAILED(pin->QueryPinInfo(&pinInfo))) continue;
-        if (pinInfo.pFilter) pinInfo.pFilter->Release();
-        // Pins whose names start with '~' are not meant to be rendered.
-        if (pinInfo.dir != PINDIR_OUTPUT || pinInfo.achName[0] == L'~') continue;
+        if (!IsRenderedOutput(pin.Get())) continue;
         ComPtr<IPin> peer;
         if (pin->ConnectedTo(peer.Put()) == S_OK && peer) {
             AM_MEDIA_TYPE type = {};
@@ -141,8 +148,7 @@ HRESULT BuildGraph(IGraphBuilder* graph, const wchar_t* path) {
     if (SUCCEEDED(source->EnumPins(pins.Put())) && pins) {
         IPin* pin = nullptr;
         while (outputCount < kMaxChainRows && pins->Next(1, &pin, nullptr) == S_OK && pin) {
-            PIN_DIRECTION direction = PINDIR_INPUT;
-            if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT) {
+            if (IsRenderedOutput(pin)) {
                 outputs[outputCount++] = pin;
             } else {
                 pin->Release();
@@ -164,6 +170,22 @@ HRESULT BuildGraph(IGraphBuilder* graph, const wchar_t* path) {
     return partial ? VFW_S_PARTIAL_RENDER : S_OK;
 }
 
+// The report goes through the pipe the program gave as standard output. The
+// codecs loaded here may write to standard output too, and a stray byte in
+// the pipe would garble every line after it: the report keeps a handle of its
+// own, and standard output, the system's and the C runtime's, goes nowhere.
+void TakeReportChannel() {
+    const HANDLE pipe = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!DuplicateHandle(GetCurrentProcess(), pipe, GetCurrentProcess(), &g_channel, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        g_channel = pipe;
+        return;
+    }
+    std::fflush(stdout);
+    if (!_wfreopen(L"NUL", L"w", stdout)) std::fclose(stdout);  // closes the runtime's copy of the pipe
+    SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+}
+
 // A codec that faults ends the child at once, without the system's crash
 // report: the program sees the child end without its status line.
 LONG WINAPI EndOnFault(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
@@ -183,7 +205,7 @@ bool IsPlaybackCheckChild(wchar_t* path, std::size_t capacity) {
 int RunPlaybackCheckChild(const wchar_t* path) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnFault);
-    g_channel = GetStdHandle(STD_OUTPUT_HANDLE);
+    TakeReportChannel();
     CoInitialize(nullptr);
 
     HRESULT hr;
