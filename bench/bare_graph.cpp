@@ -44,6 +44,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             FILTER_INFO info = {};
             filter->QueryFilterInfo(&info);
             if (info.pGraph) info.pGraph->Release();
+            info.achName[MAX_FILTER_NAME - 2] = L'\0';  // room for the line end
             lstrcatW(info.achName, L"\n");
             DWORD written = 0;
             WriteFile(out, info.achName, static_cast<DWORD>(lstrlenW(info.achName) * sizeof(wchar_t)), &written,
