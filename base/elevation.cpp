@@ -3,33 +3,14 @@
 #include "../resources/resource.h"
 #include "app_state.h"
 #include "message_box.h"
+#include "scoped.h"
 
 #include <shellapi.h>
-
-namespace {
-
-// A process token handle, closed on the way out.
-class TokenHandle {
-public:
-    TokenHandle() = default;
-    ~TokenHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    TokenHandle(const TokenHandle&) = delete;
-    TokenHandle& operator=(const TokenHandle&) = delete;
-    HANDLE* Put() { return &handle_; }
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
-}  // namespace
 
 const wchar_t kRestartAsAdministratorQuestion[] = L"Перезапустить программу с правами администратора?";
 
 bool ProcessIsElevated() {
-    TokenHandle token;
+    KernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put())) return true;
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;

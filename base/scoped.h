@@ -189,6 +189,33 @@ private:
     HANDLE handle_;
 };
 
+// A kernel object handle whose "none" is null (a token, a pipe's end),
+// closed when the owner goes out of scope.
+class KernelHandle {
+public:
+    KernelHandle() = default;
+    ~KernelHandle() { Close(); }
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+
+    void Close() {
+        if (handle_) {
+            CloseHandle(handle_);
+            handle_ = nullptr;
+        }
+    }
+    // The address to hand to an opening call; whatever was held is closed first.
+    HANDLE* Put() {
+        Close();
+        return &handle_;
+    }
+    HANDLE Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
 // The process and thread handles that CreateProcessW hands back.
 class ProcessHandles {
 public:

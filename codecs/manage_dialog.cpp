@@ -140,6 +140,11 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     }
 }
 
+void ShowCodecNotSupported() {
+    ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
+                   nullptr, MB_ICONERROR);
+}
+
 void OpenManageDialog() {
     const LRESULT row = SendMessageW(g_app.filterList, LB_GETCURSEL, 0, 0);
     if (row == LB_ERR) {
@@ -161,8 +166,7 @@ void OpenManageDialogForRow(const wchar_t* rowText) {
     // taken for a key name, so the codec cannot be managed.
     if (classIdCut) CopyText(g_app.selectedClsid, kNameCapacity, L"");
     if (g_app.lookupKind == LookupNone) {
-        ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
-                       nullptr, MB_ICONERROR);
+        ShowCodecNotSupported();
         return;
     }
     g_app.currentMerit = ReadFilterMerit();

@@ -10,3 +10,6 @@ void OpenManageDialog();
 // The same for a list row named by its text (the scan's prompt names the row
 // it means, whatever the list's selection is by the time it is answered).
 void OpenManageDialogForRow(const wchar_t* rowText);
+// The message for a filter that neither registry place names: "...Тип кодека
+// не поддерживается".
+void ShowCodecNotSupported();

@@ -17,22 +17,19 @@ PlaybackCheckRun::PlaybackCheckRun(const wchar_t* path) {
         return;
     }
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&pipe_, &writeEnd, &inherit, 64 * 1024)) {
-        pipe_ = nullptr;
-        return;
-    }
+    KernelHandle writeEnd;
+    if (!CreatePipe(pipe_.Put(), writeEnd.Put(), &inherit, 64 * 1024)) return;
     // Only the child's end is inherited.
-    SetHandleInformation(pipe_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(pipe_.Get(), HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd;
+    startup.hStdOutput = writeEnd.Get();
     startup.hStdError = nullptr;
     const BOOL created = CreateProcessW(exe, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                                         process_.Get());
-    CloseHandle(writeEnd);  // the pipe now ends when the child does
+    writeEnd.Close();  // the pipe now ends when the child does
     if (!created) return;
     started_ = GetTickCount64();
     state_ = CheckRunning;
@@ -40,16 +37,15 @@ PlaybackCheckRun::PlaybackCheckRun(const wchar_t* path) {
 
 PlaybackCheckRun::~PlaybackCheckRun() {
     if (state_ == CheckRunning && process_.Process()) TerminateProcess(process_.Process(), 1);
-    if (pipe_) CloseHandle(pipe_);
 }
 
 void PlaybackCheckRun::ReadAvailable() {
     for (;;) {
         DWORD available = 0;
-        if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
+        if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
         if (!bytes_.Reserve(byteCount_ + available + sizeof(wchar_t))) return;
         DWORD got = 0;
-        if (!ReadFile(pipe_, bytes_.Get() + byteCount_, available, &got, nullptr) || got == 0) return;
+        if (!ReadFile(pipe_.Get(), bytes_.Get() + byteCount_, available, &got, nullptr) || got == 0) return;
         byteCount_ += got;
         TakeLines();
     }

@@ -33,7 +33,7 @@ private:
     void TakeLines();
 
     CheckState state_ = CheckRunning;
-    HANDLE pipe_ = nullptr;  // the reading end
+    KernelHandle pipe_;  // the reading end
     ProcessHandles process_;
     ULONGLONG started_ = 0;
     HeapBuffer bytes_;

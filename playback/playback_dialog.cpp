@@ -4,6 +4,8 @@
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
+#include "../catalogue/category_combo.h"
+#include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../codecs/manage_dialog.h"
 #include "../resources/resource.h"
@@ -156,9 +158,10 @@ int FindListRow(const wchar_t* name) {
 // category whose list shows it ("DirectShow Filters " first), its row, and
 // the management command.
 void ManageFilter(const wchar_t* name) {
-    static const int kCategoryOrder[] = {2, 0, 1, 3, 4};
-    const LRESULT before = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);
-    for (int category : kCategoryOrder) {
+    const int before = SelectedCategoryRow();
+    for (int i = -1; i < static_cast<int>(kCategoryCount); ++i) {
+        if (i == kDefaultCategoryRow) continue;
+        const int category = i < 0 ? kDefaultCategoryRow : i;
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(category), 0);
         RefreshFilterList();
         const int row = FindListRow(name);
@@ -167,11 +170,9 @@ void ManageFilter(const wchar_t* name) {
         OpenManageDialog();
         return;
     }
-    SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(before), 0);
-    RefreshFilterList();
+    RestoreCategoryRow(before);
     SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nТип кодека не поддерживается",
-                   nullptr, MB_ICONERROR);
+    ShowCodecNotSupported();
 }
 
 void OnManage(HWND dialog) {
