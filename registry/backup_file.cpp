@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/whole_file.h"
 
 #include <shlobj.h>
 
@@ -98,19 +99,8 @@ bool BuildBackupPath(const wchar_t* backupFolder, const SYSTEMTIME& time, const 
 
 // Writes the whole text to the file and flushes it to the disk.
 bool WriteWhole(const wchar_t* path, const GrowingText& text) {
-    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return false;
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(TextChars(text));
-    std::size_t left = text.length * sizeof(wchar_t);
-    while (left > 0) {
-        const DWORD chunk = left > (1u << 20) ? (1u << 20) : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file.Get(), bytes, chunk, &written, nullptr) || written != chunk) return false;
-        bytes += chunk;
-        left -= chunk;
-    }
-    if (!FlushFileBuffers(file.Get())) return false;
-    return file.Close();
+    return WriteWholeFile(path, reinterpret_cast<const BYTE*>(TextChars(text)), text.length * sizeof(wchar_t)) ==
+           ERROR_SUCCESS;
 }
 
 // Moves the written file into the backup folder under a name of the given

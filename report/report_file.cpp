@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
+#include "../base/whole_file.h"
 
 #include <cwchar>
 
@@ -25,17 +26,6 @@ bool EncodeUtf8(const GrowingText& text, HeapBuffer& bytes, DWORD* length) {
     }
     *length = static_cast<DWORD>(needed) + 3;
     return true;
-}
-
-DWORD WriteWhole(const wchar_t* path, const BYTE* bytes, DWORD length) {
-    FileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return GetLastError();
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), bytes, length, &written, nullptr)) return GetLastError();
-    if (written != length) return ERROR_HANDLE_DISK_FULL;
-    if (!FlushFileBuffers(file.Get())) return GetLastError();
-    if (!file.Close()) return GetLastError();
-    return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -66,7 +56,7 @@ DWORD WriteReportFile(const wchar_t* path, const GrowingText& text) {
     wchar_t temporary[MAX_PATH + 16];
     if (std::wcslen(folder) >= MAX_PATH - 14) return ERROR_FILENAME_EXCED_RANGE;
     if (!GetTempFileNameW(folder, L"pvr", 0, temporary)) return GetLastError();
-    DWORD error = WriteWhole(temporary, bytes.Get(), length);
+    DWORD error = WriteWholeFile(temporary, bytes.Get(), length);
     if (error == ERROR_SUCCESS &&
         !MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
