@@ -19,16 +19,6 @@ namespace {
 
 std::uint32_t g_fillCount = 0;
 
-// Adds the friendly name behind one moniker, unless it is hidden as a system filter.
-void ListMoniker(IMoniker* moniker) {
-    ScopedVariant name;
-    const wchar_t* text = ReadFriendlyName(moniker, name);
-    if (!text) return;
-    if (!g_app.hideSystemFilters || !IsSystemFilterName(text)) {
-        SendMessageW(g_app.filterList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    }
-}
-
 // Keeps the list from repainting (its scroll bar above all) after every added
 // row; the list is repainted once, whole, when the fill ends on any path.
 class ListRedrawSuspended {
@@ -53,17 +43,26 @@ HRESULT EnumerateCategory(GUID category) {
     ++g_fillCount;
     g_app.currentCategory = GUID_NULL;
 
-    ComPtr<IEnumMoniker> monikers;
-    const HRESULT opened = OpenCategoryMonikers(category, monikers);
+    const HRESULT opened = AddCategoryNames(g_app.filterList, category, g_app.hideSystemFilters);
     if (FAILED(opened)) return opened;
-    if (monikers) {
-        ForEachMoniker(monikers.Get(), [](IMoniker* moniker) {
-            ListMoniker(moniker);
-            return false;
-        });
-    }
     g_app.currentCategory = category;
     return S_OK;
+}
+
+HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters) {
+    ComPtr<IEnumMoniker> monikers;
+    const HRESULT opened = OpenCategoryMonikers(category, monikers);
+    if (FAILED(opened) || !monikers) return opened;
+    // Each moniker's friendly name, unless it is hidden as a system filter.
+    ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
+        ScopedVariant name;
+        const wchar_t* text = ReadFriendlyName(moniker, name);
+        if (text && (!hideSystemFilters || !IsSystemFilterName(text))) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        return false;
+    });
+    return opened;
 }
 
 std::uint32_t FilterListFillCount() { return g_fillCount; }

@@ -7,6 +7,12 @@
 void RefreshFilterList();
 HRESULT EnumerateCategory(GUID category);
 
+// Adds to list the friendly name of each filter the System Device Enumerator
+// lists for category, leaving out system filter names when hideSystemFilters
+// is set; the filter list is filled by it, and so is any list that must show
+// the same rows. Returns the failed status when the enumerator cannot be made.
+HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters);
+
 // How many times the list has been emptied and filled since the program
 // started: a long job (the scan) sees by it that the list was refilled under it.
 std::uint32_t FilterListFillCount();

@@ -4,7 +4,7 @@
 #include "../base/scoped.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
-#include "../catalogue/moniker_walk.h"
+#include "../catalogue/filter_list.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -199,18 +199,7 @@ public:
 
     void Fill(const GUID& category) {
         SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-        ComPtr<IEnumMoniker> monikers;
-        if (FAILED(OpenCategoryMonikers(category, monikers)) || !monikers) return;
-        ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
-            ScopedVariant name;
-            const wchar_t* text = ReadFriendlyName(moniker, name);
-            if (text) {
-                wchar_t row[kNameCapacity];
-                CopyText(row, kNameCapacity, text);
-                SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row));
-            }
-            return false;
-        });
+        AddCategoryNames(list_, category, false);
     }
 
 private:
