@@ -26,3 +26,10 @@ void BuildInstanceKeyPath(wchar_t* out, std::size_t capacity, const wchar_t* cat
     AppendText(out, capacity, categoryText);
     AppendText(out, capacity, L"\\Instance\\");
 }
+
+std::size_t FirstRowWithInstanceKey(std::size_t row) {
+    for (std::size_t first = 0; first < row; ++first) {
+        if (lstrcmpiW(CategoryTable[first].registryCategory, CategoryTable[row].registryCategory) == 0) return first;
+    }
+    return row;
+}

@@ -21,3 +21,8 @@ extern const wchar_t kDefaultRegistryCategory[];
 
 // Builds "CLSID\" + category text + "\Instance\" into out (capacity 500).
 void BuildInstanceKeyPath(wchar_t* out, std::size_t capacity, const wchar_t* categoryText);
+
+// Several rows keep their registrations under one Instance key (the legacy
+// filter category's): the first table row whose registryCategory is that of
+// row, so that a walk over every Instance key takes each key once.
+std::size_t FirstRowWithInstanceKey(std::size_t row);

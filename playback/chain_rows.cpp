@@ -31,31 +31,36 @@ bool EntryNamesClass(const wchar_t* entryPath, const wchar_t* classId) {
 template <typename Find>
 bool ForEachInstanceKey(Find&& find) {
     for (std::size_t row = 0; row < kCategoryCount; ++row) {
-        const wchar_t* category = CategoryTable[row].registryCategory;
-        bool seen = false;
-        for (std::size_t earlier = 0; earlier < row; ++earlier) {
-            seen = seen || lstrcmpiW(CategoryTable[earlier].registryCategory, category) == 0;
-        }
-        if (seen) continue;
+        if (FirstRowWithInstanceKey(row) != row) continue;
         wchar_t instancePath[kNameCapacity];
-        BuildInstanceKeyPath(instancePath, kNameCapacity, category);
+        BuildInstanceKeyPath(instancePath, kNameCapacity, CategoryTable[row].registryCategory);
         if (find(static_cast<const wchar_t*>(instancePath))) return true;
     }
     return false;
 }
 
-// The Instance entry, in any category, whose CLSID value names classId, into
-// entryPath (500 characters). The runtime names an entry by its class id, so
-// that entry is tried before the walk of each category's entries.
-bool FindInstanceEntry(const wchar_t* classId, wchar_t* entryPath) {
+// The entry named by classId itself, in the first category where one names
+// it back in its CLSID value, into entryPath (500 characters): the runtime
+// names an entry by its class id.
+bool FindEntryNamedByClass(const wchar_t* classId, wchar_t* entryPath) {
     if (!IsUsableClassId(classId)) return false;
     return ForEachInstanceKey([&](const wchar_t* instancePath) {
-               return JoinText(entryPath, kNameCapacity, instancePath, L"", classId) &&
-                      EntryNamesClass(entryPath, classId);
-           }) ||
-           ForEachInstanceKey([&](const wchar_t* instancePath) {
-               return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
-           });
+        return JoinText(entryPath, kNameCapacity, instancePath, L"", classId) && EntryNamesClass(entryPath, classId);
+    });
+}
+
+// The first entry, in any category, whose CLSID value names classId.
+bool FindEntryByClassValue(const wchar_t* classId, wchar_t* entryPath) {
+    if (!IsUsableClassId(classId)) return false;
+    return ForEachInstanceKey([&](const wchar_t* instancePath) {
+        return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
+    });
+}
+
+// The Instance entry, in any category, whose CLSID value names classId: the
+// one named by the class id first, then the walk of each category's entries.
+bool FindInstanceEntry(const wchar_t* classId, wchar_t* entryPath) {
+    return FindEntryNamedByClass(classId, entryPath) || FindEntryByClassValue(classId, entryPath);
 }
 
 // A filter whose object reports another class id than its registration (the
@@ -68,10 +73,17 @@ bool FindInstanceEntryByName(const wchar_t* graphName, wchar_t* entryPath) {
     });
 }
 
-bool ReadEntryName(const wchar_t* entryPath, wchar_t* name) {
+// The entry's FriendlyName into name (500 characters); with merit, also the
+// merit word of its FilterData where that record is sound (as the mapper
+// would read it), else 0. False when the name cannot be read.
+bool ReadEntryName(const wchar_t* entryPath, wchar_t* name, std::uint32_t* merit = nullptr) {
     RegKey entry;
-    return entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS &&
-           ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS ||
+        !ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity)) {
+        return false;
+    }
+    if (merit) CheckEntryFilterData(entry.Get(), merit);
+    return true;
 }
 
 bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
@@ -85,24 +97,8 @@ bool FindRegisteredName(const wchar_t* classId, wchar_t* name) {
 // whose object reports another class id than its registration (Wine's
 // "Video Renderer" does); else the walk for an entry naming its class id.
 bool FindGraphFilterEntry(const ReportedRow& row, wchar_t* entryPath) {
-    if (IsUsableClassId(row.classId) && ForEachInstanceKey([&](const wchar_t* instancePath) {
-            return JoinText(entryPath, kNameCapacity, instancePath, L"", row.classId) &&
-                   EntryNamesClass(entryPath, row.classId);
-        })) {
-        return true;
-    }
-    if (FindInstanceEntryByName(row.graphName, entryPath)) return true;
-    return FindInstanceEntry(row.classId, entryPath);
-}
-
-// The merit word of the filter's registration record, where the record is
-// sound (as the mapper would read it); 0 when it cannot be read.
-std::uint32_t ReadEntryMerit(const wchar_t* entryPath) {
-    RegKey entry;
-    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return 0;
-    std::uint32_t merit = 0;
-    CheckEntryFilterData(entry.Get(), &merit);
-    return merit;
+    return FindEntryNamedByClass(row.classId, entryPath) || FindInstanceEntryByName(row.graphName, entryPath) ||
+           FindEntryByClassValue(row.classId, entryPath);
 }
 
 // How the user knows the filter of a class id: its registered name, else the
@@ -202,14 +198,13 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     if (out.isFilter) {
         wchar_t entryPath[kNameCapacity];
         std::uint32_t merit = 0;
-        if (FindGraphFilterEntry(row, entryPath) && ReadEntryName(entryPath, out.name)) {
-            merit = ReadEntryMerit(entryPath);
-        } else {
+        if (!FindGraphFilterEntry(row, entryPath) || !ReadEntryName(entryPath, out.name, &merit)) {
+            merit = 0;
             CopyText(out.name, kNameCapacity, row.graphName);
         }
         FormatMeritValue(merit, out.merit);
         wchar_t objectName[kNameCapacity] = {};
-        if (IsUsableClassId(row.classId)) ReadClassInfo(row.classId, objectName, out.file);
+        ReadClassInfo(row.classId, objectName, out.file);
     } else {
         CopyText(out.name, kNameCapacity, kNoFilterRow);
     }
@@ -217,7 +212,6 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
 }
 
 void FormatCheckResult(const CheckReport& report, CheckState state, wchar_t* text, std::size_t capacity) {
-    CopyText(text, capacity, L"");
     if (state == CheckCrashed || state == CheckTimedOut) {
         CopyText(text, capacity,
                  state == CheckCrashed ? L"Проверка прервана: один из кодеков аварийно завершил работу."

@@ -101,12 +101,13 @@ void FinishCheck(HWND dialog, CheckState state);
 // Shows the check that was launched: polled from the timer while it runs.
 void FollowCheck(HWND dialog) {
     const CheckState state = g_check.run ? g_check.run->Poll() : CheckNotStarted;
+    wchar_t text[kNameCapacity];
     if (state == CheckNotStarted) {
-        SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, L"Не удалось запустить проверку.");
+        FormatCheckResult(CheckReport{}, CheckNotStarted, text, kNameCapacity);
+        SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
         g_check.run.reset();
         return;
     }
-    wchar_t text[kNameCapacity];
     FormatCheckResult(CheckReport{}, CheckRunning, text, kNameCapacity);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
     EnableActions(dialog, false);

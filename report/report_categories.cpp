@@ -228,12 +228,7 @@ void AppendHeading(GrowingText& text, const wchar_t* title, const wchar_t* count
 // Several categories keep their registrations under one Instance key (the
 // legacy filter category's): each key is read once, into the slot of the
 // first table row that names it.
-std::size_t KeySlot(std::size_t row) {
-    for (std::size_t first = 0; first < row; ++first) {
-        if (lstrcmpiW(CategoryTable[first].registryCategory, CategoryTable[row].registryCategory) == 0) return first;
-    }
-    return row;
-}
+std::size_t KeySlot(std::size_t row) { return FirstRowWithInstanceKey(row); }
 
 // The category an Instance key belongs to: the one that enumerates that
 // very category, else the first that names the key.
@@ -307,6 +302,10 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
             CopyText(classId, kNameCapacity, entries.Text(match->classId));
             classIdCut = match->classIdCut;
         } else if (ScanFindClassKey(lookup, name, classId)) {
+            // The class keys' names are searched exactly as the scan searches
+            // them, so that the row gets the scan's answer (that search opens
+            // keys as the scan does, a link among them included); the class
+            // found is then read without going through any link.
             kind = LookupClassKey;
         }
         AppendRowTitle(text, ++number, name);
