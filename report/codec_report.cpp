@@ -12,8 +12,8 @@ void BuildCodecReport(GrowingText& text) {
     for (int i = 0; i < viewCount; ++i) {
         AppendLine(text);
         AppendLine(text, L"======================================================================");
-        AppendString(text, views[i].width == 64 ? L"64-разрядные кодеки" : L"32-разрядные кодеки");
-        AppendLine(text, views[i].own ? L" (их видит эта программа, как в ее списках)" : L"");
+        AppendString(text, views[i].Title());
+        AppendLine(text, views[i].Own() ? L" (их видит эта программа, как в ее списках)" : L"");
         AppendLine(text, L"======================================================================");
         AppendLine(text);
         // The view is written apart, so that its problems can come first.

@@ -8,9 +8,12 @@
 
 // The registry views of this machine, in the order the report shows them.
 struct ReportView {
-    REGSAM flag;     // 0 for the program's own view, otherwise KEY_WOW64_64KEY or KEY_WOW64_32KEY
-    int width;       // 64 or 32
-    bool own;        // the view the program itself sees (its lists, the scan)
+    REGSAM flag;  // 0 for the program's own view, otherwise KEY_WOW64_64KEY or KEY_WOW64_32KEY
+    int width;    // 64 or 32
+    // The view the program itself sees (its lists, the scan).
+    bool Own() const { return flag == 0; }
+    // "64-разрядные кодеки" or "32-разрядные кодеки".
+    const wchar_t* Title() const { return width == 64 ? L"64-разрядные кодеки" : L"32-разрядные кодеки"; }
 };
 
 // Fills views (room for two) with the machine's views, 64-bit first; returns their count.

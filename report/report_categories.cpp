@@ -357,7 +357,7 @@ void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const Re
             return;
         }
     }
-    if (view.own) {
+    if (view.Own()) {
         SortedNames names;
         ScanLookup lookup;
         for (std::size_t row = 0; row < kCategoryCount; ++row) {
@@ -370,16 +370,16 @@ void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const Re
         const std::size_t owner = KeyOwner(slot);
         wchar_t title[kNameCapacity];
         CategoryName(CategoryTable[owner], title, kNameCapacity);
-        if (view.own) {
+        if (view.Own()) {
             AppendText(title, kNameCapacity, L": записи Instance, которых нет в списках программы");
         } else {
             AppendText(title, kNameCapacity, L": записи Instance");
         }
         wchar_t where[kShortTextCapacity];
         CategoryName(CategoryTable[owner], where, kShortTextCapacity);
-        AppendText(where, kShortTextCapacity, view.own ? L", вне списков" : L"");
+        AppendText(where, kShortTextCapacity, view.Own() ? L", вне списков" : L"");
         problems.where = where;
-        AppendEntries(text, problems, title, owner, entries[slot], view.flag, view.own);
+        AppendEntries(text, problems, title, owner, entries[slot], view.flag, view.Own());
         problems.where = L"";
     }
 }

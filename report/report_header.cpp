@@ -67,11 +67,11 @@ void HeaderLine(GrowingText& text, const wchar_t* label, const wchar_t* value) {
 int MachineReportViews(ReportView (&views)[2]) {
     const int own = sizeof(void*) == 8 ? 64 : 32;
     if (!SystemIs64Bit()) {
-        views[0] = {0, 32, true};
+        views[0] = {0, 32};
         return 1;
     }
-    views[0] = {own == 64 ? 0u : static_cast<REGSAM>(KEY_WOW64_64KEY), 64, own == 64};
-    views[1] = {own == 32 ? 0u : static_cast<REGSAM>(KEY_WOW64_32KEY), 32, own == 32};
+    views[0] = {own == 64 ? 0u : static_cast<REGSAM>(KEY_WOW64_64KEY), 64};
+    views[1] = {own == 32 ? 0u : static_cast<REGSAM>(KEY_WOW64_32KEY), 32};
     return 2;
 }
 
@@ -103,8 +103,8 @@ void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportVi
     CopyText(line, kShortTextCapacity, L"");
     for (int i = 0; i < viewCount; ++i) {
         if (i > 0) AppendText(line, kShortTextCapacity, L", ");
-        AppendText(line, kShortTextCapacity, views[i].width == 64 ? L"64-разрядные кодеки" : L"32-разрядные кодеки");
-        if (views[i].own) AppendText(line, kShortTextCapacity, L" (их видит эта программа)");
+        AppendText(line, kShortTextCapacity, views[i].Title());
+        if (views[i].Own()) AppendText(line, kShortTextCapacity, L" (их видит эта программа)");
     }
     HeaderLine(text, L"В отчете:", line);
     AppendLine(text);
