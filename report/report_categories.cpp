@@ -11,10 +11,10 @@
 #include "../catalogue/system_filters.h"
 #include "../merit/merit.h"
 #include "../scan/scan_lookup.h"
-#include "report_registry.h"
+#include "../catalogue/view_registry.h"
 #include "report_sections.h"
 #include "report_text.h"
-#include "server_file_facts.h"
+#include "../catalogue/server_file_facts.h"
 
 #include <cstdint>
 #include <cwchar>
@@ -22,7 +22,6 @@
 namespace {
 
 constexpr wchar_t kRowIndent[] = L"       ";
-constexpr wchar_t kStatusOk[] = L"в порядке";
 
 // One Instance entry as read: its texts are records in CategoryEntries::texts.
 struct EntryRecord {
@@ -111,11 +110,9 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
 // The status of a filter whose registration gave a class id, judged as the
 // maintenance scan judges it.
 const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamaged, const wchar_t* serverPath) {
-    if (!classKeyFound) return L"нет раздела класса";
     // A damaged record is a broken registration whatever its file.
-    if (filterDataDamaged) return L"данные FilterData повреждены";
-    if (std::wcschr(serverPath, L'%') != nullptr) return L"путь с переменными не проверялся";
-    return ServerFileFoundInView(view, serverPath) ? kStatusOk : L"файл не найден";
+    if (classKeyFound && filterDataDamaged) return L"данные FilterData повреждены";
+    return JudgeServerFile(view, classKeyFound, serverPath);
 }
 
 // Writes the status line of a row and, where it is not in order, notes the
@@ -123,7 +120,7 @@ const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamag
 void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
     AppendLabelled(text, kRowIndent, L"Состояние:", status);
     AppendLine(text);
-    if (lstrcmpW(status, kStatusOk) == 0) return;
+    if (lstrcmpW(status, kServerFileOk) == 0) return;
     ++problems.count;
     AppendString(problems.lines, L"  ");
     AppendString(problems.lines, problems.where);

@@ -1,5 +1,6 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../catalogue/view_registry.h"
 #include "report_sections.h"
 #include "report_text.h"
 
@@ -37,12 +38,6 @@ void ReadWineVersion(wchar_t* text, std::size_t capacity) {
     FormatText(text, capacity, L" (Wine %s)", wide);
 }
 
-bool SystemIs64Bit() {
-    if (sizeof(void*) == 8) return true;
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 // Whether the program's token holds the Administrators group enabled: the
 // rights it runs with, not the ones its user could ask for.
 bool RunsAsAdministrator() {
@@ -65,14 +60,10 @@ void HeaderLine(GrowingText& text, const wchar_t* label, const wchar_t* value) {
 }  // namespace
 
 int MachineReportViews(ReportView (&views)[2]) {
-    const int own = sizeof(void*) == 8 ? 64 : 32;
-    if (!SystemIs64Bit()) {
-        views[0] = {0, 32};
-        return 1;
-    }
-    views[0] = {own == 64 ? 0u : static_cast<REGSAM>(KEY_WOW64_64KEY), 64};
-    views[1] = {own == 32 ? 0u : static_cast<REGSAM>(KEY_WOW64_32KEY), 32};
-    return 2;
+    RegistryView machine[2];
+    const int count = MachineRegistryViews(machine);
+    for (int i = 0; i < count; ++i) views[i] = {machine[i].flag, machine[i].width};
+    return count;
 }
 
 void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportView* views, int viewCount) {

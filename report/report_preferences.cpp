@@ -3,10 +3,10 @@
 #include "../catalogue/media_subtype_name.h"
 #include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_text.h"
-#include "report_registry.h"
+#include "../catalogue/view_registry.h"
 #include "report_sections.h"
 #include "report_text.h"
-#include "server_file_facts.h"
+#include "../catalogue/server_file_facts.h"
 
 namespace {
 

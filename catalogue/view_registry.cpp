@@ -1,9 +1,9 @@
-#include "report_registry.h"
+#include "view_registry.h"
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
-#include "../catalogue/registry_link.h"
-#include "../catalogue/registry_text.h"
+#include "registry_link.h"
+#include "registry_text.h"
 
 namespace {
 
@@ -12,6 +12,23 @@ namespace {
 constexpr DWORD kLargestValue = 1u << 20;
 
 }  // namespace
+
+bool SystemIs64Bit() {
+    if (sizeof(void*) == 8) return true;
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+int MachineRegistryViews(RegistryView (&views)[2]) {
+    const int own = sizeof(void*) == 8 ? 64 : 32;
+    if (!SystemIs64Bit()) {
+        views[0] = {0, 32};
+        return 1;
+    }
+    views[0] = {own == 64 ? 0u : static_cast<REGSAM>(KEY_WOW64_64KEY), 64};
+    views[1] = {own == 32 ? 0u : static_cast<REGSAM>(KEY_WOW64_32KEY), 32};
+    return 2;
+}
 
 bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view) {
     return OpenKeyUnlessLink(key, parent, name, KEY_READ | view) == KeyOpened;

@@ -10,6 +10,13 @@
 // expanded), made in that width's view of the system folder.
 bool ServerFileFoundInView(REGSAM view, const wchar_t* serverPath);
 
+// The status the scan gives a registration by its class key and server file:
+// "нет раздела класса", "путь с переменными не проверялся" (the scan expands
+// no variables), "файл не найден" or kServerFileOk. judgedServerPath is the
+// path as the scan reads it (ReadRegistryText).
+extern const wchar_t kServerFileOk[];  // "в порядке"
+const wchar_t* JudgeServerFile(REGSAM view, bool classKeyFound, const wchar_t* judgedServerPath);
+
 // Writes "версия 1.2.3.4, Company, 123 456 байт" (the parts that can be
 // read) for the file serverPath names, its environment variables expanded,
 // into facts (capacity characters); "файл не найден" when there is no such

@@ -4,7 +4,9 @@
 #include "../base/bounded_text.h"
 #include "../base/file_found.h"
 #include "../base/scoped.h"
-#include "../catalogue/server_path.h"
+#include "server_path.h"
+
+#include <cwchar>
 
 namespace {
 
@@ -121,6 +123,14 @@ private:
 bool ServerFileFoundInView(REGSAM view, const wchar_t* serverPath) {
     const FileViewOf file(view, serverPath);
     return FileFound(file.Path());
+}
+
+const wchar_t kServerFileOk[] = L"в порядке";
+
+const wchar_t* JudgeServerFile(REGSAM view, bool classKeyFound, const wchar_t* judgedServerPath) {
+    if (!classKeyFound) return L"нет раздела класса";
+    if (std::wcschr(judgedServerPath, L'%') != nullptr) return L"путь с переменными не проверялся";
+    return ServerFileFoundInView(view, judgedServerPath) ? kServerFileOk : L"файл не найден";
 }
 
 void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capacity) {

@@ -1,5 +1,6 @@
-// The report's registry reads, in one registry view: 0 for the program's own,
-// KEY_WOW64_64KEY or KEY_WOW64_32KEY for the other width's. Read only; no
+// Registry reads in one registry view, for the codec report and the Media
+// Foundation dialog: 0 for the program's own, KEY_WOW64_64KEY or
+// KEY_WOW64_32KEY for the other width's. Read only; no
 // registry link is ever gone through, and every text ends terminated inside
 // its buffer, cut where the registry holds more.
 #pragma once
@@ -7,6 +8,19 @@
 
 #include <cstddef>
 #include <cstdint>
+
+// One registry view of this machine.
+struct RegistryView {
+    REGSAM flag;  // 0 for the program's own view, otherwise KEY_WOW64_64KEY or KEY_WOW64_32KEY
+    int width;    // 64 or 32
+    // The view the program itself sees (its lists, the scan).
+    bool Own() const { return flag == 0; }
+};
+
+// Whether Windows is 64-bit, whichever width the program is.
+bool SystemIs64Bit();
+// Fills views (room for two) with the machine's views, 64-bit first; returns their count.
+int MachineRegistryViews(RegistryView (&views)[2]);
 
 // Opens parent\name for reading in the view, unless it is a registry link.
 bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view);
