@@ -7,6 +7,7 @@
 #include "../report/report_command.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
+#include "../transforms/transforms_dialog.h"
 #include "help_links.h"
 #include "main_window.h"
 
@@ -42,6 +43,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_REGISTER_MAIN: RegisterMainSystemCodecs(); break;
     case IDM_PLAYBACK_CHECK: RunPlaybackCheckCommand(); break;
     case IDM_SAVE_REPORT: SaveCodecReport(); break;
+    case IDM_TRANSFORMS: OpenTransformsDialog(); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }

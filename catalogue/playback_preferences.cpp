@@ -33,18 +33,23 @@ void ForEachValueName(HKEY key, Visitor&& visit) {
 
 }  // namespace
 
-void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+namespace {
+
+// Preferred keys: value name = subtype, value = class id (DirectShow's and Media Foundation's alike).
+void ForEachPreferredEntry(REGSAM view, const wchar_t* path,
+                           const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
     RegKey preferred;
-    if (OpenForReading(preferred, HKEY_LOCAL_MACHINE, kPreferredFiltersPath, view) != ERROR_SUCCESS) return;
+    if (OpenForReading(preferred, HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return;
     ForEachValueName(preferred.Get(), [&](const wchar_t* subtype) {
         wchar_t classId[kTextCapacity];
         if (ReadRegistryText(preferred.Get(), subtype, classId, kTextCapacity)) visit(subtype, classId);
     });
 }
 
-void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+// DoNotUse keys: class ids as value names or subkey names.
+void ForEachBlockedEntry(REGSAM view, const wchar_t* path, const std::function<void(const wchar_t*)>& visit) {
     RegKey blocked;
-    if (OpenForReading(blocked, HKEY_LOCAL_MACHINE, kBlockedFiltersPath, view) != ERROR_SUCCESS) return;
+    if (OpenForReading(blocked, HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return;
     ForEachValueName(blocked.Get(), [&](const wchar_t* name) {
         if (name[0] != L'\0') visit(name);
     });
@@ -52,6 +57,24 @@ void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>
         visit(name);
         return false;
     });
+}
+
+}  // namespace
+
+void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    ForEachPreferredEntry(view, kPreferredFiltersPath, visit);
+}
+
+void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+    ForEachBlockedEntry(view, kBlockedFiltersPath, visit);
+}
+
+void ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    ForEachPreferredEntry(view, kPreferredTransformsPath, visit);
+}
+
+void ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+    ForEachBlockedEntry(view, kBlockedTransformsPath, visit);
 }
 
 void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {

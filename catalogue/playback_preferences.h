@@ -18,6 +18,11 @@ constexpr wchar_t kPreferredFiltersPath[] = L"SOFTWARE\\Microsoft\\DirectShow\\P
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\DirectShow\DoNotUse: the class ids of
 // blocked filters, as value names or subkey names.
 constexpr wchar_t kBlockedFiltersPath[] = L"SOFTWARE\\Microsoft\\DirectShow\\DoNotUse";
+// The same two for Media Foundation's transforms (read by Windows only, never
+// by Wine): Preferred names a transform's class id for a subtype, DoNotUse
+// lists class ids.
+constexpr wchar_t kPreferredTransformsPath[] = L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred";
+constexpr wchar_t kBlockedTransformsPath[] = L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse";
 // HKEY_CLASSES_ROOT\Media Type\Extensions\.<ext>: "Source Filter" names the
 // source filter's class id for files of that extension.
 constexpr wchar_t kExtensionSourcesPath[] = L"Media Type\\Extensions";
@@ -26,6 +31,9 @@ constexpr wchar_t kExtensionSourcesPath[] = L"Media Type\\Extensions";
 void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
 // visit(classIdText)
 void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit);
+// The same readers over the Media Foundation keys.
+void ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
+void ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit);
 // visit(extension with its dot, sourceFilterClassIdText); only extensions
 // with a readable "Source Filter" value. Registry links are not entered.
 void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);

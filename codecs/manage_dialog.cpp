@@ -48,14 +48,6 @@ void ChangeMerit(HWND dialog, ManagedCodec& codec) {
     ShowMerit(dialog);
 }
 
-void CheckServerFile(HWND dialog) {
-    if (ServerFileExists(g_app.serverPath)) {
-        ShowMessageBox(dialog, L"Кодек зарегистрирован корректно", L"Результат проверки", MB_ICONINFORMATION);
-    } else {
-        ShowMessageBox(dialog, L"Возможно, кодек зарегистрирован некорректно", nullptr, MB_ICONWARNING);
-    }
-}
-
 // Only Yes lets a destructive action go on: a box that could not be shown
 // (0) was never answered.
 bool Confirmed(HWND dialog, const wchar_t* question) {
@@ -63,22 +55,15 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 }
 
 void Unregister(HWND dialog, const ManagedCodec& codec) {
-    if (!Confirmed(dialog, kUnregisterQuestion)) return;
+    if (!ConfirmUnregistration(dialog)) return;
     PutBackManagedCodec(codec);
-    // regsvr32 loads the file the check looked for: the path with its
-    // variables expanded. One too long to expand is not given to it at all.
-    wchar_t expanded[kNameCapacity];
-    const bool expandable = ExpandServerPath(g_app.serverPath, expanded, kNameCapacity);
-    // The file's own unregistration may remove every codec it serves, in any
-    // category: all of that is saved first.
-    if (!BackUpUnregistration(dialog, g_app.selectedName, g_app.selectedClsid, expanded)) return;
-    if (expandable) RunRegsvr32(Regsvr32Unregister, expanded);
+    if (!UnregisterServerFile(dialog, g_app.selectedName, g_app.selectedClsid, g_app.serverPath)) return;
     RefreshFilterList();
     EndDialog(dialog, 0);
 }
 
 void DeleteCodec(HWND dialog, const ManagedCodec& codec) {
-    if (!Confirmed(dialog, kDeleteQuestion)) return;
+    if (!ConfirmDeletion(dialog)) return;
     PutBackManagedCodec(codec);
     const bool withDmo = codec.lookupKind == LookupClassKey;
     if (!BackUpCodecEntries(dialog, BackupDeleteCodec, codec.name, codec.classId, withDmo)) return;
@@ -128,7 +113,7 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         switch (id) {
         case IDOK: EndDialog(dialog, 0); break;
         case IDC_CHANGE_MERIT: ChangeMerit(dialog, codec); break;
-        case IDC_CHECK_FILE: CheckServerFile(dialog); break;
+        case IDC_CHECK_FILE: ShowServerFileCheck(dialog, ServerFileExists(g_app.serverPath)); break;
         case IDC_UNREGISTER: Unregister(dialog, codec); break;
         case IDC_DELETE_CODEC: DeleteCodec(dialog, codec); break;
         default: break;  // Esc's cancel is ignored: the dialog stays open
@@ -138,6 +123,29 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     default:
         return FALSE;
     }
+}
+
+void ShowServerFileCheck(HWND owner, bool found) {
+    if (found) {
+        ShowMessageBox(owner, L"Кодек зарегистрирован корректно", L"Результат проверки", MB_ICONINFORMATION);
+    } else {
+        ShowMessageBox(owner, L"Возможно, кодек зарегистрирован некорректно", nullptr, MB_ICONWARNING);
+    }
+}
+
+bool ConfirmUnregistration(HWND owner) { return Confirmed(owner, kUnregisterQuestion); }
+bool ConfirmDeletion(HWND owner) { return Confirmed(owner, kDeleteQuestion); }
+
+bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath) {
+    // regsvr32 loads the file the check looked for: the path with its
+    // variables expanded. One too long to expand is not given to it at all.
+    wchar_t expanded[kNameCapacity];
+    const bool expandable = ExpandServerPath(serverPath, expanded, kNameCapacity);
+    // The file's own unregistration may remove every codec it serves, in any
+    // category: all of that is saved first.
+    if (!BackUpUnregistration(owner, friendlyName, classId, expanded)) return false;
+    if (expandable) RunRegsvr32(Regsvr32Unregister, expanded);
+    return true;
 }
 
 void ShowCodecNotSupported() {

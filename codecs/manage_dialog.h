@@ -13,3 +13,15 @@ void OpenManageDialogForRow(const wchar_t* rowText);
 // The message for a filter that neither registry place names: "...Тип кодека
 // не поддерживается".
 void ShowCodecNotSupported();
+
+// "Проверка корректности": the result of looking for the server file (with
+// its variables expanded), in a box owned by owner.
+void ShowServerFileCheck(HWND owner, bool found);
+// The questions before "Отменить регистрацию" and "Удалить кодек", owned by
+// owner; true only when the answer is Yes.
+bool ConfirmUnregistration(HWND owner);
+bool ConfirmDeletion(HWND owner);
+// Backs up what the file's own unregistration can remove (BackUpUnregistration)
+// and then runs "regsvr32 /u" on serverPath, its variables expanded. False,
+// with nothing run, when the backup could not be written.
+bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath);

@@ -165,7 +165,8 @@ bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendl
     return false;
 }
 
-// Writes the backup of every listed tree; a list that is not whole fails it.
+}  // namespace
+
 bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                 const KeyPathList& keys) {
     GrowingText text;
@@ -174,8 +175,6 @@ bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, co
     for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, KeyPathAt(keys, i));
     return Finish(text, action, friendlyName, classId, complete, owner);
 }
-
-}  // namespace
 
 bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                         bool withDmo) {

@@ -5,6 +5,7 @@
 // must not act.
 #pragma once
 #include "../base/win_headers.h"
+#include "key_path_list.h"
 
 // The action a backup is taken for; it names the backup file.
 enum BackupAction {
@@ -13,6 +14,12 @@ enum BackupAction {
     BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u), through BackUpUnregistration
     BackupMeritChange,   // a new merit written into FilterData
 };
+
+// Backs up every listed key (paths under HKEY_CLASSES_ROOT) with all its
+// subkeys and values, where it exists; a list that is not whole fails the
+// backup. Returns as BackUpCodecEntries does.
+bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
+                const KeyPathList& keys);
 
 // Backs up the keys that deleting the codec's entries removes, each with all
 // its subkeys and values and only where it exists: the class key, the

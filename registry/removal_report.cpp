@@ -8,6 +8,7 @@
 #include "../base/scoped.h"
 #include "../catalogue/registry_text.h"
 #include "../catalogue/registry_link.h"
+#include "key_path_list.h"
 #include "registry_removal.h"
 
 namespace {
@@ -78,23 +79,22 @@ void AppendCause(GrowingText& text, const RemovalOutcome& outcome) {
 
 bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar_t* friendlyName, bool withDmo) {
     // The keys are found first, as the removal finds them, so that they can be
-    // looked at again once it is done.
+    // looked at again once it is done. With the legacy filter category chosen,
+    // its entry is named twice: the list keeps it once.
     CodecEntryPaths paths;
     const std::size_t count = FindCodecEntryPaths(classId, friendlyName, paths);
+    KeyPathList keys;
+    for (std::size_t i = 0; i < count; ++i) AddKeyPath(keys, paths[i]);
     wchar_t dmoPath[kNameCapacity];
-    const bool hasDmo = withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity);
-    RemovalOutcome outcome;
-    for (std::size_t i = 0; i < count; ++i) DeleteKeyTree(HKEY_CLASSES_ROOT, paths[i], &outcome);
-    if (hasDmo) DeleteKeyTree(HKEY_CLASSES_ROOT, dmoPath, &outcome);
+    if (withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity)) AddKeyPath(keys, dmoPath);
+    return RemoveKeysAndReport(owner, keys);
+}
 
+bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys) {
+    RemovalOutcome outcome;
+    for (std::size_t i = 0; i < keys.count; ++i) DeleteKeyTree(HKEY_CLASSES_ROOT, KeyPathAt(keys, i), &outcome);
     KeysLeft left;
-    for (std::size_t i = 0; i < count; ++i) {
-        // With the legacy filter category chosen, its entry is named twice.
-        bool named = false;
-        for (std::size_t j = 0; j < i; ++j) named = named || lstrcmpiW(paths[i], paths[j]) == 0;
-        if (!named) NoteTreeLeft(left, paths[i]);
-    }
-    if (hasDmo) NoteTreeLeft(left, dmoPath);
+    for (std::size_t i = 0; i < keys.count; ++i) NoteTreeLeft(left, KeyPathAt(keys, i));
     if (left.count == 0) return false;
 
     GrowingText text;

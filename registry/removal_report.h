@@ -3,6 +3,7 @@
 // the cause; when the cause is a lack of rights, a restart with them is offered.
 #pragma once
 #include "../base/win_headers.h"
+#include "key_path_list.h"
 
 #include <cstddef>
 
@@ -12,6 +13,10 @@
 // is shown when everything went. Returns whether this instance is closing
 // for a restart with administrator rights.
 bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar_t* friendlyName, bool withDmo);
+
+// Deletes every listed key (paths under HKEY_CLASSES_ROOT) with everything
+// below it, then says what stayed, as RemoveCodecEntriesAndReport does.
+bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys);
 
 // The keys a message names at most; the rest are counted.
 constexpr std::size_t kListedKeysAtMost = 10;

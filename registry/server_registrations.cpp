@@ -6,6 +6,7 @@
 #include "../catalogue/server_identity.h"
 #include "../catalogue/server_path.h"
 #include "registry_removal.h"
+#include "transform_keys.h"
 
 namespace {
 
@@ -190,4 +191,5 @@ void CollectServerRegistrations(const wchar_t* serverFile, const wchar_t* classI
     AddDmoCategoryEntries(classes, keys);
     AddOldMapperKeys(classes, keys);
     AddMediaTypeEntries(classes, keys);
+    for (std::size_t i = 0; i < classes.count; ++i) AddTransformKeys(ClassIdOf(KeyPathAt(classes, i)), keys);
 }

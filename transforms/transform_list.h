@@ -1,0 +1,57 @@
+// The Media Foundation transforms of one category in one registry view, as
+// the dialog and the report show them: read from the registry's transform
+// keys and category entries, and in the program's own view also from the
+// platform's enumeration, which adds the decoders that Windows packages
+// install. Read only: no transform is ever activated, and no registry link
+// is gone through.
+#pragma once
+#include "../base/app_state.h"
+#include "../base/scoped.h"
+#include "transform_types.h"
+
+#include <cstddef>
+
+struct IMFAttributes;
+
+struct TransformRow {
+    wchar_t name[kNameCapacity];            // the default value, or MFT_FRIENDLY_NAME_Attribute
+    wchar_t keyName[kShortTextCapacity];    // the category entry's name: the class id without braces
+    wchar_t classId[kShortTextCapacity];    // "{...}" where keyName is a GUID; otherwise keyName itself
+    bool classIdIsGuid;
+    wchar_t type[kShortTextCapacity];       // "аппаратный, асинхронный, ..."
+    wchar_t inputs[kFormatsCapacity];
+    wchar_t outputs[kFormatsCapacity];
+    wchar_t serverPath[kNameCapacity];      // as shown: the InprocServer32 default value, cut
+    wchar_t file[kNameCapacity];            // the server path with its file's facts
+    const wchar_t* status;                  // one of the statuses below
+    wchar_t note[kNameCapacity];            // from Preferred and DoNotUse
+    bool packaged;                          // known only to the platform's enumeration
+    bool transformKeyFound;
+};
+
+extern const wchar_t kTransformStatusNoTransformKey[];  // "нет записи кодека"
+extern const wchar_t kTransformStatusTypesDamaged[];    // "данные типов повреждены"
+extern const wchar_t kTransformStatusLink[];            // "ссылка реестра, не открывалась"
+
+struct TransformList {
+    HeapBuffer records;
+    std::size_t count = 0;
+    bool failed = false;  // memory ran out: the list is not whole
+};
+
+TransformRow& TransformAt(const TransformList& list, std::size_t index);
+
+// The rows of one category (an index into kTransformCategories) in the view
+// (0 for the program's own), with their notes, sorted by name.
+void ReadTransformRows(REGSAM view, int category, TransformList& list);
+
+// Adds the transforms that the activation objects describe and the list does
+// not hold yet (by class id), as "пакет Windows". Only their attributes are
+// read.
+void AddPackagedTransforms(TransformList& list, IMFAttributes* const* objects, unsigned count);
+
+// Fills each row's note from the view's Preferred and DoNotUse keys.
+void NoteTransformPreferences(REGSAM view, TransformList& list);
+
+// Sorts the rows by name as the program's lists sort.
+void SortTransformRows(TransformList& list);
