@@ -134,3 +134,12 @@ void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity) 
     StringFromGUID2(subtype, guid, 40);
     CopyText(text, capacity, guid);
 }
+
+void NameMediaSubtypeText(const wchar_t* subtypeText, wchar_t* text, std::size_t capacity) {
+    GUID guid;
+    if (subtypeText[0] == L'{' && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
+        NameMediaSubtype(guid, text, capacity);
+    } else {
+        CopyText(text, capacity, subtypeText);
+    }
+}

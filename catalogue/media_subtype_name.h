@@ -9,3 +9,8 @@
 // subtype without one, its four-character code where the GUID is built from
 // one ("XVTS"), otherwise the braced GUID.
 void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity);
+
+// The same for a subtype written as a registry value names it: a braced
+// GUID's text is named; any other text is kept as it is. (Only a GUID's
+// text: CLSIDFromString would also take a program id.)
+void NameMediaSubtypeText(const wchar_t* subtypeText, wchar_t* text, std::size_t capacity);

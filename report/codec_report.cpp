@@ -22,6 +22,7 @@ void BuildCodecReport(GrowingText& text) {
         AppendCategoryFilters(body, problems, views[i]);
         AppendPlaybackPreferences(body, views[i]);
         AppendMediaObjects(body, views[i]);
+        AppendMediaFoundationTransforms(body, problems, views[i]);
         if (body.failed || problems.lines.failed) {
             text.failed = true;
             return;

@@ -1,6 +1,6 @@
 // The codec report: the machine, and for each registry view it has the
-// filters of the five categories with their state, the playback preferences
-// and the DMO registrations. It only reads.
+// filters of the five categories with their state, the playback preferences,
+// the DMO registrations and the Media Foundation transforms. It only reads.
 #pragma once
 #include "../base/growing_text.h"
 

@@ -115,25 +115,6 @@ const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamag
     return JudgeServerFile(view, classKeyFound, serverPath);
 }
 
-// Writes the status line of a row and, where it is not in order, notes the
-// row among the view's problems: "  DirectShow Filters: name - status".
-void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
-    AppendLabelled(text, kRowIndent, L"Состояние:", status);
-    AppendLine(text);
-    if (lstrcmpW(status, kServerFileOk) == 0) return;
-    ++problems.count;
-    AppendString(problems.lines, L"  ");
-    AppendString(problems.lines, problems.where);
-    AppendString(problems.lines, L": ");
-    // The list stays one short line a row; the row below has the whole name.
-    wchar_t shortName[81];
-    CopyText(shortName, 81, name[0] ? name : L"(имя не читается)");
-    AppendField(problems.lines, shortName);
-    if (std::wcslen(name) > 80) AppendString(problems.lines, L"...");
-    AppendString(problems.lines, L" - ");
-    AppendLine(problems.lines, status);
-}
-
 void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
     AppendNumberedName(text, number, name);
     if (name[0] != L'\0' && IsSystemFilterName(name)) AppendString(text, L"  [системный фильтр]");
@@ -343,6 +324,24 @@ void AppendEntries(GrowingText& text, ReportProblems& problems, const wchar_t* t
 }
 
 }  // namespace
+
+void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
+    AppendLabelled(text, kRowIndent, L"Состояние:", status);
+    AppendLine(text);
+    if (lstrcmpW(status, kServerFileOk) == 0) return;
+    ++problems.count;
+    AppendString(problems.lines, L"  ");
+    AppendString(problems.lines, problems.where);
+    AppendString(problems.lines, L": ");
+    // The list stays one short line a row; the row below has the whole name.
+    wchar_t shortName[81];
+    CopyText(shortName, 81, name[0] ? name : L"(имя не читается)");
+    AppendField(problems.lines, shortName);
+    if (std::wcslen(name) > 80) AppendString(problems.lines, L"...");
+    AppendString(problems.lines, L" - ");
+    AppendLine(problems.lines, status);
+}
+
 
 void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view) {
     CategoryEntries entries[kCategoryCount];

@@ -40,14 +40,7 @@ void AppendPlaybackPreferences(GrowingText& text, const ReportView& view) {
     ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
         wchar_t subtype[kShortTextCapacity];
-        // A GUID's text only: CLSIDFromString would also take a program id
-        // and show the GUID of its class.
-        GUID guid;
-        if (subtypeText[0] == L'{' && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
-            NameMediaSubtype(guid, subtype, kShortTextCapacity);
-        } else {
-            CopyText(subtype, kShortTextCapacity, subtypeText);
-        }
+        NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
         AppendString(text, kIndent);
         AppendField(text, subtype);
         AppendString(text, L":  ");

@@ -21,5 +21,12 @@ void AppendPlaybackPreferences(GrowingText& text, const ReportView& view);
 // The DMO registrations of one view.
 void AppendMediaObjects(GrowingText& text, const ReportView& view);
 
+// Writes the status line of a row and, where it is not in order, notes the
+// row among the view's problems: "  <where>: name - status".
+void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status);
+// The Media Foundation transforms of one view, each category's rows as the
+// dialog shows them, then the view's Preferred and DoNotUse values.
+void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view);
+
 // "{id}  name", or "{id}  не зарегистрирован" where the view has no class key for it.
 void AppendFilterByClassId(GrowingText& text, REGSAM view, const wchar_t* classId);

@@ -197,12 +197,7 @@ void AddPackagedTransforms(TransformList& list, IMFAttributes* const* objects, u
 void NoteTransformPreferences(REGSAM view, TransformList& list) {
     ForEachPreferredTransform(view, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         wchar_t subtype[kShortTextCapacity];
-        GUID guid;
-        if (subtypeText[0] == L'{' && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
-            NameMediaSubtype(guid, subtype, kShortTextCapacity);
-        } else {
-            CopyText(subtype, kShortTextCapacity, subtypeText);
-        }
+        NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
         for (std::size_t i = 0; i < list.count; ++i) {
             TransformRow& row = TransformAt(list, i);
             if (!SameClassId(row, classId)) continue;
@@ -240,4 +235,27 @@ void ReadTransformRows(REGSAM view, int category, TransformList& list) {
     NoteTransformPreferences(view, list);
     for (std::size_t i = 0; i < list.count; ++i) MakeSafeInLine(TransformAt(list, i).note);
     SortTransformRows(list);
+}
+
+bool ReadTransformName(REGSAM view, const wchar_t* classId, wchar_t* name, std::size_t capacity) {
+    CopyText(name, capacity, L"");
+    wchar_t keyName[kShortTextCapacity];
+    CopyText(keyName, kShortTextCapacity, classId);
+    GUID id;
+    if (classId[0] == L'{' && SUCCEEDED(IIDFromString(classId, &id))) {
+        wchar_t braceless[40];
+        TransformKeyName(id, braceless);
+        CopyText(keyName, kShortTextCapacity, braceless);
+    }
+    RegKey foundation, transforms, key;
+    if (IsUsableClassId(keyName) && OpenReportKey(foundation, HKEY_CLASSES_ROOT, L"MediaFoundation", view) &&
+        OpenReportKey(transforms, foundation.Get(), L"Transforms", view) &&
+        OpenReportKey(key, transforms.Get(), keyName, view)) {
+        ReadReportText(key.Get(), nullptr, name, capacity);
+        if (name[0] != L'\0') return true;
+    }
+    wchar_t serverPath[kNameCapacity];
+    wchar_t braced[kShortTextCapacity];
+    FormatText(braced, kShortTextCapacity, L"{%s}", keyName);
+    return ReadClassFacts(view, braced, name, serverPath, capacity) && name[0] != L'\0';
 }

@@ -55,3 +55,8 @@ void NoteTransformPreferences(REGSAM view, TransformList& list);
 
 // Sorts the rows by name as the program's lists sort.
 void SortTransformRows(TransformList& list);
+
+// The name of the transform that classId (with or without braces) names in
+// the view: its transform key's default value, else its class key's; false,
+// with name empty, when neither is there.
+bool ReadTransformName(REGSAM view, const wchar_t* classId, wchar_t* name, std::size_t capacity);

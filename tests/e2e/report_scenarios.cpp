@@ -1,4 +1,5 @@
 // The codec report, saved through the program's save dialog and read back.
+#include "report_saving.h"
 #include "test_codec.h"
 
 #include <algorithm>
@@ -8,93 +9,6 @@
 namespace {
 
 const bool kProgramIs64Bit = sizeof(void*) == 8;  // the driver is built with the program's width
-const wchar_t kSaveTitle[] = L"Сохранить отчет";
-const wchar_t kSavedCaption[] = L"Отчет сохранен";
-constexpr int kFileNameCombo = 0x47C;  // the save dialog's file name field (cmb13)
-constexpr int kFileNameEdit = 0x480;   // the same in the older template (edt1)
-
-struct SaveOutcome {
-    std::wstring caption, text;  // the message box that followed the dialog
-    std::wstring defaultName;    // what the dialog offered as the file name
-    bool dialogSeen = false;
-};
-
-// Chooses the save command, types path into the save dialog, presses Save,
-// answers the overwrite question Yes, and reads the box that follows (its
-// answer `answer`). With `look`, a person looks at the dialog and the box.
-SaveOutcome SaveReport(ProgramUnderTest& program, const std::wstring& path, int answer = IDNO,
-                       const wchar_t* look = nullptr) {
-    SaveOutcome outcome;
-    program.PostCommand(IDM_SAVE_REPORT);
-    HWND dialog = program.WaitForDialog(kSaveTitle);
-    if (!dialog) return outcome;
-    outcome.dialogSeen = true;
-    const int field = GetDlgItem(dialog, kFileNameCombo) ? kFileNameCombo : kFileNameEdit;
-    outcome.defaultName = ControlText(dialog, field);
-    if (look) LookPoint((std::wstring(look) + L"-dialog").c_str());
-    SetDlgItemTextW(dialog, field, path.c_str());
-    PressButton(dialog, IDOK);
-    HWND box = nullptr;
-    const bool answered = WaitUntil([&] {
-        for (HWND shown : program.VisibleDialogs()) {
-            if (shown == dialog || !GetDlgItem(shown, kMessageBoxTextId)) continue;
-            if (IsWindowVisible(dialog)) {
-                // The dialog's own question whether to replace the file.
-                PressButton(shown, IDYES);
-                return false;
-            }
-            box = shown;
-            return true;
-        }
-        return false;
-    }, 60000);
-    if (!answered) return outcome;
-    outcome.caption = WindowText(box);
-    outcome.text = MessageBoxText(box);
-    if (look) LookPoint((std::wstring(look) + L"-box").c_str());
-    PressButton(box, GetDlgItem(box, answer) ? answer : IDOK);
-    program.WaitDialogGone(box);
-    return outcome;
-}
-
-std::wstring Describe(const SaveOutcome& outcome) {
-    return L"dialog " + std::wstring(outcome.dialogSeen ? L"seen" : L"not seen") + L", [" + outcome.caption + L": " +
-           outcome.text + L"]";
-}
-
-// A value planted under HKEY_LOCAL_MACHINE for one scenario; removed at the
-// end, with its key where the scenario made that key.
-class PlantedValue {
-public:
-    PlantedValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& data)
-        : keyPath_(keyPath), name_(name) {
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                            &disposition) != ERROR_SUCCESS) {
-            CheckFailed(__FILE__, __LINE__, "key made", keyPath);
-            return;
-        }
-        madeKey_ = disposition == REG_CREATED_NEW_KEY;
-        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    ~PlantedValue() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath_.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueW(key, name_.c_str());
-        RegCloseKey(key);
-        if (madeKey_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath_.c_str());
-    }
-    PlantedValue(const PlantedValue&) = delete;
-    PlantedValue& operator=(const PlantedValue&) = delete;
-
-private:
-    std::wstring keyPath_, name_;
-    bool madeKey_ = false;
-};
-
 const wchar_t kViewRule[] = L"\r\n======================================================================\r\n";
 
 // The report's parts: the header, then each view's title and body.

@@ -25,7 +25,8 @@ void TestCodec::AppendConfig(const std::wstring& lines, DWORD disposition) const
 }
 
 void TestCodec::AddExtras() const {
-    AppendConfig(L"extra_filter=" + extraFilterId + L"\nextra_dmo=" + extraDmoId + L"\n", OPEN_EXISTING);
+    AppendConfig(L"extra_filter=" + extraFilterId + L"\nextra_dmo=" + extraDmoId + L"\nextra_mft=" + extraMftId + L"\n",
+                 OPEN_EXISTING);
 }
 
 std::vector<std::wstring> TestCodec::KeysWithExtras() const {
@@ -37,7 +38,21 @@ std::vector<std::wstring> TestCodec::KeysWithExtras() const {
     return {ClassKey(),          InstancePath(),
             L"CLSID\\" + extraFilterId, audioInstance + extraFilterId,
             L"CLSID\\" + extraDmoId,    L"DirectShow\\MediaObjects\\" + dmo,
-            dmoCategory + dmo};
+            dmoCategory + dmo,        L"CLSID\\" + extraMftId,
+            TransformKey(),           TransformCategoryEntry()};
+}
+
+std::wstring TestCodec::TransformKeyName() const {
+    std::wstring name = extraMftId.substr(1, 36);
+    CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+std::wstring TestCodec::TransformKey() const { return L"MediaFoundation\\Transforms\\" + TransformKeyName(); }
+
+std::wstring TestCodec::TransformCategoryEntry() const {
+    return L"MediaFoundation\\Transforms\\Categories\\" + std::wstring(kVideoDecoderTransforms) + L"\\" +
+           TransformKeyName();
 }
 
 TestCodec::~TestCodec() {

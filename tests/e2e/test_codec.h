@@ -11,6 +11,8 @@ struct TestCodec {
     // DMO category) that AddExtras puts into the same DLL.
     std::wstring extraFilterId = NewGuidText();
     std::wstring extraDmoId = NewGuidText();
+    // The Media Foundation transform (a video decoder) that AddExtras adds too.
+    std::wstring extraMftId = NewGuidText();
     std::wstring name;
     std::wstring object;
     std::wstring dllPath;
@@ -23,7 +25,7 @@ struct TestCodec {
     mutable std::wstring lastRegsvr32;
     ~TestCodec();
 
-    // Makes the DLL register its extra filter and DMO as well; before Regsvr32.
+    // Makes the DLL register its extra filter, DMO and transform as well; before Regsvr32.
     void AddExtras() const;
     // Appends lines to the copy's testcodec.cfg (CREATE_ALWAYS: starts it afresh).
     void AppendConfig(const std::wstring& lines, DWORD disposition) const;
@@ -34,9 +36,17 @@ struct TestCodec {
     std::wstring Regsvr32Result() const { return lastRegsvr32; }
     std::wstring InstancePath() const { return kLegacyInstance + classId; }
     std::wstring ClassKey() const { return L"CLSID\\" + classId; }
+    // The transform's key and its entry in the video decoder category, as
+    // MFTRegister names them (the class id in lower case without braces).
+    std::wstring TransformKeyName() const;
+    std::wstring TransformKey() const;
+    std::wstring TransformCategoryEntry() const;
     // Every key the DLL registers with its extras, as paths under HKEY_CLASSES_ROOT.
     std::vector<std::wstring> KeysWithExtras() const;
 };
+
+// The video decoder category of Media Foundation transforms, as its key is named.
+constexpr wchar_t kVideoDecoderTransforms[] = L"d6c02d4b-6833-45b4-971a-05a4b04bab91";
 
 // The codec management dialog of the program, driven as a user drives it.
 extern const wchar_t kManageTitle[];   // "Управление кодеком"

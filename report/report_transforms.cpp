@@ -1,0 +1,78 @@
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../catalogue/media_subtype_name.h"
+#include "../catalogue/playback_preferences.h"
+#include "../transforms/transform_categories.h"
+#include "../transforms/transform_list.h"
+#include "report_sections.h"
+#include "report_text.h"
+
+namespace {
+
+constexpr wchar_t kRowIndent[] = L"       ";
+
+// "{id}  name", the name as the view's transform or class key gives it.
+void AppendTransformByClassId(GrowingText& text, REGSAM view, const wchar_t* classId) {
+    AppendField(text, classId);
+    AppendString(text, L"  ");
+    wchar_t name[kNameCapacity];
+    AppendField(text, ReadTransformName(view, classId, name, kNameCapacity) ? name : L"не зарегистрирован");
+    AppendLine(text);
+}
+
+void AppendRow(GrowingText& text, ReportProblems& problems, const TransformRow& row, unsigned number) {
+    AppendNumberedName(text, number, row.name);
+    AppendLine(text);
+    AppendLabelled(text, kRowIndent, L"Класс:", row.classId[0] ? row.classId : L"(не указан)");
+    if (row.type[0] != L'\0') AppendLabelled(text, kRowIndent, L"Тип:", row.type);
+    AppendLabelled(text, kRowIndent, L"Входные:", row.inputs[0] ? row.inputs : L"(нет)");
+    AppendLabelled(text, kRowIndent, L"Выходные:", row.outputs[0] ? row.outputs : L"(нет)");
+    if (row.file[0] != L'\0') AppendLabelled(text, kRowIndent, L"Файл:", row.file);
+    if (row.note[0] != L'\0') AppendLabelled(text, kRowIndent, L"Примечание:", row.note);
+    AppendStatus(text, problems, row.name, row.status);
+}
+
+}  // namespace
+
+void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view) {
+    AppendLine(text, L"Кодеки Media Foundation (HKCR\\MediaFoundation\\Transforms):");
+    AppendLine(text);
+    for (int category = 0; category < kTransformCategoryCount; ++category) {
+        TransformList rows;
+        ReadTransformRows(view.flag, category, rows);
+        if (rows.failed) text.failed = true;
+        wchar_t where[kShortTextCapacity];
+        FormatText(where, kShortTextCapacity, L"Media Foundation, %s", kTransformCategories[category].title);
+        problems.where = where;
+        AppendString(text, kTransformCategories[category].title);
+        AppendLine(text, L":");
+        for (std::size_t i = 0; i < rows.count; ++i) AppendRow(text, problems, TransformAt(rows, i), i + 1);
+        if (rows.count == 0) AppendLine(text, L"  (нет)");
+        AppendLine(text);
+    }
+    problems.where = L"";
+
+    AppendLine(text, L"Предпочтительные кодеки Media Foundation (HKLM\\SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred):");
+    unsigned count = 0;
+    ForEachPreferredTransform(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
+        ++count;
+        wchar_t subtype[kShortTextCapacity];
+        NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
+        AppendString(text, L"  ");
+        AppendField(text, subtype);
+        AppendString(text, L":  ");
+        AppendTransformByClassId(text, view.flag, classId);
+    });
+    if (count == 0) AppendLine(text, L"  (нет)");
+    AppendLine(text);
+
+    AppendLine(text, L"Отключенные кодеки Media Foundation (HKLM\\SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse):");
+    count = 0;
+    ForEachBlockedTransform(view.flag, [&](const wchar_t* classId) {
+        ++count;
+        AppendString(text, L"  ");
+        AppendTransformByClassId(text, view.flag, classId);
+    });
+    if (count == 0) AppendLine(text, L"  (нет)");
+    AppendLine(text);
+}
