@@ -77,6 +77,12 @@ const CodeName kCodeNames[] = {
     {0x1610, L"AAC"},
     {Code('A', 'A', 'C', ' '), L"AAC"},
     {Code('m', 'p', '4', 'a'), L"AAC"},
+    // Media Foundation's uncompressed RGB, by their Direct3D format numbers.
+    {20, L"RGB24"},
+    {21, L"ARGB32"},
+    {22, L"RGB32"},
+    {23, L"RGB565"},
+    {24, L"RGB555"},
     {0x0160, L"WMA"},
     {0x0161, L"WMA"},
     {0x0162, L"WMA"},
@@ -99,6 +105,8 @@ const GuidName kGuidNames[] = {
     {{0xe436eb87, 0x524f, 0x11ce, {0x9f, 0x53, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}}, L"MPEG Audio"},
     {{0xe436eb7d, 0x524f, 0x11ce, {0x9f, 0x53, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}}, L"RGB24"},
     {{0xe436eb7e, 0x524f, 0x11ce, {0x9f, 0x53, 0x00, 0x20, 0xaf, 0x0b, 0xa7, 0x70}}, L"RGB32"},
+    // Media Foundation's H.264 elementary stream (MFVideoFormat_H264_ES).
+    {{0x3f40f4f0, 0x5622, 0x4ff8, {0xb6, 0xd8, 0xa1, 0x7a, 0x58, 0x4b, 0xee, 0x5e}}, L"H.264"},
 };
 
 bool IsPrintable(DWORD byte) { return byte >= 0x20 && byte <= 0x7E; }

@@ -567,3 +567,48 @@ X86_SCENARIO(backup_restores_32bit_view) {
         }
     }
 }
+
+SCENARIO(backup_transform_delete_and_unregister) {
+    // "Удалить кодек" in dialog 133 takes the transform key, its category
+    // entry and its class key, after a backup that gives them back byte for
+    // byte; the codec's other registrations stay. Then "Отменить регистрацию"
+    // runs the file's own unregistration, with the unregister backup first.
+    TestCodec codec(L"Vantrel Backup Transform", L"none");
+    codec.AddExtras();
+    CHECK(codec.Regsvr32(L"/s") == 0, codec.Regsvr32Result());
+    const std::wstring row = codec.name + L" (MFT)";
+    const std::vector<std::wstring> paths = {L"CLSID\\" + codec.extraMftId, codec.TransformKey(),
+                                             codec.TransformCategoryEntry()};
+    const std::vector<RegistrySnapshot> before = Snapshots(paths);
+    for (size_t i = 0; i < paths.size(); ++i) CHECK(!before[i].empty(), L"the test codec did not make " + paths[i]);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return;
+    HWND dialog = OpenTransforms(program);
+    if (!dialog) return;
+    HWND list = GetDlgItem(dialog, IDC_TRANSFORM_LIST);
+    SelectListViewRow(list, program.processId, RowNamed(TransformRows(program, dialog), row));
+    std::vector<std::wstring> files = BackupFiles();
+    ConfirmAction(program, dialog, IDC_TRANSFORM_DELETE);
+    const std::wstring backup = WaitForNewBackup(files);
+    CHECK(!backup.empty(), L"no new backup in " + BackupFolder());
+    CHECK(WaitUntil([&] { return RowNamed(TransformRows(program, dialog), row) < 0; }), L"the row stayed");
+    for (const std::wstring& path : paths) CHECK(!KeyExists(path), path + L" not deleted");
+    CHECK(KeyExists(codec.ClassKey()) && KeyExists(L"CLSID\\" + codec.extraDmoId), L"the codec's other keys went");
+    if (!backup.empty()) ImportAndCompare(backup, paths, before);
+
+    // The transform is back: its unregistration, through the same runner and backup as the management dialog's.
+    const Table rows = TransformRows(program, dialog);
+    ChooseTransformsRow(dialog, IDC_TRANSFORM_CATEGORY, 0);
+    SelectListViewRow(list, program.processId, RowNamed(TransformRows(program, dialog), row));
+    files = BackupFiles();
+    ConfirmAction(program, dialog, IDC_TRANSFORM_UNREGISTER);
+    const std::wstring unregistered = WaitForNewBackup(files);
+    CHECK(WaitUntil([&] { return !KeyExists(codec.TransformKey()) && !KeyExists(codec.ClassKey()); }),
+          L"still registered");
+    const std::wstring text = RegFileText(unregistered);
+    for (const std::wstring& path : paths) {
+        CHECK(ContainsNoCase(text, path + L"]"), L"not in the unregister backup: " + path);
+    }
+    CHECK(WaitUntil([&] { return RowNamed(TransformRows(program, dialog), row) < 0; }), TableText(rows));
+}

@@ -116,3 +116,22 @@ HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HW
     });
     return box;
 }
+
+const wchar_t kTransformsTitle[] = L"Кодеки Media Foundation";
+
+HWND OpenTransforms(const ProgramUnderTest& program) {
+    program.PostCommand(IDM_TRANSFORMS);
+    HWND dialog = program.WaitForDialog(kTransformsTitle);
+    CHECK(dialog != nullptr, program.Dialogs());
+    return dialog;
+}
+
+void ChooseTransformsRow(HWND dialog, int comboId, int row) {
+    HWND combo = GetDlgItem(dialog, comboId);
+    SendMessageW(combo, CB_SETCURSEL, row, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
+Table TransformRows(const ProgramUnderTest& program, HWND dialog) {
+    return ListViewRows(GetDlgItem(dialog, IDC_TRANSFORM_LIST), program.processId, kTransformColumns);
+}

@@ -2,6 +2,7 @@
 // in its name), under fresh class ids, unregistered and removed at the end.
 #pragma once
 #include "driver.h"
+#include "list_view_rows.h"
 
 struct TestCodec {
     ScratchFolder folder{L"Vantrel codec"};
@@ -57,3 +58,13 @@ extern const wchar_t kMeritTitle[];    // "Изменить приоритет �
 HWND OpenManagement(ProgramUnderTest& program, const std::wstring& row, const std::wstring& exePath);
 // The message box that appears next, other than the known dialogs, or null.
 HWND WaitForMessageBox(const ProgramUnderTest& program, std::initializer_list<HWND> known);
+
+// Dialog 133, "Кодеки Media Foundation", opened by its command on the running
+// program; its columns, in the dialog's order.
+extern const wchar_t kTransformsTitle[];
+enum TransformColumn { kTransformName, kTransformType, kTransformInputs, kTransformOutputs, kTransformFile,
+                       kTransformStatus, kTransformNote, kTransformColumns };
+HWND OpenTransforms(const ProgramUnderTest& program);
+// Chooses a row of the dialog's category (1331) or view (1332) combobox as a user does.
+void ChooseTransformsRow(HWND dialog, int comboId, int row);
+Table TransformRows(const ProgramUnderTest& program, HWND dialog);
