@@ -7,7 +7,7 @@
 #include <cstddef>
 
 // The formats column's room; a longer list ends with "…".
-constexpr std::size_t kFormatsCapacity = 200;
+constexpr std::size_t kFormatsCapacity = 64;
 
 // Whether a list of that many bytes holds whole pairs only.
 bool TypeListIsWhole(DWORD bytes);

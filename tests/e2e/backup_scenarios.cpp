@@ -587,6 +587,11 @@ SCENARIO(backup_transform_delete_and_unregister) {
     HWND dialog = OpenTransforms(program);
     if (!dialog) return;
     HWND list = GetDlgItem(dialog, IDC_TRANSFORM_LIST);
+    // Wine's own decoders with the test codec's: every column, scrolled to its end too.
+    LookPoint(L"transforms-wine-decoders");
+    SendMessageW(list, LVM_SCROLL, 4000, 0);
+    LookPoint(L"transforms-wine-decoders-right");
+    SendMessageW(list, LVM_SCROLL, -4000, 0);
     SelectListViewRow(list, program.processId, RowNamed(TransformRows(program, dialog), row));
     std::vector<std::wstring> files = BackupFiles();
     ConfirmAction(program, dialog, IDC_TRANSFORM_DELETE);
