@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a product folder includes, directly or through other folders, a
 # folder that includes it back: the folders must form layers, each using only
-# the ones below it. Prints the includes that close each loop found.
+# the ones below it. Prints the includes that close each loop found. It also
+# fails when an include goes up the layers' order as README lists them, or a
+# product folder has no place in that order.
 # Usage: check_layers.sh <source root>
 set -euo pipefail
 root="${1:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
@@ -31,6 +33,26 @@ for file in "${sources[@]}"; do
     key="$from $to"
     [[ -n "${edge_example[$key]:-}" ]] || edge_example[$key]="$file: $line"
   done < <(grep -h '^#include "' "$file" || true)
+done
+
+# The layers from the top, as README's source tree lists them.
+layers=(app playback report transforms scan codecs merit registry catalogue base resources)
+declare -A layer_rank
+for i in "${!layers[@]}"; do layer_rank[${layers[$i]}]=$i; done
+misplaced=0
+for folder in "${product_folders[@]}"; do
+  if [[ -z "${layer_rank[$folder]:-}" ]]; then
+    echo "Folder $folder/ has no place in the layers' order (tests/layout/check_layers.sh, README)."
+    misplaced=$((misplaced + 1))
+  fi
+done
+for key in "${!edge_example[@]}"; do
+  from="${key% *}" to="${key#* }"
+  [[ -n "${layer_rank[$from]:-}" && -n "${layer_rank[$to]:-}" ]] || continue
+  if ((layer_rank[$from] > layer_rank[$to])); then
+    echo "Up the layers: $from -> $to  (${edge_example[$key]})"
+    misplaced=$((misplaced + 1))
+  fi
 done
 
 declare -A targets
@@ -74,6 +96,10 @@ done
 
 if ((loops)); then
   echo "The product folders do not form layers: $loops include loop(s) found."
+  exit 1
+fi
+if ((misplaced)); then
+  echo "The product folders are not in their layers' order: $misplaced problem(s) found."
   exit 1
 fi
 echo "The product folders form layers:"
