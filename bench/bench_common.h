@@ -14,6 +14,7 @@ constexpr int kBenchClassKeys = 10000;      // plain class keys under HKCR\CLSID
 constexpr int kBenchFilters = 500;          // filter Instance entries, with class keys of their own
 constexpr int kBenchMissingServerEvery = 5; // every 5th filter's server file does not exist
 extern const wchar_t kBenchObjectPrefix[];  // default value of the plain class keys
+constexpr int kBenchTransforms = 500;       // Media Foundation video decoders, with class keys of their own
 // The legacy filter with the lowest merit, which the mapper enumerates last:
 // the filter of measurements 3, 7 and 8.
 extern const wchar_t kBenchLastFilterName[];
@@ -80,3 +81,4 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
 void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
                           int scale);                                   // bench_playback.cpp
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
+void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp

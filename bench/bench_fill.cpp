@@ -2,7 +2,9 @@
 // 10,000 plain class keys (object name, InprocServer32 path, most paths naming
 // files that do not exist), and 500 filters registered through the runtime's
 // own filter mapper, half in the legacy filter category and half in the video
-// compressor category, each with a class key of its own.
+// compressor category, each with a class key of its own; and 500 Media
+// Foundation video decoders, each with its transform key, its category entry
+// and a class key of its own.
 #include "bench_common.h"
 
 #include "../base/scoped.h"
@@ -112,8 +114,41 @@ int FillRegistry() {
         if (WriteClassKey(classes.Get(), classId, objectName, path)) ++classKeys;
     }
     const double end = NowMs();
-    std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData\n",
-                classKeys, classesDone - start, legacy, video, end - classesDone, shortData);
+
+    // Each transform as MFTRegister writes one: the class id in lower case
+    // without braces, one type pair in and one out, synchronous.
+    int transforms = 0;
+    const std::wstring category = L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\";
+    for (int i = 0; i < kBenchTransforms; ++i) {
+        const std::wstring classId = NewGuidText();
+        std::wstring keyName = classId.substr(1, 36);
+        CharLowerBuffW(keyName.data(), static_cast<DWORD>(keyName.size()));
+        const std::wstring key = L"MediaFoundation\\Transforms\\" + keyName;
+        wchar_t name[64], path[MAX_PATH];
+        swprintf(name, 64, L"Bench Transform %03d", i);
+        swprintf(path, MAX_PATH, i % 10 == 0 ? L"C:\\windows\\system32\\quartz.dll"
+                                             : L"C:\\Program Files\\Bench Codecs\\bench_mft_%03d.dll", i);
+        GUID types[4] = {MEDIATYPE_Video, MEDIASUBTYPE_YV12, MEDIATYPE_Video, MEDIASUBTYPE_YUY2};
+        types[1].Data1 = 0x30303030 + static_cast<DWORD>(i);  // a four-character code of its own
+        const DWORD flags = 1;
+        RegKey created;
+        if (!SetDefaultText(HKEY_CLASSES_ROOT, key, name) || RegCreateKeyW(HKEY_CLASSES_ROOT, (category + keyName).c_str(), created.Put()) != ERROR_SUCCESS ||
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"InputTypes", REG_BINARY, &types[0], 32) != ERROR_SUCCESS ||
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"OutputTypes", REG_BINARY, &types[2], 32) != ERROR_SUCCESS ||
+            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"MFTFlags", REG_DWORD, &flags, 4) != ERROR_SUCCESS ||
+            !WriteClassKey(classes.Get(), classId, name, path)) {
+            continue;
+        }
+        ++transforms;
+    }
+    const double transformsDone = NowMs();
+    std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData, "
+                "%d transforms (%.0f ms)\n",
+                classKeys, classesDone - start, legacy, video, end - classesDone, shortData, transforms,
+                transformsDone - end);
     CoUninitialize();
-    return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters) ? 0 : 1;
+    return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters &&
+            transforms == kBenchTransforms)
+               ? 0
+               : 1;
 }

@@ -1,14 +1,21 @@
 // Measurement 10: the codec report of the bench registry, built and written to
 // a file, against the bare reads it has to make: the same list walks, the same
 // keys and values in both registry views, the same file version reads and as
-// much text written.
+// much text written. Measurement 14: dialog 133 shown on the category of the
+// bench's 500 transforms, against the bare reads of the same keys and files.
 #include "bench_common.h"
 
 #include "../base/growing_text.h"
 #include "../catalogue/category_table.h"
 #include "../report/codec_report.h"
 #include "../report/report_file.h"
+#include "../resources/resource.h"
+#include "../transforms/transform_list.h"
+#include "../transforms/transforms_dialog.h"
 #include "bare_reads.h"
+
+#include <mfapi.h>
+#include <mftransform.h>
 
 #include <cstring>
 #include <cwchar>
@@ -31,19 +38,34 @@ HKEY OpenIn(HKEY parent, const wchar_t* path, REGSAM view) {
     return RegOpenKeyExW(parent, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
+// The key itself, never one a link there points to, and null for a link: the
+// two calls every key the Media Foundation dialog reads takes.
+HKEY OpenUnlessLink(HKEY parent, const wchar_t* path, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path, REG_OPTION_OPEN_LINK, KEY_READ | view, &key) != ERROR_SUCCESS) return nullptr;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_LINK) {
+        RegCloseKey(key);
+        return nullptr;
+    }
+    return key;
+}
+
 struct BareCounts {
-    int rows = 0, entries = 0, files = 0, versions = 0;
+    int rows = 0, entries = 0, files = 0, versions = 0, transforms = 0;
     std::size_t bytes = 0;
 };
 
 // A class key's two values in the view, and its server file's facts: found,
 // size, version and company, read in that view's file system.
-void ClassAndFile(HKEY classes, const std::wstring& classId, REGSAM view, std::wstring& out, BareCounts& counts) {
-    HKEY key = OpenIn(classes, classId.c_str(), view);
+void ClassAndFile(HKEY classes, const std::wstring& classId, REGSAM view, std::wstring& out, BareCounts& counts,
+                  HKEY (*open)(HKEY, const wchar_t*, REGSAM) = OpenIn) {
+    HKEY key = open(classes, classId.c_str(), view);
     if (!key) return;
     out += Value(key, nullptr) + L"\r\n";
     std::wstring path;
-    if (HKEY server = OpenIn(key, L"InprocServer32", view)) {
+    if (HKEY server = open(key, L"InprocServer32", view)) {
         path = Value(server, nullptr);
         RegCloseKey(server);
     }
@@ -76,6 +98,64 @@ void ClassAndFile(HKEY classes, const std::wstring& classId, REGSAM view, std::w
     swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\CompanyName", LOWORD(language), HIWORD(language));
     if (VerQueryValueW(info.data(), query, &value, &length) && value) out += static_cast<const wchar_t*>(value);
     out += L"\r\n";
+}
+
+// The ten categories of transforms, by their keys' names.
+const wchar_t* const kTransformCategoryKeys[] = {
+    L"d6c02d4b-6833-45b4-971a-05a4b04bab91", L"9ea73fb4-ef7a-4559-8d5d-719d8f0426c7",
+    L"f79eac7d-e545-4387-bdee-d647d7bde42a", L"91c64bd0-f91e-4d8c-9276-db248279d975",
+    L"12e17c21-532c-4a6e-8a1c-40825a736397", L"302ea3fc-aa5f-47f9-9f7a-c2188bb16302",
+    L"11064c48-3648-4ed0-932e-05ce8ac811b7", L"a8700a7a-939b-44c5-99d7-76226b23b3f1",
+    L"059c561e-05ae-4b61-b69d-55b61ee54a7b", L"90175d57-b7ea-4901-aeb3-933a8747756f",
+};
+
+// The bare reads of one category's transforms in a view: each entry's
+// transform key (name, both type lists, flags), its class key and server
+// file, each key opened as a link is never gone through; the view's Preferred
+// and DoNotUse values; in the program's own view the platform's enumeration
+// with each object's class id.
+void BareTransforms(HKEY classes, int category, REGSAM view, std::wstring& out, BareCounts& counts) {
+    HKEY transforms = OpenIn(HKEY_CLASSES_ROOT, L"MediaFoundation\\Transforms", view);
+    if (!transforms) return;
+    if (HKEY entries = OpenIn(transforms, (std::wstring(L"Categories\\") + kTransformCategoryKeys[category]).c_str(),
+                              view)) {
+        ForEachSubkey(entries, [&](const wchar_t* name) {
+            ++counts.transforms;
+            if (HKEY key = OpenUnlessLink(transforms, name, view)) {
+                out += Value(key, nullptr) + L"\r\n";
+                BYTE types[512];
+                for (const wchar_t* value : {L"InputTypes", L"OutputTypes", L"MFTFlags"}) {
+                    DWORD bytes = sizeof(types);
+                    RegQueryValueExW(key, value, nullptr, nullptr, types, &bytes);
+                }
+                RegCloseKey(key);
+            }
+            ClassAndFile(classes, std::wstring(L"{") + name + L"}", view, out, counts, OpenUnlessLink);
+        });
+        RegCloseKey(entries);
+    }
+    RegCloseKey(transforms);
+    for (const wchar_t* keyPath : {L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred",
+                                   L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse"}) {
+        if (HKEY key = OpenIn(HKEY_LOCAL_MACHINE, keyPath, view)) RegCloseKey(key);
+    }
+    if (view != 0) return;
+    GUID id;
+    wchar_t braced[40] = {};
+    std::swprintf(braced, 40, L"{%ls}", kTransformCategoryKeys[category]);
+    IIDFromString(braced, &id);
+    MFStartup(MF_VERSION, MFSTARTUP_LITE);
+    IMFActivate** objects = nullptr;
+    UINT32 count = 0;
+    if (SUCCEEDED(MFTEnumEx(id, MFT_ENUM_FLAG_ALL, nullptr, nullptr, &objects, &count))) {
+        for (UINT32 i = 0; i < count; ++i) {
+            GUID classId;
+            objects[i]->GetGUID(MFT_TRANSFORM_CLSID_Attribute, &classId);
+            objects[i]->Release();
+        }
+        CoTaskMemFree(objects);
+    }
+    MFShutdown();
 }
 
 // The bare report: per view, each distinct Instance key's entries (their
@@ -177,6 +257,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
             });
             RegCloseKey(extensions);
         }
+        for (int category = 0; category < 10; ++category) BareTransforms(classes, category, view, out, counts);
         if (HKEY objects = OpenIn(HKEY_CLASSES_ROOT, L"DirectShow\\MediaObjects", view)) {
             ForEachSubkey(objects, [&](const wchar_t* name) {
                 if (lstrcmpiW(name, L"Categories") == 0) return;
@@ -221,7 +302,7 @@ void RunReportMeasurement(std::vector<ResultRow>& rows, int scale) {
     row.id = "10";
     row.measurement = "codec report of both views, built and saved";
     row.baseline = "both views' list walks, Instance entries, class keys, server files with their version resources, "
-                   "preference keys and DMOs read bare, and as much UTF-8 text written";
+                   "preference keys, DMOs and Media Foundation transforms read bare, and as much UTF-8 text written";
     row.unit = "ms";
     std::size_t reportBytes = 0;
     DWORD error = 0;
@@ -243,12 +324,57 @@ void RunReportMeasurement(std::vector<ResultRow>& rows, int scale) {
         row.reference.Add(TimeMs([&] { counts = BareReport(barePath.c_str(), reportBytes); }));
     }
     row.note = Text("report of %zu characters, %zu bytes saved (error %lu); baseline: %d list rows, %d Instance "
-                    "entries, %d server files found, %d version resources, %zu bytes written",
-                    reportChars, reportBytes, error, counts.rows, counts.entries, counts.files, counts.versions,
-                    counts.bytes);
+                    "entries, %d transforms, %d server files found, %d version resources, %zu bytes written",
+                    reportChars, reportBytes, error, counts.rows, counts.entries, counts.transforms, counts.files,
+                    counts.versions, counts.bytes);
     Progress("10 done: %s", row.note.c_str());
     DeleteFileW(programPath.c_str());
     DeleteFileW(barePath.c_str());
+    rows.push_back(std::move(row));
+    CoUninitialize();
+}
+
+void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale) {
+    if (!Selected("14")) return;
+    CoInitialize(nullptr);
+    ResultRow row;
+    row.id = "14";
+    row.measurement = "dialog 133 on 500 transforms of one category";
+    row.baseline = "the category's entries, transform keys, class keys (each opened unless a link), server files with "
+                   "their version resources, Preferred, DoNotUse and the platform's enumeration read bare";
+    row.unit = "ms";
+    int shown = 0;
+    const auto program = [&] {
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TRANSFORMS), nullptr,
+                                         TransformsDialog, 0);
+        shown = dialog ? static_cast<int>(SendDlgItemMessageW(dialog, IDC_TRANSFORM_LIST, LVM_GETITEMCOUNT, 0, 0)) : -1;
+        if (dialog) DestroyWindow(dialog);
+    };
+    BareCounts counts;
+    const auto bare = [&] {
+        counts = BareCounts{};
+        std::wstring out;
+        if (HKEY classes = OpenIn(HKEY_CLASSES_ROOT, L"CLSID", 0)) {
+            BareTransforms(classes, 0, 0, out, counts);
+            RegCloseKey(classes);
+        }
+    };
+    program();  // unmeasured rounds of both sides first
+    bare();
+    Samples reading;
+    for (int i = 0; i < 9 * scale; ++i) {
+        row.program.Add(TimeMs(program));
+        row.reference.Add(TimeMs(bare));
+        // What the dialog spends reading its rows, apart from showing them.
+        reading.Add(TimeMs([] {
+            TransformList list;
+            ReadTransformRows(0, 0, list);
+        }));
+    }
+    row.note = Text("%d rows shown, of which read in %.1f ms (median); baseline: %d entries, %d server files found, "
+                    "%d version resources",
+                    shown, reading.Median(), counts.transforms, counts.files, counts.versions);
+    Progress("14 done: %s", row.note.c_str());
     rows.push_back(std::move(row));
     CoUninitialize();
 }

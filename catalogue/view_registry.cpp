@@ -86,19 +86,35 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
                     std::size_t capacity, wchar_t* judgedServerPath) {
-    CopyText(objectName, capacity, L"");
+    RegKey classes;
+    if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) {
+        CopyText(objectName, capacity, L"");
+        CopyText(serverPath, capacity, L"");
+        if (judgedServerPath) CopyText(judgedServerPath, kNameCapacity, L"");
+        return false;
+    }
+    return ReadClassFactsIn(classes.Get(), view, classId, objectName, serverPath, capacity, judgedServerPath);
+}
+
+bool ReadClassFactsIn(HKEY classes, REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
+                      std::size_t capacity, wchar_t* judgedServerPath) {
+    if (objectName) CopyText(objectName, capacity, L"");
     CopyText(serverPath, capacity, L"");
     if (judgedServerPath) CopyText(judgedServerPath, kNameCapacity, L"");
     if (!IsUsableClassId(classId)) return false;
-    RegKey classes;
-    if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) return false;
     RegKey classKey;
-    if (!OpenReportKey(classKey, classes.Get(), classId, view)) return false;
-    ReadReportText(classKey.Get(), nullptr, objectName, capacity);
+    if (!OpenReportKey(classKey, classes, classId, view)) return false;
+    if (objectName) ReadReportText(classKey.Get(), nullptr, objectName, capacity);
     RegKey server;
     if (OpenReportKey(server, classKey.Get(), L"InprocServer32", view)) {
-        ReadReportText(server.Get(), nullptr, serverPath, capacity);
-        if (judgedServerPath) ReadRegistryText(server.Get(), nullptr, judgedServerPath, kNameCapacity);
+        bool cut = false;
+        const bool text = ReadReportText(server.Get(), nullptr, serverPath, capacity, &cut);
+        // A text that fits whole reads the same both ways: it is read once.
+        if (judgedServerPath && text && !cut && capacity == kNameCapacity) {
+            CopyText(judgedServerPath, kNameCapacity, serverPath);
+        } else if (judgedServerPath) {
+            ReadRegistryText(server.Get(), nullptr, judgedServerPath, kNameCapacity);
+        }
     }
     return true;
 }

@@ -40,3 +40,7 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 // be opened (a link counts as none).
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
                     std::size_t capacity, wchar_t* judgedServerPath = nullptr);
+// The same below an open CLSID key of the view, for a caller that reads many
+// classes; objectName may be null when the caller needs no object name.
+bool ReadClassFactsIn(HKEY classes, REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
+                      std::size_t capacity, wchar_t* judgedServerPath = nullptr);

@@ -14,6 +14,7 @@
 #include <mftransform.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 const wchar_t kTransformStatusNoTransformKey[] = L"нет записи кодека";
@@ -67,11 +68,11 @@ void TakeClassId(TransformRow& row, const wchar_t* keyName) {
 
 // The class key's server file, judged as the scan judges it; the status it
 // gives, or "нет раздела класса" for a class id that is no GUID.
-const wchar_t* ReadServerFile(REGSAM view, TransformRow& row, bool* classKeyFoundOut) {
-    wchar_t objectName[kNameCapacity];
+const wchar_t* ReadServerFile(HKEY classes, REGSAM view, TransformRow& row, bool* classKeyFoundOut) {
     wchar_t judged[kNameCapacity] = {};
-    const bool classKeyFound = row.classIdIsGuid && ReadClassFacts(view, row.classId, objectName, row.serverPath,
-                                                                   kNameCapacity, judged);
+    const bool classKeyFound = row.classIdIsGuid && classes &&
+                               ReadClassFactsIn(classes, view, row.classId, nullptr, row.serverPath, kNameCapacity,
+                                                judged);
     if (classKeyFound) {
         wchar_t facts[kNameCapacity];
         DescribeServerFile(view, row.serverPath, facts, kNameCapacity);
@@ -82,10 +83,10 @@ const wchar_t* ReadServerFile(REGSAM view, TransformRow& row, bool* classKeyFoun
 }
 
 // One category entry with its transform key, when that opens.
-void ReadRegisteredRow(REGSAM view, HKEY transforms, const wchar_t* keyName, TransformRow& row) {
+void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, const wchar_t* keyName, TransformRow& row) {
     TakeClassId(row, keyName);
     bool classKeyFound = false;
-    const wchar_t* fileStatus = ReadServerFile(view, row, &classKeyFound);
+    const wchar_t* fileStatus = ReadServerFile(classes, view, row, &classKeyFound);
     RegKey key;
     LONG status = ERROR_SUCCESS;
     const KeyOpening opening = OpenKeyUnlessLink(key, transforms, keyName, KEY_READ | view, &status);
@@ -126,10 +127,18 @@ void ReadRegisteredTransforms(REGSAM view, const GUID& category, TransformList& 
         !OpenReportKey(entries, categories.Get(), categoryName, view)) {
         return;
     }
+    RegKey classes;
+    OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view);
+    // Room for every entry at once, so that the rows are not moved while they are added.
+    DWORD entryCount = 0;
+    if (RegQueryInfoKeyW(entries.Get(), nullptr, nullptr, nullptr, &entryCount, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        list.records.Reserve((list.count + entryCount + 4) * sizeof(TransformRow));
+    }
     ForEachSubkeyName(entries.Get(), [&](const wchar_t* keyName) {
         TransformRow* row = AddRow(list);
         if (!row) return true;
-        ReadRegisteredRow(view, transforms.Get(), keyName, *row);
+        ReadRegisteredRow(view, classes.Get(), transforms.Get(), keyName, *row);
         return false;
     });
 }
@@ -155,8 +164,8 @@ bool SameClassId(const TransformRow& row, const wchar_t* classId) {
 }
 
 int CompareRows(const void* left, const void* right) {
-    const auto* a = static_cast<const TransformRow*>(left);
-    const auto* b = static_cast<const TransformRow*>(right);
+    const auto* a = *static_cast<const TransformRow* const*>(left);
+    const auto* b = *static_cast<const TransformRow* const*>(right);
     const int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a->name, -1, b->name, -1);
     if (order != CSTR_EQUAL) return order - CSTR_EQUAL;
     return lstrcmpiW(a->keyName, b->keyName);
@@ -217,7 +226,20 @@ void NoteTransformPreferences(REGSAM view, TransformList& list) {
 }
 
 void SortTransformRows(TransformList& list) {
-    if (list.count > 1) std::qsort(list.records.Get(), list.count, sizeof(TransformRow), CompareRows);
+    if (list.count < 2) return;
+    // The rows are large: their addresses are sorted, and each row is then
+    // copied once into its place.
+    HeapBuffer order, sorted;
+    if (!order.Reserve(list.count * sizeof(TransformRow*)) || !sorted.Reserve(list.count * sizeof(TransformRow))) {
+        list.failed = true;
+        return;
+    }
+    auto** rows = reinterpret_cast<TransformRow**>(order.Get());
+    for (std::size_t i = 0; i < list.count; ++i) rows[i] = &TransformAt(list, i);
+    std::qsort(rows, list.count, sizeof(TransformRow*), CompareRows);
+    auto* target = reinterpret_cast<TransformRow*>(sorted.Get());
+    for (std::size_t i = 0; i < list.count; ++i) std::memcpy(&target[i], rows[i], sizeof(TransformRow));
+    std::memcpy(list.records.Get(), target, list.count * sizeof(TransformRow));
 }
 
 void ReadTransformRows(REGSAM view, int category, TransformList& list) {

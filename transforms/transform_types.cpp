@@ -54,10 +54,19 @@ void NameTypeList(const BYTE* data, DWORD bytes, wchar_t* text, std::size_t capa
 
 bool ReadTypeList(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity) {
     CopyText(text, capacity, L"");
+    // Most lists fit here and take one call.
+    BYTE room[16 * kPairBytes];
     DWORD type = REG_NONE;
-    DWORD bytes = 0;
-    const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &bytes);
+    DWORD bytes = sizeof(room);
+    LONG status = RegQueryValueExW(key, valueName, nullptr, &type, room, &bytes);
     if (status == ERROR_FILE_NOT_FOUND) return true;
+    if (status == ERROR_SUCCESS) {
+        if (type != REG_BINARY || !TypeListIsWhole(bytes)) return false;
+        NameTypeList(room, bytes, text, capacity);
+        return true;
+    }
+    // Larger: its length and type first, then the whole value.
+    status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &bytes);
     if (status != ERROR_SUCCESS || type != REG_BINARY || !TypeListIsWhole(bytes)) return false;
     if (bytes > kLargestList) {
         CopyText(text, capacity, kCut);

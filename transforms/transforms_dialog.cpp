@@ -14,6 +14,7 @@
 #include "transform_categories.h"
 #include "transform_list.h"
 
+#include <cwchar>
 #include <iterator>
 #include <new>
 
@@ -26,20 +27,24 @@ constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 const wchar_t* const kColumns[] = {L"Кодек",          L"Тип",         L"Входные форматы", L"Выходные форматы",
                                    L"Файл кодека",    L"Состояние",   L"Примечание"};
 
-// The open dialog's views and the rows it shows.
+// A dialog's views and the rows it shows, kept by the dialog itself.
 struct TransformsDialogState {
     RegistryView views[2] = {};
     int viewCount = 0;
     TransformList rows;
 };
-TransformsDialogState* g_transforms = nullptr;
+
+TransformsDialogState& StateOf(HWND dialog) {
+    return *reinterpret_cast<TransformsDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_TRANSFORM_LIST); }
 
 const RegistryView& ChosenView(HWND dialog) {
+    const TransformsDialogState& state = StateOf(dialog);
     LRESULT at = SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_GETCURSEL, 0, 0);
-    if (at < 0 || at >= g_transforms->viewCount) at = 0;
-    return g_transforms->views[at];
+    if (at < 0 || at >= state.viewCount) at = 0;
+    return state.views[at];
 }
 
 int ChosenCategory(HWND dialog) {
@@ -52,9 +57,10 @@ void SetUpControls(HWND dialog) {
         SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(category.title));
     }
     SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_SETCURSEL, 0, 0);
-    g_transforms->viewCount = MachineRegistryViews(g_transforms->views);
-    for (int i = 0; i < g_transforms->viewCount; ++i) {
-        const RegistryView& view = g_transforms->views[i];
+    TransformsDialogState& state = StateOf(dialog);
+    state.viewCount = MachineRegistryViews(state.views);
+    for (int i = 0; i < state.viewCount; ++i) {
+        const RegistryView& view = state.views[i];
         SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_ADDSTRING, 0,
                             reinterpret_cast<LPARAM>(view.width == 64 ? L"64-разрядные программы"
                                                                       : L"32-разрядные программы"));
@@ -72,41 +78,68 @@ void SetUpControls(HWND dialog) {
     }
 }
 
-void SetCell(HWND list, int row, int column, const wchar_t* text) {
-    ListView_SetItemText(list, row, column, const_cast<wchar_t*>(text));
+// A row's text in a column.
+const wchar_t* CellText(const TransformRow& row, int column) {
+    switch (column) {
+    case 0: return row.name;
+    case 1: return row.type;
+    case 2: return row.inputs;
+    case 3: return row.outputs;
+    case 4: return row.file;
+    case 5: return row.status;
+    case 6: return row.note;
+    default: return L"";
+    }
+}
+
+// A column as wide as its widest text or its heading, so that nothing is
+// cut. Only the texts with the most characters are measured: in the list's
+// proportional font no text of a few characters fewer is wider than those.
+void SizeColumn(HWND list, HDC dc, const TransformList& rows, int column) {
+    constexpr int kMeasured = 8;
+    constexpr int kCellMargin = 16;  // pixels around a cell's text
+    std::size_t longest[kMeasured] = {};
+    int kept = 0;
+    for (std::size_t i = 0; i < rows.count; ++i) {
+        const std::size_t length = std::wcslen(CellText(TransformAt(rows, i), column));
+        int at = kept < kMeasured ? kept++ : kMeasured - 1;
+        if (at == kMeasured - 1 && kept == kMeasured &&
+            std::wcslen(CellText(TransformAt(rows, longest[at]), column)) >= length) {
+            continue;
+        }
+        for (; at > 0 && std::wcslen(CellText(TransformAt(rows, longest[at - 1]), column)) < length; --at) {
+            longest[at] = longest[at - 1];
+        }
+        longest[at] = i;
+    }
+    int width = ListView_GetStringWidth(list, kColumns[column]) + kHeadingMargin;
+    for (int i = 0; i < kept; ++i) {
+        const wchar_t* text = CellText(TransformAt(rows, longest[i]), column);
+        SIZE size = {};
+        if (GetTextExtentPoint32W(dc, text, static_cast<int>(std::wcslen(text)), &size) && size.cx + kCellMargin > width) {
+            width = size.cx + kCellMargin;
+        }
+    }
+    ListView_SetColumnWidth(list, column, width);
 }
 
 // Reads the chosen category in the chosen view again and shows its rows.
 void FillRows(HWND dialog) {
-    TransformList& rows = g_transforms->rows;
+    TransformList& rows = StateOf(dialog).rows;
     rows.count = 0;
     rows.failed = false;
     const RegistryView& view = ChosenView(dialog);
     ReadTransformRows(view.flag, ChosenCategory(dialog), rows);
+    // The list holds no texts of its own: it asks for each cell it shows (LVN_GETDISPINFO).
     HWND list = List(dialog);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(list);
-    for (std::size_t i = 0; i < rows.count; ++i) {
-        TransformRow& row = TransformAt(rows, i);
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = static_cast<int>(i);
-        item.pszText = row.name;
-        item.lParam = static_cast<LPARAM>(i);
-        const int at = ListView_InsertItem(list, &item);
-        SetCell(list, at, 1, row.type);
-        SetCell(list, at, 2, row.inputs);
-        SetCell(list, at, 3, row.outputs);
-        SetCell(list, at, 4, row.file);
-        SetCell(list, at, 5, row.status);
-        SetCell(list, at, 6, row.note);
-    }
-    // Each column as wide as its longest text or its heading, so that nothing is cut.
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        ListView_SetColumnWidth(list, i, LVSCW_AUTOSIZE);
-        const int heading = ListView_GetStringWidth(list, kColumns[i]) + kHeadingMargin;
-        if (ListView_GetColumnWidth(list, i) < heading) ListView_SetColumnWidth(list, i, heading);
-    }
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(list, static_cast<int>(rows.count), 0);
+    HDC dc = GetDC(list);
+    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) SizeColumn(list, dc, rows, i);
+    SelectObject(dc, font);
+    ReleaseDC(list, dc);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     // The registrations of the other width's view are changed by the other
@@ -117,17 +150,12 @@ void FillRows(HWND dialog) {
 
 // The selected row, or null after telling the user that none is.
 const TransformRow* SelectedRow(HWND dialog) {
-    HWND list = List(dialog);
-    const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = selected;
-    if (selected < 0 || !ListView_GetItem(list, &item) || item.lParam < 0 ||
-        static_cast<std::size_t>(item.lParam) >= g_transforms->rows.count) {
+    const int selected = ListView_GetNextItem(List(dialog), -1, LVNI_SELECTED);
+    if (selected < 0 || static_cast<std::size_t>(selected) >= StateOf(dialog).rows.count) {
         ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
         return nullptr;
     }
-    const TransformRow& row = TransformAt(g_transforms->rows, static_cast<std::size_t>(item.lParam));
+    const TransformRow& row = TransformAt(StateOf(dialog).rows, static_cast<std::size_t>(selected));
     if (row.packaged) {
         ShowMessageBox(dialog, kPackagedMessage, nullptr, MB_ICONINFORMATION);
         return nullptr;
@@ -185,27 +213,45 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
 
 }  // namespace
 
-INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        auto* state = new (std::nothrow) TransformsDialogState;
+        if (!state) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
         SetUpControls(dialog);
         FillRows(dialog);
         return TRUE;
+    }
+    case WM_NCDESTROY:
+        delete reinterpret_cast<TransformsDialogState*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        return FALSE;
     case WM_COMMAND:
+        if (GetWindowLongPtrW(dialog, DWLP_USER) == 0) return FALSE;
         OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_NOTIFY: {
+        auto* info = reinterpret_cast<NMLVDISPINFOW*>(lParam);
+        if (GetWindowLongPtrW(dialog, DWLP_USER) == 0 || info->hdr.idFrom != IDC_TRANSFORM_LIST ||
+            info->hdr.code != LVN_GETDISPINFOW || (info->item.mask & LVIF_TEXT) == 0 || !info->item.pszText ||
+            info->item.cchTextMax <= 0) {
+            return FALSE;
+        }
+        const TransformList& rows = StateOf(dialog).rows;
+        const bool known = info->item.iItem >= 0 && static_cast<std::size_t>(info->item.iItem) < rows.count;
+        CopyText(info->item.pszText, static_cast<std::size_t>(info->item.cchTextMax),
+                 known ? CellText(TransformAt(rows, static_cast<std::size_t>(info->item.iItem)), info->item.iSubItem)
+                       : L"");
+        return TRUE;
+    }
     default:
         return FALSE;
     }
 }
 
 void OpenTransformsDialog() {
-    // One dialog at a time: it is modal to the main window.
-    if (g_transforms) return;
-    auto* state = new (std::nothrow) TransformsDialogState;
-    if (!state) return;
-    g_transforms = state;
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TRANSFORMS), g_app.mainWindow, TransformsDialog, 0);
-    g_transforms = nullptr;
-    delete state;
 }
