@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/server_file_facts.h"
@@ -66,16 +67,7 @@ void SetUpControls(HWND dialog) {
                                                                       : L"32-разрядные программы"));
         if (view.Own()) SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_SETCURSEL, i, 0);
     }
-    HWND list = List(dialog);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(kColumns[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        ListView_InsertColumn(list, i, &column);
-    }
+    AddReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
 }
 
 // A row's text in a column.
@@ -102,11 +94,15 @@ void SizeColumn(HWND list, HDC dc, const TransformList& rows, int column) {
     int kept = 0;
     for (std::size_t i = 0; i < rows.count; ++i) {
         const std::size_t length = std::wcslen(CellText(TransformAt(rows, i), column));
-        int at = kept < kMeasured ? kept++ : kMeasured - 1;
-        if (at == kMeasured - 1 && kept == kMeasured &&
-            std::wcslen(CellText(TransformAt(rows, longest[at]), column)) >= length) {
+        int at = 0;
+        if (kept < kMeasured) {
+            at = kept++;
+        } else if (std::wcslen(CellText(TransformAt(rows, longest[kMeasured - 1]), column)) >= length) {
             continue;
+        } else {
+            at = kMeasured - 1;
         }
+        // Into its place among the longest, longest first.
         for (; at > 0 && std::wcslen(CellText(TransformAt(rows, longest[at - 1]), column)) < length; --at) {
             longest[at] = longest[at - 1];
         }
