@@ -165,6 +165,12 @@ void CheckServerFile(HWND dialog, const TransformRow& row) {
 }
 
 void Unregister(HWND dialog, TransformRow row) {
+    // Without a server file there is nothing for regsvr32 to load: the check's
+    // warning says so, and "Удалить кодек" is what can remove such entries.
+    if (row.serverPath[0] == L'\0') {
+        ShowServerFileCheck(dialog, false);
+        return;
+    }
     if (!ConfirmUnregistration(dialog)) return;
     if (!UnregisterServerFile(dialog, row.name, row.classId, row.serverPath)) return;
     RefreshFilterList();
