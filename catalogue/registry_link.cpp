@@ -1,5 +1,7 @@
 #include "registry_link.h"
 
+const wchar_t kLinkNotOpenedStatus[] = L"ссылка реестра, не открывалась";
+
 KeyOpening OpenKeyUnlessLink(RegKey& key, HKEY parent, const wchar_t* path, REGSAM access, LONG* status) {
     HKEY opened = nullptr;
     const LONG result = RegOpenKeyExW(parent, path, REG_OPTION_OPEN_LINK, access | KEY_QUERY_VALUE, &opened);

@@ -14,3 +14,6 @@ enum KeyOpening {
 // access asked for (and the right to read values). With KeyOpened, key holds
 // it; otherwise key is closed, and with KeyNotOpened *status says why.
 KeyOpening OpenKeyUnlessLink(RegKey& key, HKEY parent, const wchar_t* path, REGSAM access, LONG* status = nullptr);
+
+// The status the report and dialog 133 give a registration whose key is a link.
+extern const wchar_t kLinkNotOpenedStatus[];  // "ссылка реестра, не открывалась"

@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../catalogue/registry_link.h"
 #include "../catalogue/registry_text.h"
 #include "registry_removal.h"
 
@@ -21,11 +22,13 @@ void AddTransformKeys(const wchar_t* classId, KeyPathList& keys) {
     }
     wchar_t path[kNameCapacity];
     if (JoinText(path, kNameCapacity, kTransforms, L"\\", braceless)) AddKeyPath(keys, path);
+    // A category that is a registry link is not gone through: the entries
+    // below it would be some other key's.
     RegKey categories;
-    if (categories.OpenForReading(HKEY_CLASSES_ROOT, kCategories) != ERROR_SUCCESS) return;
+    if (OpenKeyUnlessLink(categories, HKEY_CLASSES_ROOT, kCategories, KEY_READ) != KeyOpened) return;
     ForEachSubkeyName(categories.Get(), [&](const wchar_t* category) {
         RegKey entries;
-        if (entries.OpenForReading(categories.Get(), category) != ERROR_SUCCESS) return false;
+        if (OpenKeyUnlessLink(entries, categories.Get(), category, KEY_READ) != KeyOpened) return false;
         ForEachSubkeyName(entries.Get(), [&](const wchar_t* entry) {
             wchar_t categoryPath[kNameCapacity];
             if (lstrcmpiW(entry, braceless) == 0 && JoinText(categoryPath, kNameCapacity, kCategories, L"\\", category) &&

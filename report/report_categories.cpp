@@ -152,7 +152,7 @@ void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntr
     if (record.opening != KeyOpened) {
         AppendLabelled(text, kRowIndent, L"Раздел:", entries.Text(record.keyName));
         AppendStatus(text, problems, entries.Text(record.friendlyName),
-                     record.opening == KeyIsLink ? L"ссылка реестра, не открывалась" : L"раздел не открывается");
+                     record.opening == KeyIsLink ? kLinkNotOpenedStatus : L"раздел не открывается");
         return;
     }
     AppendFilterFacts(text, problems, entries.Text(record.friendlyName), view, entries.Text(record.classId),

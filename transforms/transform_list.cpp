@@ -19,7 +19,6 @@
 
 const wchar_t kTransformStatusNoTransformKey[] = L"нет записи кодека";
 const wchar_t kTransformStatusTypesDamaged[] = L"данные типов повреждены";
-const wchar_t kTransformStatusLink[] = L"ссылка реестра, не открывалась";
 
 namespace {
 
@@ -92,7 +91,7 @@ void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, const wchar_t
     const KeyOpening opening = OpenKeyUnlessLink(key, transforms, keyName, KEY_READ | view, &status);
     row.transformKeyFound = opening == KeyOpened;
     if (opening == KeyIsLink) {
-        row.status = kTransformStatusLink;
+        row.status = kLinkNotOpenedStatus;
         return;
     }
     if (opening != KeyOpened) {

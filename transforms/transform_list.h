@@ -21,7 +21,7 @@ struct TransformRow {
     wchar_t type[kShortTextCapacity];       // "аппаратный, асинхронный, ..."
     wchar_t inputs[kFormatsCapacity];
     wchar_t outputs[kFormatsCapacity];
-    wchar_t serverPath[kNameCapacity];      // as shown: the InprocServer32 default value, cut
+    wchar_t serverPath[kNameCapacity];      // the InprocServer32 default value, as shown and as the actions take it
     wchar_t file[kNameCapacity];            // the server path with its file's facts
     const wchar_t* status;                  // one of the statuses below
     wchar_t note[kNameCapacity];            // from Preferred and DoNotUse
@@ -31,7 +31,6 @@ struct TransformRow {
 
 extern const wchar_t kTransformStatusNoTransformKey[];  // "нет записи кодека"
 extern const wchar_t kTransformStatusTypesDamaged[];    // "данные типов повреждены"
-extern const wchar_t kTransformStatusLink[];            // "ссылка реестра, не открывалась"
 
 struct TransformList {
     HeapBuffer records;
