@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/elevation.h"
 #include "../base/growing_text.h"
+#include "../base/line_safety.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "../catalogue/registry_text.h"
@@ -28,7 +29,8 @@ void NoteKeyLeft(KeysLeft& left, const wchar_t* path) {
     if (left.count++ >= kListedKeysAtMost) return;
     AppendChar(left.listed, L'\n');
     AppendString(left.listed, L"HKEY_CLASSES_ROOT\\");
-    AppendString(left.listed, path);
+    // A key name may hold a line break or a direction mark: the box keeps one key a line.
+    AppendSafeInLine(left.listed, path, L'?');
 }
 
 // Notes every subkey of an open key that is still there, and what lies below

@@ -1,18 +1,10 @@
 #include "report_text.h"
 
 #include "../base/bounded_text.h"
-
-namespace {
-
-bool IsUnsafeInLine(wchar_t c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F;
-}
-
-}  // namespace
+#include "../base/line_safety.h"
 
 void AppendField(GrowingText& text, const wchar_t* field) {
-    for (const wchar_t* c = field; *c != L'\0'; ++c) AppendChar(text, IsUnsafeInLine(*c) ? L'?' : *c);
+    AppendSafeInLine(text, field, L'?');
 }
 
 void AppendLine(GrowingText& text, const wchar_t* line) {
