@@ -19,19 +19,10 @@ const wchar_t kNoRights[] = L"Недостаточно прав для изме�
 const wchar_t kLinkKept[] = L"Раздел является ссылкой реестра; программа ссылки не удаляет.";
 
 // The keys still there, each named from HKEY_CLASSES_ROOT, parents before
-// what lies below them: the first ones listed, all of them counted.
-struct KeysLeft {
-    GrowingText listed;
-    std::size_t count = 0;
-};
+// what lies below them.
+using KeysLeft = NamedKeys;
 
-void NoteKeyLeft(KeysLeft& left, const wchar_t* path) {
-    if (left.count++ >= kListedKeysAtMost) return;
-    AppendChar(left.listed, L'\n');
-    AppendString(left.listed, L"HKEY_CLASSES_ROOT\\");
-    // A key name may hold a line break or a direction mark: the box keeps one key a line.
-    AppendSafeInLine(left.listed, path, L'?');
-}
+void NoteKeyLeft(KeysLeft& left, const wchar_t* path) { NameKey(left, L"HKEY_CLASSES_ROOT\\", path); }
 
 // Notes every subkey of an open key that is still there, and what lies below
 // each. A link is named but never entered; a subkey that is listed is there,
@@ -63,12 +54,12 @@ void NoteTreeLeft(KeysLeft& left, const wchar_t* path) {
 
 // The line that says why: a refusal for lack of rights first, since the user
 // can do something about it, then a kept link, then the system's code.
-void AppendCause(GrowingText& text, const RemovalOutcome& outcome) {
+void AppendCause(GrowingText& text, const RemovalOutcome& outcome, const wchar_t* linkCause) {
     AppendChar(text, L'\n');
     if (outcome.refusal == ERROR_ACCESS_DENIED) {
         AppendString(text, kNoRights);
     } else if (outcome.linkKept) {
-        AppendString(text, kLinkKept);
+        AppendString(text, linkCause);
     } else {
         wchar_t line[kShortTextCapacity];
         FormatText(line, kShortTextCapacity, L"Ошибка %ld.", static_cast<long>(outcome.refusal));
@@ -99,15 +90,32 @@ bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar
     if (hasDmo) NoteTreeLeft(left, dmoPath);
     if (left.count == 0) return false;
 
-    GrowingText text;
-    AppendString(text, kKeysLeft);
-    AppendChars(text, TextChars(left.listed), left.listed.length);
-    if (left.count > kListedKeysAtMost) {
+    return ShowKeysNotChanged(owner, kCaption, kKeysLeft, left, outcome, kLinkKept);
+}
+
+void NameKey(NamedKeys& keys, const wchar_t* prefix, const wchar_t* path) {
+    if (keys.count++ >= kListedKeysAtMost) return;
+    AppendChar(keys.listed, L'\n');
+    AppendString(keys.listed, prefix);
+    // A key name may hold a line break or a direction mark: the box keeps one key a line.
+    AppendSafeInLine(keys.listed, path, L'?');
+}
+
+void AppendNamedKeys(GrowingText& text, const NamedKeys& keys) {
+    AppendChars(text, TextChars(keys.listed), keys.listed.length);
+    if (keys.count > kListedKeysAtMost) {
         wchar_t more[kShortTextCapacity];
-        FormatText(more, kShortTextCapacity, L"\nи еще %u", static_cast<unsigned>(left.count - kListedKeysAtMost));
+        FormatText(more, kShortTextCapacity, L"\nи еще %u", static_cast<unsigned>(keys.count - kListedKeysAtMost));
         AppendString(text, more);
     }
-    AppendCause(text, outcome);
+}
+
+bool ShowKeysNotChanged(HWND owner, const wchar_t* caption, const wchar_t* heading, const NamedKeys& keys,
+                        const RemovalOutcome& outcome, const wchar_t* linkCause) {
+    GrowingText text;
+    AppendString(text, heading);
+    AppendNamedKeys(text, keys);
+    AppendCause(text, outcome, linkCause);
     // Without rights, the restart is offered in the same box.
     const bool offer = outcome.refusal == ERROR_ACCESS_DENIED && !ProcessIsElevated();
     if (offer) {
@@ -115,6 +123,6 @@ bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar
         AppendString(text, kRestartAsAdministratorQuestion);
     }
     const UINT style = MB_ICONWARNING | (offer ? MB_YESNO : MB_OK);
-    const int answer = ShowMessageBox(owner, TextChars(text), kCaption, style);
+    const int answer = ShowMessageBox(owner, TextChars(text), caption, style);
     return offer && answer == IDYES && RestartAsAdministrator();
 }
