@@ -96,6 +96,7 @@ void DescribeBackupFile(const WIN32_FIND_DATAW& found, BackupRow& row) {
         FileTimeToSystemTime(&local, &time);
     }
     row.when = AsNumber(time);
+    row.written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
     FormatText(row.date, std::size(row.date), L"%02u.%02u.%04u %02u:%02u:%02u", time.wDay, time.wMonth, time.wYear,
                time.wHour, time.wMinute, time.wSecond);
 }
@@ -129,6 +130,8 @@ void ListBackupFiles(const wchar_t* folder, BackupListing& listing) {
     for (std::size_t i = 0; i < listing.count; ++i) order[i] = i;
     std::sort(order, order + listing.count, [rows](std::size_t a, std::size_t b) {
         if (rows[a].when != rows[b].when) return rows[a].when > rows[b].when;
+        // Within one second, the file written last first.
+        if (rows[a].written != rows[b].written) return rows[a].written > rows[b].written;
         if (rows[a].copy != rows[b].copy) return rows[a].copy > rows[b].copy;
         return lstrcmpW(rows[a].file, rows[b].file) > 0;
     });

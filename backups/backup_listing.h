@@ -11,6 +11,7 @@ struct BackupRow {
     wchar_t action[64];           // in the user's words: "Удаление кодека"
     wchar_t codec[MAX_PATH];      // the friendly name or class id the name ends with; "" when none
     ULONGLONG when = 0;           // the date and time as a number: larger is newer
+    ULONGLONG written = 0;        // when the file was last written, as a number
     unsigned copy = 1;            // n of a name that ends " (n)"; 1 otherwise
 };
 

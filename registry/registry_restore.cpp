@@ -62,6 +62,7 @@ bool Confirm(HWND owner, const RegFileContents& contents) {
     }
     GrowingText text;
     AppendString(text, kQuestion);
+    AppendChar(text, L'\n');  // a blank line between the question and its keys
     AppendNamedKeys(text, keys);
     if (text.failed) return false;
     return ShowMessageBox(owner, TextChars(text), kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;

@@ -203,12 +203,15 @@ bool PressForBackup(const ProgramUnderTest& program, HWND dialog, const std::wst
 // Restores the backup from dialog 134, answering Yes, and gives the text of
 // the box that reports the restore ("" when none); the dialog stays open.
 // The restore's own backup goes to *ownBackup.
+// With look, the dialog and the question are look points.
 std::wstring RestoreFromDialog(const ProgramUnderTest& program, HWND dialog, const std::wstring& backup,
-                               std::wstring* ownBackup = nullptr, HWND* reportBox = nullptr) {
+                               std::wstring* ownBackup = nullptr, HWND* reportBox = nullptr, bool look = false) {
     const std::vector<std::wstring> files = BackupFiles();
+    if (look) LookPoint(L"backups-dialog");
     if (!PressForBackup(program, dialog, backup, IDC_BACKUP_RESTORE)) return L"";
     HWND confirm = WaitForMessageBox(program, {dialog});
     if (!confirm) return CheckFailed(__FILE__, __LINE__, "the restore's question", program.Dialogs()), L"";
+    if (look) LookPoint(L"restore-question");
     const std::wstring question = MessageBoxText(confirm);
     CHECK(question.rfind(kRestoreQuestion, 0) == 0 && GetWindow(confirm, GW_OWNER) == dialog, question);
     PressButton(confirm, IDYES);
@@ -226,11 +229,11 @@ std::wstring RestoreFromDialog(const ProgramUnderTest& program, HWND dialog, con
 }
 
 // Opens dialog 134, restores the backup in it, checks nothing was reported, and closes the dialog.
-std::wstring RestoreInDialog(const ProgramUnderTest& program, const std::wstring& backup) {
+std::wstring RestoreInDialog(const ProgramUnderTest& program, const std::wstring& backup, bool look = false) {
     HWND dialog = OpenBackupsDialog(program);
     if (!dialog) return L"";
     std::wstring own;
-    const std::wstring report = RestoreFromDialog(program, dialog, backup, &own);
+    const std::wstring report = RestoreFromDialog(program, dialog, backup, &own, nullptr, look);
     CHECK(report.empty(), report);
     std::printf("restored %s; its own backup: %s\n", Utf8(backup).c_str(), Utf8(own).c_str());
     PressButton(dialog, IDCANCEL);
@@ -485,7 +488,7 @@ SCENARIO(backup_merit_round_trip) {
                 Utf8(MeritWordText(restored)).c_str());
     CHECK(restored != imported && MeritWordText(restored) == L"0x00200000", MeritWordText(restored));
     if (own.empty()) return;
-    RestoreInDialog(program, own);
+    RestoreInDialog(program, own, true);
     CompareTrees(paths, before, L"the restore of the restore's own backup");
 }
 
