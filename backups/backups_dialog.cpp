@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/list_view.h"
 #include "../base/shell_open.h"
 #include "../catalogue/filter_list.h"
 #include "../registry/backup_file.h"
@@ -48,16 +49,7 @@ void EnableActions(HWND dialog) {
 }
 
 void SetUpColumns(HWND dialog) {
-    HWND list = List(dialog);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(kColumns[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        ListView_InsertColumn(list, i, &column);
-    }
+    AddReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
 }
 
 // Each column as wide as its heading or its longest text (the one of most

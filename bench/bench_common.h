@@ -80,3 +80,4 @@ bool RunProcesses(std::vector<ResultRow>& rows, const std::wstring& programExe, 
 void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& programExe, const std::wstring& bareExe,
                           int scale);                                   // bench_playback.cpp
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
+void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_backups.cpp

@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/list_view.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
@@ -43,16 +44,7 @@ CheckDialogState g_check;
 HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
 
 void SetUpColumns(HWND dialog) {
-    HWND chain = Chain(dialog);
-    ListView_SetExtendedListViewStyle(chain, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(kColumns[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        ListView_InsertColumn(chain, i, &column);
-    }
+    AddReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns)));
 }
 
 void SetCell(HWND chain, int row, int column, const wchar_t* text) {
