@@ -1,3 +1,4 @@
+#include "../backups/backups_dialog.h"
 #include "../base/app_state.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/property_pages.h"
@@ -44,6 +45,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_PLAYBACK_CHECK: RunPlaybackCheckCommand(); break;
     case IDM_SAVE_REPORT: SaveCodecReport(); break;
     case IDM_TRANSFORMS: OpenTransformsDialog(); break;
+    case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }

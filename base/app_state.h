@@ -35,6 +35,10 @@ struct AppState {
     wchar_t serverPath[kNameCapacity] = {};
     std::uint32_t currentMerit = 0;
     LookupKind lookupKind = LookupNone;
+    // The codec was chosen by its class id (a row of the playback check), not
+    // by its name: its registration is the Instance entry of the category
+    // whose CLSID names selectedClsid, not the first entry of selectedName.
+    bool selectedByClassId = false;
     IFilterMapper2* filterMapper = nullptr;
     GUID currentCategory = GUID_NULL;
 };

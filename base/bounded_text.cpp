@@ -59,14 +59,3 @@ bool JoinText(wchar_t* dest, std::size_t capacity, const wchar_t* first, const w
     return CopyText(dest, capacity, first) == kTextOk && AppendText(dest, capacity, separator) == kTextOk &&
            AppendText(dest, capacity, last) == kTextOk;
 }
-
-bool IsUnsafeInLine(wchar_t c) {
-    return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F;
-}
-
-void MakeSafeInLine(wchar_t* text) {
-    for (wchar_t* c = text; *c != L'\0'; ++c) {
-        if (IsUnsafeInLine(*c)) *c = L'?';
-    }
-}

@@ -21,10 +21,3 @@ TextStatus FormatTextV(wchar_t* dest, std::size_t capacity, const wchar_t* forma
 // fit, so that a caller never uses a cut path as if it were the one it built.
 bool JoinText(wchar_t* dest, std::size_t capacity, const wchar_t* first, const wchar_t* separator,
               const wchar_t* last);
-
-// Control characters (line breaks among them) and the characters that turn
-// the direction of text around: none of them may reach a line or a cell
-// from the registry.
-bool IsUnsafeInLine(wchar_t c);
-// Replaces each such character of text with "?".
-void MakeSafeInLine(wchar_t* text);

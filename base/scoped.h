@@ -162,6 +162,7 @@ public:
     FindHandle& operator=(const FindHandle&) = delete;
 
     bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle_; }
 
 private:
     HANDLE handle_;

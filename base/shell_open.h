@@ -10,3 +10,9 @@ void ShellOpen(const wchar_t* target);
 // Test seam, never called by the program: installs (or, with nullptr,
 // removes) an observer that is told the target in place of the shell.
 void SetShellOpenObserver(ShellOpenObserver observer);
+
+// Shows a file as text through the shell's "edit" verb, which never imports
+// or runs it (a ".reg" file's "open" imports it). Where the system has no
+// such verb for the file's kind (Wine has none for ".reg"), the system's
+// Notepad shows it. False when neither could be started.
+bool ShellEdit(const wchar_t* file);

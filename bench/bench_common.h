@@ -82,3 +82,4 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
                           int scale);                                   // bench_playback.cpp
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
+void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_backups.cpp

@@ -103,12 +103,26 @@ FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) {
     return verdict;
 }
 
+namespace {
+
+FilterDataVerdict CheckEntryAt(const wchar_t* entryPath, std::uint32_t* merit) {
+    RegKey entry;
+    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return FilterDataAbsent;
+    return CheckEntryFilterData(entry.Get(), merit);
+}
+
+}  // namespace
+
 FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::uint32_t* merit) {
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
     wchar_t entryPath[kNameCapacity];
     if (!FindInstanceKeyByName(instancePath, friendlyName, entryPath)) return FilterDataAbsent;
-    RegKey entry;
-    if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS) return FilterDataAbsent;
-    return CheckEntryFilterData(entry.Get(), merit);
+    return CheckEntryAt(entryPath, merit);
+}
+
+FilterDataVerdict CheckSelectedEntryFilterData(std::uint32_t* merit) {
+    wchar_t entryPath[kNameCapacity];
+    if (!FindSelectedEntry(entryPath)) return FilterDataAbsent;
+    return CheckEntryAt(entryPath, merit);
 }

@@ -42,3 +42,6 @@ FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit = nullpt
 // FriendlyName is friendlyName (the first, as FindFilterRegistration finds
 // it); FilterDataAbsent when there is no such entry.
 FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::uint32_t* merit = nullptr);
+// The same for the entry the management of the selected codec works on
+// (FindSelectedEntry).
+FilterDataVerdict CheckSelectedEntryFilterData(std::uint32_t* merit = nullptr);

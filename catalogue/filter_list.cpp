@@ -49,7 +49,8 @@ HRESULT EnumerateCategory(GUID category) {
     return S_OK;
 }
 
-HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters) {
+HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
+                         const std::function<LPARAM(IMoniker*)>& itemData) {
     ComPtr<IEnumMoniker> monikers;
     const HRESULT opened = OpenCategoryMonikers(category, monikers);
     if (FAILED(opened) || !monikers) return opened;
@@ -58,7 +59,8 @@ HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters) {
         ScopedVariant name;
         const wchar_t* text = ReadFriendlyName(moniker, name);
         if (text && (!hideSystemFilters || !IsSystemFilterName(text))) {
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            if (itemData && row >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(row), itemData(moniker));
         }
         return false;
     });

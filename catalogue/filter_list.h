@@ -3,6 +3,7 @@
 #include "../base/win_headers.h"
 
 #include <cstdint>
+#include <functional>
 
 void RefreshFilterList();
 HRESULT EnumerateCategory(GUID category);
@@ -11,7 +12,10 @@ HRESULT EnumerateCategory(GUID category);
 // lists for category, leaving out system filter names when hideSystemFilters
 // is set; the filter list is filled by it, and so is any list that must show
 // the same rows. Returns the failed status when the enumerator cannot be made.
-HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters);
+// With itemData, each added row gets the value it gives for the row's moniker
+// (LB_SETITEMDATA).
+HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
+                         const std::function<LPARAM(IMoniker*)>& itemData = {});
 
 // How many times the list has been emptied and filled since the program
 // started: a long job (the scan) sees by it that the list was refilled under it.

@@ -25,8 +25,8 @@ void EntryKeyPaths(const wchar_t* categoryId, EntryKeyPath (&paths)[2]) {
     FormatText(paths[1].path, kNameCapacity, L"%ls%ls", kCodecEntriesPath, categoryId);
 }
 
-// Calls visit(entry) for each entry of a category that can be opened, in both
-// places, until a visit returns true; returns whether one did.
+// Calls visit(entry, name) for each entry of a category that can be opened,
+// in both places, until a visit returns true; returns whether one did.
 template <typename Visitor>
 bool ForEachCategoryEntry(const wchar_t* categoryId, Visitor&& visit) {
     EntryKeyPath paths[2];
@@ -37,7 +37,7 @@ bool ForEachCategoryEntry(const wchar_t* categoryId, Visitor&& visit) {
         const bool stopped = ForEachSubkeyName(entries.Get(), [&](const wchar_t* name) {
             RegKey entry;
             if (entry.OpenForReading(entries.Get(), name) != ERROR_SUCCESS) return false;
-            return visit(entry.Get());
+            return visit(entry.Get(), name);
         });
         if (stopped) return true;
     }
@@ -68,11 +68,31 @@ bool EnumeratedCategory(HKEY entry, wchar_t (&categoryId)[39]) {
 }  // namespace
 
 bool MapperEntriesSound() {
-    const bool damagedFound = ForEachCategoryEntry(kCategoriesId, [](HKEY categoryEntry) {
+    const bool damagedFound = ForEachCategoryEntry(kCategoriesId, [](HKEY categoryEntry, const wchar_t*) {
         wchar_t categoryId[39];
         if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
-        return ForEachCategoryEntry(categoryId,
-                                    [](HKEY entry) { return FilterDataDamaged(CheckEntryFilterData(entry)); });
+        return ForEachCategoryEntry(
+            categoryId, [](HKEY entry, const wchar_t*) { return FilterDataDamaged(CheckEntryFilterData(entry)); });
     });
     return !damagedFound;
+}
+
+void FindDamagedMapperEntries(DamagedMapperEntries& found) {
+    found = DamagedMapperEntries{};
+    ForEachCategoryEntry(kCategoriesId, [&](HKEY categoryEntry, const wchar_t*) {
+        wchar_t categoryId[39];
+        if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
+        ForEachCategoryEntry(categoryId, [&](HKEY entry, const wchar_t* keyName) {
+            if (!FilterDataDamaged(CheckEntryFilterData(entry))) return false;
+            if (found.count < kDamagedNamesKept) {
+                wchar_t* name = found.names[found.count];
+                if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity) || name[0] == L'\0') {
+                    CopyText(name, kNameCapacity, keyName);
+                }
+            }
+            ++found.count;
+            return false;
+        });
+        return false;
+    });
 }

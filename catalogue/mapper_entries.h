@@ -3,6 +3,9 @@
 // before the mapper is asked, since one damaged FilterData among them makes
 // the mapper read past it.
 #pragma once
+#include "../base/app_state.h"
+
+#include <cstddef>
 
 // Whether the FilterData of every entry the mapper's enumeration with the
 // merit floor 1 reads is sound or absent. Those are, for each filter
@@ -12,3 +15,12 @@
 // device enumerator keeps under
 // HKEY_CURRENT_USER\Software\Microsoft\ActiveMovie\devenum\{category}.
 bool MapperEntriesSound();
+
+// The entries among those whose FilterData is damaged: how many, and the
+// names of the first few (their FriendlyName, else their key's name).
+constexpr std::size_t kDamagedNamesKept = 3;
+struct DamagedMapperEntries {
+    std::size_t count = 0;
+    wchar_t names[kDamagedNamesKept][kNameCapacity] = {};
+};
+void FindDamagedMapperEntries(DamagedMapperEntries& found);

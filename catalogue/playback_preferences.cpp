@@ -4,6 +4,7 @@
 #include "../base/scoped.h"
 #include "registry_link.h"
 #include "registry_text.h"
+#include "string_value.h"
 
 namespace {
 
@@ -16,19 +17,33 @@ LONG OpenForReading(RegKey& key, HKEY root, const wchar_t* path, REGSAM view) {
     return status;
 }
 
-// Calls visit(name, key) for each value of key, by index from 0, whose name
-// fits in 255 characters; stops at the first index that cannot be read.
+// The longest value name the registry holds, with its terminator.
+constexpr DWORD kValueNameRoom = 16384;
+
+// Calls visit(name) for each value of key, by index from 0, its name cut to
+// 255 characters; stops at the first index that cannot be read.
 template <typename Visitor>
 void ForEachValueName(HKEY key, Visitor&& visit) {
+    HeapBuffer room;
+    if (!room.Reserve(kValueNameRoom * sizeof(wchar_t))) return;
+    auto* whole = reinterpret_cast<wchar_t*>(room.Get());
     for (DWORD index = 0;; ++index) {
-        wchar_t name[kTextCapacity];
-        DWORD count = kTextCapacity;
-        const LONG status = RegEnumValueW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_MORE_DATA) continue;  // a name too long for any class id or subtype
+        DWORD count = kValueNameRoom;
+        const LONG status = RegEnumValueW(key, index, whole, &count, nullptr, nullptr, nullptr, nullptr);
         if (status != ERROR_SUCCESS) return;
-        name[kTextCapacity - 1] = L'\0';
+        whole[kValueNameRoom - 1] = L'\0';
+        wchar_t name[kTextCapacity];
+        CopyText(name, kTextCapacity, whole);
         visit(static_cast<const wchar_t*>(name));
     }
+}
+
+// Whether a text is a GUID's, in braces, as Windows takes a class id or a
+// subtype from these keys (a program id, which CLSIDFromString would also
+// take, is not one).
+bool IsGuidText(const wchar_t* text) {
+    GUID guid;
+    return text[0] == L'{' && SUCCEEDED(IIDFromString(text, &guid));
 }
 
 }  // namespace
@@ -41,8 +56,10 @@ void ForEachPreferredEntry(REGSAM view, const wchar_t* path,
     RegKey preferred;
     if (OpenForReading(preferred, HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return;
     ForEachValueName(preferred.Get(), [&](const wchar_t* subtype) {
+        // A value of another type reads as empty, a long one is cut: each is shown.
         wchar_t classId[kTextCapacity];
-        if (ReadRegistryText(preferred.Get(), subtype, classId, kTextCapacity)) visit(subtype, classId);
+        ReadStringValue(preferred.Get(), subtype, classId, kTextCapacity);
+        visit(subtype, classId);
     });
 }
 
@@ -83,8 +100,14 @@ void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*
     ForEachSubkeyName(extensions.Get(), [&](const wchar_t* extension) {
         RegKey entry;
         if (OpenKeyUnlessLink(entry, extensions.Get(), extension, KEY_READ | view) != KeyOpened) return false;
+        // Only an extension with the value; of another type it reads as empty.
+        DWORD type = REG_NONE;
+        if (RegQueryValueExW(entry.Get(), L"Source Filter", nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
         wchar_t classId[kTextCapacity];
-        if (ReadRegistryText(entry.Get(), L"Source Filter", classId, kTextCapacity)) visit(extension, classId);
+        ReadStringValue(entry.Get(), L"Source Filter", classId, kTextCapacity);
+        visit(extension, classId);
         return false;
     });
 }
@@ -94,7 +117,8 @@ bool FindPreferredFilter(REGSAM view, const GUID& subtype, wchar_t (&classId)[25
     StringFromGUID2(subtype, wanted, 40);
     bool found = false;
     ForEachPreferredFilter(view, [&](const wchar_t* name, const wchar_t* filter) {
-        if (found || lstrcmpiW(name, wanted) != 0) return;
+        // Windows passes over a value whose data is not a class id.
+        if (found || lstrcmpiW(name, wanted) != 0 || !IsGuidText(filter)) return;
         CopyText(classId, 256, filter);
         found = true;
     });

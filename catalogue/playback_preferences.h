@@ -6,7 +6,8 @@
 // KEY_WOW64_64KEY or KEY_WOW64_32KEY for the other width's) and calls its
 // visitor for each entry in enumeration order. Texts reach the visitor
 // terminated inside their buffers, cut to at most 255 characters where the
-// registry holds more; entries whose texts cannot be read are passed over.
+// registry holds more, never left out; a value that is not a string
+// (ReadStringValue) reads as the empty text.
 #pragma once
 #include "../base/win_headers.h"
 
@@ -35,11 +36,12 @@ void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>
 void ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
 void ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit);
 // visit(extension with its dot, sourceFilterClassIdText); only extensions
-// with a readable "Source Filter" value. Registry links are not entered.
+// with a "Source Filter" value. Registry links are not entered.
 void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
 
 // The class id named for subtype in the Preferred key of the view, into
-// classId (256 characters); false when none is named.
+// classId (256 characters); false when none is named, or the value is not a
+// class id's text (Windows passes over such a value).
 bool FindPreferredFilter(REGSAM view, const GUID& subtype, wchar_t (&classId)[256]);
 // Whether the DoNotUse key of the view lists classId (letter case aside).
 bool IsBlockedFilter(REGSAM view, const wchar_t* classId);

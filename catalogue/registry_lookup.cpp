@@ -114,3 +114,12 @@ int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendl
     if (!whole) CopyText(keyPathOut, kNameCapacity, L"");
     return whole ? 1 : 0;
 }
+
+bool FindSelectedEntry(wchar_t* entryPath) {
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
+    if (!g_app.selectedByClassId) return FindInstanceKeyByName(instancePath, g_app.selectedName, entryPath) != 0;
+    CopyText(entryPath, kNameCapacity, L"");
+    return IsUsableClassId(g_app.selectedClsid) &&
+           FindInstanceKeyByClsid(instancePath, g_app.selectedClsid, entryPath) != 0;
+}

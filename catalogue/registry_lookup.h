@@ -48,3 +48,10 @@ int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classI
 // FindFilterRegistration does; writes its full path to keyPathOut (500
 // characters) and returns 1, or writes the empty text and returns 0.
 int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendlyName, wchar_t* keyPathOut);
+
+// The Instance entry of the combobox's category that the management of the
+// selected codec works on, into entryPath (500 characters): the one whose
+// CLSID names selectedClsid when the codec was chosen by its class id,
+// otherwise the first one of selectedName (FindInstanceKeyByName). False,
+// with the empty text, when the category holds no such entry.
+bool FindSelectedEntry(wchar_t* entryPath);

@@ -25,10 +25,8 @@ int MachineRegistryViews(RegistryView (&views)[2]);
 // Opens parent\name for reading in the view, unless it is a registry link.
 bool OpenReportKey(RegKey& key, HKEY parent, const wchar_t* name, REGSAM view);
 
-// Reads a string value (REG_SZ or REG_EXPAND_SZ, unexpanded; nullptr for the
-// default value) into text: cut to capacity - 1 characters, stopped at its
-// first zero. A value of another type, or one that cannot be read, gives the
-// empty text and false; cut (optional) tells whether the value was cut.
+// Reads a string value as the report shows it (ReadStringValue: REG_SZ or
+// REG_EXPAND_SZ only, cut to the buffer, never left out).
 bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size_t capacity, bool* cut = nullptr);
 
 // What CLSID\<classId> holds in the view: its default value and its

@@ -5,6 +5,8 @@
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
+#include "../catalogue/category_combo.h"
+#include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -16,6 +18,7 @@
 #include "managed_codec.h"
 #include "regsvr32.h"
 
+#include <cwchar>
 #include <new>
 
 namespace {
@@ -164,9 +167,28 @@ void OpenManageDialog() {
     OpenManageDialogForRow(rowText);
 }
 
+namespace {
+
+// Reads the merit and the class key's facts of the codec just looked up into
+// AppState and runs the dialog; tells the user when the class key is missing.
+void ManageLookedUpCodec() {
+    g_app.currentMerit = ReadFilterMerit();
+    CopyText(g_app.objectName, kNameCapacity, L"");
+    CopyText(g_app.serverPath, kNameCapacity, L"");
+    if (ReadClassInfo(g_app.selectedClsid, g_app.objectName, g_app.serverPath) == 0) {
+        ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены",
+                       nullptr, MB_ICONERROR);
+        return;
+    }
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow, ManageDialog, 0);
+}
+
+}  // namespace
+
 void OpenManageDialogForRow(const wchar_t* rowText) {
     CopyText(g_app.selectedName, kNameCapacity, rowText);
     if (lstrcmpiW(g_app.selectedName, L"") == 0) return;
+    g_app.selectedByClassId = false;
 
     bool classIdCut = false;
     g_app.lookupKind = FindFilterRegistration(g_app.selectedClsid, g_app.selectedName, &classIdCut);
@@ -177,13 +199,26 @@ void OpenManageDialogForRow(const wchar_t* rowText) {
         ShowCodecNotSupported();
         return;
     }
-    g_app.currentMerit = ReadFilterMerit();
-    CopyText(g_app.objectName, kNameCapacity, L"");
-    CopyText(g_app.serverPath, kNameCapacity, L"");
-    if (ReadClassInfo(g_app.selectedClsid, g_app.objectName, g_app.serverPath) == 0) {
-        ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены",
-                       nullptr, MB_ICONERROR);
+    ManageLookedUpCodec();
+}
+
+bool SelectedCategoryHoldsClass(const wchar_t* classId) {
+    if (!IsUsableClassId(classId) || std::wcslen(classId) >= kClassIdCapacity) return false;
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
+    wchar_t entryPath[kNameCapacity];
+    return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
+}
+
+void OpenManageDialogForClass(const wchar_t* rowText, const wchar_t* classId) {
+    CopyText(g_app.selectedName, kNameCapacity, rowText);
+    g_app.selectedByClassId = true;
+    g_app.lookupKind = LookupInstanceKey;
+    CopyText(g_app.selectedClsid, kNameCapacity, classId);
+    if (!SelectedCategoryHoldsClass(classId)) {
+        CopyText(g_app.selectedClsid, kNameCapacity, L"");
+        ShowCodecNotSupported();
         return;
     }
-    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MANAGE), g_app.mainWindow, ManageDialog, 0);
+    ManageLookedUpCodec();
 }

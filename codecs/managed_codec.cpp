@@ -10,6 +10,7 @@ void TakeManagedCodec(ManagedCodec& codec) {
     CopyText(codec.serverPath, kNameCapacity, g_app.serverPath);
     codec.merit = g_app.currentMerit;
     codec.lookupKind = g_app.lookupKind;
+    codec.byClassId = g_app.selectedByClassId;
     codec.categoryRow = SelectedCategoryRow();
 }
 
@@ -20,5 +21,6 @@ void PutBackManagedCodec(const ManagedCodec& codec) {
     CopyText(g_app.serverPath, kNameCapacity, codec.serverPath);
     g_app.currentMerit = codec.merit;
     g_app.lookupKind = codec.lookupKind;
+    g_app.selectedByClassId = codec.byClassId;
     RestoreCategoryRow(codec.categoryRow);
 }

@@ -12,6 +12,7 @@ struct ManagedCodec {
     wchar_t serverPath[kNameCapacity];
     std::uint32_t merit;
     LookupKind lookupKind;
+    bool byClassId;   // chosen by its class id (AppState's selectedByClassId)
     int categoryRow;  // the category combobox's row the codec was looked up in
 };
 

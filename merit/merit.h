@@ -9,9 +9,9 @@
 // equals friendlyName exactly; 0 when there is none or anything fails.
 std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName);
 // The same for selectedName, when every FilterData the mapper reads is sound
-// (MapperEntriesSound). Otherwise the mapper is not asked: the merit is the
-// merit word of the FilterData of the selected category's Instance entry of
-// that name (found as FindFilterRegistration finds it), where that value is
+// (MapperEntriesSound) and the codec was chosen by its name. Otherwise the
+// mapper is not asked: the merit is the merit word of the FilterData of the
+// entry the management works on (FindSelectedEntry), where that value is
 // sound, else 0.
 std::uint32_t ReadFilterMerit();
 
@@ -24,12 +24,15 @@ void FormatMeritValue(std::uint32_t merit, wchar_t* destination);
 // The same for currentMerit.
 void FormatMerit(wchar_t* destination);
 
-// Rewrites bytes 4 to 7 of the FilterData of the first Instance entry of the
-// selected category whose FriendlyName matches friendlyName (without regard to
-// case) and whose FilterData holds a merit word; reports failures by message boxes.
-void WriteMeritOfFilter(const wchar_t* friendlyName, std::uint32_t merit);
-// The same for selectedName and currentMerit.
-void WriteFilterMerit();
+// Rewrites bytes 4 to 7 of the FilterData of the entry the management of the
+// selected codec works on (FindSelectedEntry: the first entry of selectedName
+// in the selected category, or the one naming selectedClsid), with
+// currentMerit, after a backup of the value. No other entry is ever written:
+// when that one has no sound FilterData, nothing is written (no backup
+// either) and the message says the merit was not changed. Reports failures by
+// message boxes; the question that offers a restart after a refusal for lack
+// of rights is owned by `owner`.
+void WriteFilterMerit(HWND owner = nullptr);
 
 // Converts the merit dialog's number text as the platform's "%i" does (decimal, 0x hexadecimal,
 // leading-0 octal, optional sign, stopping at the first foreign character).

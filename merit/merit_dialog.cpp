@@ -25,7 +25,12 @@ void OnOk(HWND dialog) {
         return;
     }
     g_app.currentMerit = merit;
-    WriteFilterMerit();
+    // The dialog takes no second OK while the write and its messages are up
+    // (the design's messages have no owner, and so disable nothing); the
+    // question that offers a restart is its own.
+    EnableWindow(dialog, FALSE);
+    WriteFilterMerit(dialog);
+    EnableWindow(dialog, TRUE);
     EndDialog(dialog, 0);
 }
 

@@ -25,14 +25,6 @@ public:
     }
 };
 
-// The merit word of the FilterData of the selected category's entry named
-// friendlyName; 0 where the entry, or a sound FilterData in it, is not found.
-std::uint32_t ReadMeritWordOfEntry(const wchar_t* friendlyName) {
-    std::uint32_t merit = 0;
-    CheckNamedEntryFilterData(friendlyName, &merit);
-    return merit;
-}
-
 }  // namespace
 
 std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
@@ -62,8 +54,14 @@ std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
 
 std::uint32_t ReadFilterMerit() {
     // One damaged FilterData anywhere makes the mapper's walk read past it and
-    // crash the program: then the walk is not made at all.
-    if (!MapperEntriesSound()) return ReadMeritWordOfEntry(g_app.selectedName);
+    // crash the program: then the walk is not made at all. A codec chosen by
+    // its class id is not looked for by name either, since the mapper would
+    // answer for the first filter of that name, which may be another one.
+    if (g_app.selectedByClassId || !MapperEntriesSound()) {
+        std::uint32_t merit = 0;
+        CheckSelectedEntryFilterData(&merit);
+        return merit;
+    }
     return ReadMeritOfFilter(g_app.selectedName);
 }
 

@@ -6,7 +6,6 @@
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
-#include "../catalogue/instance_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../registry/registry_backup.h"
@@ -26,38 +25,33 @@ const wchar_t kNotChangedMessage[] = L"Не удалось изменить пр
 
 void ShowError(const wchar_t* text) { ShowMessageBox(nullptr, text, nullptr, MB_ICONERROR); }
 
-// What trying one Instance entry came to. EntryNotBackedUp ends the walk as
-// EntryWritten does: the backup has shown its own message.
+// What trying the entry came to. EntryNotBackedUp shows no message of its
+// own here: the backup has shown one.
 enum EntryOutcome {
-    EntryPassedOver,
+    EntryNotWritten,
     EntryWritten,
     EntryNotBackedUp,
 };
 
-// Tries one Instance entry: a name equal to friendlyName without regard to
-// case, with a sound FilterData (which holds a merit word), gets the merit
-// written into bytes 4 to 7.
-EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uint32_t merit) {
-    wchar_t name[kNameCapacity];
-    if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity)) return EntryPassedOver;
-    if (lstrcmpiW(friendlyName, name) != 0) return EntryPassedOver;
-
+// Writes the merit into bytes 4 to 7 of the entry's FilterData when that
+// value is sound (and so holds a merit word).
+EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uint32_t merit, HWND owner) {
     DWORD size = 0;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return EntryPassedOver;
+        return EntryNotWritten;
     }
-    if (size < kMeritWordEnd) return EntryPassedOver;
+    if (size < kMeritWordEnd) return EntryNotWritten;
     HeapBuffer block;
-    if (!block.Reserve(size)) return EntryPassedOver;
+    if (!block.Reserve(size)) return EntryNotWritten;
     DWORD type = REG_NONE;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, &type, block.Get(), &size) != ERROR_SUCCESS) {
         ShowError(kReadFailedMessage);
-        return EntryPassedOver;
+        return EntryNotWritten;
     }
-    if (size < kMeritWordEnd) return EntryPassedOver;
+    if (size < kMeritWordEnd) return EntryNotWritten;
     // A damaged registration record is left as it is: writing into it would
     // not make it one the mapper can read.
-    if (type != REG_BINARY || CheckFilterData(block.Get(), size) != FilterDataSound) return EntryPassedOver;
+    if (type != REG_BINARY || CheckFilterData(block.Get(), size) != FilterDataSound) return EntryNotWritten;
     // The value as it is now is saved first; without that backup nothing is
     // written. The class id the entry names goes into the backup's name where
     // the friendly name cannot.
@@ -69,24 +63,31 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
     if (written != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
         // Refused for lack of rights: a restart with them is offered.
-        if (written == ERROR_ACCESS_DENIED) OfferRestartAsAdministrator(nullptr);
+        if (written == ERROR_ACCESS_DENIED) OfferRestartAsAdministrator(owner);
     }
     return EntryWritten;
 }
 
 }  // namespace
 
-void WriteMeritOfFilter(const wchar_t* friendlyName, std::uint32_t merit) {
+void WriteFilterMerit(HWND owner) {
+    const std::uint32_t merit = g_app.currentMerit;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    const InstanceWalkEnd end = ForEachInstanceEntry(instancePath, [&](HKEY entry, const wchar_t*) {
-        return RewriteEntryMerit(entry, friendlyName, merit) != EntryPassedOver;
-    });
-    if (end == InstanceWalkNoKey) {
-        ShowError(kNoAccessMessage);
-    } else if (end != InstanceWalkStopped) {
-        ShowError(kNotChangedMessage);
+    {
+        RegKey instance;
+        if (instance.Open(HKEY_CLASSES_ROOT, instancePath) != ERROR_SUCCESS) {
+            ShowError(kNoAccessMessage);
+            return;
+        }
     }
+    // Only the entry the management works on is written: another entry of
+    // the same name is another codec, whatever state this one is in.
+    wchar_t entryPath[kNameCapacity];
+    RegKey entry;
+    EntryOutcome outcome = EntryNotWritten;
+    if (FindSelectedEntry(entryPath) && entry.Open(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS) {
+        outcome = RewriteEntryMerit(entry.Get(), g_app.selectedName, merit, owner);
+    }
+    if (outcome == EntryNotWritten) ShowError(kNotChangedMessage);
 }
-
-void WriteFilterMerit() { WriteMeritOfFilter(g_app.selectedName, g_app.currentMerit); }

@@ -1,6 +1,7 @@
 #include "chain_rows.h"
 
 #include "../base/bounded_text.h"
+#include "../base/line_safety.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
 #include "../catalogue/media_subtype_name.h"
@@ -13,6 +14,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -73,16 +75,22 @@ bool FindInstanceEntryByName(const wchar_t* graphName, wchar_t* entryPath) {
     });
 }
 
-// The entry's FriendlyName into name (500 characters); with merit, also the
+// The entry's FriendlyName into name (500 characters). With merit, also the
 // merit word of its FilterData where that record is sound (as the mapper
-// would read it), else 0. False when the name cannot be read.
-bool ReadEntryName(const wchar_t* entryPath, wchar_t* name, std::uint32_t* merit = nullptr) {
+// would read it), else 0; with classId (500 characters), the class id it
+// names. False when the name cannot be read.
+bool ReadEntryName(const wchar_t* entryPath, wchar_t* name, std::uint32_t* merit = nullptr,
+                   wchar_t* classId = nullptr) {
     RegKey entry;
     if (entry.OpenForReading(HKEY_CLASSES_ROOT, entryPath) != ERROR_SUCCESS ||
         !ReadRegistryText(entry.Get(), L"FriendlyName", name, kNameCapacity)) {
         return false;
     }
     if (merit) CheckEntryFilterData(entry.Get(), merit);
+    if (classId) {
+        const wchar_t* slash = wcsrchr(entryPath, L'\\');
+        ReadEntryClassId(entry.Get(), slash ? slash + 1 : entryPath, classId);
+    }
     return true;
 }
 
@@ -198,9 +206,10 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     if (out.isFilter) {
         wchar_t entryPath[kNameCapacity];
         std::uint32_t merit = 0;
-        if (!FindGraphFilterEntry(row, entryPath) || !ReadEntryName(entryPath, out.name, &merit)) {
+        if (!FindGraphFilterEntry(row, entryPath) || !ReadEntryName(entryPath, out.name, &merit, out.classId)) {
             merit = 0;
             CopyText(out.name, kNameCapacity, row.graphName);
+            CopyText(out.classId, kNameCapacity, L"");
         }
         FormatMeritValue(merit, out.merit);
         wchar_t objectName[kNameCapacity] = {};
@@ -211,14 +220,48 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     AddNotes(row, index == 0, filePath, out.note);
 }
 
-void FormatCheckResult(const CheckReport& report, CheckState state, wchar_t* text, std::size_t capacity) {
-    if (state == CheckCrashed || state == CheckTimedOut) {
+namespace {
+
+// A name read from the registry, as the result shows it: one line, cut to a
+// length that leaves the others room.
+void AppendResultName(wchar_t* text, std::size_t capacity, const wchar_t* name) {
+    constexpr std::size_t kShown = 60;
+    wchar_t shown[kShown + 4];
+    const bool cut = CopyText(shown, kShown + 1, name) != kTextOk;
+    if (cut) AppendText(shown, std::size(shown), L"...");
+    ReplaceUnsafeInLine(shown, L'?');
+    AppendText(text, capacity, shown);
+}
+
+// The lines that name the entries whose FilterData is damaged: a player's
+// filter mapper reads every one of them, and may crash on any.
+void AppendDamagedEntries(wchar_t* text, std::size_t capacity, const DamagedMapperEntries& damaged) {
+    AppendText(text, capacity, L"\nПовреждены данные FilterData кодеков: ");
+    for (std::size_t i = 0; i < damaged.count && i < kDamagedNamesKept; ++i) {
+        if (i > 0) AppendText(text, capacity, L", ");
+        AppendResultName(text, capacity, damaged.names[i]);
+    }
+    if (damaged.count > kDamagedNamesKept) {
+        wchar_t more[kShortTextCapacity];
+        FormatText(more, kShortTextCapacity, L" и еще %u", static_cast<unsigned>(damaged.count - kDamagedNamesKept));
+        AppendText(text, capacity, more);
+    }
+    AppendText(text, capacity, L"\nПрограммы воспроизведения могут из-за них аварийно завершаться.");
+    AppendText(text, capacity, L"\nИх можно найти и удалить через «Поиск некорректных кодеков».");
+}
+
+void FormatOwnResult(const CheckReport& report, CheckState state, bool damagedFound, wchar_t* text,
+                     std::size_t capacity) {
+    if (state == CheckCrashed || state == CheckTimedOut || state == CheckFlooded) {
         CopyText(text, capacity,
-                 state == CheckCrashed ? L"Проверка прервана: один из кодеков аварийно завершил работу."
-                                       : L"Проверка прервана: кодек не ответил за 15 секунд.");
-        if (report.lastFilter[0] != L'\0') {
+                 state == CheckCrashed    ? L"Проверка прервана: один из кодеков аварийно завершил работу."
+                 : state == CheckFlooded ? L"Проверка прервана: один из кодеков передал слишком много данных."
+                                         : L"Проверка прервана: кодек не ответил за 15 секунд.");
+        // A crash while damaged entries exist is most likely the mapper's,
+        // reading one of them: the filter chosen last is not blamed then.
+        if (report.lastFilter[0] != L'\0' && !(state == CheckCrashed && damagedFound)) {
             AppendText(text, capacity, L"\nПоследний фильтр: ");
-            AppendText(text, capacity, report.lastFilter);
+            AppendResultName(text, capacity, report.lastFilter);
         }
         return;
     }
@@ -245,4 +288,13 @@ void FormatCheckResult(const CheckReport& report, CheckState state, wchar_t* tex
     if (report.noAudioDevice && (FAILED(report.status) || unplayed)) {
         AppendText(text, capacity, L"\nВ системе нет устройства воспроизведения звука.");
     }
+}
+
+}  // namespace
+
+void FormatCheckResult(const CheckReport& report, CheckState state, const DamagedMapperEntries* damaged, wchar_t* text,
+                       std::size_t capacity) {
+    const bool damagedFound = damaged && damaged->count > 0;
+    FormatOwnResult(report, state, damagedFound, text, capacity);
+    if (damagedFound && state != CheckRunning && state != CheckNotStarted) AppendDamagedEntries(text, capacity, *damaged);
 }

@@ -39,24 +39,38 @@ PlaybackCheckRun::~PlaybackCheckRun() {
     if (state_ == CheckRunning && process_.Process()) TerminateProcess(process_.Process(), 1);
 }
 
-void PlaybackCheckRun::ReadAvailable() {
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return;
-        if (!bytes_.Reserve(byteCount_ + available + sizeof(wchar_t))) return;
-        DWORD got = 0;
-        if (!ReadFile(pipe_.Get(), bytes_.Get() + byteCount_, available, &got, nullptr) || got == 0) return;
-        byteCount_ += got;
-        TakeLines();
-    }
+namespace {
+
+// What one poll reads at most: a poll every few milliseconds takes a whole
+// report in well under a second, and never holds the program up.
+constexpr DWORD kPollBytesAtMost = 64 * 1024;
+// The most a line the child writes holds, its line feed included.
+constexpr SIZE_T kLineBytesAtMost = (kReportLineCapacity - 1) * sizeof(wchar_t);
+
+}  // namespace
+
+bool PlaybackCheckRun::ReadAvailable() {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return true;
+    const DWORD wanted = available < kPollBytesAtMost ? available : kPollBytesAtMost;
+    if (!bytes_.Reserve(byteCount_ + wanted + sizeof(wchar_t))) return false;
+    DWORD got = 0;
+    if (!ReadFile(pipe_.Get(), bytes_.Get() + byteCount_, wanted, &got, nullptr) || got == 0) return true;
+    bytesReceived_ += got;
+    if (bytesReceived_ > kReportBytesAtMost) return false;
+    return TakeLines(got);
 }
 
-// Hands each complete line to the report and keeps the rest for later.
-void PlaybackCheckRun::TakeLines() {
+// Hands each line completed by the newBytes just read to the report and keeps
+// the rest for later; false when the rest is already longer than any line.
+bool PlaybackCheckRun::TakeLines(SIZE_T newBytes) {
     wchar_t* chars = reinterpret_cast<wchar_t*>(bytes_.Get());
-    const SIZE_T count = byteCount_ / sizeof(wchar_t);
+    const SIZE_T count = (byteCount_ + newBytes) / sizeof(wchar_t);
+    // Only the new characters can end a line (the held ones were looked at).
+    SIZE_T i = byteCount_ / sizeof(wchar_t);
+    byteCount_ += newBytes;
     SIZE_T start = 0;
-    for (SIZE_T i = 0; i < count; ++i) {
+    for (; i < count; ++i) {
         if (chars[i] != L'\n') continue;
         chars[i] = L'\0';
         ReadReportLine(report_, chars + start);
@@ -65,21 +79,37 @@ void PlaybackCheckRun::TakeLines() {
     const SIZE_T keptBytes = byteCount_ - start * sizeof(wchar_t);
     memmove(bytes_.Get(), bytes_.Get() + start * sizeof(wchar_t), keptBytes);
     byteCount_ = keptBytes;
+    return byteCount_ < kLineBytesAtMost;
+}
+
+bool PlaybackCheckRun::Drain() {
+    for (int round = 0; round < 64 && !report_.finished; ++round) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return true;
+        if (!ReadAvailable()) return false;
+    }
+    return true;
+}
+
+void PlaybackCheckRun::End(CheckState state) {
+    TerminateProcess(process_.Process(), 1);
+    WaitForSingleObject(process_.Process(), 2000);
+    state_ = state;
 }
 
 CheckState PlaybackCheckRun::Poll() {
     if (state_ != CheckRunning) return state_;
-    ReadAvailable();
-    if (report_.finished) {
+    if (!ReadAvailable()) {
+        End(CheckFlooded);
+    } else if (report_.finished) {
         state_ = CheckFinished;
     } else if (WaitForSingleObject(process_.Process(), 0) == WAIT_OBJECT_0) {
-        ReadAvailable();  // what it wrote before it ended
-        state_ = report_.finished ? CheckFinished : CheckCrashed;
+        // What it wrote before it ended, no more than the pipe held.
+        const bool sound = Drain();
+        state_ = !sound ? CheckFlooded : report_.finished ? CheckFinished : CheckCrashed;
     } else if (GetTickCount64() - started_ >= kCheckTimeLimitMs) {
-        TerminateProcess(process_.Process(), 1);
-        WaitForSingleObject(process_.Process(), 2000);
-        ReadAvailable();
-        state_ = CheckTimedOut;
+        End(CheckTimedOut);
+        Drain();  // the name of the filter it was trying may still be in the pipe
     }
     return state_;
 }

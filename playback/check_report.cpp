@@ -1,12 +1,13 @@
 #include "check_report.h"
 
 #include "../base/bounded_text.h"
+#include "../base/line_safety.h"
 
 #include <cwchar>
 
 namespace {
 
-constexpr std::size_t kLineCapacity = 3 * kChainTextCapacity + 8;
+constexpr std::size_t kLineCapacity = kReportLineCapacity;
 
 // Copies the field that starts at *cursor (up to a tab or the end) into
 // field and moves the cursor past it; false when there is none.
@@ -31,9 +32,9 @@ void AppendField(wchar_t* line, const wchar_t* field) {
     AppendText(line, kLineCapacity, L"\t");
     const std::size_t start = wcslen(line);
     AppendText(line, kLineCapacity, field);
-    for (wchar_t* c = line + start; *c; ++c) {
-        if (*c == L'\t' || *c == L'\n' || *c == L'\r') *c = L' ';
-    }
+    // The tab separates fields and the line feed ends the line: neither, nor
+    // anything else that may not stand raw in a line, is sent inside a field.
+    ReplaceUnsafeInLine(line + start, L' ');
 }
 
 }  // namespace

@@ -14,6 +14,14 @@
 
 constexpr std::size_t kMaxChainRows = 32;  // a player's graph holds far fewer filters
 constexpr std::size_t kChainTextCapacity = kShortTextCapacity;
+// The longest line the child writes, its line feed and a terminator included.
+constexpr std::size_t kReportLineCapacity = 3 * kChainTextCapacity + 8;
+// The child names at most this many filters that the graph builder chose
+// (far more than it tries for one file); later choices are not reported.
+constexpr std::size_t kLastFilterLinesAtMost = 4096;
+// The most a whole report can hold: every line it may have, each at its longest.
+constexpr std::size_t kReportBytesAtMost =
+    (kLastFilterLinesAtMost + kMaxChainRows + 2) * (kReportLineCapacity - 1) * sizeof(wchar_t);
 
 enum ChainRowKind { ChainFilter, ChainUnconnectedPin };
 
@@ -39,6 +47,7 @@ struct CheckReport {
 void ReadReportLine(CheckReport& report, const wchar_t* line);
 
 // The child's side: writes one line of kind `kind` with up to three fields.
-// Tabs and line breaks inside a field become blanks.
+// What may not stand raw in a line (IsUnsafeInLine: tabs and line breaks
+// among them) becomes a blank inside a field.
 void WriteReportLine(HANDLE channel, wchar_t kind, const wchar_t* first = nullptr, const wchar_t* second = nullptr,
                      const wchar_t* third = nullptr);

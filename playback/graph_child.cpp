@@ -14,6 +14,7 @@ const wchar_t kPlaybackCheckOption[] = L"/vantrel-playback-check";
 namespace {
 
 HANDLE g_channel = nullptr;
+std::size_t g_lastFilterLines = 0;
 
 std::size_t g_visitedCount = 0;
 IBaseFilter* g_visited[kMaxChainRows] = {};
@@ -49,6 +50,10 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE SelectedFilter(IMoniker* moniker) override {
+        // The program takes no more than a whole report: past that many
+        // choices the last one is no longer named.
+        if (g_lastFilterLines >= kLastFilterLinesAtMost) return S_OK;
+        ++g_lastFilterLines;
         ComPtr<IPropertyBag> bag;
         if (moniker && SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) && bag) {
             ScopedVariant name;

@@ -2,8 +2,8 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
-#include "../base/list_box.h"
 #include "../base/list_view.h"
+#include "../base/list_box.h"
 #include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
@@ -27,6 +27,7 @@ const wchar_t kMediaFileFilter[] =
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
+constexpr std::size_t kResultCapacity = 2 * kNameCapacity;
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
 
@@ -34,6 +35,7 @@ const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"В�
 struct CheckDialogState {
     wchar_t path[kNameCapacity] = {};
     std::unique_ptr<PlaybackCheckRun> run;
+    DamagedMapperEntries damaged;  // found before the child was started
     ChainRowText rows[kMaxChainRows];
     std::size_t rowCount = 0;
 };
@@ -41,7 +43,9 @@ CheckDialogState g_check;
 
 HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
 
-void SetUpColumns(HWND dialog) { AddReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns))); }
+void SetUpColumns(HWND dialog) {
+    AddReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns)));
+}
 
 void SetCell(HWND chain, int row, int column, const wchar_t* text) {
     ListView_SetItemText(chain, row, column, const_cast<wchar_t*>(text));
@@ -80,9 +84,12 @@ void EnableActions(HWND dialog, bool enable) {
 }
 
 // Starts the child for the file (a child still at work is ended first).
+// The entries whose FilterData the child's filter mapper would read past are
+// found first: the result names them, whatever the child does.
 void LaunchCheck() {
     g_check.run.reset();
     g_check.rowCount = 0;
+    FindDamagedMapperEntries(g_check.damaged);
     g_check.run.reset(new (std::nothrow) PlaybackCheckRun(g_check.path));
 }
 
@@ -91,14 +98,14 @@ void FinishCheck(HWND dialog, CheckState state);
 // Shows the check that was launched: polled from the timer while it runs.
 void FollowCheck(HWND dialog) {
     const CheckState state = g_check.run ? g_check.run->Poll() : CheckNotStarted;
-    wchar_t text[kNameCapacity];
+    wchar_t text[kResultCapacity];
     if (state == CheckNotStarted) {
-        FormatCheckResult(CheckReport{}, CheckNotStarted, text, kNameCapacity);
+        FormatCheckResult(CheckReport{}, CheckNotStarted, nullptr, text, kResultCapacity);
         SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
         g_check.run.reset();
         return;
     }
-    FormatCheckResult(CheckReport{}, CheckRunning, text, kNameCapacity);
+    FormatCheckResult(CheckReport{}, CheckRunning, nullptr, text, kResultCapacity);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
     EnableActions(dialog, false);
     SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
@@ -118,8 +125,8 @@ void FinishCheck(HWND dialog, CheckState state) {
     // only the part before the codec that failed.
     g_check.rowCount = state == CheckFinished ? report.rowCount : 0;
     for (std::size_t i = 0; i < g_check.rowCount; ++i) DescribeChainRow(report, i, g_check.path, g_check.rows[i]);
-    wchar_t text[kNameCapacity];
-    FormatCheckResult(report, state, text, kNameCapacity);
+    wchar_t text[kResultCapacity];
+    FormatCheckResult(report, state, &g_check.damaged, text, kResultCapacity);
     g_check.run.reset();
     ShowRows(dialog);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
@@ -147,18 +154,26 @@ int FindListRow(const wchar_t* name) {
 
 // Reaches the filter through the main window, as a user would: the first
 // category whose list shows it ("DirectShow Filters " first), its row, and
-// the management command.
-void ManageFilter(const wchar_t* name) {
+// the management command. A filter whose registration the check found is
+// managed by that registration's class id, in the first category that both
+// shows its name and holds its entry: another registration of the same name
+// (a twin that the lookup by name would find first) is never the one managed.
+void ManageFilter(const ChainRowText& filter) {
     const int before = SelectedCategoryRow();
+    const bool byClassId = filter.classId[0] != L'\0';
     for (int i = -1; i < static_cast<int>(kCategoryCount); ++i) {
         if (i == kDefaultCategoryRow) continue;
         const int category = i < 0 ? kDefaultCategoryRow : i;
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(category), 0);
         RefreshFilterList();
-        const int row = FindListRow(name);
-        if (row < 0) continue;
+        const int row = FindListRow(filter.name);
+        if (row < 0 || (byClassId && !SelectedCategoryHoldsClass(filter.classId))) continue;
         SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
-        OpenManageDialog();
+        if (byClassId) {
+            OpenManageDialogForClass(filter.name, filter.classId);
+        } else {
+            OpenManageDialog();
+        }
         return;
     }
     RestoreCategoryRow(before);
@@ -172,12 +187,12 @@ void OnManage(HWND dialog) {
         ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
         return;
     }
-    wchar_t name[kNameCapacity];
-    CopyText(name, kNameCapacity, g_check.rows[selected].name);
+    // A copy: the rows may be refilled while the management dialog is open.
+    const ChainRowText filter = g_check.rows[selected];
     // The management dialog and its messages belong to the main window; this
     // dialog waits, disabled, until they are closed, as in a chain of modal dialogs.
     EnableWindow(dialog, FALSE);
-    ManageFilter(name);
+    ManageFilter(filter);
     // Closing the management dialog enables the main window again, but this
     // dialog, modal to it, is still open.
     EnableWindow(g_app.mainWindow, FALSE);

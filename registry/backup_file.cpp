@@ -23,16 +23,20 @@ bool EnsureFolder(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// %LOCALAPPDATA%\Pelmora Vantrel (made if missing) into appFolder, and its
-// Backups folder (made if missing) into backupFolder.
-bool PrepareFolders(wchar_t* appFolder, wchar_t* backupFolder) {
+// %LOCALAPPDATA%\Pelmora Vantrel into appFolder; false when the system
+// does not tell where that is.
+bool FindAppFolder(wchar_t* appFolder) {
     wchar_t localAppData[MAX_PATH];
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData))) return false;
     CopyText(appFolder, kPathCapacity, localAppData);
-    if (AppendText(appFolder, kPathCapacity, L"\\Pelmora Vantrel") != kTextOk) return false;
-    CopyText(backupFolder, kPathCapacity, appFolder);
-    if (AppendText(backupFolder, kPathCapacity, L"\\Backups") != kTextOk) return false;
-    return EnsureFolder(appFolder) && EnsureFolder(backupFolder);
+    return AppendText(appFolder, kPathCapacity, L"\\Pelmora Vantrel") == kTextOk;
+}
+
+// %LOCALAPPDATA%\Pelmora Vantrel (made if missing) into appFolder, and its
+// Backups folder (made if missing) into backupFolder.
+bool PrepareFolders(wchar_t* appFolder, wchar_t* backupFolder) {
+    return FindAppFolder(appFolder) && FindBackupFolder(backupFolder) && EnsureFolder(appFolder) &&
+           EnsureFolder(backupFolder);
 }
 
 // One form of the file's name: the action word, and the text after " - ",
@@ -129,6 +133,10 @@ bool MoveIntoFolder(const wchar_t* temporary, const wchar_t* backupFolder, const
 }
 
 }  // namespace
+
+bool FindBackupFolder(wchar_t* folder) {
+    return FindAppFolder(folder) && AppendText(folder, kPathCapacity, L"\\Backups") == kTextOk;
+}
 
 bool WriteBackupFile(const GrowingText& text, const BackupFileName& name) {
     if (text.failed) return false;

@@ -3,6 +3,10 @@
 #pragma once
 #include "../base/growing_text.h"
 
+// The backup folder's path (which need not exist) into folder, of MAX_PATH
+// characters; false when the system does not tell where it is.
+bool FindBackupFolder(wchar_t* folder);
+
 // What a backup file is named after.
 struct BackupFileName {
     const wchar_t* action;        // the action in the user's words: "Удаление кодека"

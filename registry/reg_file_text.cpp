@@ -87,16 +87,32 @@ bool AppendRegKeyLine(GrowingText& text, const wchar_t* name, std::size_t length
     return true;
 }
 
-bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
-                        const BYTE* data, DWORD size) {
-    if (!CanWriteName(name, nameLength)) return false;
-    const std::size_t lineStart = text.length;
+namespace {
+
+// The value's name and "=": "@=" for the default value.
+void AppendValueNameAndEquals(GrowingText& text, const wchar_t* name, std::size_t nameLength) {
     if (nameLength == 0) {
         AppendChar(text, L'@');
     } else {
         AppendQuoted(text, name, nameLength);
     }
     AppendChar(text, L'=');
+}
+
+}  // namespace
+
+bool AppendRegValueRemoval(GrowingText& text, const wchar_t* name, std::size_t nameLength) {
+    if (!CanWriteName(name, nameLength)) return false;
+    AppendValueNameAndEquals(text, name, nameLength);
+    AppendString(text, L"-\r\n");
+    return true;
+}
+
+bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
+                        const BYTE* data, DWORD size) {
+    if (!CanWriteName(name, nameLength)) return false;
+    const std::size_t lineStart = text.length;
+    AppendValueNameAndEquals(text, name, nameLength);
     if (type == REG_SZ && IsPlainString(data, size)) {
         // The characters before the terminator; they are whole UTF-16 units.
         HeapBuffer characters;

@@ -24,3 +24,7 @@ bool AppendRegKeyLine(GrowingText& text, const wchar_t* name, std::size_t length
 // NUL: the format has no way to write it.
 bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
                         const BYTE* data, DWORD size);
+
+// A line that removes the value ("name"=-, or @=-); false, writing nothing,
+// for a name the format cannot write.
+bool AppendRegValueRemoval(GrowingText& text, const wchar_t* name, std::size_t nameLength);

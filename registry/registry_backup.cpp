@@ -20,28 +20,6 @@ namespace {
 const wchar_t kBackupFailedMessage[] =
     L"Не удалось сохранить резервную копию записей реестра\nОперация отменена, реестр не изменен";
 
-const wchar_t* ActionName(BackupAction action) {
-    switch (action) {
-    case BackupDeleteCodec: return L"Удаление кодека";
-    case BackupScanRemoval: return L"Удаление некорректного кодека";
-    case BackupUnregister: return L"Отмена регистрации";
-    case BackupMeritChange: return L"Изменение приоритета";
-    }
-    return L"Изменение реестра";
-}
-
-// The action's word in the name a backup takes where the file system refuses
-// the Cyrillic one.
-const wchar_t* AsciiActionName(BackupAction action) {
-    switch (action) {
-    case BackupDeleteCodec: return L"Delete codec";
-    case BackupScanRemoval: return L"Remove broken codec";
-    case BackupUnregister: return L"Unregister";
-    case BackupMeritChange: return L"Change merit";
-    }
-    return L"Registry change";
-}
-
 // The keys that RemoveCodecRegistry (and, with withDmo, RemoveDmoRegistration)
 // delete for this class id and list row, found as they find them.
 void CollectCodecKeys(const wchar_t* classId, const wchar_t* friendlyName, bool withDmo, KeyPathList& keys) {
@@ -50,25 +28,6 @@ void CollectCodecKeys(const wchar_t* classId, const wchar_t* friendlyName, bool 
     for (std::size_t i = 0; i < count; ++i) AddKeyPath(keys, paths[i]);
     wchar_t dmoPath[kNameCapacity];
     if (withDmo && FindDmoKeyPath(classId, dmoPath, kNameCapacity)) AddKeyPath(keys, dmoPath);
-}
-
-// Appends one value as it is stored: its name, type and bytes, read into heap
-// blocks as large as the registry says they are. False when it cannot be read
-// whole or its name cannot be written.
-bool AppendValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD type = 0;
-        DWORD size = 0;
-        if (RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-        HeapBuffer data;
-        if (!data.Reserve(size + 1)) return false;
-        DWORD read = size;
-        const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, data.Get(), &read);
-        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile: ask again
-        if (status != ERROR_SUCCESS) return false;
-        return AppendRegValueLine(text, valueName, std::wcslen(valueName), type, data.Get(), read);
-    }
-    return false;
 }
 
 // Appends the key's line, its values and then each subkey with everything
@@ -157,14 +116,6 @@ bool AppendClassesTree(GrowingText& text, const wchar_t* path) {
     return AppendKeyTree(text, key.Get());
 }
 
-bool Finish(const GrowingText& text, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
-            bool complete, HWND owner) {
-    const BackupFileName name = {ActionName(action), AsciiActionName(action), friendlyName, classId};
-    if (complete && !text.failed && WriteBackupFile(text, name)) return true;
-    ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
-    return false;
-}
-
 }  // namespace
 
 bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
@@ -173,7 +124,57 @@ bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, co
     AppendRegFileHeader(text);
     bool complete = !keys.failed;
     for (std::size_t i = 0; i < keys.count && complete; ++i) complete = AppendClassesTree(text, KeyPathAt(keys, i));
-    return Finish(text, action, friendlyName, classId, complete, owner);
+    return WriteBackupOrSay(owner, text, action, friendlyName, classId, complete);
+}
+
+const wchar_t* BackupActionName(BackupAction action) {
+    switch (action) {
+    case BackupDeleteCodec: return L"Удаление кодека";
+    case BackupScanRemoval: return L"Удаление некорректного кодека";
+    case BackupUnregister: return L"Отмена регистрации";
+    case BackupMeritChange: return L"Изменение приоритета";
+    case BackupRestore: return L"Восстановление";
+    case kBackupActionCount: break;
+    }
+    return L"Изменение реестра";
+}
+
+const wchar_t* BackupActionAsciiName(BackupAction action) {
+    switch (action) {
+    case BackupDeleteCodec: return L"Delete codec";
+    case BackupScanRemoval: return L"Remove broken codec";
+    case BackupUnregister: return L"Unregister";
+    case BackupMeritChange: return L"Change merit";
+    case BackupRestore: return L"Restore";
+    case kBackupActionCount: break;
+    }
+    return L"Registry change";
+}
+
+LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LONG status = RegQueryValueExW(key, valueName, nullptr, &type, nullptr, &size);
+        if (status != ERROR_SUCCESS) return status;
+        HeapBuffer data;
+        if (!data.Reserve(size + 1)) return ERROR_NOT_ENOUGH_MEMORY;
+        DWORD read = size;
+        status = RegQueryValueExW(key, valueName, nullptr, &type, data.Get(), &read);
+        if (status == ERROR_MORE_DATA) continue;  // it grew meanwhile: ask again
+        if (status != ERROR_SUCCESS) return status;
+        return AppendRegValueLine(text, valueName, std::wcslen(valueName), type, data.Get(), read) ? ERROR_SUCCESS
+                                                                                                : ERROR_INVALID_NAME;
+    }
+    return ERROR_MORE_DATA;
+}
+
+bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
+                      const wchar_t* classId, bool complete) {
+    const BackupFileName name = {BackupActionName(action), BackupActionAsciiName(action), friendlyName, classId};
+    if (complete && !text.failed && WriteBackupFile(text, name)) return true;
+    ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
+    return false;
 }
 
 bool BackUpCodecEntries(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
@@ -195,6 +196,6 @@ bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* cl
     AppendRegFileHeader(text);
     GrowingText name;
     const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
-                          AppendValue(text, entry, L"FilterData");
-    return Finish(text, BackupMeritChange, friendlyName, classId, complete, nullptr);
+                          AppendStoredValue(text, entry, L"FilterData") == ERROR_SUCCESS;
+    return WriteBackupOrSay(nullptr, text, BackupMeritChange, friendlyName, classId, complete);
 }

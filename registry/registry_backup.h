@@ -4,6 +4,7 @@
 // backup cannot be written completely, a message box says so and the caller
 // must not act.
 #pragma once
+#include "../base/growing_text.h"
 #include "../base/win_headers.h"
 #include "key_path_list.h"
 
@@ -13,6 +14,8 @@ enum BackupAction {
     BackupScanRemoval,   // removal offered by the broken-codec scan
     BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u), through BackUpUnregistration
     BackupMeritChange,   // a new merit written into FilterData
+    BackupRestore,       // a backup restored ("Резервные копии реестра")
+    kBackupActionCount
 };
 
 // Backs up every listed key (paths under HKEY_CLASSES_ROOT) with all its
@@ -20,6 +23,10 @@ enum BackupAction {
 // backup. Returns as BackUpCodecEntries does.
 bool BackUpKeys(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* classId,
                 const KeyPathList& keys);
+// The action's words in a backup's file name: in the user's language, and in
+// ASCII letters for the name taken where the file system refuses that one.
+const wchar_t* BackupActionName(BackupAction action);
+const wchar_t* BackupActionAsciiName(BackupAction action);
 
 // Backs up the keys that deleting the codec's entries removes, each with all
 // its subkeys and values and only where it exists: the class key, the
@@ -43,3 +50,15 @@ bool BackUpUnregistration(HWND owner, const wchar_t* friendlyName, const wchar_t
 // otherwise shows the failure message with no owner, as the merit write's own
 // messages are shown, and returns false.
 bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* classId);
+
+// Appends the value's line as it is stored now: its name, type and bytes.
+// Returns ERROR_SUCCESS, the system's code when it cannot be read
+// (ERROR_FILE_NOT_FOUND where there is no such value), or ERROR_INVALID_NAME
+// for a name the file cannot hold.
+LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName);
+
+// Writes text, a whole backup file, named for the action. When complete is
+// false or the file cannot be written, shows the failure message, owned by
+// owner, and returns false: the caller must not act.
+bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
+                      const wchar_t* classId, bool complete);

@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/elevation.h"
 #include "../base/growing_text.h"
+#include "../base/line_safety.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "../catalogue/registry_text.h"
@@ -19,18 +20,10 @@ const wchar_t kNoRights[] = L"Недостаточно прав для изме�
 const wchar_t kLinkKept[] = L"Раздел является ссылкой реестра; программа ссылки не удаляет.";
 
 // The keys still there, each named from HKEY_CLASSES_ROOT, parents before
-// what lies below them: the first ones listed, all of them counted.
-struct KeysLeft {
-    GrowingText listed;
-    std::size_t count = 0;
-};
+// what lies below them.
+using KeysLeft = NamedKeys;
 
-void NoteKeyLeft(KeysLeft& left, const wchar_t* path) {
-    if (left.count++ >= kListedKeysAtMost) return;
-    AppendChar(left.listed, L'\n');
-    AppendString(left.listed, L"HKEY_CLASSES_ROOT\\");
-    AppendString(left.listed, path);
-}
+void NoteKeyLeft(KeysLeft& left, const wchar_t* path) { NameKey(left, L"HKEY_CLASSES_ROOT\\", path); }
 
 // Notes every subkey of an open key that is still there, and what lies below
 // each. A link is named but never entered; a subkey that is listed is there,
@@ -62,12 +55,12 @@ void NoteTreeLeft(KeysLeft& left, const wchar_t* path) {
 
 // The line that says why: a refusal for lack of rights first, since the user
 // can do something about it, then a kept link, then the system's code.
-void AppendCause(GrowingText& text, const RemovalOutcome& outcome) {
+void AppendCause(GrowingText& text, const RemovalOutcome& outcome, const wchar_t* linkCause) {
     AppendChar(text, L'\n');
     if (outcome.refusal == ERROR_ACCESS_DENIED) {
         AppendString(text, kNoRights);
     } else if (outcome.linkKept) {
-        AppendString(text, kLinkKept);
+        AppendString(text, linkCause);
     } else {
         wchar_t line[kShortTextCapacity];
         FormatText(line, kShortTextCapacity, L"Ошибка %ld.", static_cast<long>(outcome.refusal));
@@ -97,15 +90,32 @@ bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys) {
     for (std::size_t i = 0; i < keys.count; ++i) NoteTreeLeft(left, KeyPathAt(keys, i));
     if (left.count == 0) return false;
 
-    GrowingText text;
-    AppendString(text, kKeysLeft);
-    AppendChars(text, TextChars(left.listed), left.listed.length);
-    if (left.count > kListedKeysAtMost) {
+    return ShowKeysNotChanged(owner, kCaption, kKeysLeft, left, outcome, kLinkKept);
+}
+
+void NameKey(NamedKeys& keys, const wchar_t* prefix, const wchar_t* path) {
+    if (keys.count++ >= kListedKeysAtMost) return;
+    AppendChar(keys.listed, L'\n');
+    AppendString(keys.listed, prefix);
+    // A key name may hold a line break or a direction mark: the box keeps one key a line.
+    AppendSafeInLine(keys.listed, path, L'?');
+}
+
+void AppendNamedKeys(GrowingText& text, const NamedKeys& keys) {
+    AppendChars(text, TextChars(keys.listed), keys.listed.length);
+    if (keys.count > kListedKeysAtMost) {
         wchar_t more[kShortTextCapacity];
-        FormatText(more, kShortTextCapacity, L"\nи еще %u", static_cast<unsigned>(left.count - kListedKeysAtMost));
+        FormatText(more, kShortTextCapacity, L"\nи еще %u", static_cast<unsigned>(keys.count - kListedKeysAtMost));
         AppendString(text, more);
     }
-    AppendCause(text, outcome);
+}
+
+bool ShowKeysNotChanged(HWND owner, const wchar_t* caption, const wchar_t* heading, const NamedKeys& keys,
+                        const RemovalOutcome& outcome, const wchar_t* linkCause) {
+    GrowingText text;
+    AppendString(text, heading);
+    AppendNamedKeys(text, keys);
+    AppendCause(text, outcome, linkCause);
     // Without rights, the restart is offered in the same box.
     const bool offer = outcome.refusal == ERROR_ACCESS_DENIED && !ProcessIsElevated();
     if (offer) {
@@ -113,6 +123,6 @@ bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys) {
         AppendString(text, kRestartAsAdministratorQuestion);
     }
     const UINT style = MB_ICONWARNING | (offer ? MB_YESNO : MB_OK);
-    const int answer = ShowMessageBox(owner, TextChars(text), kCaption, style);
+    const int answer = ShowMessageBox(owner, TextChars(text), caption, style);
     return offer && answer == IDYES && RestartAsAdministrator();
 }

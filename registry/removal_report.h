@@ -4,6 +4,8 @@
 #pragma once
 #include "../base/win_headers.h"
 #include "key_path_list.h"
+#include "../base/growing_text.h"
+#include "registry_removal.h"
 
 #include <cstddef>
 
@@ -20,3 +22,21 @@ bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys);
 
 // The keys a message names at most; the rest are counted.
 constexpr std::size_t kListedKeysAtMost = 10;
+
+// Keys named to the user in a message, one a line: the first
+// kListedKeysAtMost of them, and all of them counted.
+struct NamedKeys {
+    GrowingText listed;
+    std::size_t count = 0;
+};
+void NameKey(NamedKeys& keys, const wchar_t* prefix, const wchar_t* path);
+// Appends the keys listed, each on a line of its own, then "и еще N" for the rest.
+void AppendNamedKeys(GrowingText& text, const NamedKeys& keys);
+
+// The box of a change that left keys as they were, owned by owner, with a
+// warning icon: heading, the keys, and the cause (linkCause where a registry
+// link was kept and nothing was refused); when the cause is a lack
+// of rights and the process is not elevated, the restart with them is
+// offered in the same box. Returns whether this instance is closing for it.
+bool ShowKeysNotChanged(HWND owner, const wchar_t* caption, const wchar_t* heading, const NamedKeys& keys,
+                        const RemovalOutcome& outcome, const wchar_t* linkCause);

@@ -5,6 +5,7 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
 #include "../catalogue/filter_list.h"
+#include "../catalogue/filter_source.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -18,6 +19,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -115,6 +117,40 @@ const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamag
     return JudgeServerFile(view, classKeyFound, serverPath);
 }
 
+// A list row that no Instance entry or class key explains: a codec that the
+// device enumerator lists from elsewhere (an ACM or Video for Windows codec,
+// a DMO), not a broken filter. Its status names what it is, and it is no
+// problem; a DMO shows the facts of its registration where the own view has one.
+void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_t* dmoClassId) {
+    const wchar_t* status = L"не зарегистрирован как фильтр DirectShow";
+    if (source == SourceAcm) status = L"кодек ACM";
+    if (source == SourceVfw) status = L"кодек Video for Windows";
+    if (source == SourceDmo) {
+        status = L"DMO";
+        wchar_t braceless[40];
+        CopyText(braceless, std::size(braceless), dmoClassId + (dmoClassId[0] == L'{' ? 1 : 0));
+        if (braceless[0] != L'\0') braceless[std::wcslen(braceless) - 1] = L'\0';
+        RegKey directShow, objects, object;
+        wchar_t objectName[kNameCapacity];
+        wchar_t serverPath[kNameCapacity];
+        if (braceless[0] != L'\0' && OpenReportKey(directShow, HKEY_CLASSES_ROOT, L"DirectShow", 0) &&
+            OpenReportKey(objects, directShow.Get(), L"MediaObjects", 0) &&
+            OpenReportKey(object, objects.Get(), braceless, 0)) {
+            AppendLabelled(text, kRowIndent, L"Класс:", dmoClassId);
+            if (ReadClassFacts(0, dmoClassId, objectName, serverPath, kNameCapacity)) {
+                AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
+                wchar_t facts[kNameCapacity];
+                DescribeServerFile(0, serverPath, facts, kNameCapacity);
+                AppendLabelled(text, kRowIndent, L"", facts);
+            } else {
+                AppendLabelled(text, kRowIndent, L"Файл:", L"нет раздела класса");
+            }
+        }
+    }
+    AppendLabelled(text, kRowIndent, L"Состояние:", status);
+    AppendLine(text);
+}
+
 void AppendRowTitle(GrowingText& text, unsigned number, const wchar_t* name) {
     AppendNumberedName(text, number, name);
     if (name[0] != L'\0' && IsSystemFilterName(name)) AppendString(text, L"  [системный фильтр]");
@@ -161,7 +197,8 @@ void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntr
 
 // The names the program's list shows for a category, all of them (the
 // system filters too), in the list's own order: a hidden list of the same
-// sorting does the ordering.
+// sorting does the ordering. Each row also keeps where its moniker comes from
+// (and a DMO's class id), for a row that no registration explains.
 class SortedNames {
 public:
     SortedNames()
@@ -177,11 +214,30 @@ public:
 
     void Fill(const GUID& category) {
         SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-        AddCategoryNames(list_, category, false);
+        TruncateText(dmoIds_, 0);
+        AddCategoryNames(list_, category, false, [&](IMoniker* moniker) {
+            wchar_t dmoClassId[39];
+            const FilterSource source = ClassifyFilterMoniker(moniker, dmoClassId);
+            const std::size_t at = dmoIds_.length;
+            AppendChars(dmoIds_, dmoClassId, std::size(dmoClassId));
+            return static_cast<LPARAM>(source) | static_cast<LPARAM>(at << kSourceBits);
+        });
+    }
+
+    // Where the row's moniker comes from; a DMO's class id goes to dmoClassId.
+    FilterSource SourceOf(int row, wchar_t (&dmoClassId)[39]) const {
+        dmoClassId[0] = L'\0';
+        const LRESULT data = SendMessageW(list_, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
+        if (data == LB_ERR || dmoIds_.failed) return SourceDirectShow;
+        const auto at = static_cast<std::size_t>(data) >> kSourceBits;
+        if (at + std::size(dmoClassId) <= dmoIds_.length) CopyText(dmoClassId, std::size(dmoClassId), TextChars(dmoIds_) + at);
+        return static_cast<FilterSource>(data & ((1 << kSourceBits) - 1));
     }
 
 private:
+    static constexpr int kSourceBits = 4;
     HWND list_;
+    GrowingText dmoIds_;  // each row's DMO class id (empty for the others), terminated
 };
 
 // The category's name as the combobox shows it, without its trailing blank.
@@ -288,7 +344,8 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
         }
         AppendRowTitle(text, ++number, name);
         if (kind == LookupNone) {
-            AppendStatus(text, problems, name, L"не найден в реестре");
+            wchar_t dmoClassId[39];
+            AppendCodecOfOtherKind(text, names.SourceOf(row, dmoClassId), dmoClassId);
             continue;
         }
         const std::uint32_t merit = match ? match->merit : 0;

@@ -106,7 +106,8 @@ void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportVi
     AppendLine(text, L"  \"файл не найден\": файла кодека нет по пути из реестра;");
     AppendLine(text, L"  \"данные FilterData повреждены\": запись фильтра обрезана или испорчена;");
     AppendLine(text, L"  \"путь с переменными не проверялся\": путь с %переменными%, как при поиске некорректных кодеков;");
-    AppendLine(text, L"  \"не найден в реестре\": у строки списка нет ни записи Instance, ни раздела класса;");
+    AppendLine(text, L"  \"кодек ACM\", \"кодек Video for Windows\", \"DMO\": кодек другого вида в списке фильтров, не неполадка;");
+    AppendLine(text, L"  \"не зарегистрирован как фильтр DirectShow\": у строки списка нет записи Instance и раздела класса, не неполадка;");
     AppendLine(text, L"  \"данные типов повреждены\": списки форматов кодека Media Foundation обрезаны или не двоичные;");
     AppendLine(text, L"  \"нет записи кодека\": категория Media Foundation называет кодек, раздела которого нет.");
 }

@@ -1,9 +1,10 @@
 #include "report_text.h"
 
 #include "../base/bounded_text.h"
+#include "../base/line_safety.h"
 
 void AppendField(GrowingText& text, const wchar_t* field) {
-    for (const wchar_t* c = field; *c != L'\0'; ++c) AppendChar(text, IsUnsafeInLine(*c) ? L'?' : *c);
+    AppendSafeInLine(text, field, L'?');
 }
 
 void AppendLine(GrowingText& text, const wchar_t* line) {

@@ -4,8 +4,8 @@
 #pragma once
 #include "../base/growing_text.h"
 
-// Appends a field: control characters (line breaks among them) and the
-// characters that reverse the direction of text become "?".
+// Appends a field: what may not stand raw in a line (IsUnsafeInLine: control
+// characters, line breaks, direction marks) becomes "?".
 void AppendField(GrowingText& text, const wchar_t* field);
 // Appends the fixed text and ends the line.
 void AppendLine(GrowingText& text, const wchar_t* line = L"");

@@ -1,6 +1,7 @@
 #include "transform_list.h"
 
 #include "../base/bounded_text.h"
+#include "../base/line_safety.h"
 #include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_text.h"
@@ -248,13 +249,13 @@ void ReadTransformRows(REGSAM view, int category, TransformList& list) {
     for (std::size_t i = 0; i < list.count; ++i) {
         TransformRow& row = TransformAt(list, i);
         if (row.name[0] == L'\0') CopyText(row.name, kNameCapacity, kUnnamed);
-        MakeSafeInLine(row.name);
-        MakeSafeInLine(row.serverPath);
-        MakeSafeInLine(row.file);
-        MakeSafeInLine(row.classId);
+        ReplaceUnsafeInLine(row.name, L'?');
+        ReplaceUnsafeInLine(row.serverPath, L'?');
+        ReplaceUnsafeInLine(row.file, L'?');
+        ReplaceUnsafeInLine(row.classId, L'?');
     }
     NoteTransformPreferences(view, list);
-    for (std::size_t i = 0; i < list.count; ++i) MakeSafeInLine(TransformAt(list, i).note);
+    for (std::size_t i = 0; i < list.count; ++i) ReplaceUnsafeInLine(TransformAt(list, i).note, L'?');
     SortTransformRows(list);
 }
 

@@ -35,3 +35,11 @@ std::vector<std::wstring> ComboBoxRows(HWND combo);
 // A real double click on a list row, through the list's own mouse handling:
 // the row is scrolled into view and clicked twice at its left end.
 void DoubleClickListRow(HWND list, int row);
+
+// A report-style list view of another process (Wine does not carry the
+// records of its messages across processes: they go through memory in the
+// program's process): its column headings, its rows' first `columns` cells,
+// and a row chosen as a click chooses it.
+std::vector<std::wstring> ListViewHeadings(HWND list, DWORD pid);
+std::vector<std::vector<std::wstring>> ListViewRows(HWND list, DWORD pid, int columns);
+void SelectListViewRow(HWND list, DWORD pid, int row);

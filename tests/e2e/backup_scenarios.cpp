@@ -4,9 +4,12 @@
 // bytes; a backup that cannot be written stops the action.
 #include "test_codec.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 
 namespace {
 
@@ -167,6 +170,104 @@ bool IsAsciiBackupName(const std::wstring& path, const std::wstring& action, con
     return fileName.substr(stamp.size()) == L" " + action + L" - " + classId + L".reg";
 }
 
+
+// Dialog 134 and the restore, driven as a user drives them.
+const wchar_t kBackupsTitle[] = L"Резервные копии реестра";
+const wchar_t kRestoreQuestion[] = L"Восстановить записи реестра из резервной копии?";
+const wchar_t kNotABackup[] = L"Файл не является резервной копией программы\nСтрока ";
+
+HWND OpenBackupsDialog(const ProgramUnderTest& program) {
+    program.PostCommand(IDM_REGISTRY_BACKUPS);
+    HWND dialog = program.WaitForDialog(kBackupsTitle);
+    CHECK(dialog != nullptr, L"no dialog 134: " + program.Dialogs());
+    return dialog;
+}
+
+// Chooses the backup's row in dialog 134 and presses a button of the
+// dialog; false when the file is not listed.
+bool PressForBackup(const ProgramUnderTest& program, HWND dialog, const std::wstring& backup, int button) {
+    HWND list = GetDlgItem(dialog, IDC_BACKUP_LIST);
+    const std::wstring file = backup.substr(backup.rfind(L'\\') + 1);
+    const auto rows = ListViewRows(list, program.processId, 4);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i][3] != file) continue;
+        SelectListViewRow(list, program.processId, static_cast<int>(i));
+        CHECK(IsWindowEnabled(GetDlgItem(dialog, button)), L"the button is disabled");
+        PressButton(dialog, button);
+        return true;
+    }
+    CheckFailed(__FILE__, __LINE__, "the backup is listed", file + Format(L" not among %lu rows", (unsigned long)rows.size()));
+    return false;
+}
+
+// Restores the backup from dialog 134, answering Yes, and gives the text of
+// the box that reports the restore ("" when none); the dialog stays open.
+// The restore's own backup goes to *ownBackup.
+// With look, the dialog and the question are look points.
+std::wstring RestoreFromDialog(const ProgramUnderTest& program, HWND dialog, const std::wstring& backup,
+                               std::wstring* ownBackup = nullptr, HWND* reportBox = nullptr, bool look = false) {
+    const std::vector<std::wstring> files = BackupFiles();
+    if (look) LookPoint(L"backups-dialog");
+    if (!PressForBackup(program, dialog, backup, IDC_BACKUP_RESTORE)) return L"";
+    HWND confirm = WaitForMessageBox(program, {dialog});
+    if (!confirm) return CheckFailed(__FILE__, __LINE__, "the restore's question", program.Dialogs()), L"";
+    if (look) LookPoint(L"restore-question");
+    const std::wstring question = MessageBoxText(confirm);
+    CHECK(question.rfind(kRestoreQuestion, 0) == 0 && GetWindow(confirm, GW_OWNER) == dialog, question);
+    PressButton(confirm, IDYES);
+    CHECK(program.WaitDialogGone(confirm), L"the question stayed");
+    const std::wstring own = WaitForNewBackup(files);
+    CHECK(!own.empty(), L"the restore took no backup: " + program.Dialogs());
+    if (ownBackup) *ownBackup = own;
+    program.Settle();  // the writes are done, or their report is shown
+    HWND box = nullptr;
+    for (HWND visible : program.VisibleDialogs()) {
+        if (visible != dialog && GetDlgItem(visible, kMessageBoxTextId)) box = visible;
+    }
+    if (reportBox) *reportBox = box;
+    return box ? MessageBoxText(box) : L"";
+}
+
+// Opens dialog 134, restores the backup in it, checks nothing was reported, and closes the dialog.
+std::wstring RestoreInDialog(const ProgramUnderTest& program, const std::wstring& backup, bool look = false) {
+    HWND dialog = OpenBackupsDialog(program);
+    if (!dialog) return L"";
+    std::wstring own;
+    const std::wstring report = RestoreFromDialog(program, dialog, backup, &own, nullptr, look);
+    CHECK(report.empty(), report);
+    std::printf("restored %s; its own backup: %s\n", Utf8(backup).c_str(), Utf8(own).c_str());
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
+    return own;
+}
+
+// Compares each tree with what it held, byte for byte.
+void CompareTrees(const std::vector<std::wstring>& paths, const std::vector<RegistrySnapshot>& expected,
+                  const wchar_t* after) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const RegistrySnapshot now = TreeSnapshot(paths[i]);
+        const std::wstring difference = SnapshotDifference(expected[i], now);
+        CHECK(difference.empty(), std::wstring(after) + L": " + paths[i] + L": " + difference);
+        std::printf("%s after %s: %lu items, %s\n", Utf8(paths[i]).c_str(), Utf8(after).c_str(),
+                    static_cast<unsigned long>(now.size()), difference.empty() ? "identical" : "different");
+    }
+}
+
+// The full name a backup gives a key under HKEY_CLASSES_ROOT, in this width's view under Wine.
+std::wstring MachineClassesName(const std::wstring& path) {
+    return std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\") + (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") +
+           path;
+}
+
+// Writes text as a registry file of the backups' own form: UTF-16LE with a byte order mark.
+void WriteRegFile(const std::wstring& path, const std::wstring& text) {
+    std::wstring whole = L"\xFEFF" + text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, whole.data(), static_cast<DWORD>(whole.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+}
+
 }  // namespace
 
 SCENARIO(backup_delete_round_trip) {
@@ -183,6 +284,9 @@ SCENARIO(backup_delete_round_trip) {
     WriteText(classKey + L"\\InprocServer32", L"ThreadingModel", L"Both");
     CreateKeyPath(classKey + L"\\Empty key");
     WriteEveryType(classKey);
+    std::vector<BYTE> large(3000);
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<BYTE>(i * 13 + 5);
+    WriteValue(classKey, L"Binary \"3000\" \\", REG_BINARY, large.data(), static_cast<DWORD>(large.size()));
     WriteEveryType(classKey + L"\\Pins\\Вход \"1\"");
     WriteText(entry, L"FriendlyName", name);
     WriteText(entry, L"CLSID", classId);
@@ -203,6 +307,13 @@ SCENARIO(backup_delete_round_trip) {
     std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(!KeyExists(classKey) && !KeyExists(entry), L"not deleted");
     CHECK(TreeSnapshot(DmoKey(classId)) == before[2], L"the DMO key changed");
+
+    // Restored from dialog 134, every value comes back with its type and
+    // bytes as they were, the odd-length and unterminated strings included.
+    RestoreInDialog(program, backup);
+    CompareTrees(paths, before, L"the restore");
+    DeleteTree(classKey);
+    DeleteTree(entry);
 
     // The registry editor's format: byte order mark, header, CRLF line ends,
     // the keys under the root that holds them.
@@ -321,6 +432,10 @@ SCENARIO(backup_unregister_round_trip) {
     allPaths.insert(allPaths.end(), others.begin(), others.end());
     std::vector<RegistrySnapshot> allBefore = before;
     allBefore.insert(allBefore.end(), othersBefore.begin(), othersBefore.end());
+    // Restored from dialog 134 first, then, once removed again, imported.
+    RestoreInDialog(program, backup);
+    CompareTrees(allPaths, allBefore, L"the restore");
+    for (const std::wstring& key : allPaths) DeleteTree(key);
     ImportAndCompare(backup, allPaths, allBefore);
 }
 
@@ -362,6 +477,19 @@ SCENARIO(backup_merit_round_trip) {
     ImportAndCompare(backups[0], paths, before);
     CHECK(ReadBytes(codec.InstancePath(), L"FilterData") == oldData, L"old FilterData bytes not back");
     PressButton(manage, IDOK);
+    CHECK(program.WaitDialogGone(manage), L"management dialog stayed");
+
+    // From dialog 134: the second backup gives back the merit of the first
+    // change; the restore's own backup, restored, gives back what it overwrote.
+    const std::vector<BYTE> imported = ReadBytes(codec.InstancePath(), L"FilterData");
+    const std::wstring own = RestoreInDialog(program, backups[1]);
+    const std::vector<BYTE> restored = ReadBytes(codec.InstancePath(), L"FilterData");
+    std::printf("merit: %s imported, %s restored\n", Utf8(MeritWordText(imported)).c_str(),
+                Utf8(MeritWordText(restored)).c_str());
+    CHECK(restored != imported && MeritWordText(restored) == L"0x00200000", MeritWordText(restored));
+    if (own.empty()) return;
+    RestoreInDialog(program, own, true);
+    CompareTrees(paths, before, L"the restore of the restore's own backup");
 }
 
 SCENARIO(backup_hostile_data) {
@@ -566,6 +694,171 @@ X86_SCENARIO(backup_restores_32bit_view) {
             CHECK(!KeyExists(path, KEY_WOW64_64KEY), std::wstring(tool) + L" reg.exe wrote the 64-bit view: " + path);
         }
     }
+}
+
+SCENARIO(restore_preferred_and_refused_write) {
+    // A preferred decoder planted for a subtype of its own, and a file that
+    // removes it, named as backups name the preferences key of this view.
+    const std::wstring preferred = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";
+    const std::wstring fullName = std::wstring(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\") +
+                                  (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + L"Microsoft\\DirectShow\\Preferred";
+    const std::wstring subtype = NewGuidText();
+    const std::wstring decoder = NewGuidText();
+    RegKey key;
+    CHECK(RegCreateKeyExW(HKEY_LOCAL_MACHINE, preferred.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(),
+                          nullptr) == ERROR_SUCCESS,
+          preferred);
+    const auto planted = [&] {
+        wchar_t text[64] = {};
+        DWORD size = sizeof(text) - sizeof(wchar_t);
+        return RegQueryValueExW(key.Get(), subtype.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) ==
+                       ERROR_SUCCESS
+                   ? std::wstring(text)
+                   : std::wstring(L"(none)");
+    };
+    RegSetValueExW(key.Get(), subtype.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(decoder.c_str()),
+                   static_cast<DWORD>((decoder.size() + 1) * sizeof(wchar_t)));
+    const std::wstring removal = BackupFolder() + L"\\Vantrel preferred " + subtype.substr(1, 8) + L".reg";
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(BackupFolder().c_str(), nullptr);
+    WriteRegFile(removal, L"Windows Registry Editor Version 5.00\r\n\r\n[" + fullName + L"]\r\n\"" + subtype + L"\"=-\r\n");
+
+    RefuseKeys({L"DirectShow\\Preferred"});
+    ProgramUnderTest program;
+    const bool started = program.Start(exePath);
+    RefuseKeys({});
+    if (!started) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+
+    // The removal, and its own backup restored: the value is back as it was.
+    const std::wstring own = RestoreInDialog(program, removal);
+    CHECK(planted() == L"(none)", L"not removed: " + planted());
+    if (own.empty()) return;
+    CHECK(ContainsNoCase(RegFileText(own), L"\"" + subtype + L"\"=\"" + decoder + L"\""), RegFileText(own));
+    const std::wstring ownOfOwn = RestoreInDialog(program, own);
+    CHECK(planted() == decoder, L"not given back: " + planted());
+
+    // Refused for lack of rights (the refusal DLL): the keys not written, the
+    // cause, and the restart offered in the same box, owned by dialog 134.
+    RestoreInDialog(program, removal);
+    if (!program.LoadRefusals()) return CheckFailed(__FILE__, __LINE__, "refusals loaded", program.State());
+    HWND dialog = OpenBackupsDialog(program);
+    if (!dialog) return;
+    HWND box = nullptr;
+    const std::wstring report = RestoreFromDialog(program, dialog, own, nullptr, &box);
+    const std::wstring expected = L"Не все записи удалось восстановить в реестре. Не записаны:\n" + fullName +
+                                  L"\nНедостаточно прав для изменения реестра.\n"
+                                  L"Перезапустить программу с правами администратора?";
+    CHECK(report == expected, report + L"\nexpected:\n" + expected);
+    if (!box) return;
+    CHECK(WindowText(box) == L"Восстановление не завершено", WindowText(box));
+    CHECK(GetWindow(box, GW_OWNER) == dialog && GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO),
+          L"not a Yes/No box of dialog 134");
+    LookPoint(L"restore-unfinished");
+    PressButton(box, IDNO);
+    CHECK(program.WaitDialogGone(box), program.Dialogs());
+    CHECK(IsWindowVisible(dialog) && program.Running(), program.State());
+    CHECK(planted() == L"(none)", L"written despite the refusal: " + planted());
+    PressButton(dialog, IDCANCEL);
+    RegDeleteValueW(key.Get(), subtype.c_str());
+    for (const std::wstring& file : {removal, own, ownOfOwn}) DeleteFileW(file.c_str());
+}
+
+SCENARIO(restore_refuses_foreign_files) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    {
+        // No folder: an empty list, nothing to restore.
+        BackupFolderAside aside;
+        HWND dialog = OpenBackupsDialog(program);
+        if (!dialog) return;
+        const int rows = static_cast<int>(SendMessageW(GetDlgItem(dialog, IDC_BACKUP_LIST), LVM_GETITEMCOUNT, 0, 0));
+        CHECK(rows == 0 && !IsWindowEnabled(GetDlgItem(dialog, IDC_BACKUP_RESTORE)),
+              Format(L"%d rows, restore %ls", rows, IsWindowEnabled(GetDlgItem(dialog, IDC_BACKUP_RESTORE)) ? L"enabled" : L"disabled"));
+        PressButton(dialog, IDCANCEL);
+        CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
+    }
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(BackupFolder().c_str(), nullptr);
+
+    // Each file first names a codec key that a restore could write, then the
+    // line at fault: nothing at all may be written.
+    RegistryScratch keys;
+    const std::wstring scratch = L"CLSID\\" + NewGuidText();
+    const std::wstring target = L"CLSID\\" + NewGuidText();
+    const std::wstring linkPath = L"CLSID\\" + NewGuidText();
+    keys.Own(scratch);
+    keys.Own(target);
+    CreateKeyPath(target);
+    ScratchLink link(linkPath, target);
+    CHECK(link.made, L"no link at " + linkPath);
+    const std::wstring header = L"Windows Registry Editor Version 5.00\r\n\r\n[" + MachineClassesName(scratch) +
+                                L"]\r\n\"Planted\"=\"yes\"\r\n\r\n";
+    std::wstring large = L"\"Large\"=hex:00";
+    for (int i = 1; i < 2 * 1024 * 1024; ++i) large += (i % 25 == 0) ? L",\\\r\n  00" : L",00";
+    const struct {
+        const wchar_t* kind;
+        std::wstring text;
+        int line;
+    } files[] = {
+        {L"system", header + L"[HKEY_LOCAL_MACHINE\\SYSTEM\\Vantrel restore test]\r\n\"a\"=dword:00000001\r\n", 6},
+        {L"key deletion", header + L"[-" + MachineClassesName(target) + L"]\r\n", 6},
+        {L"cut", header + L"\"Cut\"=hex:01,02,\\\r\n  03,0", 7},
+        {L"2 MB", header + large + L"\r\n", 6},
+        {L"link", header + L"[" + MachineClassesName(linkPath) + L"\\Sub]\r\n\"b\"=\"c\"\r\n", 6},
+        {L"escape", header + L"[" + MachineClassesName(L"CLSID\\..\\..\\..\\SYSTEM") + L"]\r\n", 6},
+        {L"UTF-8", L"", 1},
+    };
+    const std::wstring stem = BackupFolder() + L"\\Vantrel foreign " + scratch.substr(7, 8) + L" ";
+    std::vector<std::wstring> written;
+    for (const auto& file : files) {
+        written.push_back(stem + file.kind + L".reg");
+        if (file.line == 1) {
+            // The header file's text in UTF-8, as a text editor may save it.
+            const std::string utf8 = Utf8(header);
+            HANDLE handle = CreateFileW(written.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            DWORD done = 0;
+            WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+            CloseHandle(handle);
+        } else {
+            WriteRegFile(written.back(), file.text);
+        }
+    }
+    HWND dialog = OpenBackupsDialog(program);
+    if (!dialog) return;
+    for (size_t i = 0; i < std::size(files); ++i) {
+        const std::vector<std::wstring> before = BackupFiles();
+        if (!PressForBackup(program, dialog, written[i], IDC_BACKUP_RESTORE)) continue;
+        HWND box = WaitForMessageBox(program, {dialog});
+        const std::wstring text = box ? MessageBoxText(box) : L"no box: " + program.Dialogs();
+        std::printf("%s: \"%s\"\n", Utf8(files[i].kind).c_str(), Utf8(text).c_str());
+        CHECK(text == kNotABackup + std::to_wstring(files[i].line), std::wstring(files[i].kind) + L": " + text);
+        if (box) PressButton(box, IDOK);
+        CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+        CHECK(!KeyExists(scratch) && SubkeyNames(target).empty(), std::wstring(files[i].kind) + L": written");
+        CHECK(BackupFiles() == before, std::wstring(files[i].kind) + L": a backup was taken");
+    }
+
+    // "Показать" shows a file as text and imports nothing: a file whose keys
+    // are all a restore may write, and which no one restores here.
+    WriteRegFile(written[0], header);
+    const auto editors = [] {
+        std::vector<HWND> found;
+        for (HWND window = FindWindowW(L"Notepad", nullptr); window; window = FindWindowExW(nullptr, window, L"Notepad", nullptr)) {
+            found.push_back(window);
+        }
+        return found;
+    };
+    if (PressForBackup(program, dialog, written[0], IDC_BACKUP_SHOW)) {
+        CHECK(WaitUntil([&] { return !editors().empty(); }), L"no text editor; on the screen: " + program.Dialogs());
+        for (HWND editor : editors()) {
+            std::printf("shown in \"%s\"\n", Utf8(WindowText(editor)).c_str());
+            PostMessageW(editor, WM_CLOSE, 0, 0);
+        }
+        CHECK(WaitUntil([&] { return editors().empty(); }), L"the editor stayed");
+        CHECK(!KeyExists(scratch), L"\"Показать\" imported the file");
+    }
+    PressButton(dialog, IDCANCEL);
+    for (const std::wstring& file : written) DeleteFileW(file.c_str());
 }
 
 SCENARIO(backup_transform_delete_and_unregister) {

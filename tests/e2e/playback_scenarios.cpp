@@ -10,6 +10,7 @@
 #include <mmsystem.h>
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -153,6 +154,75 @@ struct AviPlayback {
     ~AviPlayback() { DeleteTree(kTestAviExtensionKey); }
 };
 
+// A second registration with the decoder's friendly name, whose Instance
+// entry the registry enumerates first (its class id sorts first), so that a
+// lookup by the name finds it: a twin. It has no pins, so no graph takes it.
+struct Twin {
+    RegistryScratch keys;
+    std::wstring classId = L"{00000000" + NewGuidText().substr(9);
+    explicit Twin(const std::wstring& name) {
+        keys.Own(Entry());
+        keys.Own(L"CLSID\\" + classId);
+        keys.SetText(Entry(), L"FriendlyName", name);
+        keys.SetText(Entry(), L"CLSID", classId);
+        const BYTE record[16] = {2, 0, 0, 0, 0, 0, 0x60, 0};  // version 2, MERIT_NORMAL, no pins
+        keys.SetBytes(Entry(), L"FilterData", record, sizeof(record));
+        keys.SetText(L"CLSID\\" + classId, nullptr, L"Vantrel Twin Object");
+        keys.SetText(L"CLSID\\" + classId + L"\\InprocServer32", nullptr, L"C:\\vantrel-twin.dll");
+    }
+    std::wstring Entry() const { return kLegacyInstance + classId; }
+    RegistrySnapshot State() const {
+        RegistrySnapshot state = TreeSnapshot(Entry());
+        const RegistrySnapshot classKey = TreeSnapshot(L"CLSID\\" + classId);
+        state.insert(state.end(), classKey.begin(), classKey.end());
+        return state;
+    }
+};
+
+// An entry whose FilterData is damaged: a version-1 record that promises a
+// pin it does not hold (the runtime's mapper under Wine passes version 1 over).
+struct DamagedEntry {
+    RegistryScratch keys;
+    std::wstring classId = NewGuidText();
+    std::wstring name = L"Vantrel Damaged Entry " + classId.substr(1, 8);
+    DamagedEntry() {
+        keys.Own(kLegacyInstance + classId);
+        keys.SetText(kLegacyInstance + classId, L"FriendlyName", name);
+        keys.SetText(kLegacyInstance + classId, L"CLSID", classId);
+        const BYTE record[16] = {1, 0, 0, 0, 0, 0, 0x60, 0, 1, 0, 0, 0};
+        keys.SetBytes(kLegacyInstance + classId, L"FilterData", record, sizeof(record));
+    }
+    // What the check's result adds for it.
+    std::wstring Lines() const {
+        return L"\nПовреждены данные FilterData кодеков: " + name +
+               L"\nПрограммы воспроизведения могут из-за них аварийно завершаться."
+               L"\nИх можно найти и удалить через «Поиск некорректных кодеков».";
+    }
+};
+
+// How many processes the program has started that still run.
+int ChildProcessCount(DWORD parent) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        count += entry.th32ParentProcessID == parent;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Selects the chain's row and opens "Управление.." on it; the management dialog.
+HWND ManageChainRow(const ProgramUnderTest& program, const CheckDialog& dialog, int row) {
+    SelectListViewRow(dialog.Chain(), program.processId, row);
+    PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
+    HWND manage = program.WaitForDialog(kManageTitle);
+    CHECK(manage != nullptr, program.Dialogs());
+    return manage;
+}
+
 }  // namespace
 
 // The command and dialog on files that need no codec of ours: a missing
@@ -230,12 +300,18 @@ SCENARIO(playback_check_own_decoder) {
     PlantedValue preferRgb32(kPreferredKey, kRgb32Subtype, avi.decoder.classId);
     // And would not use the splitter (Wine's graph builder reads neither key).
     PlantedValue blockSplitter(kBlockedKey, avi.splitter.classId, L"");
+    // A twin of the decoder that a lookup by name finds first, and an entry
+    // whose FilterData is damaged, which the result names.
+    const Twin twin(avi.decoder.name);
+    const RegistrySnapshot twinBefore = twin.State();
+    const DamagedEntry damaged;
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     CheckDialog dialog = StartCheck(program, avi.file);
     Table rows = WaitForCheck(program, dialog);
-    CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры.", dialog.Result());
+    CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры." + damaged.Lines(),
+          dialog.Result());
     CHECK(rows.size() == 4, TableText(rows));
     if (rows.size() < 4) return;
     CHECK(rows[0][0] == L"File Source (Async.)" && rows[0][2].empty() && rows[0][3].find(L"quartz.dll") != std::wstring::npos &&
@@ -257,12 +333,13 @@ SCENARIO(playback_check_own_decoder) {
     SendMessageW(dialog.Chain(), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
 
     // "Управление.." on the decoder's row: the management dialog of the main
-    // window, while dialog 130 waits disabled.
-    SelectListViewRow(dialog.Chain(), program.processId, 2);
-    PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
-    HWND manage = program.WaitForDialog(kManageTitle);
-    if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", program.Dialogs());
+    // window for the decoder's own registration, not its twin's, while dialog
+    // 130 waits disabled.
+    HWND manage = ManageChainRow(program, dialog, 2);
+    if (!manage) return;
     CHECK(ControlText(manage, IDC_FRIENDLY_NAME) == avi.decoder.name, ControlText(manage, IDC_FRIENDLY_NAME));
+    CHECK(ControlText(manage, IDC_CLASS_ID) == avi.decoder.classId, ControlText(manage, IDC_CLASS_ID));
+    CHECK(ControlText(manage, IDC_SERVER_PATH) == avi.decoder.dllPath, ControlText(manage, IDC_SERVER_PATH));
     CHECK(!IsWindowEnabled(dialog.window), L"dialog 130 enabled under the management dialog");
     CHECK(program.ComboSelection() == 2, Format(L"%d", program.ComboSelection()));
     PressButton(manage, IDC_CHANGE_MERIT);
@@ -274,6 +351,8 @@ SCENARIO(playback_check_own_decoder) {
     CHECK(program.WaitDialogGone(merit), program.Dialogs());
     CHECK(WaitUntil([&] { return ControlText(manage, IDC_MERIT_TEXT) == L"Отключен (MERIT_DO_NOT_USE)"; }),
           ControlText(manage, IDC_MERIT_TEXT));
+    CHECK(FilterDataMerit(avi.decoder.InstancePath()) == L"0x00200000", FilterDataMerit(avi.decoder.InstancePath()));
+    CHECK(twin.State() == twinBefore, SnapshotDifference(twinBefore, twin.State()));
     PressButton(manage, IDOK);
     CHECK(program.WaitDialogGone(manage), program.Dialogs());
     CHECK(WaitUntil([&] { return IsWindowEnabled(dialog.window) != FALSE; }), L"dialog 130 still disabled");
@@ -314,6 +393,17 @@ SCENARIO(playback_check_broken_decoder) {
     CHECK(rows.empty(), TableText(rows));
     CHECK(program.Running() && MainWindowAnswers(program), program.State());
 
+    // With a damaged entry about, a crash is most likely the mapper's: the
+    // result names the entry and blames no filter.
+    {
+        const DamagedEntry damaged;
+        PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
+        CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
+        WaitForCheck(program, dialog);
+        CHECK(dialog.Result() == L"Проверка прервана: один из кодеков аварийно завершил работу." + damaged.Lines(),
+              dialog.Result());
+    }
+
     // The same decoder, now hanging (each check starts a fresh child, which reads the setting anew).
     avi.decoder.AppendConfig(L"fault=hang\n", OPEN_EXISTING);
     const ULONGLONG started = GetTickCount64();
@@ -328,6 +418,21 @@ SCENARIO(playback_check_broken_decoder) {
     CHECK(took >= 15000 && took < 25000, Format(L"%llu ms", took));
     CHECK(program.Running() && MainWindowAnswers(program), program.State());
 
+    // Now writing into every pipe it finds without end: the check ends at
+    // once, the program answering throughout, and no child is left.
+    avi.decoder.AppendConfig(L"fault=flood\n", OPEN_EXISTING);
+    PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
+    CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
+    const ULONGLONG floodEnd = GetTickCount64() + 40000;
+    bool answered = true;
+    while (!dialog.Idle() && GetTickCount64() < floodEnd) answered = answered && MainWindowAnswers(program);
+    CHECK(answered, L"the main window stopped answering during the flood");
+    CHECK(dialog.Result() ==
+              L"Проверка прервана: один из кодеков передал слишком много данных.\nПоследний фильтр: " + avi.decoder.name,
+          dialog.Result());
+    CHECK(WaitUntil([&] { return ChildProcessCount(program.processId) == 0; }, 5000),
+          Format(L"%d child processes", ChildProcessCount(program.processId)));
+
     // Mended, though it writes to standard output while the graph is built,
     // as chatty codecs do: the next check plays the file through it.
     avi.decoder.AppendConfig(L"fault=print\n", OPEN_EXISTING);
@@ -335,5 +440,19 @@ SCENARIO(playback_check_broken_decoder) {
     CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
     rows = WaitForCheck(program, dialog);
     CHECK(RowNamed(rows, avi.decoder.name) == 2, TableText(rows));
+
+    // Deleted through "Управление..": the decoder's keys go, its twin's stay
+    // byte for byte.
+    const Twin twin(avi.decoder.name);
+    const RegistrySnapshot twinBefore = twin.State();
+    HWND manage = ManageChainRow(program, dialog, 2);
+    if (!manage) return;
+    CHECK(ControlText(manage, IDC_CLASS_ID) == avi.decoder.classId, ControlText(manage, IDC_CLASS_ID));
+    PressButton(manage, IDC_DELETE_CODEC);
+    HWND confirm = WaitForMessageBox(program, {manage, dialog.window});
+    if (confirm) PressButton(confirm, IDYES);
+    CHECK(program.WaitDialogGone(manage), program.Dialogs());
+    CHECK(!KeyExists(avi.decoder.ClassKey()) && !KeyExists(avi.decoder.InstancePath()), avi.decoder.ClassKey());
+    CHECK(twin.State() == twinBefore, SnapshotDifference(twinBefore, twin.State()));
     CloseCheck(program, dialog);
 }

@@ -25,7 +25,7 @@ std::wstring Describe(const SaveOutcome& outcome);
 // end, with its key where the scenario made that key.
 class PlantedValue {
 public:
-    PlantedValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& data)
+    PlantedValue(const std::wstring& keyPath, const std::wstring& name, const std::wstring& data, DWORD type = REG_SZ)
         : keyPath_(keyPath), name_(name) {
         HKEY key = nullptr;
         DWORD disposition = 0;
@@ -35,7 +35,7 @@ public:
             return;
         }
         madeKey_ = disposition == REG_CREATED_NEW_KEY;
-        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+        RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
     }

@@ -166,6 +166,9 @@ SCENARIO(refused_changes_say_so_and_offer_restart) {
     const std::wstring question = box ? MessageBoxText(box) : program.Dialogs();
     CHECK(question == kRestartQuestion, question);
     CHECK(!box || WindowText(box) == kConfirmTitle, WindowText(box));
+    // Owned by the merit dialog, which takes no second OK while it is up.
+    CHECK(!box || GetWindow(box, GW_OWNER) == merit, L"owned by " + WindowText(GetWindow(box, GW_OWNER)));
+    CHECK(!IsWindowEnabled(merit) && !IsWindowEnabled(manage), L"the merit or management dialog is enabled");
     CHECK(!box || (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)), L"not a Yes/No box");
     CHECK(TreeSnapshot(codec.InstancePath()) == entryBefore, L"the merit was written");
     if (!box) return;

@@ -617,6 +617,48 @@ SCENARIO(damaged_filter_data) {
     merit = ManagedMeritText(program, damaged[1]->name, L"damaged-data-manage");
     CHECK(merit == L"Не определен", merit);
 
+    // Two entries of one name, the damaged one enumerated first: the dialog
+    // manages that one, and a new merit reaches neither, with no backup.
+    {
+        RegistryScratch twins;
+        const std::wstring twinName = L"Vantrel Damaged Twin " + NewGuidText().substr(1, 8);
+        const std::wstring damagedTwin = std::wstring(kLegacyInstance) + L"{00000000" + NewGuidText().substr(9);
+        const std::wstring wholeTwin = std::wstring(kLegacyInstance) + L"{FFFFFFFF" + NewGuidText().substr(9);
+        for (const std::wstring* entry : {&damagedTwin, &wholeTwin}) {
+            const std::vector<BYTE> data = entry == &damagedTwin ? std::vector<BYTE>(real.begin(), real.begin() + 47) : real;
+            twins.Own(*entry);
+            twins.SetText(*entry, L"FriendlyName", twinName);
+            twins.SetText(*entry, L"CLSID", sound.classId);
+            twins.SetBytes(*entry, L"FilterData", data.data(), static_cast<DWORD>(data.size()));
+        }
+        const RegistrySnapshot before = TreeSnapshot(damagedTwin), wholeBefore = TreeSnapshot(wholeTwin);
+        const std::vector<std::wstring> backupsBefore = BackupFiles();
+        program.PostCommand(IDM_REFRESH);
+        program.Settle();
+        const int index = program.RowIndex(twinName);
+        CHECK(index >= 0, Joined(program.ListRows()));
+        if (index >= 0) program.DoubleClickRow(index);
+        HWND manage = program.WaitForDialog(kManageTitle);
+        if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", program.Dialogs());
+        CHECK(ControlText(manage, IDC_MERIT_TEXT) == L"Не определен", ControlText(manage, IDC_MERIT_TEXT));
+        PressButton(manage, IDC_CHANGE_MERIT);
+        HWND meritDialog = program.WaitForDialog(kMeritTitle);
+        if (!meritDialog) return CheckFailed(__FILE__, __LINE__, "merit dialog", program.Dialogs());
+        PressButton(meritDialog, IDC_MERIT_DO_NOT_USE);
+        program.Settle();
+        PressButton(meritDialog, IDOK);
+        HWND box = WaitForMessageBox(program, {manage, meritDialog});
+        const std::wstring said = box ? MessageBoxText(box) : program.Dialogs();
+        CHECK(said == L"Не удалось изменить приоритет (Неопознанная ошибка)\n", said);
+        if (box) PressButton(box, IDOK);
+        CHECK(program.WaitDialogGone(meritDialog), program.Dialogs());
+        CHECK(TreeSnapshot(damagedTwin) == before && TreeSnapshot(wholeTwin) == wholeBefore,
+              SnapshotDifference(wholeBefore, TreeSnapshot(wholeTwin)));
+        CHECK(BackupFiles() == backupsBefore, Joined(BackupFiles()));
+        PressButton(manage, IDOK);
+        program.WaitDialogGone(manage);
+    }
+
     // The scan offers each damaged one for management; Yes opens the dialog.
     std::wstring managed;
     const std::vector<Prompt> prompts = RunScan(

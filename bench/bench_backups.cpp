@@ -1,0 +1,110 @@
+// Measurement 13: dialog 134 shown with 2,000 backup files in the backup
+// folder, against a bare listing of the folder that reads each file's name
+// with the program's own name parsing.
+#include "bench_common.h"
+
+#include "../backups/backup_listing.h"
+#include "../backups/backups_dialog.h"
+#include "../registry/backup_file.h"
+#include "../resources/resource.h"
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBenchBackups = 2000;
+
+// The backup files of a well-used machine: every action, in both name forms,
+// some with copy numbers; each a small backup of one key.
+std::vector<std::wstring> MakeBackups(const std::wstring& folder) {
+    const wchar_t* const actions[] = {L"Удаление кодека", L"Отмена регистрации", L"Изменение приоритета",
+                                      L"Change merit", L"Delete codec", L"Восстановление"};
+    const std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n"
+                              L"[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000000}]\r\n"
+                              L"\"FilterData\"=hex:02,00,00,00,00,00,60,00,00,00,00,00,00,00,00,00\r\n";
+    std::vector<std::wstring> files;
+    for (int i = 0; i < kBenchBackups; ++i) {
+        wchar_t name[MAX_PATH];
+        swprintf(name, MAX_PATH, L"%ls\\20%02d-%02d-%02d %02d-%02d-%02d %ls - Bench Codec %04d%ls.reg", folder.c_str(),
+                 10 + i % 15, 1 + i % 12, 1 + i % 28, i % 24, i % 60, (i * 7) % 60, actions[i % 6], i,
+                 i % 10 == 0 ? L" (2)" : L"");
+        HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+        CloseHandle(file);
+        files.push_back(name);
+    }
+    return files;
+}
+
+// The bare listing: every ".reg" file of the folder, its name read as the program reads it.
+std::size_t BareListing(const std::wstring& folder, std::vector<BackupRow>& rows) {
+    rows.clear();
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*.reg").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        rows.emplace_back();
+        DescribeBackupFile(found, rows.back());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return rows.size();
+}
+
+}  // namespace
+
+void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale) {
+    if (!Selected("13")) return;
+    wchar_t folder[MAX_PATH];
+    if (!FindBackupFolder(folder)) return;
+    const std::wstring backups = folder;
+    CreateDirectoryW(backups.substr(0, backups.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(backups.c_str(), nullptr);
+    const std::vector<std::wstring> files = MakeBackups(backups);
+
+    ResultRow row;
+    row.id = "13";
+    row.measurement = "dialog 134 made, filled and drawn with 2,000 backup files";
+    row.baseline = "FindFirstFileW/FindNextFileW over the folder's *.reg, each name read with DescribeBackupFile";
+    row.unit = "ms";
+    int listed = 0;
+    std::size_t bareListed = 0;
+    std::vector<BackupRow> bareRows;
+    bareRows.reserve(kBenchBackups);
+    const auto program = [&] {
+        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BACKUPS), nullptr,
+                                         BackupsDialog, 0);
+        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        listed = static_cast<int>(SendDlgItemMessageW(dialog, IDC_BACKUP_LIST, LVM_GETITEMCOUNT, 0, 0));
+        DestroyWindow(dialog);
+    };
+    program();  // unmeasured rounds of both sides first
+    bareListed = BareListing(backups, bareRows);
+    for (int i = 0; i < 9 * scale; ++i) {
+        row.program.Add(TimeMs(program));
+        row.reference.Add(TimeMs([&] { bareListed = BareListing(backups, bareRows); }));
+    }
+    // The dialog's own listing, sorted, without the dialog.
+    Samples listing;
+    for (int i = 0; i < 9 * scale; ++i) {
+        listing.Add(TimeMs([&] {
+            BackupListing sorted;
+            ListBackupFiles(backups.c_str(), sorted);
+        }));
+    }
+    // What making and drawing the dialog costs by itself: the same over an empty folder.
+    for (const std::wstring& file : files) DeleteFileW(file.c_str());
+    const int withFiles = listed;
+    Samples empty;
+    program();
+    for (int i = 0; i < 9 * scale; ++i) empty.Add(TimeMs(program));
+    row.note = Text("%d rows in the dialog, %zu files listed bare; the dialog over an empty folder (%d rows): "
+                    "median %.1f ms, %.1f..%.1f; the dialog's listing and sort alone: median %.1f ms, %.1f..%.1f",
+                    withFiles, bareListed, listed, empty.Median(), empty.Min(), empty.Max(), listing.Median(),
+                    listing.Min(), listing.Max());
+    Progress("13 done: %s", row.note.c_str());
+    rows.push_back(std::move(row));
+}

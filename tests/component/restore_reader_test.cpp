@@ -1,0 +1,119 @@
+// What a restore accepts: the lines of the backups' own form, read back as
+// they were written, and the keys a restore may write.
+#include "../../registry/reg_file_reader.h"
+#include "../../registry/reg_file_text.h"
+#include "../../registry/restore_scope.h"
+#include "test_support.h"
+
+namespace {
+
+const wchar_t kHead[] = L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{x}]\r\n";
+
+std::size_t Parse(const std::wstring& text, RegFileContents& contents) {
+    std::wstring whole = L"\xFEFF" + text;
+    return ParseRegFile(reinterpret_cast<const BYTE*>(whole.data()), whole.size() * sizeof(wchar_t), contents);
+}
+
+}  // namespace
+
+TEST(RestoreReader, ReadsBackWhatTheWriterWrites) {
+    // Every form the writer has, through the writer itself.
+    GrowingText text;
+    AppendRegFileHeader(text);
+    AppendRegKeyLine(text, L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{x}", 44);
+    BYTE binary[200];
+    for (int i = 0; i < 200; ++i) binary[i] = static_cast<BYTE>(i * 7 + 1);
+    const struct {
+        const wchar_t* name;
+        DWORD type;
+        const BYTE* data;
+        DWORD size;
+    } values[] = {
+        {L"", REG_SZ, reinterpret_cast<const BYTE*>(L"default"), 16},
+        {L"quote \" and \\ back", REG_SZ, reinterpret_cast<const BYTE*>(L"a \"b\" \\c\\"), 20},
+        {L"odd", REG_SZ, reinterpret_cast<const BYTE*>("A\0B\0C"), 5},
+        {L"dword", REG_DWORD, reinterpret_cast<const BYTE*>("\x78\x56\x34\x12"), 4},
+        {L"short dword", REG_DWORD, reinterpret_cast<const BYTE*>("\x01\x02"), 2},
+        {L"binary", REG_BINARY, binary, 200},
+        {L"empty", REG_BINARY, nullptr, 0},
+        {L"other", 0x1234ABCD, reinterpret_cast<const BYTE*>("type"), 4},
+    };
+    for (const auto& value : values) {
+        AppendRegValueLine(text, value.name, wcslen(value.name), value.type, value.data, value.size);
+    }
+    AppendRegValueRemoval(text, L"gone \"1\"", 8);
+    RegFileContents contents;
+    ASSERT_EQ(0u, ParseRegFile(reinterpret_cast<const BYTE*>(TextChars(text)), text.length * sizeof(wchar_t), contents))
+        << Utf8(TextChars(text));
+    ASSERT_EQ(std::size(values) + 2, contents.count);
+    EXPECT_EQ(RegFileKey, RegFileEntryAt(contents, 0).kind);
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        const RegFileEntry& entry = RegFileEntryAt(contents, i + 1);
+        EXPECT_TEXT_EQ(values[i].name, RegFileEntryName(contents, entry));
+        EXPECT_EQ(values[i].type, entry.type) << Utf8(values[i].name);
+        ASSERT_EQ(values[i].size, entry.size) << Utf8(values[i].name);
+        EXPECT_EQ(0, memcmp(values[i].data, RegFileEntryData(contents, entry), entry.size)) << Utf8(values[i].name);
+    }
+    EXPECT_EQ(RegFileRemoveValue, RegFileEntryAt(contents, contents.count - 1).kind);
+    EXPECT_TEXT_EQ(L"gone \"1\"", RegFileEntryName(contents, RegFileEntryAt(contents, contents.count - 1)));
+}
+
+TEST(RestoreReader, NamesTheFirstLineNotOfTheForm) {
+    const struct {
+        std::wstring text;
+        std::size_t line;
+    } cases[] = {
+        {std::wstring(kHead) + L"\"a\"=dword:0000000\r\n", 4},        // seven digits
+        {std::wstring(kHead) + L"\"a\"=hex:1,02\r\n", 4},              // a byte of one digit
+        {std::wstring(kHead) + L"\"a\"=hex:01,\r\n", 4},               // a comma ends it
+        {std::wstring(kHead) + L"\"a\"=hex:01,\\\r\n", 4},             // continued past the end
+        {std::wstring(kHead) + L"\"a\"=hex:01,\\\r\n03\r\n", 5},       // continued without blanks
+        {std::wstring(kHead) + L"\"a\\n\"=\"b\"\r\n", 4},              // an escape the writer never writes
+        {std::wstring(kHead) + L"\"a\"=\"b\"\n\"c\"=-\r\n", 4},        // a line feed alone
+        {std::wstring(kHead) + L"\"a\"=\"b\"", 4},                     // no line break at the end
+        {std::wstring(kHead) + L"; comment\r\n", 4},
+        {std::wstring(kHead) + L"\"a\"=hex(7:00\r\n", 4},
+        {L"Windows Registry Editor Version 5.00\r\n\"a\"=-\r\n", 2},   // a value before any key
+        {L"REGEDIT4\r\n", 1},
+    };
+    for (const auto& test : cases) {
+        RegFileContents contents;
+        EXPECT_EQ(test.line, Parse(test.text, contents)) << Utf8(test.text);
+    }
+}
+
+TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
+    const struct {
+        const wchar_t* name;
+        bool allowed;
+    } cases[] = {
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{x}", true},
+        {L"hkey_local_machine\\SOFTWARE\\classes\\Wow6432Node\\CLSID\\{x}", true},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}\\Instance", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow\\Preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\DirectShow\\Preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes", false},             // the root itself
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow\\Preferred\\x", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow", false},
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\..\\..\\SYSTEM", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\.\\CLSID", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\\\CLSID", false},   // a doubled backslash
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\", false},   // a final one
+        {L"\\HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\ClassesX\\CLSID", false},
+        {L"HKEY_CLASSES_ROOT\\CLSID\\{x}", false},
+        {L"HKEY_USERS\\S-1-5-21_Classes\\CLSID", false},
+        {L"HKLM\\Software\\Classes\\CLSID", false},
+    };
+    for (const auto& test : cases) {
+        RestoreTarget target;
+        EXPECT_EQ(test.allowed, FindRestoreTarget(test.name, target)) << Utf8(test.name);
+    }
+    std::wstring longName = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\" + std::wstring(256, L'a');
+    RestoreTarget target;
+    EXPECT_FALSE(FindRestoreTarget(longName.c_str(), target));
+    ASSERT_TRUE(FindRestoreTarget(L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}", target));
+    EXPECT_EQ(HKEY_CURRENT_USER, target.root);
+    EXPECT_TEXT_EQ(L"CLSID\\{x}", target.below);
+}
