@@ -34,16 +34,20 @@ void AppendFilterByClassId(GrowingText& text, REGSAM view, const wchar_t* classI
     AppendLine(text);
 }
 
+void AppendPreferredSubtype(GrowingText& text, const wchar_t* subtypeText) {
+    wchar_t subtype[kShortTextCapacity];
+    NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
+    AppendString(text, kIndent);
+    AppendField(text, subtype);
+    AppendString(text, L":  ");
+}
+
 void AppendPlaybackPreferences(GrowingText& text, const ReportView& view) {
     AppendLine(text, L"Предпочтительные фильтры (HKLM\\SOFTWARE\\Microsoft\\DirectShow\\Preferred):");
     unsigned count = 0;
     ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
-        wchar_t subtype[kShortTextCapacity];
-        NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
-        AppendString(text, kIndent);
-        AppendField(text, subtype);
-        AppendString(text, L":  ");
+        AppendPreferredSubtype(text, subtypeText);
         AppendFilterByClassId(text, view.flag, classId);
     });
     AppendNoneIfEmpty(text, count);

@@ -28,5 +28,8 @@ void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* na
 // dialog shows them, then the view's Preferred and DoNotUse values.
 void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view);
 
+// "  <subtype as the playback check names it>:  ", a Preferred value's start.
+void AppendPreferredSubtype(GrowingText& text, const wchar_t* subtypeText);
+
 // "{id}  name", or "{id}  не зарегистрирован" where the view has no class key for it.
 void AppendFilterByClassId(GrowingText& text, REGSAM view, const wchar_t* classId);

@@ -1,6 +1,5 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
-#include "../catalogue/media_subtype_name.h"
 #include "../catalogue/playback_preferences.h"
 #include "../transforms/transform_categories.h"
 #include "../transforms/transform_list.h"
@@ -56,11 +55,7 @@ void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems
     unsigned count = 0;
     ForEachPreferredTransform(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
-        wchar_t subtype[kShortTextCapacity];
-        NameMediaSubtypeText(subtypeText, subtype, kShortTextCapacity);
-        AppendString(text, L"  ");
-        AppendField(text, subtype);
-        AppendString(text, L":  ");
+        AppendPreferredSubtype(text, subtypeText);
         AppendTransformByClassId(text, view.flag, classId);
     });
     if (count == 0) AppendLine(text, L"  (нет)");
