@@ -61,6 +61,25 @@ bool SameName(const PathName& name, const wchar_t* expected) {
                                                          static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
+// The keys below a classes root that hold codecs, the only ones a backup
+// names there: class keys, DirectShow's DMO registrations, the old filter
+// mapper's keys, media types and Media Foundation's transforms. Another key
+// of the classes (a file type's command, say) is not one of a codec's.
+const wchar_t* const kCodecRoots[] = {L"CLSID", L"DirectShow", L"Filter", L"Media Type", L"MediaFoundation"};
+
+// Whether the names below a classes root start with a codec root (after the
+// 32-bit half's Wow6432Node) and go below it: the codec root itself is
+// never a codec's own key.
+bool IsCodecKeyBelowClasses(const wchar_t* below) {
+    const wchar_t* at = below;
+    PathName name;
+    if (!NextName(&at, name)) return false;
+    if (SameName(name, L"Wow6432Node") && !NextName(&at, name)) return false;
+    bool codecRoot = false;
+    for (const wchar_t* root : kCodecRoots) codecRoot = codecRoot || SameName(name, root);
+    return codecRoot && *at != L'\0';
+}
+
 }  // namespace
 
 bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
@@ -83,7 +102,7 @@ bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
             same = SameName(name, allowed.names[i]);
             if (i == allowed.baseCount) below = at;  // the root's name and the base's are behind
         }
-        if (!same) continue;
+        if (!same || (allowed.below && !IsCodecKeyBelowClasses(below))) continue;
         target.root = allowed.root;
         target.base = allowed.baseCount == 2 ? L"Software\\Classes" : L"SOFTWARE";
         target.below = below;

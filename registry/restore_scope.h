@@ -1,7 +1,8 @@
 // The keys a restore may write, and opening them without going through a
-// registry link. A backup of this program only ever holds codec keys: the
-// classes of the machine and of the user (their 32-bit halves under
-// Wow6432Node included) and the DirectShow preferences key of either view.
+// registry link. A backup of this program only ever holds codec keys: below
+// the classes of the machine and of the user (their 32-bit halves under
+// Wow6432Node included), the keys under CLSID, DirectShow, Filter, Media Type
+// and MediaFoundation, and the DirectShow preferences key of either view.
 // A file that names any other key is not one of its backups.
 #pragma once
 #include "../catalogue/registry_link.h"
@@ -17,8 +18,8 @@ struct RestoreTarget {
 };
 
 // Whether the full name ("HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{...}")
-// is a key a restore may write: below one of the classes roots, or the
-// preferences key itself; letter case aside, every name between backslashes
+// is a key a restore may write: a codec key below one of the classes roots,
+// or the preferences key itself; letter case aside, every name between backslashes
 // non-empty, at most 255 characters, and neither "." nor "..". Fills target.
 bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target);
 

@@ -92,7 +92,12 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         {L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}\\Instance", true},
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow\\Preferred", true},
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\DirectShow\\Preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Media Type\\Extensions\\.avi", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\MediaFoundation\\Transforms\\Preferred", true},
         {L"HKEY_LOCAL_MACHINE\\Software\\Classes", false},             // the root itself
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID", false},      // a codec root itself
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\exefile\\shell\\open\\command", false},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\Wow6432Node\\txtfile\\shell", false},
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow\\Preferred\\x", false},
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow", false},
         {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet", false},
@@ -110,7 +115,7 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         RestoreTarget target;
         EXPECT_EQ(test.allowed, FindRestoreTarget(test.name, target)) << Utf8(test.name);
     }
-    std::wstring longName = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\" + std::wstring(256, L'a');
+    std::wstring longName = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + std::wstring(256, L'a');
     RestoreTarget target;
     EXPECT_FALSE(FindRestoreTarget(longName.c_str(), target));
     ASSERT_TRUE(FindRestoreTarget(L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}", target));
