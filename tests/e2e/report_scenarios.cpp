@@ -88,10 +88,15 @@ std::vector<std::wstring> RowNames(const std::wstring& body, const std::wstring&
 
 // A subtype GUID built from a fresh four-character code "VT??", which no
 // common name covers: the report names it by that code.
+// No two in one run are the same.
 std::wstring FreshCodeSubtype(std::wstring* code) {
-    const std::wstring fresh = NewGuidText();
-    *code = L"VT";
-    for (int i = 1; i <= 2; ++i) *code += static_cast<wchar_t>(L'A' + (fresh[i] % 26));
+    static std::vector<std::wstring> given;
+    do {
+        const std::wstring fresh = NewGuidText();
+        *code = L"VT";
+        for (int i = 1; i <= 2; ++i) *code += static_cast<wchar_t>(L'A' + (fresh[i] % 26));
+    } while (std::find(given.begin(), given.end(), *code) != given.end());
+    given.push_back(*code);
     return Format(L"{%02X%02X%02X%02X-0000-0010-8000-00AA00389B71}", (*code)[3], (*code)[2], (*code)[1], (*code)[0]);
 }
 
