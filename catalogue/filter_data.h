@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 enum FilterDataVerdict {
     FilterDataSound,           // every record, and everything a record points at, lies within the value
@@ -42,3 +43,9 @@ FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit = nullpt
 // FriendlyName is friendlyName (the first, as FindFilterRegistration finds
 // it); FilterDataAbsent when there is no such entry.
 FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::uint32_t* merit = nullptr);
+
+// Reads and checks the FilterData value of an open entry as
+// CheckEntryFilterData does, and for a sound value calls visit(major, minor)
+// for every media type of every input pin, in the order the value holds them.
+FilterDataVerdict ForEachEntryInputType(HKEY entry, std::uint32_t* merit,
+                                        const std::function<void(const GUID& major, const GUID& minor)>& visit);

@@ -9,3 +9,8 @@
 // subtype without one, its four-character code where the GUID is built from
 // one ("XVTS"), otherwise the braced GUID.
 void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity);
+
+// Calls visit(subtype, name) for every subtype that has a common name of its
+// own, in the order of the program's table (a name can stand for several
+// subtypes: H.264 for H264, h264, AVC1, ...).
+void ForEachNamedSubtype(void (*visit)(const GUID& subtype, const wchar_t* name, void* context), void* context);

@@ -8,6 +8,7 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../codecs/manage_dialog.h"
+#include "../preferred/preferred_dialog.h"
 #include "../resources/resource.h"
 #include "chain_rows.h"
 
@@ -84,9 +85,21 @@ void ShowRows(HWND dialog) {
     InvalidateRect(chain, nullptr, TRUE);
 }
 
+// The selected row when its filter can become Windows' preferred decoder of
+// its input format: a filter with an input subtype and a class id that the
+// program's own view does not name for that subtype already; else null.
+const ChainRowText* RowToPrefer(HWND dialog) {
+    const int selected = ListView_GetNextItem(Chain(dialog), -1, LVNI_SELECTED);
+    if (selected < 0 || static_cast<std::size_t>(selected) >= g_check.rowCount) return nullptr;
+    const ChainRowText& row = g_check.rows[selected];
+    if (!row.isFilter || !row.hasSubtype || row.classId[0] == L'\0') return nullptr;
+    return IsPreferredDecoder(row.subtype, row.classId) ? nullptr : &row;
+}
+
 void EnableActions(HWND dialog, bool enable) {
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MANAGE), enable);
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_AGAIN), enable);
+    EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MAKE_PREFERRED), enable && RowToPrefer(dialog) != nullptr);
 }
 
 // Starts the child for the file (a child still at work is ended first).
@@ -195,6 +208,14 @@ void OnManage(HWND dialog) {
     SetActiveWindow(dialog);
 }
 
+// 1307: writes the row's filter as preferred (backup and rights as in the
+// preferred decoders dialog), then checks again so that the notes show it.
+void OnMakePreferred(HWND dialog) {
+    const ChainRowText* row = RowToPrefer(dialog);
+    if (!row) return;
+    if (MakePreferredDecoder(dialog, row->subtype, row->classId) == PreferenceChanged) StartCheck(dialog);
+}
+
 void Close(HWND dialog) {
     KillTimer(dialog, kPollTimer);
     g_check.run.reset();  // a child still at work is ended
@@ -220,11 +241,19 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
     case WM_CLOSE:
         Close(dialog);
         return TRUE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_PLAYBACK_CHAIN && header->code == LVN_ITEMCHANGED && !g_check.run) {
+            EnableActions(dialog, true);
+        }
+        return TRUE;
+    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL: Close(dialog); break;
         case IDC_PLAYBACK_AGAIN: StartCheck(dialog); break;
         case IDC_PLAYBACK_MANAGE: OnManage(dialog); break;
+        case IDC_PLAYBACK_MAKE_PREFERRED: OnMakePreferred(dialog); break;
         default: break;
         }
         return TRUE;

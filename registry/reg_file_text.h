@@ -24,3 +24,11 @@ bool AppendRegKeyLine(GrowingText& text, const wchar_t* name, std::size_t length
 // NUL: the format has no way to write it.
 bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t nameLength, DWORD type,
                         const BYTE* data, DWORD size);
+
+// The line that removes the value on import ("name"=-): a backup of a value
+// that did not exist. Returns false, writing nothing, as AppendRegValueLine.
+bool AppendRegValueRemovalLine(GrowingText& text, const wchar_t* name, std::size_t nameLength);
+
+// A comment line ("; " and the text), which the import passes over. Returns
+// false, writing nothing, when the text holds a line break or a NUL.
+bool AppendRegCommentLine(GrowingText& text, const wchar_t* comment, std::size_t length);

@@ -26,6 +26,7 @@ const wchar_t* ActionName(BackupAction action) {
     case BackupScanRemoval: return L"Удаление некорректного кодека";
     case BackupUnregister: return L"Отмена регистрации";
     case BackupMeritChange: return L"Изменение приоритета";
+    case BackupPreferredChange: return L"Изменение предпочтительного декодера";
     }
     return L"Изменение реестра";
 }
@@ -38,6 +39,7 @@ const wchar_t* AsciiActionName(BackupAction action) {
     case BackupScanRemoval: return L"Remove broken codec";
     case BackupUnregister: return L"Unregister";
     case BackupMeritChange: return L"Change merit";
+    case BackupPreferredChange: return L"Change preferred decoder";
     }
     return L"Registry change";
 }
@@ -198,4 +200,28 @@ bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* cl
     const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
                           AppendValue(text, entry, L"FilterData");
     return Finish(text, BackupMeritChange, friendlyName, classId, complete, nullptr);
+}
+
+bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = true;
+    if (securityComment) {
+        GrowingText comment;
+        AppendString(comment, L"Владелец и права раздела до изменения (SDDL): ");
+        AppendString(comment, securityComment);
+        complete = !comment.failed && AppendRegCommentLine(text, TextChars(comment), comment.length);
+    }
+    GrowingText name;
+    complete = complete && AppendRealKeyName(name, key) && AppendRegKeyLine(text, TextChars(name), name.length);
+    if (complete) {
+        const LONG status = RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            complete = AppendRegValueRemovalLine(text, valueName, std::wcslen(valueName));
+        } else {
+            complete = AppendValue(text, key, valueName);
+        }
+    }
+    return Finish(text, action, friendlyName, classId, complete, owner);
 }

@@ -12,6 +12,7 @@ enum BackupAction {
     BackupScanRemoval,   // removal offered by the broken-codec scan
     BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u), through BackUpUnregistration
     BackupMeritChange,   // a new merit written into FilterData
+    BackupPreferredChange,  // a preferred decoder set or removed
 };
 
 // Backs up the keys that deleting the codec's entries removes, each with all
@@ -36,3 +37,12 @@ bool BackUpUnregistration(HWND owner, const wchar_t* friendlyName, const wchar_t
 // otherwise shows the failure message with no owner, as the merit write's own
 // messages are shown, and returns false.
 bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* classId);
+
+// Backs up one value of an open key as it is now, or, where the key has no
+// such value, the line that removes it again, so that importing the file
+// undoes setting it. securityComment (or null) goes on a comment line of its
+// own: the key's owner and permissions before the change. The file is named
+// after friendlyName, or classId where the file system refuses that name.
+// Returns as BackUpCodecEntries does, the failure message owned by owner.
+bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId);
