@@ -35,3 +35,11 @@ std::vector<std::wstring> ComboBoxRows(HWND combo);
 // A real double click on a list row, through the list's own mouse handling:
 // the row is scrolled into view and clicked twice at its left end.
 void DoubleClickListRow(HWND list, int row);
+
+// Report-style list views of another process: the column headings, the rows
+// (each row's first `columns` cells) and the selection of one row. The
+// records go through memory inside that process: Wine does not carry list
+// view records across processes.
+std::vector<std::wstring> ListViewHeadings(HWND list, DWORD pid);
+std::vector<std::vector<std::wstring>> ListViewRows(HWND list, DWORD pid, int columns);
+void SelectListViewRow(HWND list, DWORD pid, int row);

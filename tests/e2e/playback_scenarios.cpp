@@ -21,77 +21,9 @@ const wchar_t kNoFilterFound[] = L"Не найден фильтр, которы�
 const wchar_t kNoAudioDevice[] = L"\nВ системе нет устройства воспроизведения звука.";
 const wchar_t* const kWidthText = sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки";
 
-// Memory inside the program's process, for the list view messages whose
-// records Wine does not carry across processes.
-struct RemoteBlock {
-    HANDLE process = nullptr;
-    BYTE* at = nullptr;
-    static constexpr SIZE_T kSize = 8192;
-    explicit RemoteBlock(DWORD pid) {
-        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (process) at = static_cast<BYTE*>(VirtualAllocEx(process, nullptr, kSize, MEM_COMMIT, PAGE_READWRITE));
-    }
-    ~RemoteBlock() {
-        if (at) VirtualFreeEx(process, at, 0, MEM_RELEASE);
-        if (process) CloseHandle(process);
-    }
-    template <typename T> void Put(const T& value) { WriteProcessMemory(process, at, &value, sizeof(T), nullptr); }
-    wchar_t* TextAt() const { return reinterpret_cast<wchar_t*>(at + 512); }
-    std::wstring Text() const {
-        wchar_t text[1024] = {};
-        ReadProcessMemory(process, at + 512, text, sizeof(text) - sizeof(wchar_t), nullptr);
-        return text;
-    }
-};
-
 using Table = std::vector<std::vector<std::wstring>>;
 
-// The list view's column headings and rows, each row's five cells.
-std::vector<std::wstring> ColumnHeadings(HWND chain, DWORD pid) {
-    HWND header = ListView_GetHeader(chain);
-    RemoteBlock block(pid);
-    std::vector<std::wstring> headings;
-    const int count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        HDITEMW item{};
-        item.mask = HDI_TEXT;
-        item.pszText = block.TextAt();
-        item.cchTextMax = 1000;
-        block.Put(item);
-        SendMessageW(header, HDM_GETITEMW, i, reinterpret_cast<LPARAM>(block.at));
-        headings.push_back(block.Text());
-    }
-    return headings;
-}
-
-Table ChainRows(HWND chain, DWORD pid) {
-    RemoteBlock block(pid);
-    Table rows;
-    const int count = static_cast<int>(SendMessageW(chain, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-        std::vector<std::wstring> cells;
-        for (int column = 0; column < 5; ++column) {
-            LVITEMW item{};
-            item.iSubItem = column;
-            item.pszText = block.TextAt();
-            item.cchTextMax = 1000;
-            block.Put(item);
-            SendMessageW(chain, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.at));
-            cells.push_back(block.Text());
-        }
-        rows.push_back(cells);
-    }
-    return rows;
-}
-
-void SelectChainRow(HWND chain, DWORD pid, int row) {
-    RemoteBlock block(pid);
-    LVITEMW item{};
-    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    item.state = LVIS_SELECTED | LVIS_FOCUSED;
-    block.Put(item);
-    SendMessageW(chain, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(block.at));
-}
+Table ChainRows(HWND chain, DWORD pid) { return ListViewRows(chain, pid, 5); }
 
 std::wstring TableText(const Table& rows) {
     std::wstring text;
@@ -268,7 +200,7 @@ SCENARIO(playback_check_plain_files) {
     Table rows = WaitForCheck(program, dialog);
     CHECK(ControlText(dialog.window, IDC_PLAYBACK_FILE) == missing, ControlText(dialog.window, IDC_PLAYBACK_FILE));
     CHECK(ControlText(dialog.window, IDC_PLAYBACK_WIDTH) == kWidthText, ControlText(dialog.window, IDC_PLAYBACK_WIDTH));
-    const std::vector<std::wstring> headings = ColumnHeadings(dialog.Chain(), program.processId);
+    const std::vector<std::wstring> headings = ListViewHeadings(dialog.Chain(), program.processId);
     CHECK(headings == (std::vector<std::wstring>{L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра",
                                                  L"Примечание"}),
           Joined(headings));
@@ -342,7 +274,7 @@ SCENARIO(playback_check_own_decoder) {
 
     // "Управление.." on the decoder's row: the management dialog of the main
     // window, while dialog 130 waits disabled.
-    SelectChainRow(dialog.Chain(), program.processId, 2);
+    SelectListViewRow(dialog.Chain(), program.processId, 2);
     PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
     HWND manage = program.WaitForDialog(kManageTitle);
     if (!manage) return CheckFailed(__FILE__, __LINE__, "management dialog", program.Dialogs());
@@ -372,7 +304,7 @@ SCENARIO(playback_check_own_decoder) {
 
     // The file source is a system filter, which no list shows while they are
     // hidden: the management command's own message, and dialog 130 back.
-    SelectChainRow(dialog.Chain(), program.processId, 0);
+    SelectListViewRow(dialog.Chain(), program.processId, 0);
     PressButton(dialog.window, IDC_PLAYBACK_MANAGE);
     HWND box = WaitForMessageBox(program, {dialog.window});
     CHECK(box && MessageBoxText(box) ==
