@@ -9,6 +9,8 @@
 #include "../tests/common/test_registry.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -77,6 +79,7 @@ int FillRegistry() {
     pins[1].dwFlags = REG_PINFLAG_B_OUTPUT;
 
     int legacy = 0, video = 0, shortData = 0;
+    std::vector<std::wstring> legacyClassIds;
     for (int i = 0; i < kBenchFilters; ++i) {
         const bool isLegacy = i % 2 == 0;
         const GUID& category = isLegacy ? CLSID_LegacyAmFilterCategory : CLSID_VideoCompressorCategory;
@@ -101,6 +104,7 @@ int FillRegistry() {
             continue;
         }
         (isLegacy ? legacy : video)++;
+        if (isLegacy) legacyClassIds.push_back(classId);
 
         wchar_t objectName[64], path[MAX_PATH];
         swprintf(objectName, 64, L"Bench filter object %03d", i);
@@ -111,9 +115,14 @@ int FillRegistry() {
         }
         if (WriteClassKey(classes.Get(), classId, objectName, path)) ++classKeys;
     }
+    const int preferred = FillPreferredValues(legacyClassIds);
     const double end = NowMs();
-    std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData\n",
-                classKeys, classesDone - start, legacy, video, end - classesDone, shortData);
+    std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData, "
+                "%d Preferred values\n",
+                classKeys, classesDone - start, legacy, video, end - classesDone, shortData, preferred);
     CoUninitialize();
-    return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters) ? 0 : 1;
+    return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters &&
+            preferred == kBenchPreferredValues)
+               ? 0
+               : 1;
 }

@@ -115,9 +115,9 @@ void VisitInputTypes(const std::uint8_t* data, std::size_t size,
 }
 
 // Reads the entry's FilterData into small, or into large where it does not
-// fit; gives the verdict of the reading alone (absent, not binary) or sound.
-FilterDataVerdict ReadEntryValue(HKEY entry, std::uint8_t (&small)[kStackValueSize], HeapBuffer& large,
-                                 std::uint8_t*& bytes, DWORD& size) {
+// fit, and checks it; bytes and size give the value read.
+FilterDataVerdict ReadCheckedValue(HKEY entry, std::uint8_t (&small)[kStackValueSize], HeapBuffer& large,
+                                   std::uint8_t*& bytes, DWORD& size) {
     bytes = small;
     DWORD type = REG_NONE;
     size = sizeof(small);
@@ -130,7 +130,7 @@ FilterDataVerdict ReadEntryValue(HKEY entry, std::uint8_t (&small)[kStackValueSi
     }
     if (status != ERROR_SUCCESS) return FilterDataAbsent;
     if (type != REG_BINARY) return FilterDataNotBinary;
-    return FilterDataSound;
+    return CheckFilterData(bytes, size);
 }
 
 }  // namespace
@@ -141,26 +141,14 @@ FilterDataVerdict ForEachEntryInputType(HKEY entry, std::uint32_t* merit,
     HeapBuffer large;
     std::uint8_t* bytes = nullptr;
     DWORD size = 0;
-    FilterDataVerdict verdict = ReadEntryValue(entry, small, large, bytes, size);
-    if (verdict != FilterDataSound) return verdict;
-    verdict = CheckFilterData(bytes, size);
+    const FilterDataVerdict verdict = ReadCheckedValue(entry, small, large, bytes, size);
     if (verdict != FilterDataSound) return verdict;
     if (merit) *merit = RecordReader(bytes, size).Word(4);
-    VisitInputTypes(bytes, size, visit);
+    if (visit) VisitInputTypes(bytes, size, visit);
     return verdict;
 }
 
-FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) {
-    std::uint8_t small[kStackValueSize];
-    HeapBuffer large;
-    std::uint8_t* bytes = nullptr;
-    DWORD size = 0;
-    FilterDataVerdict verdict = ReadEntryValue(entry, small, large, bytes, size);
-    if (verdict != FilterDataSound) return verdict;
-    verdict = CheckFilterData(bytes, size);
-    if (verdict == FilterDataSound && merit) *merit = RecordReader(bytes, size).Word(4);
-    return verdict;
-}
+FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) { return ForEachEntryInputType(entry, merit, {}); }
 
 FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::uint32_t* merit) {
     wchar_t instancePath[kNameCapacity];

@@ -46,6 +46,7 @@ FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::ui
 
 // Reads and checks the FilterData value of an open entry as
 // CheckEntryFilterData does, and for a sound value calls visit(major, minor)
-// for every media type of every input pin, in the order the value holds them.
+// for every media type of every input pin, in the order the value holds them
+// (an empty visit: the check alone).
 FilterDataVerdict ForEachEntryInputType(HKEY entry, std::uint32_t* merit,
                                         const std::function<void(const GUID& major, const GUID& minor)>& visit);

@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
+#include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
@@ -26,7 +27,6 @@ const wchar_t kMediaFileFilter[] =
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
-constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
 
@@ -41,18 +41,7 @@ CheckDialogState g_check;
 
 HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
 
-void SetUpColumns(HWND dialog) {
-    HWND chain = Chain(dialog);
-    ListView_SetExtendedListViewStyle(chain, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        LVCOLUMNW column = {};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(kColumns[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        ListView_InsertColumn(chain, i, &column);
-    }
-}
+void SetUpColumns(HWND dialog) { SetUpReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns))); }
 
 void SetCell(HWND chain, int row, int column, const wchar_t* text) {
     ListView_SetItemText(chain, row, column, const_cast<wchar_t*>(text));
@@ -74,13 +63,7 @@ void ShowRows(HWND dialog) {
         SetCell(chain, at, 3, row.file);
         SetCell(chain, at, 4, row.note);
     }
-    // Each column as wide as its longest text or its heading, so nothing is
-    // cut (the list view's own sizing by the heading leaves out the heading's margins).
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        ListView_SetColumnWidth(chain, i, LVSCW_AUTOSIZE);
-        const int heading = ListView_GetStringWidth(chain, kColumns[i]) + kHeadingMargin;
-        if (ListView_GetColumnWidth(chain, i) < heading) ListView_SetColumnWidth(chain, i, heading);
-    }
+    FitReportColumns(chain, kColumns, static_cast<int>(std::size(kColumns)));
     SendMessageW(chain, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(chain, nullptr, TRUE);
 }

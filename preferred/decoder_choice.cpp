@@ -46,8 +46,28 @@ void FillCandidates(HWND dialog, DecoderChoice& choice) {
     SetWindowTextW(dialog, caption);
 }
 
-INT_PTR CALLBACK DecoderChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+// What both choice dialogs do with their buttons: OK ends the dialog when
+// accept takes the choice; Отмена and the close box end it without one.
+INT_PTR EndChoice(HWND dialog, UINT message, WPARAM wParam, bool (*accept)(HWND dialog)) {
+    const bool ok = message == WM_COMMAND && LOWORD(wParam) == IDOK;
+    const bool cancel = (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE;
+    if (ok && accept(dialog)) EndDialog(dialog, IDOK);
+    if (cancel) EndDialog(dialog, IDCANCEL);
+    return message == WM_COMMAND || message == WM_CLOSE;
+}
+
+bool AcceptCandidate(HWND dialog) {
     auto* choice = reinterpret_cast<DecoderChoice*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    const int row = SelectedReportRow(GetDlgItem(dialog, IDC_DECODER_LIST));
+    if (!choice || row < 0 || static_cast<SIZE_T>(row) >= choice->candidates.Count()) {
+        ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
+        return false;
+    }
+    CopyText(choice->classId, kPreferenceTextCapacity, choice->candidates[row].classId);
+    return true;
+}
+
+INT_PTR CALLBACK DecoderChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
@@ -58,26 +78,8 @@ INT_PTR CALLBACK DecoderChoiceDialog(HWND dialog, UINT message, WPARAM wParam, L
         if (header->idFrom == IDC_DECODER_LIST && header->code == NM_DBLCLK) PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         return TRUE;
     }
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: {
-            const int row = SelectedReportRow(GetDlgItem(dialog, IDC_DECODER_LIST));
-            if (!choice || row < 0 || static_cast<SIZE_T>(row) >= choice->candidates.Count()) {
-                ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
-                return TRUE;
-            }
-            CopyText(choice->classId, kPreferenceTextCapacity, choice->candidates[row].classId);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
-        default: return TRUE;
-        }
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
     default:
-        return FALSE;
+        return EndChoice(dialog, message, wParam, AcceptCandidate);
     }
 }
 
@@ -122,36 +124,22 @@ bool ParseFormatText(wchar_t* text, GUID& subtype) {
     return lookup.matched;
 }
 
+bool AcceptFormat(HWND dialog) {
+    wchar_t text[kNameCapacity] = {};
+    GetDlgItemTextW(dialog, IDC_FORMAT_TEXT, text, kNameCapacity);
+    text[kNameCapacity - 1] = L'\0';
+    auto* subtype = reinterpret_cast<GUID*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (ParseFormatText(text, *subtype)) return true;
+    ShowMessageBox(dialog, L"Выберите формат из списка или введите GUID подтипа в фигурных скобках.", nullptr,
+                   MB_ICONWARNING);
+    return false;
+}
+
 INT_PTR CALLBACK FormatChoiceDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        ForEachNamedSubtype(AddNamedFormat, GetDlgItem(dialog, IDC_FORMAT_TEXT));
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: {
-            wchar_t text[kNameCapacity] = {};
-            GetDlgItemTextW(dialog, IDC_FORMAT_TEXT, text, kNameCapacity);
-            text[kNameCapacity - 1] = L'\0';
-            auto* subtype = reinterpret_cast<GUID*>(GetWindowLongPtrW(dialog, DWLP_USER));
-            if (!ParseFormatText(text, *subtype)) {
-                ShowMessageBox(dialog, L"Выберите формат из списка или введите GUID подтипа в фигурных скобках.", nullptr,
-                               MB_ICONWARNING);
-                return TRUE;
-            }
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        case IDCANCEL: EndDialog(dialog, IDCANCEL); return TRUE;
-        default: return TRUE;
-        }
-    case WM_CLOSE:
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    default:
-        return FALSE;
-    }
+    if (message != WM_INITDIALOG) return EndChoice(dialog, message, wParam, AcceptFormat);
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    ForEachNamedSubtype(AddNamedFormat, GetDlgItem(dialog, IDC_FORMAT_TEXT));
+    return TRUE;
 }
 
 }  // namespace

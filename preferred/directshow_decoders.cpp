@@ -24,10 +24,13 @@ constexpr int kMostMajorTypes = 4;  // null-subtype input types kept per filter
 const GUID kMediaTypeVideo = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 const GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-// A filter found in an Instance key: whether an input pin takes the subtype
-// itself, and the major types its pins take with any subtype.
+// A filter found in an Instance key (its entry's path): whether an input pin
+// takes the subtype itself, and the major types its pins take with any
+// subtype. Its names are read only once it is known to be a candidate: a
+// machine has many filters of any video subtype, few of them an audio format's.
 struct FilterMatch {
-    DecoderCandidate candidate;
+    wchar_t entryPath[kNameCapacity];
+    std::uint32_t merit;
     bool exact;
     int majorCount;
     GUID majors[kMostMajorTypes];
@@ -53,6 +56,12 @@ struct MajorTypes {
     }
 };
 
+// Opens parent\path for reading in the view. Only read here: a registry link
+// among the registrations is read through as the system's own walk reads it.
+bool OpenInView(RegKey& key, HKEY parent, const wchar_t* path, REGSAM view) {
+    return RegOpenKeyExW(parent, path, 0, KEY_READ | view, key.Put()) == ERROR_SUCCESS;
+}
+
 void GuessMajorType(const GUID& subtype, MajorTypes& majors) {
     if (majors.count > 0) return;
     if (subtype.Data2 != 0x0000 || subtype.Data3 != 0x0010) return;
@@ -70,7 +79,7 @@ void ReadFile(REGSAM view, const wchar_t* classId, wchar_t* file) {
     }
 }
 
-// Calls visit(instanceKey) for each Instance key of the categories once, in the view.
+// Calls visit(instanceKey, itsPath) for each Instance key of the categories once, in the view.
 template <typename Visitor>
 void ForEachInstanceKey(REGSAM view, Visitor&& visit) {
     for (std::size_t row = 0; row < kCategoryCount; ++row) {
@@ -79,7 +88,7 @@ void ForEachInstanceKey(REGSAM view, Visitor&& visit) {
         BuildInstanceKeyPath(path, kNameCapacity, CategoryTable[row].registryCategory);
         path[lstrlenW(path) - 1] = L'\0';  // without its trailing backslash
         RegKey instance;
-        if (OpenReportKey(instance, HKEY_CLASSES_ROOT, path, view)) visit(instance.Get());
+        if (OpenInView(instance, HKEY_CLASSES_ROOT, path, view)) visit(instance.Get(), static_cast<const wchar_t*>(path));
     }
 }
 
@@ -91,13 +100,13 @@ bool AlreadyListed(const DecoderCandidates& list, const wchar_t* classId) {
 }
 
 void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& matches, MajorTypes& majors) {
-    ForEachInstanceKey(view, [&](HKEY instance) {
+    ForEachInstanceKey(view, [&](HKEY instance, const wchar_t* instancePath) {
         ForEachSubkeyName(instance, [&](const wchar_t* entryName) {
             RegKey entry;
-            if (!OpenReportKey(entry, instance, entryName, view)) return false;
+            if (!OpenInView(entry, instance, entryName, view)) return false;
             FilterMatch match = {};
             const FilterDataVerdict verdict =
-                ForEachEntryInputType(entry.Get(), &match.candidate.merit, [&](const GUID& major, const GUID& minor) {
+                ForEachEntryInputType(entry.Get(), &match.merit, [&](const GUID& major, const GUID& minor) {
                     if (IsEqualGUID(minor, subtype)) {
                         match.exact = true;
                         majors.Add(major);
@@ -106,10 +115,7 @@ void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& ma
                     }
                 });
             if (verdict != FilterDataSound || (!match.exact && match.majorCount == 0)) return false;
-            if (!ReadReportText(entry.Get(), L"CLSID", match.candidate.classId, kPreferenceTextCapacity)) {
-                CopyText(match.candidate.classId, kPreferenceTextCapacity, entryName);
-            }
-            ReadReportText(entry.Get(), L"FriendlyName", match.candidate.name, kNameCapacity);
+            FormatText(match.entryPath, kNameCapacity, L"%ls\\%ls", instancePath, entryName);
             matches.Append(match);
             return false;
         });
@@ -118,11 +124,11 @@ void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& ma
 
 void CollectDmos(REGSAM view, const GUID& subtype, DecoderCandidates& out, MajorTypes& majors) {
     RegKey objects;
-    if (!OpenReportKey(objects, HKEY_CLASSES_ROOT, L"DirectShow\\MediaObjects", view)) return;
+    if (!OpenInView(objects, HKEY_CLASSES_ROOT, L"DirectShow\\MediaObjects", view)) return;
     ForEachSubkeyName(objects.Get(), [&](const wchar_t* id) {
         if (lstrcmpiW(id, L"Categories") == 0) return false;
         RegKey object;
-        if (!OpenReportKey(object, objects.Get(), id, view)) return false;
+        if (!OpenInView(object, objects.Get(), id, view)) return false;
         BYTE types[64 * sizeof(GUID)];
         DWORD size = sizeof(types);
         DWORD type = REG_NONE;
@@ -160,14 +166,21 @@ void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
     CollectDmos(view, subtype, dmos, majors);
     GuessMajorType(subtype, majors);
     for (SIZE_T i = 0; i < matches.Count(); ++i) {
-        FilterMatch& match = matches[i];
-        if (!match.exact) {
-            bool takesMajor = false;
-            for (int m = 0; m < match.majorCount; ++m) takesMajor = takesMajor || majors.Holds(match.majors[m]);
-            if (!takesMajor) continue;
-            match.candidate.anyFormat = true;
+        const FilterMatch& match = matches[i];
+        bool takesMajor = match.exact;
+        for (int m = 0; m < match.majorCount; ++m) takesMajor = takesMajor || majors.Holds(match.majors[m]);
+        RegKey entry;
+        if (!takesMajor || !OpenInView(entry, HKEY_CLASSES_ROOT, match.entryPath, view)) continue;
+        DecoderCandidate candidate = {};
+        candidate.merit = match.merit;
+        candidate.anyFormat = !match.exact;
+        if (!ReadReportText(entry.Get(), L"CLSID", candidate.classId, kPreferenceTextCapacity)) {
+            // An entry without one is named by its class id, as the mapper names it.
+            const wchar_t* name = std::wcsrchr(match.entryPath, L'\\');
+            CopyText(candidate.classId, kPreferenceTextCapacity, name ? name + 1 : match.entryPath);
         }
-        if (!AlreadyListed(out, match.candidate.classId)) out.Append(match.candidate);
+        ReadReportText(entry.Get(), L"FriendlyName", candidate.name, kNameCapacity);
+        if (!AlreadyListed(out, candidate.classId)) out.Append(candidate);
     }
     for (SIZE_T i = 0; i < dmos.Count(); ++i) {
         if (!AlreadyListed(out, dmos[i].classId)) out.Append(dmos[i]);
@@ -193,7 +206,7 @@ bool NameHandler(REGSAM view, const wchar_t* classId, wchar_t* name) {
         BuildInstanceKeyPath(path, kNameCapacity, category);
         AppendText(path, kNameCapacity, classId);
         RegKey entry;
-        if (OpenReportKey(entry, HKEY_CLASSES_ROOT, path, view) &&
+        if (OpenInView(entry, HKEY_CLASSES_ROOT, path, view) &&
             ReadReportText(entry.Get(), L"FriendlyName", name, kNameCapacity) && name[0] != L'\0') {
             return true;
         }
@@ -204,7 +217,7 @@ bool NameHandler(REGSAM view, const wchar_t* classId, wchar_t* name) {
         wchar_t path[kNameCapacity];
         FormatText(path, kNameCapacity, L"DirectShow\\MediaObjects\\%.*ls", static_cast<int>(length - 2), classId + 1);
         RegKey object;
-        if (OpenReportKey(object, HKEY_CLASSES_ROOT, path, view) && ReadReportText(object.Get(), nullptr, name, kNameCapacity) &&
+        if (OpenInView(object, HKEY_CLASSES_ROOT, path, view) && ReadReportText(object.Get(), nullptr, name, kNameCapacity) &&
             name[0] != L'\0') {
             return true;
         }

@@ -4,8 +4,6 @@
 // backups, undone by importing them; and the rights a change needs.
 #include "test_codec.h"
 
-#include "../../merit/am_filter_data.h"
-
 #include <sddl.h>
 
 #include <algorithm>
@@ -97,10 +95,6 @@ struct PlantedPin {
 
 // A FilterData record as the runtime's filter mapper writes it.
 std::vector<BYTE> RuntimeFilterData(std::uint32_t merit, const std::vector<PlantedPin>& pins) {
-    ComPtr<IFilterMapper2> mapper;
-    CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid());
-    ComPtr<IAMFilterData> serialiser;
-    if (!mapper || FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, serialiser.PutVoid()))) return {};
     std::vector<std::vector<REGPINTYPES>> types(pins.size());
     std::vector<REGFILTERPINS2> records(pins.size());
     for (std::size_t i = 0; i < pins.size(); ++i) {
@@ -113,12 +107,7 @@ std::vector<BYTE> RuntimeFilterData(std::uint32_t merit, const std::vector<Plant
     filter.dwMerit = merit;
     filter.cPins2 = static_cast<ULONG>(records.size());
     filter.rgPins2 = records.data();
-    BYTE* data = nullptr;
-    ULONG size = 0;
-    if (FAILED(serialiser->CreateFilterData(&filter, &data, &size)) || !data) return {};
-    std::vector<BYTE> record(data, data + size);
-    CoTaskMemFree(data);
-    return record;
+    return MapperFilterData(filter);
 }
 
 // Filters and DMOs registered in one view for a scenario, removed at the end:
