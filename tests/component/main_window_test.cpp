@@ -34,7 +34,8 @@ TEST(MainWindowMenu, ItemsTextsAndCommandIds) {
          {IDM_REGISTER_MAIN, L"Зарегистрировать системные кодеки (основные)"},
          {IDM_REGISTER_ADDITIONAL, L"Зарегистрировать системные кодеки (дополнительные)"}, {0, L""},
          {IDM_PLAYBACK_CHECK, L"Проверить воспроизведение файла.."},
-         {IDM_SAVE_REPORT, L"Сохранить отчет о кодеках.."}},
+         {IDM_SAVE_REPORT, L"Сохранить отчет о кодеках.."},
+         {IDM_PREFERRED_DECODERS, L"Предпочтительные декодеры Windows.."}},
         {{IDM_HELP, L"Справка"}, {IDM_HOME_PAGE, L"Сайт программы"}, {IDM_FORUM, L"Форум"}, {0, L""},
          {IDM_ABOUT, L"О программе"}},
     };
