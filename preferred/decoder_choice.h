@@ -1,4 +1,4 @@
-// Dialog 132 "Выбор декодера" and dialog 133 "Добавить формат".
+// Dialog 132 "Выбор декодера" and dialog 139 "Добавить формат".
 #pragma once
 #include "decoder_source.h"
 

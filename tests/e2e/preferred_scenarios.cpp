@@ -345,7 +345,7 @@ SCENARIO(preferred_decoders_change_and_undo) {
     backups = BackupFiles();
     PressButton(dialog.window, IDC_PREFERRED_ADD);
     HWND formatChoice = program.WaitForDialog(kFormatTitle);
-    if (!formatChoice) return CheckFailed(__FILE__, __LINE__, "dialog 133", program.Dialogs());
+    if (!formatChoice) return CheckFailed(__FILE__, __LINE__, "dialog 139", program.Dialogs());
     CHECK(ComboBoxRows(GetDlgItem(formatChoice, IDC_FORMAT_TEXT)).size() > 10, L"no named formats");
     SetDlgItemTextW(formatChoice, IDC_FORMAT_TEXT, (L" " + addedFormat + L" ").c_str());
     PressButton(formatChoice, IDOK);
