@@ -83,7 +83,7 @@ INT_PTR CALLBACK DecoderChoiceDialog(HWND dialog, UINT message, WPARAM wParam, L
     }
 }
 
-// The combobox rows of dialog 133: "H.264  {34363248-0000-0010-8000-00AA00389B71}".
+// The combobox rows of dialog 139: "H.264  {34363248-0000-0010-8000-00AA00389B71}".
 void AddNamedFormat(const GUID& subtype, const wchar_t* name, void* context) {
     wchar_t guid[40] = {};
     StringFromGUID2(subtype, guid, 40);
