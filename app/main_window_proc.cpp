@@ -5,6 +5,7 @@
 #include "../codecs/manage_dialog.h"
 #include "../codecs/register_commands.h"
 #include "../playback/playback_dialog.h"
+#include "../preferred/preferred_dialog.h"
 #include "../report/report_command.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
@@ -44,6 +45,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_REGISTER_MAIN: RegisterMainSystemCodecs(); break;
     case IDM_PLAYBACK_CHECK: RunPlaybackCheckCommand(); break;
     case IDM_SAVE_REPORT: SaveCodecReport(); break;
+    case IDM_PREFERRED_DECODERS: OpenPreferredDecodersDialog(); break;
     case IDM_TRANSFORMS: OpenTransformsDialog(); break;
     case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing

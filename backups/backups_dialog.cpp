@@ -49,7 +49,7 @@ void EnableActions(HWND dialog) {
 }
 
 void SetUpColumns(HWND dialog) {
-    AddReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
+    SetUpReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
 }
 
 // Each column as wide as its heading or its longest text (the one of most

@@ -1,7 +1,13 @@
-// Report-style list views: their columns set up one way everywhere.
+// Report-style list views of the program's dialogs: their columns, rows and
+// widths, so that no text is cut.
 #pragma once
 #include "win_headers.h"
 
-// Gives the list full-row selection and tips for cut texts, and one column
-// per heading, 100 pixels wide until the rows size them.
-void AddReportColumns(HWND list, const wchar_t* const* headings, int count);
+// Full-row selection, tips for cut labels, and one column per heading.
+void SetUpReportColumns(HWND list, const wchar_t* const* headings, int count);
+// Adds a row at the end with the cells' texts (count of them); returns its index.
+int AppendReportRow(HWND list, const wchar_t* const* cells, int count);
+// Each column as wide as its longest text or its heading.
+void FitReportColumns(HWND list, const wchar_t* const* headings, int count);
+// The selected row, or -1.
+int SelectedReportRow(HWND list);

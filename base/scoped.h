@@ -234,3 +234,24 @@ public:
 private:
     PROCESS_INFORMATION info_;
 };
+
+// A growing array of plain records (copied byte for byte) on the process
+// heap, for lists with no fixed bound.
+template <typename T>
+class HeapArray {
+public:
+    // Adds a copy of item at the end; false (nothing added) when the heap cannot give the room.
+    bool Append(const T& item) {
+        if ((count_ + 1) * sizeof(T) > block_.Size() && !block_.Reserve((count_ * 2 + 8) * sizeof(T))) return false;
+        reinterpret_cast<T*>(block_.Get())[count_++] = item;
+        return true;
+    }
+    SIZE_T Count() const { return count_; }
+    T* Data() const { return reinterpret_cast<T*>(block_.Get()); }
+    T& operator[](SIZE_T index) const { return Data()[index]; }
+    void Clear() { count_ = 0; }
+
+private:
+    HeapBuffer block_;
+    SIZE_T count_ = 0;
+};

@@ -205,3 +205,5 @@ void BareReadClassKeys(std::vector<NamedText>* classes) {
     });
     RegCloseKey(keys);
 }
+
+std::wstring BareValue(HKEY key, const wchar_t* name) { return ReadText(key, name); }

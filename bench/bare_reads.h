@@ -12,6 +12,9 @@
 
 // The device enumerator's walk of one category, reading each moniker's
 // FriendlyName; with a list, each name is added to it. Returns the names read.
+// A text value whole (empty when it cannot be read).
+std::wstring BareValue(HKEY key, const wchar_t* name);
+
 int BareDeviceWalk(const GUID& category, HWND list = nullptr);
 
 // The filter mapper's enumeration (flags 0, inexact, merit at least 1, no

@@ -13,6 +13,7 @@
 constexpr int kBenchClassKeys = 10000;      // plain class keys under HKCR\CLSID
 constexpr int kBenchFilters = 500;          // filter Instance entries, with class keys of their own
 constexpr int kBenchMissingServerEvery = 5; // every 5th filter's server file does not exist
+constexpr int kBenchPreferredValues = 40;   // values in DirectShow\Preferred, each naming a legacy bench filter
 extern const wchar_t kBenchObjectPrefix[];  // default value of the plain class keys
 constexpr int kBenchTransforms = 500;       // Media Foundation video decoders, with class keys of their own
 // The legacy filter with the lowest merit, which the mapper enumerates last:
@@ -83,3 +84,7 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_backups.cpp
+// Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.
+int FillPreferredValues(const std::vector<std::wstring>& filterClassIds);  // bench_preferred.cpp
+// With the main window made by RunInProcess.
+void RunPreferredMeasurements(std::vector<ResultRow>& rows, int scale);     // bench_preferred.cpp

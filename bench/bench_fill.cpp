@@ -11,6 +11,8 @@
 #include "../tests/common/test_registry.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -79,6 +81,7 @@ int FillRegistry() {
     pins[1].dwFlags = REG_PINFLAG_B_OUTPUT;
 
     int legacy = 0, video = 0, shortData = 0;
+    std::vector<std::wstring> legacyClassIds;
     for (int i = 0; i < kBenchFilters; ++i) {
         const bool isLegacy = i % 2 == 0;
         const GUID& category = isLegacy ? CLSID_LegacyAmFilterCategory : CLSID_VideoCompressorCategory;
@@ -103,6 +106,7 @@ int FillRegistry() {
             continue;
         }
         (isLegacy ? legacy : video)++;
+        if (isLegacy) legacyClassIds.push_back(classId);
 
         wchar_t objectName[64], path[MAX_PATH];
         swprintf(objectName, 64, L"Bench filter object %03d", i);
@@ -113,6 +117,7 @@ int FillRegistry() {
         }
         if (WriteClassKey(classes.Get(), classId, objectName, path)) ++classKeys;
     }
+    const int preferred = FillPreferredValues(legacyClassIds);
     const double end = NowMs();
 
     // Each transform as MFTRegister writes one: the class id in lower case
@@ -143,12 +148,12 @@ int FillRegistry() {
     }
     const double transformsDone = NowMs();
     std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData, "
-                "%d transforms (%.0f ms)\n",
+                "%d transforms (%.0f ms), %d Preferred values\n",
                 classKeys, classesDone - start, legacy, video, end - classesDone, shortData, transforms,
-                transformsDone - end);
+                transformsDone - end, preferred);
     CoUninitialize();
     return (classKeys == kBenchClassKeys + legacy + video && legacy + video == kBenchFilters &&
-            transforms == kBenchTransforms)
+            transforms == kBenchTransforms && preferred == kBenchPreferredValues)
                ? 0
                : 1;
 }

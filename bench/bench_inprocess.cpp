@@ -446,6 +446,9 @@ bool RunInProcess(std::vector<ResultRow>& rows, int scale) {
         ShowDefaultCategory();
     }
 
+    // 11 and 12: dialog 131 owned by this main window, and dialog 132's candidates.
+    RunPreferredMeasurements(rows, scale);
+
     SetMessageBoxObserver(nullptr);
     DestroyWindow(g_app.mainWindow);
     Settle();

@@ -24,15 +24,6 @@
 
 namespace {
 
-// A text value whole (empty when it cannot be read).
-std::wstring Value(HKEY key, const wchar_t* name) {
-    wchar_t value[500];
-    DWORD bytes = sizeof(value) - sizeof(wchar_t);
-    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &bytes) != ERROR_SUCCESS) return L"";
-    value[bytes / sizeof(wchar_t)] = L'\0';
-    return value;
-}
-
 HKEY OpenIn(HKEY parent, const wchar_t* path, REGSAM view) {
     HKEY key = nullptr;
     return RegOpenKeyExW(parent, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS ? key : nullptr;
@@ -63,10 +54,10 @@ void ClassAndFile(HKEY classes, const std::wstring& classId, REGSAM view, std::w
                   HKEY (*open)(HKEY, const wchar_t*, REGSAM) = OpenIn) {
     HKEY key = open(classes, classId.c_str(), view);
     if (!key) return;
-    out += Value(key, nullptr) + L"\r\n";
+    out += BareValue(key, nullptr) + L"\r\n";
     std::wstring path;
     if (HKEY server = open(key, L"InprocServer32", view)) {
-        path = Value(server, nullptr);
+        path = BareValue(server, nullptr);
         RegCloseKey(server);
     }
     RegCloseKey(key);
@@ -122,7 +113,7 @@ void BareTransforms(HKEY classes, int category, REGSAM view, std::wstring& out, 
         ForEachSubkey(entries, [&](const wchar_t* name) {
             ++counts.transforms;
             if (HKEY key = OpenUnlessLink(transforms, name, view)) {
-                out += Value(key, nullptr) + L"\r\n";
+                out += BareValue(key, nullptr) + L"\r\n";
                 BYTE types[512];
                 for (const wchar_t* value : {L"InputTypes", L"OutputTypes", L"MFTFlags"}) {
                     DWORD bytes = sizeof(types);
@@ -181,12 +172,12 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
                 ForEachSubkey(instance, [&](const wchar_t* name) {
                     HKEY entry = OpenIn(instance, name, view);
                     if (!entry) return;
-                    std::wstring classId = Value(entry, L"CLSID");
+                    std::wstring classId = BareValue(entry, L"CLSID");
                     if (classId.empty()) classId = name;
                     BYTE data[64];
                     DWORD bytes = sizeof(data);
                     RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, data, &bytes);
-                    entries.push_back({Value(entry, L"FriendlyName"), classId});
+                    entries.push_back({BareValue(entry, L"FriendlyName"), classId});
                     RegCloseKey(entry);
                 });
                 RegCloseKey(instance);
@@ -242,7 +233,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
                     wchar_t name[256];
                     DWORD count = 256;
                     if (RegEnumValueW(key, index, name, &count, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-                    const std::wstring classId = Value(key, name);
+                    const std::wstring classId = BareValue(key, name);
                     ClassAndFile(classes, classId.empty() ? name : classId, view, out, counts);
                 }
                 RegCloseKey(key);
@@ -251,7 +242,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
         if (HKEY extensions = OpenIn(HKEY_CLASSES_ROOT, L"Media Type\\Extensions", view)) {
             ForEachSubkey(extensions, [&](const wchar_t* name) {
                 if (HKEY extension = OpenIn(extensions, name, view)) {
-                    out += Value(extension, L"Source Filter") + L"\r\n";
+                    out += BareValue(extension, L"Source Filter") + L"\r\n";
                     RegCloseKey(extension);
                 }
             });
@@ -262,7 +253,7 @@ BareCounts BareReport(const wchar_t* path, std::size_t reportBytes) {
             ForEachSubkey(objects, [&](const wchar_t* name) {
                 if (lstrcmpiW(name, L"Categories") == 0) return;
                 if (HKEY object = OpenIn(objects, name, view)) {
-                    out += Value(object, nullptr) + L"\r\n";
+                    out += BareValue(object, nullptr) + L"\r\n";
                     RegCloseKey(object);
                 }
                 ClassAndFile(classes, std::wstring(L"{") + name + L"}", view, out, counts);

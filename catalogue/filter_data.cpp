@@ -6,6 +6,8 @@
 #include "category_table.h"
 #include "registry_lookup.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::uint64_t kHeaderSize = 16;
@@ -83,12 +85,42 @@ FilterDataVerdict CheckFilterData(const std::uint8_t* data, std::size_t size) {
     return FilterDataSound;
 }
 
-FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) {
-    std::uint8_t small[kStackValueSize];
-    HeapBuffer large;
-    std::uint8_t* bytes = small;
+namespace {
+
+constexpr std::uint32_t kOutputPinFlag = 0x8;  // REG_PINFLAG_B_OUTPUT
+
+GUID ClassIdAt(const std::uint8_t* data, std::uint64_t at) {
+    GUID guid;
+    std::memcpy(&guid, data + at, sizeof(guid));
+    return guid;
+}
+
+// Walks a value CheckFilterData found sound: every offset lies within it.
+void VisitInputTypes(const std::uint8_t* data, std::size_t size,
+                     const std::function<void(const GUID&, const GUID&)>& visit) {
+    const RecordReader value(data, size);
+    const std::uint64_t pins = value.Word(8);
+    std::uint64_t at = kHeaderSize;
+    for (std::uint64_t pin = 0; pin < pins; ++pin) {
+        const bool output = (value.Word(at + 4) & kOutputPinFlag) != 0;
+        const std::uint64_t mediaTypes = value.Word(at + 12);
+        const std::uint64_t mediums = value.Word(at + 16);
+        const bool hasCategory = value.Word(at + 20) != 0;
+        at += kPinRecordSize + (hasCategory ? kOffsetSize : 0);
+        for (std::uint64_t type = 0; type < mediaTypes; ++type, at += kTypeRecordSize) {
+            if (!output) visit(ClassIdAt(data, value.Word(at + 8)), ClassIdAt(data, value.Word(at + 12)));
+        }
+        at += mediums * kOffsetSize;
+    }
+}
+
+// Reads the entry's FilterData into small, or into large where it does not
+// fit, and checks it; bytes and size give the value read.
+FilterDataVerdict ReadCheckedValue(HKEY entry, std::uint8_t (&small)[kStackValueSize], HeapBuffer& large,
+                                   std::uint8_t*& bytes, DWORD& size) {
+    bytes = small;
     DWORD type = REG_NONE;
-    DWORD size = sizeof(small);
+    size = sizeof(small);
     LONG status = RegQueryValueExW(entry, L"FilterData", nullptr, &type, bytes, &size);
     if (status == ERROR_MORE_DATA) {
         // Read again whole; a value that grew meanwhile is read as absent.
@@ -98,8 +130,21 @@ FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) {
     }
     if (status != ERROR_SUCCESS) return FilterDataAbsent;
     if (type != REG_BINARY) return FilterDataNotBinary;
-    const FilterDataVerdict verdict = CheckFilterData(bytes, size);
-    if (verdict == FilterDataSound && merit) *merit = RecordReader(bytes, size).Word(4);
+    return CheckFilterData(bytes, size);
+}
+
+}  // namespace
+
+FilterDataVerdict ForEachEntryInputType(HKEY entry, std::uint32_t* merit,
+                                        const std::function<void(const GUID& major, const GUID& minor)>& visit) {
+    std::uint8_t small[kStackValueSize];
+    HeapBuffer large;
+    std::uint8_t* bytes = nullptr;
+    DWORD size = 0;
+    const FilterDataVerdict verdict = ReadCheckedValue(entry, small, large, bytes, size);
+    if (verdict != FilterDataSound) return verdict;
+    if (merit) *merit = RecordReader(bytes, size).Word(4);
+    if (visit) VisitInputTypes(bytes, size, visit);
     return verdict;
 }
 
@@ -112,6 +157,7 @@ FilterDataVerdict CheckEntryAt(const wchar_t* entryPath, std::uint32_t* merit) {
 }
 
 }  // namespace
+FilterDataVerdict CheckEntryFilterData(HKEY entry, std::uint32_t* merit) { return ForEachEntryInputType(entry, merit, {}); }
 
 FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::uint32_t* merit) {
     wchar_t instancePath[kNameCapacity];

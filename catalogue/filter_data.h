@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 enum FilterDataVerdict {
     FilterDataSound,           // every record, and everything a record points at, lies within the value
@@ -45,3 +46,10 @@ FilterDataVerdict CheckNamedEntryFilterData(const wchar_t* friendlyName, std::ui
 // The same for the entry the management of the selected codec works on
 // (FindSelectedEntry).
 FilterDataVerdict CheckSelectedEntryFilterData(std::uint32_t* merit = nullptr);
+
+// Reads and checks the FilterData value of an open entry as
+// CheckEntryFilterData does, and for a sound value calls visit(major, minor)
+// for every media type of every input pin, in the order the value holds them
+// (an empty visit: the check alone).
+FilterDataVerdict ForEachEntryInputType(HKEY entry, std::uint32_t* merit,
+                                        const std::function<void(const GUID& major, const GUID& minor)>& visit);

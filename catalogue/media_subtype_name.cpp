@@ -151,3 +151,12 @@ void NameMediaSubtypeText(const wchar_t* subtypeText, wchar_t* text, std::size_t
         CopyText(text, capacity, subtypeText);
     }
 }
+
+void ForEachNamedSubtype(void (*visit)(const GUID& subtype, const wchar_t* name, void* context), void* context) {
+    for (const GuidName& known : kGuidNames) visit(known.subtype, known.name, context);
+    for (const CodeName& known : kCodeNames) {
+        // XXXXXXXX-0000-0010-8000-00AA00389B71
+        const GUID subtype = {known.code, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+        visit(subtype, known.name, context);
+    }
+}

@@ -14,3 +14,7 @@ void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity);
 // GUID's text is named; any other text is kept as it is. (Only a GUID's
 // text: CLSIDFromString would also take a program id.)
 void NameMediaSubtypeText(const wchar_t* subtypeText, wchar_t* text, std::size_t capacity);
+// Calls visit(subtype, name) for every subtype that has a common name of its
+// own, in the order of the program's table (a name can stand for several
+// subtypes: H.264 for H264, h264, AVC1, ...).
+void ForEachNamedSubtype(void (*visit)(const GUID& subtype, const wchar_t* name, void* context), void* context);

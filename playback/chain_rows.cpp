@@ -202,6 +202,9 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
     out = ChainRowText{};
     const ReportedRow& row = report.rows[index];
     out.isFilter = row.kind == ChainFilter;
+    out.hasSubtype = row.hasSubtype;
+    out.subtype = row.subtype;
+    if (out.isFilter) CopyText(out.reportedClassId, kChainTextCapacity, row.classId);
     if (row.hasSubtype) NameMediaSubtype(row.subtype, out.format, kShortTextCapacity);
     if (out.isFilter) {
         wchar_t entryPath[kNameCapacity];

@@ -16,6 +16,9 @@ struct ChainRowText {
     wchar_t format[kShortTextCapacity] = {};
     wchar_t file[kNameCapacity] = {};
     wchar_t note[kNameCapacity] = {};
+    bool hasSubtype = false;                 // the input connection's subtype is known
+    GUID subtype = GUID_NULL;
+    wchar_t reportedClassId[kChainTextCapacity] = {};  // a filter's class id as the child reported it
 };
 
 // Fills out for the report's row `index`; filePath is the checked file (its

@@ -2,13 +2,14 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
-#include "../base/list_view.h"
 #include "../base/list_box.h"
+#include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../codecs/manage_dialog.h"
+#include "../preferred/preferred_dialog.h"
 #include "../resources/resource.h"
 #include "chain_rows.h"
 
@@ -26,7 +27,6 @@ const wchar_t kMediaFileFilter[] =
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
-constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 constexpr std::size_t kResultCapacity = 2 * kNameCapacity;
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
@@ -43,9 +43,7 @@ CheckDialogState g_check;
 
 HWND Chain(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYBACK_CHAIN); }
 
-void SetUpColumns(HWND dialog) {
-    AddReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns)));
-}
+void SetUpColumns(HWND dialog) { SetUpReportColumns(Chain(dialog), kColumns, static_cast<int>(std::size(kColumns))); }
 
 void SetCell(HWND chain, int row, int column, const wchar_t* text) {
     ListView_SetItemText(chain, row, column, const_cast<wchar_t*>(text));
@@ -67,20 +65,26 @@ void ShowRows(HWND dialog) {
         SetCell(chain, at, 3, row.file);
         SetCell(chain, at, 4, row.note);
     }
-    // Each column as wide as its longest text or its heading, so nothing is
-    // cut (the list view's own sizing by the heading leaves out the heading's margins).
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        ListView_SetColumnWidth(chain, i, LVSCW_AUTOSIZE);
-        const int heading = ListView_GetStringWidth(chain, kColumns[i]) + kHeadingMargin;
-        if (ListView_GetColumnWidth(chain, i) < heading) ListView_SetColumnWidth(chain, i, heading);
-    }
+    FitReportColumns(chain, kColumns, static_cast<int>(std::size(kColumns)));
     SendMessageW(chain, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(chain, nullptr, TRUE);
+}
+
+// The selected row when its filter can become Windows' preferred decoder of
+// its input format: a filter with an input subtype and a class id that the
+// program's own view does not name for that subtype already; else null.
+const ChainRowText* RowToPrefer(HWND dialog) {
+    const int selected = ListView_GetNextItem(Chain(dialog), -1, LVNI_SELECTED);
+    if (selected < 0 || static_cast<std::size_t>(selected) >= g_check.rowCount) return nullptr;
+    const ChainRowText& row = g_check.rows[selected];
+    if (!row.isFilter || !row.hasSubtype || row.reportedClassId[0] == L'\0') return nullptr;
+    return IsPreferredDecoder(row.subtype, row.reportedClassId) ? nullptr : &row;
 }
 
 void EnableActions(HWND dialog, bool enable) {
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MANAGE), enable);
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_AGAIN), enable);
+    EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MAKE_PREFERRED), enable && RowToPrefer(dialog) != nullptr);
 }
 
 // Starts the child for the file (a child still at work is ended first).
@@ -200,6 +204,14 @@ void OnManage(HWND dialog) {
     SetActiveWindow(dialog);
 }
 
+// 1307: writes the row's filter as preferred (backup and rights as in the
+// preferred decoders dialog), then checks again so that the notes show it.
+void OnMakePreferred(HWND dialog) {
+    const ChainRowText* row = RowToPrefer(dialog);
+    if (!row) return;
+    if (MakePreferredDecoder(dialog, row->subtype, row->reportedClassId) == PreferenceChanged) StartCheck(dialog);
+}
+
 void Close(HWND dialog) {
     KillTimer(dialog, kPollTimer);
     g_check.run.reset();  // a child still at work is ended
@@ -225,11 +237,19 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
     case WM_CLOSE:
         Close(dialog);
         return TRUE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_PLAYBACK_CHAIN && header->code == LVN_ITEMCHANGED && !g_check.run) {
+            EnableActions(dialog, true);
+        }
+        return TRUE;
+    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDCANCEL: Close(dialog); break;
         case IDC_PLAYBACK_AGAIN: StartCheck(dialog); break;
         case IDC_PLAYBACK_MANAGE: OnManage(dialog); break;
+        case IDC_PLAYBACK_MAKE_PREFERRED: OnMakePreferred(dialog); break;
         default: break;
         }
         return TRUE;

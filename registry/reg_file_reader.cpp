@@ -191,6 +191,9 @@ std::size_t ParseLines(LineReader& reader, RegFileContents& contents) {
     while (TakeLine(reader, &line, &length, &cut)) {
         const std::size_t number = reader.number;
         if (length == 0) continue;
+        // A comment, as a preferred decoder's backup records the key's owner
+        // and permissions: the import passes it over, and so does a restore.
+        if (line[0] == L';') continue;
         if (line[0] == L'[') {
             // "[name]" whole; "[-name]", which deletes a key, is no backup's.
             if (length < 3 || line[length - 1] != L']' || line[1] == L'-') return number;

@@ -1,8 +1,9 @@
 // Reading a registry editor file of the kind the program's backups are
 // (reg_file_text.h writes them): UTF-16LE with a byte order mark, the
 // "Windows Registry Editor Version 5.00" header, CRLF lines, key lines and
-// value lines in exactly the forms the writer produces. Nothing else is
-// accepted: a line of any other form stops the reading at its number.
+// value lines in exactly the forms the writer produces, and its comment lines
+// ("; ..."), which are passed over. Nothing else is accepted: a line of any
+// other form stops the reading at its number.
 #pragma once
 #include "../base/growing_text.h"
 #include "../base/scoped.h"

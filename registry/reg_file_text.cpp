@@ -137,3 +137,11 @@ bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t name
     AppendString(text, L"\r\n");
     return true;
 }
+
+bool AppendRegCommentLine(GrowingText& text, const wchar_t* comment, std::size_t length) {
+    if (!CanWriteName(comment, length)) return false;
+    AppendString(text, L"\r\n; ");
+    AppendChars(text, comment, length);
+    AppendString(text, L"\r\n");
+    return true;
+}

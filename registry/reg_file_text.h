@@ -28,3 +28,7 @@ bool AppendRegValueLine(GrowingText& text, const wchar_t* name, std::size_t name
 // A line that removes the value ("name"=-, or @=-); false, writing nothing,
 // for a name the format cannot write.
 bool AppendRegValueRemoval(GrowingText& text, const wchar_t* name, std::size_t nameLength);
+
+// A comment line ("; " and the text), which the import passes over. Returns
+// false, writing nothing, when the text holds a line break or a NUL.
+bool AppendRegCommentLine(GrowingText& text, const wchar_t* comment, std::size_t length);

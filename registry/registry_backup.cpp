@@ -134,6 +134,7 @@ const wchar_t* BackupActionName(BackupAction action) {
     case BackupUnregister: return L"Отмена регистрации";
     case BackupMeritChange: return L"Изменение приоритета";
     case BackupRestore: return L"Восстановление";
+    case BackupPreferredChange: return L"Изменение предпочтительного декодера";
     case kBackupActionCount: break;
     }
     return L"Изменение реестра";
@@ -146,6 +147,7 @@ const wchar_t* BackupActionAsciiName(BackupAction action) {
     case BackupUnregister: return L"Unregister";
     case BackupMeritChange: return L"Change merit";
     case BackupRestore: return L"Restore";
+    case BackupPreferredChange: return L"Change preferred decoder";
     case kBackupActionCount: break;
     }
     return L"Registry change";
@@ -198,4 +200,28 @@ bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* cl
     const bool complete = AppendRealKeyName(name, entry) && AppendRegKeyLine(text, TextChars(name), name.length) &&
                           AppendStoredValue(text, entry, L"FilterData") == ERROR_SUCCESS;
     return WriteBackupOrSay(nullptr, text, BackupMeritChange, friendlyName, classId, complete);
+}
+
+bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = true;
+    if (securityComment) {
+        GrowingText comment;
+        AppendString(comment, L"Владелец и права раздела до изменения (SDDL): ");
+        AppendString(comment, securityComment);
+        complete = !comment.failed && AppendRegCommentLine(text, TextChars(comment), comment.length);
+    }
+    GrowingText name;
+    complete = complete && AppendRealKeyName(name, key) && AppendRegKeyLine(text, TextChars(name), name.length);
+    if (complete) {
+        const LONG status = RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_FILE_NOT_FOUND) {
+            complete = AppendRegValueRemoval(text, valueName, std::wcslen(valueName));
+        } else {
+            complete = AppendStoredValue(text, key, valueName) == ERROR_SUCCESS;
+        }
+    }
+    return WriteBackupOrSay(owner, text, action, friendlyName, classId, complete);
 }

@@ -15,6 +15,7 @@ enum BackupAction {
     BackupUnregister,    // "Отменить регистрацию" (regsvr32 /u), through BackUpUnregistration
     BackupMeritChange,   // a new merit written into FilterData
     BackupRestore,       // a backup restored ("Резервные копии реестра")
+    BackupPreferredChange,  // a preferred decoder set or removed
     kBackupActionCount
 };
 
@@ -62,3 +63,12 @@ LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName);
 // owner, and returns false: the caller must not act.
 bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
                       const wchar_t* classId, bool complete);
+
+// Backs up one value of an open key as it is now, or, where the key has no
+// such value, the line that removes it again, so that importing the file
+// undoes setting it. securityComment (or null) goes on a comment line of its
+// own: the key's owner and permissions before the change. The file is named
+// after friendlyName, or classId where the file system refuses that name.
+// Returns as BackUpCodecEntries does, the failure message owned by owner.
+bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId);

@@ -67,7 +67,7 @@ void SetUpControls(HWND dialog) {
                                                                       : L"32-разрядные программы"));
         if (view.Own()) SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_SETCURSEL, i, 0);
     }
-    AddReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
+    SetUpReportColumns(List(dialog), kColumns, static_cast<int>(std::size(kColumns)));
 }
 
 // A row's text in a column.

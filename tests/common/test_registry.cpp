@@ -1,6 +1,7 @@
 #include "test_registry.h"
 
 #include "../../base/scoped.h"
+#include "../../merit/am_filter_data.h"
 #include "test_text.h"
 
 #include <algorithm>
@@ -259,4 +260,17 @@ std::wstring MeritWordText(const std::vector<BYTE>& filterData) {
 
 std::wstring FilterDataMerit(const std::wstring& instancePath) {
     return MeritWordText(ReadBytes(instancePath, L"FilterData"));
+}
+
+std::vector<BYTE> MapperFilterData(const REGFILTER2& filter) {
+    ComPtr<IFilterMapper2> mapper;
+    CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid());
+    ComPtr<IAMFilterData> serialiser;
+    if (!mapper || FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, serialiser.PutVoid()))) return {};
+    BYTE* data = nullptr;
+    ULONG size = 0;
+    if (FAILED(serialiser->CreateFilterData(const_cast<REGFILTER2*>(&filter), &data, &size)) || !data) return {};
+    std::vector<BYTE> record(data, data + size);
+    CoTaskMemFree(data);
+    return record;
 }

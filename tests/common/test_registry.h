@@ -7,6 +7,7 @@
 #define UNICODE
 #endif
 #include <windows.h>
+#include <strmif.h>
 
 #include <cstdint>
 #include <string>
@@ -105,3 +106,7 @@ std::wstring SnapshotChange(const std::vector<std::wstring>& before, const std::
 std::wstring MeritWordText(const std::vector<BYTE>& filterData);
 // The same for the FilterData value of an Instance entry.
 std::wstring FilterDataMerit(const std::wstring& instancePath);
+
+// The FilterData record the runtime's filter mapper serialises for filter
+// (IAMFilterData::CreateFilterData); empty when the runtime cannot make it.
+std::vector<BYTE> MapperFilterData(const REGFILTER2& filter);

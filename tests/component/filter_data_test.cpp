@@ -16,10 +16,6 @@ const GUID kMediumSet = {0x3E1A9C11, 0x5B2D, 0x4F6E, {0x9A, 0x11, 0x20, 0x33, 0x
 // A record with every kind of part, as the runtime serialises it: pin 0 with
 // a category, two media types and a medium; pin 1, an output, with one type.
 std::vector<BYTE> RichRecord() {
-    ComPtr<IFilterMapper2> mapper;
-    CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper.PutVoid());
-    ComPtr<IAMFilterData> serialiser;
-    if (!mapper || FAILED(mapper->QueryInterface(IID_IAMFilterDataOwn, serialiser.PutVoid()))) return {};
     const REGPINTYPES inputTypes[] = {{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24}, {&MEDIATYPE_Video, &MEDIASUBTYPE_YUY2}};
     const REGPINTYPES outputType = {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM};
     REGPINMEDIUM medium = {kMediumSet, 0, 0};
@@ -32,12 +28,7 @@ std::vector<BYTE> RichRecord() {
     filter.dwMerit = 0x00600000;
     filter.cPins2 = 2;
     filter.rgPins2 = pins;
-    BYTE* data = nullptr;
-    ULONG size = 0;
-    if (FAILED(serialiser->CreateFilterData(&filter, &data, &size)) || !data) return {};
-    std::vector<BYTE> record(data, data + size);
-    CoTaskMemFree(data);
-    return record;
+    return MapperFilterData(filter);
 }
 
 void PutWord(std::vector<BYTE>& bytes, std::size_t at, std::uint32_t word) {

@@ -71,7 +71,7 @@ TEST(RestoreReader, NamesTheFirstLineNotOfTheForm) {
         {std::wstring(kHead) + L"\"a\\n\"=\"b\"\r\n", 4},              // an escape the writer never writes
         {std::wstring(kHead) + L"\"a\"=\"b\"\n\"c\"=-\r\n", 4},        // a line feed alone
         {std::wstring(kHead) + L"\"a\"=\"b\"", 4},                     // no line break at the end
-        {std::wstring(kHead) + L"; comment\r\n", 4},
+        {std::wstring(kHead) + L"; the owner before\r\n\"a\"=hex:1\r\n", 5},  // a comment is passed over
         {std::wstring(kHead) + L"\"a\"=hex(7:00\r\n", 4},
         {L"Windows Registry Editor Version 5.00\r\n\"a\"=-\r\n", 2},   // a value before any key
         {L"REGEDIT4\r\n", 1},

@@ -332,6 +332,32 @@ SCENARIO(playback_check_own_decoder) {
     LookPoint(L"playback-check-notes");
     SendMessageW(dialog.Chain(), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
 
+    // "Сделать предпочтительным": not for the decoder, which Windows prefers
+    // for VTS1 already; for the renderer it writes the renderer's class id
+    // for RGB32 in the program's own view, with a backup, and the check runs
+    // again, so the renderer's row says so.
+    HWND makePreferred = GetDlgItem(dialog.window, IDC_PLAYBACK_MAKE_PREFERRED);
+    SelectListViewRow(dialog.Chain(), program.processId, 2);
+    CHECK(WaitUntil([&] { return !IsWindowEnabled(makePreferred); }), L"1307 enabled for the preferred decoder");
+    SelectListViewRow(dialog.Chain(), program.processId, 3);
+    CHECK(WaitUntil([&] { return IsWindowEnabled(makePreferred) != FALSE; }), L"1307 disabled for the renderer");
+    const std::vector<std::wstring> backups = BackupFiles();
+    PressButton(dialog.window, IDC_PLAYBACK_MAKE_PREFERRED);
+    const std::wstring backup = WaitForNewBackup(backups);
+    CHECK(backup.find(L"Изменение предпочтительного декодера - RGB32.reg") != std::wstring::npos, backup);
+    CHECK(WaitUntil([&] {
+              rows = ListViewRows(dialog.Chain(), program.processId, 5);
+              return dialog.Idle() && rows.size() == 4 && rows[3][4] == L"предпочтительный фильтр Windows для этого формата";
+          }, 30000),
+          TableText(rows));
+    wchar_t rgb32Filter[64] = {};
+    DWORD size = sizeof(rgb32Filter) - sizeof(wchar_t);
+    RegGetValueW(HKEY_LOCAL_MACHINE, kPreferredKey, kRgb32Subtype, RRF_RT_REG_SZ, nullptr, rgb32Filter, &size);
+    CHECK(lstrcmpiW(rgb32Filter, avi.decoder.classId.c_str()) != 0 && rgb32Filter[0] == L'{', rgb32Filter);
+    CHECK(RegFileText(backup).find(L"\"" + std::wstring(kRgb32Subtype) + L"\"=\"" + avi.decoder.classId + L"\"") !=
+              std::wstring::npos,
+          RegFileText(backup));
+
     // "Управление.." on the decoder's row: the management dialog of the main
     // window for the decoder's own registration, not its twin's, while dialog
     // 130 waits disabled.

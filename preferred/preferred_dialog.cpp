@@ -1,0 +1,224 @@
+#include "preferred_dialog.h"
+
+#include "../base/app_state.h"
+#include "../base/bounded_text.h"
+#include "../base/list_view.h"
+#include "../base/message_box.h"
+#include "../resources/resource.h"
+#include "decoder_choice.h"
+#include "decoder_source.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const wchar_t* const kColumns[] = {L"Формат", L"Фильтр", L"Файл фильтра", L"Класс"};
+constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
+
+// One value of the key, as the list shows it.
+struct PreferredRow {
+    wchar_t valueName[kPreferenceTextCapacity];
+    wchar_t format[kShortTextCapacity];
+    wchar_t filter[kNameCapacity];
+    wchar_t file[kNameCapacity];
+    wchar_t classText[kPreferenceTextCapacity];
+};
+
+struct PreferredDialogState {
+    const DecoderSource* source = &kDirectShowDecoders;
+    REGSAM view = 0;
+    HeapArray<PreferredRow> rows;
+};
+PreferredDialogState g_preferred;
+
+bool OnSixtyFourBitWindows() {
+    if (sizeof(void*) == 8) return true;
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+void DescribeRow(const DecoderSource& source, REGSAM view, const PreferenceValue& value, PreferredRow& row) {
+    row = PreferredRow{};
+    CopyText(row.valueName, kPreferenceTextCapacity, value.name);
+    NamePreferenceFormat(value.name, row.format, kShortTextCapacity);
+    CopyText(row.classText, kPreferenceTextCapacity, value.data);
+    if (!value.usable) {
+        CopyText(row.filter, kNameCapacity, L"запись не действует");
+        return;
+    }
+    if (!source.nameHandler(view, value.data, row.filter)) CopyText(row.filter, kNameCapacity, L"не зарегистрирован");
+    source.describeFile(view, value.data, row.file);
+}
+
+void FillRows(HWND dialog) {
+    g_preferred.rows.Clear();
+    ForEachPreferenceValue(SourceKey(*g_preferred.source, g_preferred.view), [](const PreferenceValue& value) {
+        PreferredRow row;
+        DescribeRow(*g_preferred.source, g_preferred.view, value, row);
+        g_preferred.rows.Append(row);
+    });
+    PreferredRow* rows = g_preferred.rows.Data();
+    std::stable_sort(rows, rows + g_preferred.rows.Count(), [](const PreferredRow& a, const PreferredRow& b) {
+        return lstrcmpiW(a.format, b.format) < 0;
+    });
+    HWND list = GetDlgItem(dialog, IDC_PREFERRED_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(list);
+    for (SIZE_T i = 0; i < g_preferred.rows.Count(); ++i) {
+        const PreferredRow& row = g_preferred.rows[i];
+        const wchar_t* cells[] = {row.format, row.filter, row.file, row.classText};
+        AppendReportRow(list, cells, kColumnCount);
+    }
+    FitReportColumns(list, kColumns, kColumnCount);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void SetUpViews(HWND dialog) {
+    HWND combo = GetDlgItem(dialog, IDC_PREFERRED_VIEW);
+    const bool own64 = sizeof(void*) == 8;
+    struct ViewRow {
+        const wchar_t* text;
+        REGSAM view;
+    };
+    const ViewRow sixtyFour = {L"64-разрядные программы", KEY_WOW64_64KEY};
+    const ViewRow thirtyTwo = {L"32-разрядные программы", KEY_WOW64_32KEY};
+    ViewRow rows[2] = {own64 ? sixtyFour : thirtyTwo, own64 ? thirtyTwo : sixtyFour};
+    const int count = OnSixtyFourBitWindows() ? 2 : 1;
+    for (int i = 0; i < count; ++i) {
+        const LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(rows[i].text));
+        SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(rows[i].view));
+    }
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    // On 32-bit Windows there is one registry view: the program's own.
+    g_preferred.view = count == 2 ? rows[0].view : 0;
+}
+
+void OnViewChosen(HWND dialog) {
+    HWND combo = GetDlgItem(dialog, IDC_PREFERRED_VIEW);
+    const LRESULT row = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (row == CB_ERR) return;
+    if (OnSixtyFourBitWindows()) g_preferred.view = static_cast<REGSAM>(SendMessageW(combo, CB_GETITEMDATA, row, 0));
+    FillRows(dialog);
+}
+
+// The row selected in the list, or null (having said so).
+const PreferredRow* SelectedRow(HWND dialog) {
+    const int row = SelectedReportRow(GetDlgItem(dialog, IDC_PREFERRED_LIST));
+    if (row < 0 || static_cast<SIZE_T>(row) >= g_preferred.rows.Count()) {
+        ShowMessageBox(dialog, L"Не выбран формат", nullptr, MB_OK);
+        return nullptr;
+    }
+    return &g_preferred.rows[row];
+}
+
+// The one way a preferred decoder changes: the backup is named after the format.
+PreferenceChangeEnd ChangeDecoderValue(HWND owner, const DecoderSource& source, REGSAM view, const wchar_t* valueName,
+                                       const wchar_t* classId) {
+    wchar_t format[kShortTextCapacity];
+    NamePreferenceFormat(valueName, format, kShortTextCapacity);
+    const PreferenceChangeNames names = {format, valueName};
+    return ChangePreferenceValue(owner, SourceKey(source, view), valueName, classId, names);
+}
+
+// Changes the value and shows the key again; a restart closes the dialog.
+void Change(HWND dialog, const wchar_t* valueName, const wchar_t* classId) {
+    const PreferenceChangeEnd end = ChangeDecoderValue(dialog, *g_preferred.source, g_preferred.view, valueName, classId);
+    if (end == PreferenceClosing) {
+        EndDialog(dialog, IDCANCEL);
+        return;
+    }
+    FillRows(dialog);
+}
+
+void ChooseAndChange(HWND dialog, const GUID& subtype) {
+    wchar_t classId[kPreferenceTextCapacity] = {};
+    if (!ChooseDecoder(dialog, *g_preferred.source, g_preferred.view, subtype, classId)) return;
+    wchar_t valueName[40] = {};
+    StringFromGUID2(subtype, valueName, 40);
+    Change(dialog, valueName, classId);
+}
+
+void OnChange(HWND dialog) {
+    const PreferredRow* row = SelectedRow(dialog);
+    if (!row) return;
+    GUID subtype;
+    if (!IsGuidText(row->valueName) || FAILED(IIDFromString(row->valueName, &subtype))) {
+        // Windows takes no format from this value's name; it can only be removed.
+        ShowMessageBox(dialog, L"Имя записи не является GUID формата: запись можно только удалить.", nullptr,
+                       MB_ICONWARNING);
+        return;
+    }
+    ChooseAndChange(dialog, subtype);
+}
+
+void OnAdd(HWND dialog) {
+    GUID subtype = GUID_NULL;
+    if (ChooseFormat(dialog, subtype)) ChooseAndChange(dialog, subtype);
+}
+
+void OnRemove(HWND dialog) {
+    const PreferredRow* row = SelectedRow(dialog);
+    if (!row) return;
+    wchar_t question[kNameCapacity];
+    FormatText(question, kNameCapacity,
+               L"Удалить предпочтительный декодер формата %ls? Windows будет выбирать декодер по приоритету.",
+               row->format);
+    if (ShowMessageBox(dialog, question, L"Подтвердите действие", MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    wchar_t valueName[kPreferenceTextCapacity];
+    CopyText(valueName, kPreferenceTextCapacity, row->valueName);
+    Change(dialog, valueName, nullptr);
+}
+
+INT_PTR CALLBACK PreferredDecodersDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SetUpReportColumns(GetDlgItem(dialog, IDC_PREFERRED_LIST), kColumns, kColumnCount);
+        SetUpViews(dialog);
+        FillRows(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_PREFERRED_VIEW:
+            if (HIWORD(wParam) == CBN_SELCHANGE) OnViewChosen(dialog);
+            break;
+        case IDC_PREFERRED_CHANGE: OnChange(dialog); break;
+        case IDC_PREFERRED_ADD: OnAdd(dialog); break;
+        case IDC_PREFERRED_REMOVE: OnRemove(dialog); break;
+        case IDCANCEL: EndDialog(dialog, IDCANCEL); break;
+        default: break;
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+void OpenPreferredDecodersDialog() {
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PREFERRED_DECODERS), g_app.mainWindow,
+                    PreferredDecodersDialog, 0);
+    g_preferred.rows.Clear();
+}
+
+PreferenceChangeEnd MakePreferredDecoder(HWND owner, const GUID& subtype, const wchar_t* classId) {
+    wchar_t valueName[40] = {};
+    StringFromGUID2(subtype, valueName, 40);
+    return ChangeDecoderValue(owner, kDirectShowDecoders, 0, valueName, classId);
+}
+
+bool IsPreferredDecoder(const GUID& subtype, const wchar_t* classId) {
+    wchar_t valueName[40] = {};
+    StringFromGUID2(subtype, valueName, 40);
+    bool preferred = false;
+    ForEachPreferenceValue(SourceKey(kDirectShowDecoders, 0), [&](const PreferenceValue& value) {
+        preferred = preferred || (value.usable && lstrcmpiW(value.name, valueName) == 0 &&
+                                  lstrcmpiW(value.data, classId) == 0);
+    });
+    return preferred;
+}

@@ -1,0 +1,188 @@
+#include "preference_values.h"
+
+#include "../base/bounded_text.h"
+#include "../base/elevation.h"
+#include "../base/growing_text.h"
+#include "../base/message_box.h"
+#include "../base/scoped.h"
+#include "key_ownership.h"
+#include "registry_backup.h"
+
+#include <cwchar>
+
+const wchar_t kTakeOwnershipQuestion[] =
+    L"Раздел реестра принадлежит системе (TrustedInstaller). Временно стать его владельцем, чтобы изменить "
+    L"запись? Владелец и права раздела будут восстановлены.";
+
+namespace {
+
+const wchar_t kWriteFailedMessage[] = L"Не удалось изменить предпочтительный декодер (Ошибка записи данных в реестр)";
+const wchar_t kConfirmCaption[] = L"Подтвердите действие";
+
+// The data of one value as text: a string up to its first zero, anything
+// else as hexadecimal bytes, as much as fits.
+void DataAsText(DWORD type, const BYTE* data, DWORD size, wchar_t* text) {
+    text[0] = L'\0';
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        const std::size_t count = size / sizeof(wchar_t);
+        std::size_t i = 0;
+        for (; i < count && i + 1 < kPreferenceTextCapacity; ++i) {
+            const wchar_t c = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
+            if (c == L'\0') break;
+            text[i] = c;
+        }
+        text[i] = L'\0';
+        return;
+    }
+    for (DWORD i = 0; i < size; ++i) {
+        wchar_t byte[4];
+        FormatText(byte, 4, i == 0 ? L"%02x" : L",%02x", data[i]);
+        if (AppendText(text, kPreferenceTextCapacity, byte) != kTextOk) return;
+    }
+}
+
+void ShowSystemError(HWND owner, const wchar_t* lead, OwnershipResult& result) {
+    wchar_t system[kPreferenceTextCapacity] = {};
+    if (result.error != ERROR_SUCCESS) {
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(result.error), 0, system, kPreferenceTextCapacity, nullptr);
+        system[kPreferenceTextCapacity - 1] = L'\0';
+        // The system's text ends with a line break of its own.
+        for (std::size_t n = std::wcslen(system); n > 0 && (system[n - 1] == L'\n' || system[n - 1] == L'\r'); --n) {
+            system[n - 1] = L'\0';
+        }
+    }
+    GrowingText text;
+    AppendString(text, lead);
+    AppendString(text, L"\nНе удался шаг: ");
+    AppendString(text, OwnershipStepText(result.failedStep));
+    AppendString(text, L".");
+    if (result.error != ERROR_SUCCESS) {
+        wchar_t code[64];
+        FormatText(code, 64, L" (ошибка %ld)", static_cast<long>(result.error));
+        AppendString(text, L"\n");
+        AppendString(text, system);
+        AppendString(text, code);
+    }
+    if (result.securityLeftChanged) {
+        AppendString(text, L"\nВладелец и права раздела не совпадают с прежними.\nБыли: ");
+        AppendString(text, TextChars(result.before));
+        AppendString(text, L"\nСейчас: ");
+        AppendString(text, result.after.length ? TextChars(result.after) : L"?");
+    } else if (result.failedStep > OwnershipTakeOwner) {
+        AppendString(text, L"\nВладелец и права раздела восстановлены.");
+    }
+    ShowMessageBox(owner, TextChars(text), nullptr, MB_ICONERROR);
+}
+
+LONG ApplyChange(HKEY key, const wchar_t* valueName, const wchar_t* classId) {
+    if (!classId) {
+        const LONG status = RegDeleteValueW(key, valueName);
+        return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
+    }
+    const DWORD bytes = static_cast<DWORD>((std::wcslen(classId) + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(classId), bytes);
+}
+
+bool BackUp(HWND owner, HKEY key, const wchar_t* valueName, const wchar_t* sddl, const PreferenceChangeNames& names) {
+    return BackUpRegistryValue(owner, BackupPreferredChange, key, valueName, sddl, names.formatName, names.subtypeText);
+}
+
+// The key belongs to the system: asked, and on Yes changed as its temporary owner.
+PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
+                                  const wchar_t* classId, const PreferenceChangeNames& names) {
+    if (ShowMessageBox(owner, kTakeOwnershipQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return PreferenceNotChanged;
+    }
+    OwnershipResult result;
+    ChangeKeyAsOwner(
+        key.root, key.path, key.view,
+        [&](const wchar_t* sddl) {
+            RegKey reading;
+            if (RegOpenKeyExW(key.root, key.path, 0, KEY_QUERY_VALUE | key.view, reading.Put()) != ERROR_SUCCESS) {
+                return false;
+            }
+            return BackUp(owner, reading.Get(), valueName, sddl, names);
+        },
+        [&](HKEY writable) { return ApplyChange(writable, valueName, classId); }, result);
+    // A backup that failed has said so itself, and nothing was changed.
+    if (result.failedStep == OwnershipBeforeChange) return PreferenceNotChanged;
+    if (result.failedStep != OwnershipDone) {
+        ShowSystemError(owner, L"Не удалось изменить предпочтительный декодер.", result);
+        return result.failedStep > OwnershipChange ? PreferenceChanged : PreferenceNotChanged;
+    }
+    return PreferenceChanged;
+}
+
+PreferenceChangeEnd Refused(HWND owner, const PreferenceKey& key, const wchar_t* valueName, const wchar_t* classId,
+                            const PreferenceChangeNames& names, bool keyOpened) {
+    if (!ProcessIsElevated()) {
+        ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
+        return OfferRestartAsAdministrator(owner) ? PreferenceClosing : PreferenceNotChanged;
+    }
+    // An administrator refused at the open: the key's permissions keep its
+    // values to its owner. Refused only at the write, it is something else.
+    if (keyOpened) {
+        ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
+        return PreferenceNotChanged;
+    }
+    return ChangeAsOwner(owner, key, valueName, classId, names);
+}
+
+}  // namespace
+
+bool IsGuidText(const wchar_t* text) {
+    if (std::wcslen(text) != 38 || text[0] != L'{' || text[37] != L'}') return false;
+    GUID guid;
+    return SUCCEEDED(IIDFromString(text, &guid));
+}
+
+void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit) {
+    RegKey opened;
+    if (RegOpenKeyExW(key.root, key.path, 0, KEY_QUERY_VALUE | key.view, opened.Put()) != ERROR_SUCCESS) return;
+    DWORD largest = 0;
+    if (RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &largest, nullptr, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    HeapBuffer data;
+    if (!data.Reserve(largest + 2)) return;
+    for (DWORD index = 0;; ++index) {
+        PreferenceValue value = {};
+        DWORD nameCount = kPreferenceTextCapacity;
+        DWORD type = REG_NONE;
+        DWORD size = static_cast<DWORD>(data.Size());
+        const LONG status = RegEnumValueW(opened.Get(), index, value.name, &nameCount, nullptr, &type, data.Get(), &size);
+        if (status == ERROR_MORE_DATA) {
+            // A value that grew meanwhile is read again with room for it; a
+            // name longer than 255 characters names no subtype and is passed over.
+            if (size + 2 > data.Size() && nameCount < kPreferenceTextCapacity && data.Reserve(size + 2)) --index;
+            continue;
+        }
+        if (status != ERROR_SUCCESS) return;
+        value.name[kPreferenceTextCapacity - 1] = L'\0';
+        DataAsText(type, data.Get(), size, value.data);
+        value.usable = IsGuidText(value.name) && type == REG_SZ && IsGuidText(value.data);
+        visit(value);
+    }
+}
+
+PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
+                                          const wchar_t* classId, const PreferenceChangeNames& names) {
+    RegKey writable;
+    const LONG opened = RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | key.view,
+                                        nullptr, writable.Put(), nullptr);
+    if (opened == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, names, false);
+    if (opened != ERROR_SUCCESS) {
+        ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
+        return PreferenceNotChanged;
+    }
+    if (!BackUp(owner, writable.Get(), valueName, nullptr, names)) return PreferenceNotChanged;
+    const LONG written = ApplyChange(writable.Get(), valueName, classId);
+    if (written == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, names, true);
+    if (written != ERROR_SUCCESS) {
+        ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
+        return PreferenceNotChanged;
+    }
+    return PreferenceChanged;
+}
