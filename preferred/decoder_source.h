@@ -36,6 +36,16 @@ struct DecoderSource {
 // InputTypes name it.
 extern const DecoderSource kDirectShowDecoders;
 
+// Media Foundation's: HKLM\SOFTWARE\Classes\MediaFoundation\Transforms\Preferred;
+// the decoders (video and audio decoder categories) whose InputTypes name the
+// subtype, read from their transform keys, by name (transforms have no merit
+// in the registry). Nothing is activated.
+extern const DecoderSource kMediaFoundationDecoders;
+
+// A handler's server file as the view's width sees it, or "файл не найден"
+// (kNameCapacity characters): the class key's InprocServer32.
+void DescribeHandlerFile(REGSAM view, const wchar_t* classId, wchar_t* file);
+
 // The key of the source in the view.
 inline PreferenceKey SourceKey(const DecoderSource& source, REGSAM view) {
     return PreferenceKey{HKEY_LOCAL_MACHINE, source.keyPath, view};

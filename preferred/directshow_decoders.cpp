@@ -68,17 +68,6 @@ void GuessMajorType(const GUID& subtype, MajorTypes& majors) {
     majors.Add(subtype.Data1 <= 0xFFFF ? kMediaTypeAudio : kMediaTypeVideo);
 }
 
-void ReadFile(REGSAM view, const wchar_t* classId, wchar_t* file) {
-    wchar_t objectName[kNameCapacity];
-    wchar_t serverPath[kNameCapacity];
-    if (ReadClassFacts(view, classId, objectName, serverPath, kNameCapacity) && serverPath[0] != L'\0' &&
-        ServerFileFoundInView(view, serverPath)) {
-        CopyText(file, kNameCapacity, serverPath);
-    } else {
-        CopyText(file, kNameCapacity, L"файл не найден");
-    }
-}
-
 // Calls visit(instanceKey, itsPath) for each Instance key of the categories once, in the view.
 template <typename Visitor>
 void ForEachInstanceKey(REGSAM view, Visitor&& visit) {
@@ -185,7 +174,7 @@ void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
     for (SIZE_T i = 0; i < dmos.Count(); ++i) {
         if (!AlreadyListed(out, dmos[i].classId)) out.Append(dmos[i]);
     }
-    for (SIZE_T i = 0; i < out.Count(); ++i) ReadFile(view, out[i].classId, out[i].file);
+    for (SIZE_T i = 0; i < out.Count(); ++i) DescribeHandlerFile(view, out[i].classId, out[i].file);
     std::stable_sort(out.Data(), out.Data() + out.Count(), [](const DecoderCandidate& a, const DecoderCandidate& b) {
         if (a.anyFormat != b.anyFormat) return !a.anyFormat;
         return a.merit > b.merit;
@@ -231,4 +220,15 @@ bool NameHandler(REGSAM view, const wchar_t* classId, wchar_t* name) {
 
 }  // namespace
 
-const DecoderSource kDirectShowDecoders = {kPreferredFiltersPath, ListCandidates, NameHandler, ReadFile};
+void DescribeHandlerFile(REGSAM view, const wchar_t* classId, wchar_t* file) {
+    wchar_t objectName[kNameCapacity];
+    wchar_t serverPath[kNameCapacity];
+    if (ReadClassFacts(view, classId, objectName, serverPath, kNameCapacity) && serverPath[0] != L'\0' &&
+        ServerFileFoundInView(view, serverPath)) {
+        CopyText(file, kNameCapacity, serverPath);
+    } else {
+        CopyText(file, kNameCapacity, L"файл не найден");
+    }
+}
+
+const DecoderSource kDirectShowDecoders = {kPreferredFiltersPath, ListCandidates, NameHandler, DescribeHandlerFile};

@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
+#include "../catalogue/playback_preferences.h"
 #include "../resources/resource.h"
 #include "decoder_choice.h"
 #include "decoder_source.h"
@@ -16,14 +17,18 @@ namespace {
 const wchar_t* const kColumns[] = {L"Формат", L"Фильтр", L"Файл фильтра", L"Класс"};
 constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 
-// One value of the key, as the list shows it.
+// One value of the key, as the list shows it; or, for Media Foundation, one
+// of its DoNotUse key, which the list shows and the program never writes.
 struct PreferredRow {
     wchar_t valueName[kPreferenceTextCapacity];
     wchar_t format[kShortTextCapacity];
     wchar_t filter[kNameCapacity];
     wchar_t file[kNameCapacity];
     wchar_t classText[kPreferenceTextCapacity];
+    bool blocked;
 };
+
+const wchar_t kBlockedFormat[] = L"отключен (DoNotUse)";
 
 struct PreferredDialogState {
     const DecoderSource* source = &kDirectShowDecoders;
@@ -51,6 +56,22 @@ void DescribeRow(const DecoderSource& source, REGSAM view, const PreferenceValue
     source.describeFile(view, value.data, row.file);
 }
 
+// Media Foundation's DoNotUse: its entries shown after the preferred ones.
+// Its value format is not documented, so the program only reads it.
+void AddBlockedTransforms() {
+    ForEachBlockedTransform(g_preferred.view, [](const wchar_t* classId) {
+        PreferredRow row = {};
+        CopyText(row.format, kShortTextCapacity, kBlockedFormat);
+        CopyText(row.classText, kPreferenceTextCapacity, classId);
+        if (!kMediaFoundationDecoders.nameHandler(g_preferred.view, classId, row.filter)) {
+            CopyText(row.filter, kNameCapacity, L"не зарегистрирован");
+        }
+        kMediaFoundationDecoders.describeFile(g_preferred.view, classId, row.file);
+        row.blocked = true;
+        g_preferred.rows.Append(row);
+    });
+}
+
 void FillRows(HWND dialog) {
     g_preferred.rows.Clear();
     ForEachPreferenceValue(SourceKey(*g_preferred.source, g_preferred.view), [](const PreferenceValue& value) {
@@ -62,6 +83,7 @@ void FillRows(HWND dialog) {
     std::stable_sort(rows, rows + g_preferred.rows.Count(), [](const PreferredRow& a, const PreferredRow& b) {
         return lstrcmpiW(a.format, b.format) < 0;
     });
+    if (g_preferred.source == &kMediaFoundationDecoders) AddBlockedTransforms();
     HWND list = GetDlgItem(dialog, IDC_PREFERRED_LIST);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
@@ -75,31 +97,50 @@ void FillRows(HWND dialog) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
+// The lists 1311 offers: each framework's preferred decoders for 64-bit and
+// for 32-bit programs, each read and written in its own registry view.
+struct ViewChoice {
+    const wchar_t* text;
+    const DecoderSource* source;
+    REGSAM view;
+};
+const ViewChoice kViewChoices[] = {
+    {L"DirectShow, 64-разрядные программы", &kDirectShowDecoders, KEY_WOW64_64KEY},
+    {L"DirectShow, 32-разрядные программы", &kDirectShowDecoders, KEY_WOW64_32KEY},
+    {L"Media Foundation, 64-разрядные программы", &kMediaFoundationDecoders, KEY_WOW64_64KEY},
+    {L"Media Foundation, 32-разрядные программы", &kMediaFoundationDecoders, KEY_WOW64_32KEY},
+};
+
+// The program's own width first within each framework; on 32-bit Windows,
+// which has one registry view, only the 32-bit lists, read in the program's own view.
 void SetUpViews(HWND dialog) {
     HWND combo = GetDlgItem(dialog, IDC_PREFERRED_VIEW);
-    const bool own64 = sizeof(void*) == 8;
-    struct ViewRow {
-        const wchar_t* text;
-        REGSAM view;
-    };
-    const ViewRow sixtyFour = {L"64-разрядные программы", KEY_WOW64_64KEY};
-    const ViewRow thirtyTwo = {L"32-разрядные программы", KEY_WOW64_32KEY};
-    ViewRow rows[2] = {own64 ? sixtyFour : thirtyTwo, own64 ? thirtyTwo : sixtyFour};
-    const int count = OnSixtyFourBitWindows() ? 2 : 1;
-    for (int i = 0; i < count; ++i) {
-        const LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(rows[i].text));
-        SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(rows[i].view));
+    const bool both = OnSixtyFourBitWindows();
+    const REGSAM own = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    for (const DecoderSource* source : {&kDirectShowDecoders, &kMediaFoundationDecoders}) {
+        for (const bool ownWidth : {true, false}) {
+            if (!ownWidth && !both) continue;
+            for (int i = 0; i < static_cast<int>(std::size(kViewChoices)); ++i) {
+                const ViewChoice& choice = kViewChoices[i];
+                if (choice.source != source || (choice.view == own) != ownWidth) continue;
+                const LRESULT at = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.text));
+                SendMessageW(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(i));
+            }
+        }
     }
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    // On 32-bit Windows there is one registry view: the program's own.
-    g_preferred.view = count == 2 ? rows[0].view : 0;
+    g_preferred.source = &kDirectShowDecoders;
+    g_preferred.view = both ? own : 0;
 }
 
 void OnViewChosen(HWND dialog) {
     HWND combo = GetDlgItem(dialog, IDC_PREFERRED_VIEW);
     const LRESULT row = SendMessageW(combo, CB_GETCURSEL, 0, 0);
     if (row == CB_ERR) return;
-    if (OnSixtyFourBitWindows()) g_preferred.view = static_cast<REGSAM>(SendMessageW(combo, CB_GETITEMDATA, row, 0));
+    const LRESULT choice = SendMessageW(combo, CB_GETITEMDATA, static_cast<WPARAM>(row), 0);
+    if (choice < 0 || choice >= static_cast<LRESULT>(std::size(kViewChoices))) return;
+    g_preferred.source = kViewChoices[choice].source;
+    g_preferred.view = OnSixtyFourBitWindows() ? kViewChoices[choice].view : 0;
     FillRows(dialog);
 }
 
@@ -111,6 +152,14 @@ const PreferredRow* SelectedRow(HWND dialog) {
         return nullptr;
     }
     return &g_preferred.rows[row];
+}
+
+// A DoNotUse row is shown and never written: its value format is not documented.
+bool RefusedAsBlocked(HWND dialog, const PreferredRow& row) {
+    if (!row.blocked) return false;
+    ShowMessageBox(dialog, L"Список DoNotUse программа только показывает: его записи не изменяются.", nullptr,
+                   MB_ICONINFORMATION);
+    return true;
 }
 
 // The one way a preferred decoder changes: the backup is named after the format.
@@ -142,7 +191,7 @@ void ChooseAndChange(HWND dialog, const GUID& subtype) {
 
 void OnChange(HWND dialog) {
     const PreferredRow* row = SelectedRow(dialog);
-    if (!row) return;
+    if (!row || RefusedAsBlocked(dialog, *row)) return;
     GUID subtype;
     if (!IsGuidText(row->valueName) || FAILED(IIDFromString(row->valueName, &subtype))) {
         // Windows takes no format from this value's name; it can only be removed.
@@ -160,7 +209,7 @@ void OnAdd(HWND dialog) {
 
 void OnRemove(HWND dialog) {
     const PreferredRow* row = SelectedRow(dialog);
-    if (!row) return;
+    if (!row || RefusedAsBlocked(dialog, *row)) return;
     wchar_t question[kNameCapacity];
     FormatText(question, kNameCapacity,
                L"Удалить предпочтительный декодер формата %ls? Windows будет выбирать декодер по приоритету.",

@@ -60,21 +60,22 @@ bool WriteTextIn(REGSAM view, HKEY root, const std::wstring& path, const wchar_t
 // Preferred values planted in one view for a scenario, removed at the end.
 struct PlantedPreferences {
     REGSAM view;
+    const wchar_t* path;
     std::vector<std::wstring> names;
-    explicit PlantedPreferences(REGSAM v) : view(v) {}
+    explicit PlantedPreferences(REGSAM v, const wchar_t* keyPath = kPreferredPath) : view(v), path(keyPath) {}
     void Set(const std::wstring& name, const std::wstring& data, DWORD type = REG_SZ) {
         names.push_back(name);
         if (type == REG_SZ) {
-            CHECK(WriteTextIn(view, HKEY_LOCAL_MACHINE, kPreferredPath, name.c_str(), data), name);
+            CHECK(WriteTextIn(view, HKEY_LOCAL_MACHINE, path, name.c_str(), data), name);
         } else {
-            CHECK(WriteIn(view, HKEY_LOCAL_MACHINE, kPreferredPath, name.c_str(), type, data.c_str(),
+            CHECK(WriteIn(view, HKEY_LOCAL_MACHINE, path, name.c_str(), type, data.c_str(),
                           static_cast<DWORD>(data.size() * sizeof(wchar_t))),
                   name);
         }
     }
     ~PlantedPreferences() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPreferredPath, 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) return;
         for (const std::wstring& name : names) RegDeleteValueW(key, name.c_str());
         RegCloseKey(key);
     }
@@ -285,8 +286,13 @@ SCENARIO(preferred_decoders_change_and_undo) {
     CHECK(GetWindow(dialog.window, GW_OWNER) == program.mainWindow, L"owned by " + WindowText(GetWindow(dialog.window, GW_OWNER)));
     const std::vector<std::wstring> views = ComboBoxRows(GetDlgItem(dialog.window, IDC_PREFERRED_VIEW));
     const std::vector<std::wstring> expectedViews =
-        sizeof(void*) == 8 ? std::vector<std::wstring>{L"64-разрядные программы", L"32-разрядные программы"}
-                           : std::vector<std::wstring>{L"32-разрядные программы", L"64-разрядные программы"};
+        sizeof(void*) == 8
+            ? std::vector<std::wstring>{L"DirectShow, 64-разрядные программы", L"DirectShow, 32-разрядные программы",
+                                        L"Media Foundation, 64-разрядные программы",
+                                        L"Media Foundation, 32-разрядные программы"}
+            : std::vector<std::wstring>{L"DirectShow, 32-разрядные программы", L"DirectShow, 64-разрядные программы",
+                                        L"Media Foundation, 32-разрядные программы",
+                                        L"Media Foundation, 64-разрядные программы"};
     CHECK(views == expectedViews, Joined(views));
     CHECK(ListViewHeadings(dialog.List(), program.processId) ==
               (std::vector<std::wstring>{L"Формат", L"Фильтр", L"Файл фильтра", L"Класс"}),
@@ -398,6 +404,54 @@ SCENARIO(preferred_decoders_change_and_undo) {
     CHECK(namesWow == (kOtherView == KEY_WOW64_32KEY), text);
     CHECK(ImportRegFile(backup, kRegEditorFolder) == 0, backup);
     CHECK(ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOtherView) == otherWidth, L"not restored: " + text);
+
+    // Media Foundation's list of the own view: its DoNotUse shown and never
+    // written; a decoder whose InputTypes name the subtype is the candidate,
+    // written into Media Foundation's Preferred with a backup that removes it again.
+    RegistryScratch transform;
+    const std::wstring transformId = NewGuidText();
+    std::wstring keyName = transformId.substr(1, 36);
+    CharLowerBuffW(keyName.data(), static_cast<DWORD>(keyName.size()));
+    transform.Own(L"MediaFoundation\\Transforms\\" + keyName);
+    transform.Own(L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\" + keyName);
+    transform.Own(L"CLSID\\" + transformId);
+    transform.SetText(L"MediaFoundation\\Transforms\\" + keyName, nullptr, L"Vantrel Transform Decoder");
+    const GUID pairs[2] = {major, subtype};
+    transform.SetBytes(L"MediaFoundation\\Transforms\\" + keyName, L"InputTypes", pairs, sizeof(pairs));
+    transform.CreateKey(L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\" + keyName);
+    transform.SetText(L"CLSID\\" + transformId + L"\\InprocServer32", nullptr, quartz);
+    const wchar_t kTransformPreferred[] = L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred";
+    PlantedPreferences blockedTransform(kOwnView, L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse");
+    blockedTransform.Set(transformId, L"");
+    PlantedPreferences transformValues(kOwnView, kTransformPreferred);
+    transformValues.names.push_back(format);  // made by the program, removed at the end too
+    dialog.ChooseView(2);
+    CHECK(dialog.RowsOf({L"отключен (DoNotUse)"}) ==
+              (Table{{L"отключен (DoNotUse)", L"Vantrel Transform Decoder", quartz, transformId}}),
+          TableText(dialog.Rows()));
+    CHECK(dialog.Press(L"отключен (DoNotUse)", IDC_PREFERRED_REMOVE), TableText(dialog.Rows()));
+    HWND shownOnly = WaitForMessageBox(program, {dialog.window});
+    if (shownOnly) PressButton(shownOnly, IDOK);
+    program.WaitDialogGone(shownOnly);
+    CHECK(dialog.RowIndex(L"отключен (DoNotUse)") >= 0, L"the DoNotUse row went");
+    backups = BackupFiles();
+    PressButton(dialog.window, IDC_PREFERRED_ADD);
+    formatChoice = program.WaitForDialog(kFormatTitle);
+    if (!formatChoice) return CheckFailed(__FILE__, __LINE__, "dialog 139", program.Dialogs());
+    SetDlgItemTextW(formatChoice, IDC_FORMAT_TEXT, format.c_str());
+    PressButton(formatChoice, IDOK);
+    CHECK(program.WaitDialogGone(formatChoice), program.Dialogs());
+    const Table transformCandidates = ChooseCandidate(program, format, L"Vantrel Transform Decoder");
+    CHECK(transformCandidates == (Table{{L"Vantrel Transform Decoder", L"Не определен", quartz, transformId}}),
+          TableText(transformCandidates));
+    backup = WaitForNewBackup(backups);
+    CHECK(WaitUntil([&] { return ReadValueText(HKEY_LOCAL_MACHINE, kTransformPreferred, format, kOwnView) == transformId; }),
+          L"not written into Media Foundation's Preferred");
+    CHECK(ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == usual, L"DirectShow's changed");
+    CHECK(ImportRegFile(backup, kRegEditorFolder) == 0, backup);
+    bool transformFound = true;
+    ReadValueText(HKEY_LOCAL_MACHINE, kTransformPreferred, format, kOwnView, &transformFound);
+    CHECK(!transformFound, L"the import did not remove the value: " + RegFileText(backup));
     PressButton(dialog.window, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
 }
