@@ -429,6 +429,7 @@ SCENARIO(preferred_decoders_change_and_undo) {
     CHECK(dialog.RowsOf({L"отключен (DoNotUse)"}) ==
               (Table{{L"отключен (DoNotUse)", L"Vantrel Transform Decoder", quartz, transformId}}),
           TableText(dialog.Rows()));
+    LookPoint(L"preferred-media-foundation");
     CHECK(dialog.Press(L"отключен (DoNotUse)", IDC_PREFERRED_REMOVE), TableText(dialog.Rows()));
     HWND shownOnly = WaitForMessageBox(program, {dialog.window});
     if (shownOnly) PressButton(shownOnly, IDOK);
