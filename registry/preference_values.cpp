@@ -2,22 +2,17 @@
 
 #include "../base/bounded_text.h"
 #include "../base/elevation.h"
-#include "../base/growing_text.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "key_ownership.h"
+#include "ownership_messages.h"
 #include "registry_backup.h"
 
 #include <cwchar>
 
-const wchar_t kTakeOwnershipQuestion[] =
-    L"Раздел реестра принадлежит системе (TrustedInstaller). Временно стать его владельцем, чтобы изменить "
-    L"запись? Владелец и права раздела будут восстановлены.";
-
 namespace {
 
 const wchar_t kWriteFailedMessage[] = L"Не удалось изменить предпочтительный декодер (Ошибка записи данных в реестр)";
-const wchar_t kConfirmCaption[] = L"Подтвердите действие";
 
 // The data of one value as text: a string up to its first zero, anything
 // else as hexadecimal bytes, as much as fits.
@@ -41,40 +36,6 @@ void DataAsText(DWORD type, const BYTE* data, DWORD size, wchar_t* text) {
     }
 }
 
-void ShowSystemError(HWND owner, const wchar_t* lead, OwnershipResult& result) {
-    wchar_t system[kPreferenceTextCapacity] = {};
-    if (result.error != ERROR_SUCCESS) {
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(result.error), 0, system, kPreferenceTextCapacity, nullptr);
-        system[kPreferenceTextCapacity - 1] = L'\0';
-        // The system's text ends with a line break of its own.
-        for (std::size_t n = std::wcslen(system); n > 0 && (system[n - 1] == L'\n' || system[n - 1] == L'\r'); --n) {
-            system[n - 1] = L'\0';
-        }
-    }
-    GrowingText text;
-    AppendString(text, lead);
-    AppendString(text, L"\nНе удался шаг: ");
-    AppendString(text, OwnershipStepText(result.failedStep));
-    AppendString(text, L".");
-    if (result.error != ERROR_SUCCESS) {
-        wchar_t code[64];
-        FormatText(code, 64, L" (ошибка %ld)", static_cast<long>(result.error));
-        AppendString(text, L"\n");
-        AppendString(text, system);
-        AppendString(text, code);
-    }
-    if (result.securityLeftChanged) {
-        AppendString(text, L"\nВладелец и права раздела не совпадают с прежними.\nБыли: ");
-        AppendString(text, TextChars(result.before));
-        AppendString(text, L"\nСейчас: ");
-        AppendString(text, result.after.length ? TextChars(result.after) : L"?");
-    } else if (result.failedStep > OwnershipTakeOwner) {
-        AppendString(text, L"\nВладелец и права раздела восстановлены.");
-    }
-    ShowMessageBox(owner, TextChars(text), nullptr, MB_ICONERROR);
-}
-
 LONG ApplyChange(HKEY key, const wchar_t* valueName, const wchar_t* classId) {
     if (!classId) {
         const LONG status = RegDeleteValueW(key, valueName);
@@ -91,9 +52,7 @@ bool BackUp(HWND owner, HKEY key, const wchar_t* valueName, const wchar_t* sddl,
 // The key belongs to the system: asked, and on Yes changed as its temporary owner.
 PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
                                   const wchar_t* classId, const PreferenceChangeNames& names) {
-    if (ShowMessageBox(owner, kTakeOwnershipQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-        return PreferenceNotChanged;
-    }
+    if (!AskToTakeOwnership(owner)) return PreferenceNotChanged;
     OwnershipResult result;
     ChangeKeyAsOwner(
         key.root, key.path, key.view,
@@ -108,7 +67,7 @@ PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wc
     // A backup that failed has said so itself, and nothing was changed.
     if (result.failedStep == OwnershipBeforeChange) return PreferenceNotChanged;
     if (result.failedStep != OwnershipDone) {
-        ShowSystemError(owner, L"Не удалось изменить предпочтительный декодер.", result);
+        ShowOwnershipFailure(owner, L"Не удалось изменить предпочтительный декодер.", result);
         return result.failedStep > OwnershipChange ? PreferenceChanged : PreferenceNotChanged;
     }
     return PreferenceChanged;

@@ -60,6 +60,3 @@ struct PreferenceChangeNames {
 // message is owned by owner.
 PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
                                           const wchar_t* classId, const PreferenceChangeNames& names);
-
-// The question asked before the program takes the key over.
-extern const wchar_t kTakeOwnershipQuestion[];

@@ -2,7 +2,10 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/elevation.h"
 #include "../base/message_box.h"
+#include "key_ownership.h"
+#include "ownership_messages.h"
 #include "reg_file_reader.h"
 #include "reg_file_text.h"
 #include "registry_backup.h"
@@ -19,6 +22,7 @@ const wchar_t kQuestion[] = L"Восстановить записи реестр
 const wchar_t kConfirmCaption[] = L"Подтвердите действие";
 const wchar_t kNotFinishedCaption[] = L"Восстановление не завершено";
 const wchar_t kKeysNotWritten[] = L"Не все записи удалось восстановить в реестре. Не записаны:";
+const wchar_t kOwnedKeyNotWritten[] = L"Не удалось восстановить записи раздела реестра, принадлежащего системе.";
 const wchar_t kLinkOnTheWay[] = L"Раздел является ссылкой реестра; программа через ссылки не записывает.";
 
 // The number of the first line whose key a restore must not write: outside
@@ -104,45 +108,75 @@ bool BackUpBeforeRestore(HWND owner, const RegFileContents& contents, const wcha
     return WriteBackupOrSay(owner, text, BackupRestore, friendlyName, classId, complete);
 }
 
-// Writes every entry; the keys not written, and why, go to notWritten and outcome.
-void WriteEntries(const RegFileContents& contents, NamedKeys& notWritten, RemovalOutcome& outcome) {
-    RegKey key;
-    const wchar_t* keyName = nullptr;
-    bool keyNamed = false;
-    const auto refuse = [&](LONG status) {
-        if (outcome.refusal == ERROR_SUCCESS) outcome.refusal = status;
-        if (!keyNamed) NameKey(notWritten, L"", keyName);
-        keyNamed = true;
-    };
-    for (std::size_t i = 0; i < contents.count; ++i) {
+// Writes the values of the key whose line is contents' entry keyEntry, up
+// to the next key line, into key; the first failure's code, after trying
+// every value.
+LONG WriteKeyValues(const RegFileContents& contents, std::size_t keyEntry, HKEY key) {
+    LONG first = ERROR_SUCCESS;
+    for (std::size_t i = keyEntry + 1; i < contents.count; ++i) {
         const RegFileEntry& entry = RegFileEntryAt(contents, i);
+        if (entry.kind == RegFileKey) break;
         const wchar_t* name = RegFileEntryName(contents, entry);
-        if (entry.kind == RegFileKey) {
-            key.Close();
-            keyName = name;
-            keyNamed = false;
-            RestoreTarget target;
-            LONG status = ERROR_ACCESS_DENIED;
-            const KeyOpening opening =
-                FindRestoreTarget(name, target) ? OpenRestoreKey(target, true, KEY_SET_VALUE, key, &status) : KeyNotOpened;
-            if (opening == KeyIsLink) {
-                outcome.linkKept = true;
-                NameKey(notWritten, L"", keyName);
-                keyNamed = true;
-            } else if (opening == KeyNotOpened) {
-                refuse(status);
-            }
-            continue;
-        }
-        if (!key) continue;
         LONG status = ERROR_SUCCESS;
         if (entry.kind == RegFileSetValue) {
-            status = RegSetValueExW(key.Get(), name, 0, entry.type, RegFileEntryData(contents, entry), entry.size);
+            status = RegSetValueExW(key, name, 0, entry.type, RegFileEntryData(contents, entry), entry.size);
         } else {
-            status = RegDeleteValueW(key.Get(), name);
+            status = RegDeleteValueW(key, name);
             if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
         }
-        if (status != ERROR_SUCCESS) refuse(status);
+        if (first == ERROR_SUCCESS) first = status;
+    }
+    return first;
+}
+
+// A key of preferred handlers that an administrator may not write belongs
+// to the system: on the user's Yes its values are written as its temporary
+// owner. The restore's own backup already holds them as they were. The
+// system's code for a key left unwritten (ERROR_SUCCESS when written; the
+// refusal itself when the user says No).
+LONG WriteAsOwner(HWND owner, const RegFileContents& contents, std::size_t keyEntry, const RestoreTarget& target) {
+    wchar_t path[kNameCapacity];
+    if (!RestoreTargetPath(target, path, kNameCapacity) || !AskToTakeOwnership(owner)) return ERROR_ACCESS_DENIED;
+    OwnershipResult result;
+    ChangeKeyAsOwner(
+        target.root, path, KEY_WOW64_64KEY, [](const wchar_t*) { return true; },
+        [&](HKEY key) { return WriteKeyValues(contents, keyEntry, key); }, result);
+    if (result.failedStep == OwnershipDone) return ERROR_SUCCESS;
+    ShowOwnershipFailure(owner, kOwnedKeyNotWritten, result);
+    // Past the change the values are written; what was not given back is told above.
+    if (result.failedStep > OwnershipChange) return ERROR_SUCCESS;
+    return result.error != ERROR_SUCCESS ? result.error : ERROR_ACCESS_DENIED;
+}
+
+// Writes every entry; the keys not written, and why, go to notWritten and
+// outcome. Every box is owned by owner.
+void WriteEntries(HWND owner, const RegFileContents& contents, NamedKeys& notWritten, RemovalOutcome& outcome) {
+    const bool elevated = ProcessIsElevated();
+    for (std::size_t i = 0; i < contents.count; ++i) {
+        const RegFileEntry& entry = RegFileEntryAt(contents, i);
+        if (entry.kind != RegFileKey) continue;
+        const wchar_t* keyName = RegFileEntryName(contents, entry);
+        RestoreTarget target;
+        RegKey key;
+        LONG status = ERROR_ACCESS_DENIED;
+        const KeyOpening opening = FindRestoreTarget(keyName, target)
+                                       ? OpenRestoreKey(target, true, KEY_SET_VALUE, key, &status)
+                                       : KeyNotOpened;
+        if (opening == KeyIsLink) {
+            outcome.linkKept = true;
+            NameKey(notWritten, L"", keyName);
+            continue;
+        }
+        if (opening == KeyOpened) {
+            status = WriteKeyValues(contents, i, key.Get());
+        } else if (status == ERROR_ACCESS_DENIED && elevated && IsPreferencesKey(target)) {
+            // Refused at the open, as the key's permissions refuse an
+            // administrator; a write refused on an opened key is something else.
+            status = WriteAsOwner(owner, contents, i, target);
+        }
+        if (status == ERROR_SUCCESS) continue;
+        if (outcome.refusal == ERROR_SUCCESS) outcome.refusal = status;
+        NameKey(notWritten, L"", keyName);
     }
 }
 
@@ -155,7 +189,7 @@ RestoreResult RestoreBackup(HWND owner, const wchar_t* path, const wchar_t* frie
     if (!BackUpBeforeRestore(owner, contents, friendlyName, classId)) return RestoreNotDone;
     NamedKeys notWritten;
     RemovalOutcome outcome;
-    WriteEntries(contents, notWritten, outcome);
+    WriteEntries(owner, contents, notWritten, outcome);
     if (notWritten.count == 0) return RestoreWritten;
     return ShowKeysNotChanged(owner, kNotFinishedCaption, kKeysNotWritten, notWritten, outcome, kLinkOnTheWay)
                ? RestoreClosing

@@ -1,5 +1,7 @@
 #include "restore_scope.h"
 
+#include "../base/bounded_text.h"
+
 #include <cwchar>
 
 namespace {
@@ -80,7 +82,34 @@ bool IsCodecKeyBelowClasses(const wchar_t* below) {
     return codecRoot && *at != L'\0';
 }
 
+// The keys of preferred handlers, as base and the names below it.
+const struct {
+    const wchar_t* base;
+    const wchar_t* below;
+} kPreferencesKeys[] = {
+    {L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred"},
+    {L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred"},
+    {L"Software\\Classes", L"MediaFoundation\\Transforms\\Preferred"},
+    {L"Software\\Classes", L"Wow6432Node\\MediaFoundation\\Transforms\\Preferred"},
+};
+
+bool SameText(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+bool IsPreferencesKey(const RestoreTarget& target) {
+    if (target.root != HKEY_LOCAL_MACHINE || !target.base || !target.below) return false;
+    for (const auto& key : kPreferencesKeys) {
+        if (SameText(target.base, key.base) && SameText(target.below, key.below)) return true;
+    }
+    return false;
+}
+
+bool RestoreTargetPath(const RestoreTarget& target, wchar_t* path, std::size_t capacity) {
+    return FormatText(path, capacity, L"%ls\\%ls", target.base, target.below) == kTextOk;
+}
 
 bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
     // Every name of the path is plain, whatever root it lies under.

@@ -29,3 +29,13 @@ bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target);
 // (nothing below it is opened or made); KeyNotOpened with *status otherwise
 // (ERROR_FILE_NOT_FOUND for a key that is not there without create).
 KeyOpening OpenRestoreKey(const RestoreTarget& target, bool create, REGSAM access, RegKey& key, LONG* status);
+
+// Whether the target is one of the keys of preferred handlers the system
+// keeps for itself: DirectShow's (SOFTWARE\Microsoft\DirectShow\Preferred)
+// or Media Foundation's (SOFTWARE\Classes\MediaFoundation\Transforms\Preferred),
+// of either view. Only these may be changed as their temporary owner.
+bool IsPreferencesKey(const RestoreTarget& target);
+
+// The target's path below its root ("SOFTWARE\Microsoft\..."), as the
+// 64-bit view names it, into path; false when it does not fit.
+bool RestoreTargetPath(const RestoreTarget& target, wchar_t* path, std::size_t capacity);

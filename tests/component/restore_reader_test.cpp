@@ -121,4 +121,27 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
     ASSERT_TRUE(FindRestoreTarget(L"HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{x}", target));
     EXPECT_EQ(HKEY_CURRENT_USER, target.root);
     EXPECT_TEXT_EQ(L"CLSID\\{x}", target.below);
+
+    // Of the keys a restore may write, only the machine's keys of preferred
+    // handlers may be taken over from the system.
+    const struct {
+        const wchar_t* name;
+        bool preferences;
+    } owned[] = {
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\DirectShow\\Preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\software\\WOW6432NODE\\Microsoft\\DirectShow\\preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\MediaFoundation\\Transforms\\Preferred", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\MediaFoundation\\Transforms\\Preferred", true},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\MediaFoundation\\Transforms\\Preferred", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\MediaFoundation\\Transforms\\Preferred\\x", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\MediaFoundation\\Transforms\\DoNotUse", false},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{x}", false},
+    };
+    for (const auto& test : owned) {
+        ASSERT_TRUE(FindRestoreTarget(test.name, target)) << Utf8(test.name);
+        EXPECT_EQ(test.preferences, IsPreferencesKey(target)) << Utf8(test.name);
+    }
+    wchar_t path[MAX_PATH];
+    ASSERT_TRUE(RestoreTargetPath(target, path, MAX_PATH));
+    EXPECT_TEXT_EQ(L"Software\\Classes\\CLSID\\{x}", path);
 }

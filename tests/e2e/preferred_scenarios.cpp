@@ -20,6 +20,7 @@ const wchar_t kNoFile[] = L"файл не найден";
 const wchar_t kOwnershipQuestion[] =
     L"Раздел реестра принадлежит системе (TrustedInstaller). Временно стать его владельцем, чтобы изменить "
     L"запись? Владелец и права раздела будут восстановлены.";
+const wchar_t kRestoreQuestion[] = L"Восстановить записи реестра из резервной копии?";
 const wchar_t kTrustedInstaller[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
@@ -463,7 +464,9 @@ SCENARIO(preferred_decoders_change_and_undo) {
 // meanwhile. Elevated: the question, owned by dialog 131; Yes writes the value
 // and the owner and permissions read back byte for byte as before; the backup
 // records them in SDDL. A write refused at the change itself leaves owner,
-// permissions and value as they were and names the step.
+// permissions and value as they were and names the step. Restoring the
+// first change's backup from dialog 134 asks the same question, owned by
+// dialog 134, and gives owner and permissions back as well.
 SCENARIO(preferred_decoder_on_system_owned_key) {
     const GUID major = GuidFromText(NewGuidText());
     const GUID subtype = GuidFromText(NewGuidText());
@@ -586,4 +589,43 @@ SCENARIO(preferred_decoder_on_system_owned_key) {
     CHECK(KeySecurity(held) == before, L"owner and permissions now " + SddlOf(KeySecurity(held)));
     PressButton(dialog.window, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
+
+    // The first change's backup restored from dialog 134: after the restore's
+    // own backup, the same question, owned by dialog 134; Yes writes the value
+    // back, and no second backup is taken, nor any report shown.
+    program.PostCommand(IDM_REGISTRY_BACKUPS);
+    HWND backupsDialog = program.WaitForDialog(L"Резервные копии реестра");
+    if (!backupsDialog) return CheckFailed(__FILE__, __LINE__, "dialog 134", program.Dialogs());
+    HWND list = GetDlgItem(backupsDialog, IDC_BACKUP_LIST);
+    const Table listed = ListViewRows(list, program.processId, 4);
+    const auto row = std::find_if(listed.begin(), listed.end(), [&](const std::vector<std::wstring>& cells) {
+        return cells[3] == backup.substr(backup.rfind(L'\\') + 1);
+    });
+    if (row == listed.end()) return CheckFailed(__FILE__, __LINE__, "the backup listed", backup);
+    SelectListViewRow(list, program.processId, static_cast<int>(row - listed.begin()));
+    backups = BackupFiles();
+    PressButton(backupsDialog, IDC_BACKUP_RESTORE);
+    box = WaitForMessageBox(program, {backupsDialog});
+    const std::wstring asked = box ? MessageBoxText(box) : program.Dialogs();
+    CHECK(asked.find(kRestoreQuestion) == 0, asked);
+    if (box) PressButton(box, IDYES);
+    program.WaitDialogGone(box);
+    const std::wstring restoreBackup = WaitForNewBackup(backups);
+    CHECK(RegFileText(restoreBackup).find(L"\"" + format + L"\"=\"" + second + L"\"") != std::wstring::npos,
+          RegFileText(restoreBackup));
+    box = WaitForMessageBox(program, {backupsDialog});
+    CHECK(box && MessageBoxText(box) == kOwnershipQuestion, program.Dialogs());
+    CHECK(box && GetWindow(box, GW_OWNER) == backupsDialog && !IsWindowEnabled(backupsDialog), L"not owned by dialog 134");
+    CHECK(ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == second, L"written before the answer");
+    LookPoint(L"restore-ownership-question");
+    if (box) PressButton(box, IDYES);
+    program.WaitDialogGone(box);
+    CHECK(WaitUntil([&] { return ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == first; }),
+          L"not restored: " + program.Dialogs());
+    CHECK(KeySecurity(held) == before, L"owner and permissions now " + SddlOf(KeySecurity(held)) + L", were " + SddlOf(before));
+    program.Settle();
+    CHECK(program.VisibleDialogs() == std::vector<HWND>{backupsDialog} && IsWindowEnabled(backupsDialog), program.Dialogs());
+    CHECK(BackupFiles().size() == backups.size() + 1, L"a second backup");
+    PressButton(backupsDialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(backupsDialog), program.Dialogs());
 }
