@@ -1,6 +1,7 @@
 #include "media_subtype_name.h"
 
 #include "../base/bounded_text.h"
+#include "registry_text.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ void NameMediaSubtype(const GUID& subtype, wchar_t* text, std::size_t capacity) 
 
 void NameMediaSubtypeText(const wchar_t* subtypeText, wchar_t* text, std::size_t capacity) {
     GUID guid;
-    if (subtypeText[0] == L'{' && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
+    if (IsGuidText(subtypeText) && SUCCEEDED(IIDFromString(subtypeText, &guid))) {
         NameMediaSubtype(guid, text, capacity);
     } else {
         CopyText(text, capacity, subtypeText);

@@ -38,13 +38,6 @@ void ForEachValueName(HKEY key, Visitor&& visit) {
     }
 }
 
-// Whether a text is a GUID's, in braces, as Windows takes a class id or a
-// subtype from these keys (a program id, which CLSIDFromString would also
-// take, is not one).
-bool IsGuidText(const wchar_t* text) {
-    GUID guid;
-    return text[0] == L'{' && SUCCEEDED(IIDFromString(text, &guid));
-}
 
 }  // namespace
 

@@ -43,6 +43,12 @@ LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* nam
     return key.Open(HKEY_CLASSES_ROOT, path);
 }
 
+bool IsGuidText(const wchar_t* text) {
+    if (std::wcslen(text) != 38 || text[0] != L'{' || text[37] != L'}') return false;
+    GUID guid;
+    return SUCCEEDED(IIDFromString(text, &guid));
+}
+
 bool IsUsableClassId(const wchar_t* classId) {
     return classId[0] != L'\0' && std::wcschr(classId, L'\\') == nullptr;
 }

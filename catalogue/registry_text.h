@@ -34,6 +34,11 @@ bool ForEachSubkeyName(HKEY key, Visitor&& visit) {
 // characters, as every lookup path is); returns the platform's status.
 LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* name);
 
+// Whether text is a GUID in braces, exactly as the system writes one (38
+// characters): the form Windows takes a class id or a subtype in from its
+// preference keys (a program id, which CLSIDFromString would also take, is not one).
+bool IsGuidText(const wchar_t* text);
+
 // A class id names one key below CLSID only when it is not empty and holds no
 // backslash; anything else would reach CLSID itself or another class's keys.
 bool IsUsableClassId(const wchar_t* classId);

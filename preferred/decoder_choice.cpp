@@ -4,6 +4,7 @@
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/media_subtype_name.h"
+#include "../catalogue/registry_text.h"
 #include "../merit/merit.h"
 #include "../resources/resource.h"
 

@@ -5,6 +5,7 @@
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/playback_preferences.h"
+#include "../catalogue/registry_text.h"
 #include "../resources/resource.h"
 #include "decoder_choice.h"
 #include "decoder_source.h"

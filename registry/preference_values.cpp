@@ -4,6 +4,7 @@
 #include "../base/elevation.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
+#include "../catalogue/registry_text.h"
 #include "key_ownership.h"
 #include "ownership_messages.h"
 #include "registry_backup.h"
@@ -89,12 +90,6 @@ PreferenceChangeEnd Refused(HWND owner, const PreferenceKey& key, const wchar_t*
 }
 
 }  // namespace
-
-bool IsGuidText(const wchar_t* text) {
-    if (std::wcslen(text) != 38 || text[0] != L'{' || text[37] != L'}') return false;
-    GUID guid;
-    return SUCCEEDED(IIDFromString(text, &guid));
-}
 
 void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit) {
     RegKey opened;

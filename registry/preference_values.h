@@ -34,9 +34,6 @@ struct PreferenceValue {
 // the key is not there.
 void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit);
 
-// Whether text is a GUID in braces, exactly as the system writes one (38 characters).
-bool IsGuidText(const wchar_t* text);
-
 // How a change ended.
 enum PreferenceChangeEnd {
     PreferenceChanged,
