@@ -65,34 +65,36 @@ bool EnumeratedCategory(HKEY entry, wchar_t (&categoryId)[39]) {
     return StringFromGUID2(category, categoryId, 39) != 0;
 }
 
+// Calls visit(entry, name) for each entry whose FilterData is damaged among
+// those the mapper's enumeration reads, until a visit returns true; returns
+// whether one did.
+template <typename Visitor>
+bool ForEachDamagedMapperEntry(Visitor&& visit) {
+    return ForEachCategoryEntry(kCategoriesId, [&](HKEY categoryEntry, const wchar_t*) {
+        wchar_t categoryId[39];
+        if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
+        return ForEachCategoryEntry(categoryId, [&](HKEY entry, const wchar_t* keyName) {
+            return FilterDataDamaged(CheckEntryFilterData(entry)) && visit(entry, keyName);
+        });
+    });
+}
+
 }  // namespace
 
 bool MapperEntriesSound() {
-    const bool damagedFound = ForEachCategoryEntry(kCategoriesId, [](HKEY categoryEntry, const wchar_t*) {
-        wchar_t categoryId[39];
-        if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
-        return ForEachCategoryEntry(
-            categoryId, [](HKEY entry, const wchar_t*) { return FilterDataDamaged(CheckEntryFilterData(entry)); });
-    });
-    return !damagedFound;
+    return !ForEachDamagedMapperEntry([](HKEY, const wchar_t*) { return true; });
 }
 
 void FindDamagedMapperEntries(DamagedMapperEntries& found) {
     found = DamagedMapperEntries{};
-    ForEachCategoryEntry(kCategoriesId, [&](HKEY categoryEntry, const wchar_t*) {
-        wchar_t categoryId[39];
-        if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
-        ForEachCategoryEntry(categoryId, [&](HKEY entry, const wchar_t* keyName) {
-            if (!FilterDataDamaged(CheckEntryFilterData(entry))) return false;
-            if (found.count < kDamagedNamesKept) {
-                wchar_t* name = found.names[found.count];
-                if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity) || name[0] == L'\0') {
-                    CopyText(name, kNameCapacity, keyName);
-                }
+    ForEachDamagedMapperEntry([&](HKEY entry, const wchar_t* keyName) {
+        if (found.count < kDamagedNamesKept) {
+            wchar_t* name = found.names[found.count];
+            if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity) || name[0] == L'\0') {
+                CopyText(name, kNameCapacity, keyName);
             }
-            ++found.count;
-            return false;
-        });
+        }
+        ++found.count;
         return false;
     });
 }
