@@ -7,6 +7,8 @@
 #include "instance_entries.h"
 #include "registry_text.h"
 
+#include <cwchar>
+
 namespace {
 
 // Calls found(entry, entryName) for the first entry under instancePath whose
@@ -115,11 +117,18 @@ int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendl
     return whole ? 1 : 0;
 }
 
-bool FindSelectedEntry(wchar_t* entryPath) {
+bool FindSelectedCategoryEntryOfClass(const wchar_t* classId, wchar_t* entryPath) {
+    CopyText(entryPath, kNameCapacity, L"");
+    // A class id cut to fit, or one naming no single key, names no entry.
+    if (!IsUsableClassId(classId) || std::wcslen(classId) >= kClassIdCapacity) return false;
     wchar_t instancePath[kNameCapacity];
     BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    if (!g_app.selectedByClassId) return FindInstanceKeyByName(instancePath, g_app.selectedName, entryPath) != 0;
-    CopyText(entryPath, kNameCapacity, L"");
-    return IsUsableClassId(g_app.selectedClsid) &&
-           FindInstanceKeyByClsid(instancePath, g_app.selectedClsid, entryPath) != 0;
+    return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
+}
+
+bool FindSelectedEntry(wchar_t* entryPath) {
+    if (g_app.selectedByClassId) return FindSelectedCategoryEntryOfClass(g_app.selectedClsid, entryPath);
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
+    return FindInstanceKeyByName(instancePath, g_app.selectedName, entryPath) != 0;
 }

@@ -49,6 +49,11 @@ int FindInstanceKeyByClsid(const wchar_t* instanceKeyPath, const wchar_t* classI
 // characters) and returns 1, or writes the empty text and returns 0.
 int FindInstanceKeyByName(const wchar_t* instanceKeyPath, const wchar_t* friendlyName, wchar_t* keyPathOut);
 
+// The entry of the combobox's category whose CLSID names classId, into
+// entryPath (500 characters); false, with the empty text, when there is none
+// or the class id names no single key.
+bool FindSelectedCategoryEntryOfClass(const wchar_t* classId, wchar_t* entryPath);
+
 // The Instance entry of the combobox's category that the management of the
 // selected codec works on, into entryPath (500 characters): the one whose
 // CLSID names selectedClsid when the codec was chosen by its class id,

@@ -5,8 +5,6 @@
 #include "../base/bounded_text.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
-#include "../catalogue/category_combo.h"
-#include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
@@ -18,7 +16,6 @@
 #include "managed_codec.h"
 #include "regsvr32.h"
 
-#include <cwchar>
 #include <new>
 
 namespace {
@@ -202,20 +199,13 @@ void OpenManageDialogForRow(const wchar_t* rowText) {
     ManageLookedUpCodec();
 }
 
-bool SelectedCategoryHoldsClass(const wchar_t* classId) {
-    if (!IsUsableClassId(classId) || std::wcslen(classId) >= kClassIdCapacity) return false;
-    wchar_t instancePath[kNameCapacity];
-    BuildInstanceKeyPath(instancePath, kNameCapacity, SelectedRegistryCategory());
-    wchar_t entryPath[kNameCapacity];
-    return FindInstanceKeyByClsid(instancePath, classId, entryPath) != 0;
-}
-
 void OpenManageDialogForClass(const wchar_t* rowText, const wchar_t* classId) {
     CopyText(g_app.selectedName, kNameCapacity, rowText);
     g_app.selectedByClassId = true;
     g_app.lookupKind = LookupInstanceKey;
     CopyText(g_app.selectedClsid, kNameCapacity, classId);
-    if (!SelectedCategoryHoldsClass(classId)) {
+    wchar_t entryPath[kNameCapacity];
+    if (!FindSelectedEntry(entryPath)) {
         CopyText(g_app.selectedClsid, kNameCapacity, L"");
         ShowCodecNotSupported();
         return;

@@ -10,9 +10,6 @@ void OpenManageDialog();
 // The same for a list row named by its text (the scan's prompt names the row
 // it means, whatever the list's selection is by the time it is answered).
 void OpenManageDialogForRow(const wchar_t* rowText);
-// Whether the Instance key of the combobox's category holds an entry whose
-// CLSID names classId.
-bool SelectedCategoryHoldsClass(const wchar_t* classId);
 // The same for a registration chosen by its class id (a filter the playback
 // check found): the entry of the combobox's category whose CLSID names
 // classId, whatever other entry shares its name; rowText is the list row that

@@ -8,6 +8,7 @@
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
+#include "../catalogue/registry_lookup.h"
 #include "../codecs/manage_dialog.h"
 #include "../preferred/preferred_dialog.h"
 #include "../resources/resource.h"
@@ -171,7 +172,8 @@ void ManageFilter(const ChainRowText& filter) {
         SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(category), 0);
         RefreshFilterList();
         const int row = FindListRow(filter.name);
-        if (row < 0 || (byClassId && !SelectedCategoryHoldsClass(filter.classId))) continue;
+        wchar_t entryPath[kNameCapacity];
+        if (row < 0 || (byClassId && !FindSelectedCategoryEntryOfClass(filter.classId, entryPath))) continue;
         SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
         if (byClassId) {
             OpenManageDialogForClass(filter.name, filter.classId);
