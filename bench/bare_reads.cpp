@@ -207,3 +207,14 @@ void BareReadClassKeys(std::vector<NamedText>* classes) {
 }
 
 std::wstring BareValue(HKEY key, const wchar_t* name) { return ReadText(key, name); }
+
+void BareInsertColumns(HWND list, const wchar_t* const* headings, int count) {
+    for (int i = 0; i < count; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<wchar_t*>(headings[i]);
+        column.cx = 100;
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}

@@ -14,6 +14,8 @@
 // FriendlyName; with a list, each name is added to it. Returns the names read.
 // A text value whole (empty when it cannot be read).
 std::wstring BareValue(HKEY key, const wchar_t* name);
+// A report list view's columns, 100 pixels wide, inserted straight with LVM_INSERTCOLUMNW.
+void BareInsertColumns(HWND list, const wchar_t* const* headings, int count);
 
 int BareDeviceWalk(const GUID& category, HWND list = nullptr);
 

@@ -2,6 +2,7 @@
 // folder, against a bare listing of the folder that reads each file's name
 // with the program's own name parsing.
 #include "bench_common.h"
+#include "bare_reads.h"
 
 #include "../backups/backup_listing.h"
 #include "../backups/backups_dialog.h"
@@ -80,14 +81,7 @@ INT_PTR CALLBACK BareBackupsDialog(HWND dialog, UINT message, WPARAM, LPARAM lPa
     HWND list = GetDlgItem(dialog, IDC_BACKUP_LIST);
     const wchar_t* const headings[] = {L"Дата", L"Действие", L"Кодек", L"Файл"};
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    for (int i = 0; i < 4; ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(headings[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    BareInsertColumns(list, headings, 4);
     BareListing(g_bareFolder, g_bareRows);
     std::sort(g_bareRows.begin(), g_bareRows.end(), [](const BackupRow& a, const BackupRow& b) {
         return a.when != b.when ? a.when > b.when : a.written > b.written;
@@ -102,6 +96,16 @@ INT_PTR CALLBACK BareBackupsDialog(HWND dialog, UINT message, WPARAM, LPARAM lPa
         SendMessageW(list, LVM_SETCOLUMNWIDTH, i, width + 24);
     }
     return TRUE;
+}
+
+// Makes dialog 134's template with the procedure, draws it whole, and
+// destroys it; returns the rows its list held.
+int ShowAndDestroy(DLGPROC procedure) {
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BACKUPS), nullptr, procedure, 0);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const int rows = static_cast<int>(SendDlgItemMessageW(dialog, IDC_BACKUP_LIST, LVM_GETITEMCOUNT, 0, 0));
+    DestroyWindow(dialog);
+    return rows;
 }
 
 }  // namespace
@@ -124,13 +128,7 @@ void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale) {
     std::size_t bareListed = 0;
     std::vector<BackupRow> bareRows;
     bareRows.reserve(kBenchBackups);
-    const auto program = [&] {
-        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BACKUPS), nullptr,
-                                         BackupsDialog, 0);
-        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        listed = static_cast<int>(SendDlgItemMessageW(dialog, IDC_BACKUP_LIST, LVM_GETITEMCOUNT, 0, 0));
-        DestroyWindow(dialog);
-    };
+    const auto program = [&] { listed = ShowAndDestroy(BackupsDialog); };
     program();  // unmeasured rounds of both sides first
     bareListed = BareListing(backups, bareRows);
     for (int i = 0; i < 9 * scale; ++i) {
@@ -169,13 +167,7 @@ void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale) {
                          "first, the virtual list's count set and each column sized from its longest text; drawn alike";
     dialogRow.unit = "ms";
     int bareShown = 0;
-    const auto bare = [&] {
-        HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BACKUPS), nullptr,
-                                         BareBackupsDialog, 0);
-        RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        bareShown = static_cast<int>(SendDlgItemMessageW(dialog, IDC_BACKUP_LIST, LVM_GETITEMCOUNT, 0, 0));
-        DestroyWindow(dialog);
-    };
+    const auto bare = [&] { bareShown = ShowAndDestroy(BareBackupsDialog); };
     program();
     bare();
     for (int i = 0; i < 9 * scale; ++i) {

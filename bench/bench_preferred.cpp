@@ -75,14 +75,7 @@ INT_PTR CALLBACK BarePreferredDialog(HWND dialog, UINT message, WPARAM wParam, L
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
     HWND list = GetDlgItem(dialog, IDC_PREFERRED_LIST);
     const wchar_t* const headings[] = {L"Формат", L"Фильтр", L"Файл фильтра", L"Класс"};
-    for (int i = 0; i < 4; ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(headings[i]);
-        column.cx = 100;
-        column.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    BareInsertColumns(list, headings, 4);
     HKEY preferred = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPreferredPath, 0, KEY_READ, &preferred) == ERROR_SUCCESS) {
         for (DWORD index = 0;; ++index) {
