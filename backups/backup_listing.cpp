@@ -1,7 +1,7 @@
 #include "backup_listing.h"
 
 #include "../base/bounded_text.h"
-#include "../registry/registry_backup.h"
+#include "registry_backup.h"
 
 #include <algorithm>
 #include <cwchar>

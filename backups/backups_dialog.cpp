@@ -5,8 +5,8 @@
 #include "../base/list_view.h"
 #include "../base/shell_open.h"
 #include "../catalogue/filter_list.h"
-#include "../registry/backup_file.h"
-#include "../registry/registry_restore.h"
+#include "backup_file.h"
+#include "registry_restore.h"
 #include "../resources/resource.h"
 #include "backup_listing.h"
 

@@ -6,7 +6,7 @@
 
 #include "../backups/backup_listing.h"
 #include "../backups/backups_dialog.h"
-#include "../registry/backup_file.h"
+#include "../backups/backup_file.h"
 #include "../resources/resource.h"
 
 #include <algorithm>

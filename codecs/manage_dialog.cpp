@@ -10,7 +10,7 @@
 #include "../catalogue/registry_text.h"
 #include "../catalogue/server_path.h"
 #include "../merit/merit.h"
-#include "../registry/registry_backup.h"
+#include "../backups/registry_backup.h"
 #include "../registry/removal_report.h"
 #include "../resources/resource.h"
 #include "managed_codec.h"

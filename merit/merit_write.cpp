@@ -8,7 +8,7 @@
 #include "../catalogue/filter_data.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
-#include "../registry/registry_backup.h"
+#include "../backups/registry_backup.h"
 #include "merit.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "preferred_dialog.h"
 
+#include "../backups/registry_backup.h"
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/list_view.h"
@@ -168,8 +169,11 @@ PreferenceChangeEnd ChangeDecoderValue(HWND owner, const DecoderSource& source, 
                                        const wchar_t* classId) {
     wchar_t format[kShortTextCapacity];
     NamePreferenceFormat(valueName, format, kShortTextCapacity);
-    const PreferenceChangeNames names = {format, valueName};
-    return ChangePreferenceValue(owner, SourceKey(source, view), valueName, classId, names);
+    // Named after the format, or the subtype's GUID where the file system refuses that name.
+    const PreferenceBackUp backUp = [&](HKEY key, const wchar_t* name, const wchar_t* sddl) {
+        return BackUpRegistryValue(owner, BackupPreferredChange, key, name, sddl, format, valueName);
+    };
+    return ChangePreferenceValue(owner, SourceKey(source, view), valueName, classId, backUp);
 }
 
 // Changes the value and shows the key again; a restart closes the dialog.

@@ -7,7 +7,6 @@
 #include "../catalogue/registry_text.h"
 #include "key_ownership.h"
 #include "ownership_messages.h"
-#include "registry_backup.h"
 
 #include <cwchar>
 
@@ -46,13 +45,9 @@ LONG ApplyChange(HKEY key, const wchar_t* valueName, const wchar_t* classId) {
     return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(classId), bytes);
 }
 
-bool BackUp(HWND owner, HKEY key, const wchar_t* valueName, const wchar_t* sddl, const PreferenceChangeNames& names) {
-    return BackUpRegistryValue(owner, BackupPreferredChange, key, valueName, sddl, names.formatName, names.subtypeText);
-}
-
 // The key belongs to the system: asked, and on Yes changed as its temporary owner.
 PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
-                                  const wchar_t* classId, const PreferenceChangeNames& names) {
+                                  const wchar_t* classId, const PreferenceBackUp& backUp) {
     if (!AskToTakeOwnership(owner)) return PreferenceNotChanged;
     OwnershipResult result;
     ChangeKeyAsOwner(
@@ -62,7 +57,7 @@ PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wc
             if (RegOpenKeyExW(key.root, key.path, 0, KEY_QUERY_VALUE | key.view, reading.Put()) != ERROR_SUCCESS) {
                 return false;
             }
-            return BackUp(owner, reading.Get(), valueName, sddl, names);
+            return backUp(reading.Get(), valueName, sddl);
         },
         [&](HKEY writable) { return ApplyChange(writable, valueName, classId); }, result);
     // A backup that failed has said so itself, and nothing was changed.
@@ -75,7 +70,7 @@ PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wc
 }
 
 PreferenceChangeEnd Refused(HWND owner, const PreferenceKey& key, const wchar_t* valueName, const wchar_t* classId,
-                            const PreferenceChangeNames& names, bool keyOpened) {
+                            const PreferenceBackUp& backUp, bool keyOpened) {
     if (!ProcessIsElevated()) {
         ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
         return OfferRestartAsAdministrator(owner) ? PreferenceClosing : PreferenceNotChanged;
@@ -86,7 +81,7 @@ PreferenceChangeEnd Refused(HWND owner, const PreferenceKey& key, const wchar_t*
         ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
         return PreferenceNotChanged;
     }
-    return ChangeAsOwner(owner, key, valueName, classId, names);
+    return ChangeAsOwner(owner, key, valueName, classId, backUp);
 }
 
 }  // namespace
@@ -122,18 +117,18 @@ void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(c
 }
 
 PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
-                                          const wchar_t* classId, const PreferenceChangeNames& names) {
+                                          const wchar_t* classId, const PreferenceBackUp& backUp) {
     RegKey writable;
     const LONG opened = RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | key.view,
                                         nullptr, writable.Put(), nullptr);
-    if (opened == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, names, false);
+    if (opened == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, backUp, false);
     if (opened != ERROR_SUCCESS) {
         ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
         return PreferenceNotChanged;
     }
-    if (!BackUp(owner, writable.Get(), valueName, nullptr, names)) return PreferenceNotChanged;
+    if (!backUp(writable.Get(), valueName, nullptr)) return PreferenceNotChanged;
     const LONG written = ApplyChange(writable.Get(), valueName, classId);
-    if (written == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, names, true);
+    if (written == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, backUp, true);
     if (written != ERROR_SUCCESS) {
         ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
         return PreferenceNotChanged;

@@ -41,19 +41,17 @@ enum PreferenceChangeEnd {
     PreferenceClosing,     // the program restarts with administrator rights; this instance closes
 };
 
-// What the backup file is named after: the format's name (or, where the
-// file system refuses it, the subtype's GUID).
-struct PreferenceChangeNames {
-    const wchar_t* formatName;
-    const wchar_t* subtypeText;
-};
+// Backs up the value as it is now, before it changes: key is opened for
+// reading its values; sddl is null, or the key's owner and permissions
+// before the program took the key over. False stops the change (the backup
+// has told the user why). The backups' own layer writes it.
+using PreferenceBackUp = std::function<bool(HKEY key, const wchar_t* valueName, const wchar_t* sddl)>;
 
 // Sets valueName to classId (REG_SZ), or removes it when classId is null,
-// creating the key where it is missing. First a backup file of the value as
-// it was; then the change. Refused for lack of rights: where the process is
-// not elevated, the write failure is told and a restart with the rights is
-// offered; where it is, the key belongs to the system, and on the user's Yes
-// the change is made as the key's temporary owner (ChangeKeyAsOwner). Every
-// message is owned by owner.
+// creating the key where it is missing. First backUp; then the change.
+// Refused for lack of rights: where the process is not elevated, the write
+// failure is told and a restart with the rights is offered; where it is, the
+// key belongs to the system, and on the user's Yes the change is made as the
+// key's temporary owner (ChangeKeyAsOwner). Every message is owned by owner.
 PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
-                                          const wchar_t* classId, const PreferenceChangeNames& names);
+                                          const wchar_t* classId, const PreferenceBackUp& backUp);

@@ -12,7 +12,7 @@
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../codecs/manage_dialog.h"
-#include "../registry/registry_backup.h"
+#include "../backups/registry_backup.h"
 #include "../registry/removal_report.h"
 #include "../resources/resource.h"
 #include "scan_lookup.h"

@@ -8,7 +8,7 @@
 #include "../catalogue/server_file_facts.h"
 #include "../catalogue/view_registry.h"
 #include "../codecs/manage_dialog.h"
-#include "../registry/registry_backup.h"
+#include "../backups/registry_backup.h"
 #include "../registry/removal_report.h"
 #include "../registry/transform_keys.h"
 #include "../resources/resource.h"

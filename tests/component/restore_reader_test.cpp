@@ -1,8 +1,8 @@
 // What a restore accepts: the lines of the backups' own form, read back as
 // they were written, and the keys a restore may write.
-#include "../../registry/reg_file_reader.h"
-#include "../../registry/reg_file_text.h"
-#include "../../registry/restore_scope.h"
+#include "../../backups/reg_file_reader.h"
+#include "../../backups/reg_file_text.h"
+#include "../../backups/restore_scope.h"
 #include "test_support.h"
 
 namespace {

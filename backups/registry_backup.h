@@ -6,7 +6,7 @@
 #pragma once
 #include "../base/growing_text.h"
 #include "../base/win_headers.h"
-#include "key_path_list.h"
+#include "../registry/key_path_list.h"
 
 // The action a backup is taken for; it names the backup file.
 enum BackupAction {

@@ -6,12 +6,12 @@
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "backup_file.h"
-#include "key_path_list.h"
+#include "../registry/key_path_list.h"
 #include "reg_file_text.h"
 #include "../catalogue/registry_link.h"
-#include "registry_location.h"
-#include "registry_removal.h"
-#include "server_registrations.h"
+#include "../registry/registry_location.h"
+#include "../registry/registry_removal.h"
+#include "../registry/server_registrations.h"
 
 #include <cwchar>
 

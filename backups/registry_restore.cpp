@@ -4,12 +4,12 @@
 #include "../base/bounded_text.h"
 #include "../base/elevation.h"
 #include "../base/message_box.h"
-#include "key_ownership.h"
-#include "ownership_messages.h"
+#include "../registry/key_ownership.h"
+#include "../registry/ownership_messages.h"
 #include "reg_file_reader.h"
 #include "reg_file_text.h"
 #include "registry_backup.h"
-#include "removal_report.h"
+#include "../registry/removal_report.h"
 #include "restore_scope.h"
 
 #include <cwchar>
