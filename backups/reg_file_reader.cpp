@@ -100,8 +100,16 @@ bool TakeQuoted(const wchar_t* text, std::size_t length, std::size_t* at, RegFil
     return false;
 }
 
-// What went wrong in a value: a line not of the form, or a value too large.
-enum ValueReading { ValueRead, ValueNotOfForm, ValueTooLarge, ValueNoMemory };
+// What went wrong in a value: a line not of the form, a value too large, or
+// one no backup of the program holds (a registry link's target).
+enum ValueReading { ValueRead, ValueNotOfForm, ValueTooLarge, ValueNoMemory, ValueRefused };
+
+// A registry link is a key whose "SymbolicLinkValue" of type REG_LINK names
+// its target: a value of that name, or of that type, would make a key look
+// like a link (or be one), and no backup of the program holds either.
+bool IsLinkValueName(const wchar_t* name) {
+    return CompareStringOrdinal(name, -1, L"SymbolicLinkValue", -1, TRUE) == CSTR_EQUAL;
+}
 
 // The bytes of "hex:"/"hex(N):" data from text[at] on: two digits each,
 // comma separated, a line continued after a comma with "\" and taken up
@@ -170,6 +178,7 @@ ValueReading TakeValueData(LineReader& reader, const wchar_t* text, std::size_t 
         DWORD type = 0;
         for (; i < dataLength && i < 4 + 8 && HexDigit(data[i]) >= 0; ++i) type = type * 16 + HexDigit(data[i]);
         if (i == 4 || i + 2 > dataLength || data[i] != L')' || data[i + 1] != L':') return ValueNotOfForm;
+        if (type == REG_LINK) return ValueRefused;
         entry.type = type;
         const ValueReading read = TakeHexBytes(reader, text, length, at + i + 2, contents, &entry.size);
         if (read != ValueRead) return read;
@@ -216,9 +225,10 @@ std::size_t ParseLines(LineReader& reader, RegFileContents& contents) {
             if (!TakeQuoted(line, length, &at, contents, false)) return number;
         }
         if (at >= length || line[at] != L'=') return number;
+        if (IsLinkValueName(TextChars(contents.names) + name)) return number;
         const ValueReading read = TakeValueData(reader, line, length, at + 1, number, name, contents);
         if (read == ValueNoMemory) contents.failed = true;
-        if (read == ValueTooLarge || read == ValueNoMemory) return number;
+        if (read == ValueTooLarge || read == ValueNoMemory || read == ValueRefused) return number;
         if (read == ValueNotOfForm) return reader.number;
     }
     return cut ? reader.number : 0;
@@ -236,6 +246,32 @@ const wchar_t* RegFileEntryName(const RegFileContents& contents, const RegFileEn
 
 const BYTE* RegFileEntryData(const RegFileContents& contents, const RegFileEntry& entry) {
     return contents.data.Get() ? contents.data.Get() + entry.data : nullptr;
+}
+
+const RegFileEntry* RegFileValueOf(const RegFileContents& contents, std::size_t keyEntry, const wchar_t* name) {
+    for (std::size_t i = keyEntry + 1; i < contents.count; ++i) {
+        const RegFileEntry& entry = RegFileEntryAt(contents, i);
+        if (entry.kind == RegFileKey) break;
+        if (entry.kind == RegFileSetValue &&
+            CompareStringOrdinal(RegFileEntryName(contents, entry), -1, name, -1, TRUE) == CSTR_EQUAL) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool RegFileValueText(const RegFileContents& contents, const RegFileEntry& entry, wchar_t* text, std::size_t capacity) {
+    text[0] = L'\0';
+    if (capacity == 0 || (entry.type != REG_SZ && entry.type != REG_EXPAND_SZ)) return false;
+    const BYTE* data = RegFileEntryData(contents, entry);
+    std::size_t length = 0;
+    for (DWORD at = 0; at + 1 < entry.size && length + 1 < capacity; at += 2) {
+        const wchar_t c = static_cast<wchar_t>(data[at] | (data[at + 1] << 8));
+        if (c == L'\0') break;
+        text[length++] = c;
+    }
+    text[length] = L'\0';
+    return true;
 }
 
 std::size_t ParseRegFile(const BYTE* bytes, std::size_t size, RegFileContents& contents) {

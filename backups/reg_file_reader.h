@@ -3,7 +3,9 @@
 // "Windows Registry Editor Version 5.00" header, CRLF lines, key lines and
 // value lines in exactly the forms the writer produces, and its comment lines
 // ("; ..."), which are passed over. Nothing else is accepted: a line of any
-// other form stops the reading at its number.
+// other form stops the reading at its number, and so does a value named
+// "SymbolicLinkValue" or of type REG_LINK (hex(6)), which only a registry
+// link holds.
 #pragma once
 #include "../base/growing_text.h"
 #include "../base/scoped.h"
@@ -42,6 +44,14 @@ struct RegFileContents {
 const RegFileEntry& RegFileEntryAt(const RegFileContents& contents, std::size_t index);
 const wchar_t* RegFileEntryName(const RegFileContents& contents, const RegFileEntry& entry);
 const BYTE* RegFileEntryData(const RegFileContents& contents, const RegFileEntry& entry);
+
+// The value entry named name (letter case aside) among the values of the key
+// whose line is the entry keyEntry; null where the file does not set it there.
+const RegFileEntry* RegFileValueOf(const RegFileContents& contents, std::size_t keyEntry, const wchar_t* name);
+
+// A string value's text (REG_SZ or REG_EXPAND_SZ) up to its first zero
+// character, cut to capacity - 1 characters; false, text empty, for another type.
+bool RegFileValueText(const RegFileContents& contents, const RegFileEntry& entry, wchar_t* text, std::size_t capacity);
 
 // Parses a whole file's bytes into contents. Returns 0 when every line is of
 // the backups' form; otherwise the number of the first line that is not (1

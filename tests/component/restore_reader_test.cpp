@@ -73,6 +73,11 @@ TEST(RestoreReader, NamesTheFirstLineNotOfTheForm) {
         {std::wstring(kHead) + L"\"a\"=\"b\"", 4},                     // no line break at the end
         {std::wstring(kHead) + L"; the owner before\r\n\"a\"=hex:1\r\n", 5},  // a comment is passed over
         {std::wstring(kHead) + L"\"a\"=hex(7:00\r\n", 4},
+        // What only a registry link holds: its target's value, by its name or its type.
+        {std::wstring(kHead) + L"\"b\"=\"c\"\r\n\"SymbolicLinkValue\"=hex(6):5c,00,52,00\r\n", 5},
+        {std::wstring(kHead) + L"\"symboliclinkvalue\"=\"x\"\r\n", 4},
+        {std::wstring(kHead) + L"\"SymbolicLinkValue\"=-\r\n", 4},
+        {std::wstring(kHead) + L"\"Target\"=hex(6):5c,00,\\\r\n  52,00\r\n", 4},
         {L"Windows Registry Editor Version 5.00\r\n\"a\"=-\r\n", 2},   // a value before any key
         {L"REGEDIT4\r\n", 1},
     };
