@@ -110,14 +110,17 @@ bool WriteWhole(const wchar_t* path, const GrowingText& text) {
 // Moves the written file into the backup folder under a name of the given
 // form; false when the folder's file system refuses every such name.
 bool MoveIntoFolder(const wchar_t* temporary, const wchar_t* backupFolder, const SYSTEMTIME& time,
-                    const NameForm& form) {
+                    const NameForm& form, wchar_t* written) {
     std::size_t pieceLimit = kNameCapacity;
     for (unsigned copy = 1; copy < kMostCopies;) {
         wchar_t path[kPathCapacity];
         std::size_t pieceLength = 0;
         if (!BuildBackupPath(backupFolder, time, form, copy, pieceLimit, path, &pieceLength)) return false;
         // Without MOVEFILE_REPLACE_EXISTING an existing backup is never replaced.
-        if (MoveFileExW(temporary, path, MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExW(temporary, path, MOVEFILE_WRITE_THROUGH)) {
+            if (written) CopyText(written, kPathCapacity, path);
+            return true;
+        }
         const DWORD error = GetLastError();
         if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
             ++copy;
@@ -138,7 +141,7 @@ bool FindBackupFolder(wchar_t* folder) {
     return FindAppFolder(folder) && AppendText(folder, kPathCapacity, L"\\Backups") == kTextOk;
 }
 
-bool WriteBackupFile(const GrowingText& text, const BackupFileName& name) {
+bool WriteBackupFile(const GrowingText& text, const BackupFileName& name, wchar_t* written) {
     if (text.failed) return false;
     wchar_t appFolder[kPathCapacity];
     wchar_t backupFolder[kPathCapacity];
@@ -161,8 +164,8 @@ bool WriteBackupFile(const GrowingText& text, const BackupFileName& name) {
     // still takes a name of ASCII characters only.
     const NameForm friendly = {name.action, name.friendlyName, false};
     const NameForm ascii = {name.asciiAction, name.classId, true};
-    if (MoveIntoFolder(temporary, backupFolder, time, friendly)) return true;
-    if (MoveIntoFolder(temporary, backupFolder, time, ascii)) return true;
+    if (MoveIntoFolder(temporary, backupFolder, time, friendly, written)) return true;
+    if (MoveIntoFolder(temporary, backupFolder, time, ascii, written)) return true;
     DeleteFileW(temporary);
     return false;
 }

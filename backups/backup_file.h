@@ -24,5 +24,6 @@ struct BackupFileName {
 // the file goes under "<local date> <local time> <ASCII action> - <class id>.reg"
 // instead, every character of the class id outside printable ASCII, or not
 // allowed in a file name, written as "_". The file appears in the folder only
-// when it was written completely. Returns false when it could not be written.
-bool WriteBackupFile(const GrowingText& text, const BackupFileName& name);
+// when it was written completely. Returns false when it could not be written;
+// otherwise its full path goes to written (MAX_PATH characters), when given.
+bool WriteBackupFile(const GrowingText& text, const BackupFileName& name, wchar_t* written = nullptr);

@@ -40,6 +40,19 @@ ULONGLONG AsNumber(const SYSTEMTIME& time) {
     return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
 }
 
+// The local time of a file's time, with the daylight saving of its own date
+// (as the name was stamped then), whatever the season now.
+bool LocalTimeOf(const FILETIME& fileTime, SYSTEMTIME& local) {
+    SYSTEMTIME universal;
+    return FileTimeToSystemTime(&fileTime, &universal) &&
+           SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+}
+
+// How much later than its file's write time a name's date may be: the
+// name is stamped just after the file is written, in whole seconds, and some
+// file systems keep write times in steps of two seconds.
+constexpr ULONGLONG kNameAheadAtMost = 2 * 10000000ull;
+
 // Cuts " (n)" off the end of text, n a number from 2 on, and gives n (else 1).
 unsigned CutCopyNumber(wchar_t* text) {
     std::size_t length = std::wcslen(text);
@@ -73,9 +86,13 @@ void DescribeBackupFile(const WIN32_FIND_DATAW& found, BackupRow& row) {
     row.action[0] = L'\0';
     row.codec[0] = L'\0';
     row.copy = 1;
-    SYSTEMTIME time;
-    const bool stamped = ReadStamp(found.cFileName, time);
-    if (stamped) {
+    row.written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+    SYSTEMTIME written = {};
+    const bool writtenKnown = LocalTimeOf(found.ftLastWriteTime, written);
+    SYSTEMTIME time = written;
+    SYSTEMTIME stamp;
+    if (ReadStamp(found.cFileName, stamp)) {
+        time = stamp;
         wchar_t rest[MAX_PATH];
         CopyText(rest, MAX_PATH, found.cFileName + kStampLength);
         const std::size_t length = std::wcslen(rest);
@@ -90,13 +107,11 @@ void DescribeBackupFile(const WIN32_FIND_DATAW& found, BackupRow& row) {
         }
         CopyText(row.action, std::size(row.action), rest);
         NameAction(row.action, std::size(row.action));
-    } else {
-        FILETIME local;
-        FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
-        FileTimeToSystemTime(&local, &time);
+        // A name can say anything: a date later than the file was written
+        // is not when the backup was taken, and the file goes by its own time.
+        if (writtenKnown && AsNumber(time) > AsNumber(written) + kNameAheadAtMost) time = written;
     }
     row.when = AsNumber(time);
-    row.written = (static_cast<ULONGLONG>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
     FormatText(row.date, std::size(row.date), L"%02u.%02u.%04u %02u:%02u:%02u", time.wDay, time.wMonth, time.wYear,
                time.wHour, time.wMinute, time.wSecond);
 }

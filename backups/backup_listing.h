@@ -10,15 +10,16 @@ struct BackupRow {
     wchar_t date[24];             // "01.05.2024 14:30:05"
     wchar_t action[64];           // in the user's words: "Удаление кодека"
     wchar_t codec[MAX_PATH];      // the friendly name or class id the name ends with; "" when none
-    ULONGLONG when = 0;           // the date and time as a number: larger is newer
+    ULONGLONG when = 0;           // the date and time shown, as a number: larger is newer
     ULONGLONG written = 0;        // when the file was last written, as a number
     unsigned copy = 1;            // n of a name that ends " (n)"; 1 otherwise
 };
 
 // Reads a backup file's name "<date> <time> <action> - <codec>[ (n)].reg"
-// into row. A name without the date and time takes the file's own time
-// (last written, local); a name of no known action keeps its words as
-// they are; the ASCII action words are given in the user's language.
+// into row. A name without the date and time, or with one later than the
+// file was last written (a name can say anything), takes the file's own time
+// (last written, local); a name of no known action keeps its words as they
+// are; the ASCII action words are given in the user's language.
 void DescribeBackupFile(const WIN32_FIND_DATAW& found, BackupRow& row);
 
 struct BackupListing {

@@ -73,8 +73,17 @@ void SizeColumns(HWND dialog) {
     }
 }
 
-// Lists the folder's files afresh, the newest chosen.
-void Fill(HWND dialog) {
+// The row of the file named name (its name in the folder), or 0, the newest.
+int RowOfFile(const wchar_t* name) {
+    for (std::size_t row = 0; name && row < g_backups.listing.count; ++row) {
+        if (lstrcmpiW(BackupRowAt(g_backups.listing, row).file, name) == 0) return static_cast<int>(row);
+    }
+    return 0;
+}
+
+// Lists the folder's files afresh, the file named choose chosen (its name in
+// the folder), else the newest.
+void Fill(HWND dialog, const wchar_t* choose = nullptr) {
     if (FindBackupFolder(g_backups.folder)) {
         ListBackupFiles(g_backups.folder, g_backups.listing);
     } else {
@@ -84,8 +93,9 @@ void Fill(HWND dialog) {
     ListView_SetItemCountEx(list, static_cast<int>(g_backups.listing.count), 0);
     SizeColumns(dialog);
     if (g_backups.listing.count > 0) {
-        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_EnsureVisible(list, 0, FALSE);
+        const int row = RowOfFile(choose);
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, row, FALSE);
     }
     InvalidateRect(list, nullptr, TRUE);
     EnableActions(dialog);
@@ -106,14 +116,17 @@ void OnRestore(HWND dialog) {
     // The restore's own backup is named after the codec of the one restored.
     wchar_t codec[MAX_PATH];
     CopyText(codec, MAX_PATH, row->codec);
-    const RestoreResult result = RestoreBackup(dialog, path, codec, LooksLikeClassId(codec) ? codec : L"");
+    wchar_t ownBackup[MAX_PATH];
+    const RestoreResult result = RestoreBackup(dialog, path, codec, LooksLikeClassId(codec) ? codec : L"", ownBackup);
     if (result == RestoreNotDone) return;
     RefreshFilterList();
     if (result == RestoreClosing) {
         EndDialog(dialog, 0);
         return;
     }
-    Fill(dialog);  // the restore's own backup is the newest now
+    // The restore's own backup is chosen: pressed again, "Восстановить" undoes the restore.
+    const wchar_t* ownName = std::wcsrchr(ownBackup, L'\\');
+    Fill(dialog, ownName ? ownName + 1 : nullptr);
 }
 
 void OnShow(HWND dialog) {

@@ -172,9 +172,9 @@ LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
 }
 
 bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
-                      const wchar_t* classId, bool complete) {
+                      const wchar_t* classId, bool complete, wchar_t* written) {
     const BackupFileName name = {BackupActionName(action), BackupActionAsciiName(action), friendlyName, classId};
-    if (complete && !text.failed && WriteBackupFile(text, name)) return true;
+    if (complete && !text.failed && WriteBackupFile(text, name, written)) return true;
     ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
     return false;
 }
@@ -202,17 +202,18 @@ bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* cl
     return WriteBackupOrSay(nullptr, text, BackupMeritChange, friendlyName, classId, complete);
 }
 
+bool AppendOwnerComment(GrowingText& text, const wchar_t* sddl) {
+    GrowingText comment;
+    AppendString(comment, L"Владелец и права раздела до изменения (SDDL): ");
+    AppendString(comment, sddl);
+    return !comment.failed && AppendRegCommentLine(text, TextChars(comment), comment.length);
+}
+
 bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
                          const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId) {
     GrowingText text;
     AppendRegFileHeader(text);
-    bool complete = true;
-    if (securityComment) {
-        GrowingText comment;
-        AppendString(comment, L"Владелец и права раздела до изменения (SDDL): ");
-        AppendString(comment, securityComment);
-        complete = !comment.failed && AppendRegCommentLine(text, TextChars(comment), comment.length);
-    }
+    bool complete = !securityComment || AppendOwnerComment(text, securityComment);
     GrowingText name;
     complete = complete && AppendRealKeyName(name, key) && AppendRegKeyLine(text, TextChars(name), name.length);
     if (complete) {

@@ -60,9 +60,15 @@ LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName);
 
 // Writes text, a whole backup file, named for the action. When complete is
 // false or the file cannot be written, shows the failure message, owned by
-// owner, and returns false: the caller must not act.
+// owner, and returns false: the caller must not act. The file's full path
+// goes to written (MAX_PATH characters), when given.
 bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
-                      const wchar_t* classId, bool complete);
+                      const wchar_t* classId, bool complete, wchar_t* written = nullptr);
+
+// The comment line that records a key's owner and permissions (sddl) before
+// the program took the key over; false, writing nothing, where the format
+// cannot hold the text.
+bool AppendOwnerComment(GrowingText& text, const wchar_t* sddl);
 
 // Backs up one value of an open key as it is now, or, where the key has no
 // such value, the line that removes it again, so that importing the file

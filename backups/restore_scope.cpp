@@ -1,66 +1,51 @@
 #include "restore_scope.h"
 
 #include "../base/bounded_text.h"
+#include "../base/growing_text.h"
+#include "../registry/registry_location.h"
 
 #include <cwchar>
+
+// One kind of key a restore may write: under the root (named rootName in a
+// file), the key `key` below base, or, where key is null, the codec keys
+// below base; valueAllowed says which of its values, null for any. Another
+// kind of key or value a restore may write is another row of kRestoreKinds.
+struct RestoreKind {
+    HKEY root;
+    const wchar_t* rootName;
+    const wchar_t* base;
+    const wchar_t* key;
+    bool (*valueAllowed)(const wchar_t* valueName);
+};
 
 namespace {
 
 constexpr std::size_t kLongestKeyName = 255;
 
-// The keys a restore may write, as the names of their full path; with
-// below, any key under the last one (not the last one itself), otherwise
-// exactly that key. base is how many names the system key takes after the
-// root's, opened as the system names it.
-struct AllowedRoot {
-    HKEY root;
-    const wchar_t* names[6];
-    std::size_t count;
-    std::size_t baseCount;
-    bool below;
-};
+const wchar_t kClasses[] = L"Software\\Classes";
 
-const AllowedRoot kAllowedRoots[] = {
-    {HKEY_LOCAL_MACHINE, {L"HKEY_LOCAL_MACHINE", L"Software", L"Classes"}, 3, 2, true},
-    {HKEY_CURRENT_USER, {L"HKEY_CURRENT_USER", L"Software", L"Classes"}, 3, 2, true},
-    {HKEY_LOCAL_MACHINE, {L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft", L"DirectShow", L"Preferred"}, 5, 1, false},
-    {HKEY_LOCAL_MACHINE,
-     {L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Wow6432Node", L"Microsoft", L"DirectShow", L"Preferred"},
-     6,
-     1,
-     false},
+const RestoreKind kRestoreKinds[] = {
+    // The codec keys of the machine's classes and of the user's.
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kClasses, nullptr, nullptr},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kClasses, nullptr, nullptr},
+    // DirectShow's preferred decoders, of either view (Media Foundation's
+    // lie among the codec keys of the machine's classes).
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred", nullptr},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred", nullptr},
 };
-
-// One name of a path: where it starts and how long it is.
-struct PathName {
-    const wchar_t* start;
-    std::size_t length;
-};
-
-// The name at *at, moving *at past it and its backslash; false at the end.
-bool NextName(const wchar_t** at, PathName& name) {
-    if (**at == L'\0') return false;
-    name.start = *at;
-    while (**at != L'\0' && **at != L'\\') ++*at;
-    name.length = static_cast<std::size_t>(*at - name.start);
-    if (**at == L'\\') ++*at;
-    return true;
-}
 
 // A name that a walk can take as it is: not empty (which a doubled or a
 // final backslash makes), not a name the system might read as a step up or
 // in place, and no longer than a key's name can be.
-bool IsPlainName(const PathName& name, bool last, const wchar_t* rest) {
+bool IsPlainName(const KeyPathName& name, bool last, const wchar_t* rest) {
     if (name.length == 0 || name.length > kLongestKeyName) return false;
     if (name.start[0] == L'.' && (name.length == 1 || (name.length == 2 && name.start[1] == L'.'))) return false;
     // "a\" ends in an empty name.
     return !(last && rest[-1] == L'\\');
 }
 
-bool SameName(const PathName& name, const wchar_t* expected) {
-    const std::size_t length = std::wcslen(expected);
-    return name.length == length && CompareStringOrdinal(name.start, static_cast<int>(length), expected,
-                                                         static_cast<int>(length), TRUE) == CSTR_EQUAL;
+bool SameText(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
 // The keys below a classes root that hold codecs, the only ones a backup
@@ -74,12 +59,28 @@ const wchar_t* const kCodecRoots[] = {L"CLSID", L"DirectShow", L"Filter", L"Medi
 // never a codec's own key.
 bool IsCodecKeyBelowClasses(const wchar_t* below) {
     const wchar_t* at = below;
-    PathName name;
-    if (!NextName(&at, name)) return false;
-    if (SameName(name, L"Wow6432Node") && !NextName(&at, name)) return false;
+    KeyPathName name;
+    if (!NextKeyPathName(&at, name)) return false;
+    if (SameKeyPathName(name, L"Wow6432Node") && !NextKeyPathName(&at, name)) return false;
     bool codecRoot = false;
-    for (const wchar_t* root : kCodecRoots) codecRoot = codecRoot || SameName(name, root);
+    for (const wchar_t* root : kCodecRoots) codecRoot = codecRoot || SameKeyPathName(name, root);
     return codecRoot && *at != L'\0';
+}
+
+// The names of path, each before what follows it, matched from *at on;
+// *at moves past them.
+bool StartsWithNames(const wchar_t** at, const wchar_t* path) {
+    const wchar_t* expected = path;
+    KeyPathName want;
+    KeyPathName name;
+    while (NextKeyPathName(&expected, want)) {
+        if (!NextKeyPathName(at, name) || name.length != want.length ||
+            CompareStringOrdinal(name.start, static_cast<int>(name.length), want.start, static_cast<int>(want.length),
+                                 TRUE) != CSTR_EQUAL) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The keys of preferred handlers, as base and the names below it.
@@ -89,15 +90,96 @@ const struct {
 } kPreferencesKeys[] = {
     {L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred"},
     {L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred"},
-    {L"Software\\Classes", L"MediaFoundation\\Transforms\\Preferred"},
-    {L"Software\\Classes", L"Wow6432Node\\MediaFoundation\\Transforms\\Preferred"},
+    {kClasses, L"MediaFoundation\\Transforms\\Preferred"},
+    {kClasses, L"Wow6432Node\\MediaFoundation\\Transforms\\Preferred"},
 };
 
-bool SameText(const wchar_t* a, const wchar_t* b) {
-    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+// Opens parent\name itself, never what a link there points to, with access
+// (KEY_WOW64_64KEY added: Wow6432Node in a name is taken as written); with
+// create, a key missing there is made first.
+KeyOpening OpenOrMake(HKEY parent, const wchar_t* name, bool create, REGSAM access, RegKey& key, LONG* status) {
+    KeyOpening opening = OpenKeyUnlessLink(key, parent, name, access | KEY_WOW64_64KEY, status);
+    if (opening != KeyNotOpened || *status != ERROR_FILE_NOT_FOUND || !create) return opening;
+    // The parent is opened again with the right to make keys in it: a walk
+    // through keys that exist asks for no more than reading.
+    RegKey maker;
+    HKEY made = nullptr;
+    DWORD disposition = 0;
+    *status = RegOpenKeyExW(parent, L"", 0, KEY_CREATE_SUB_KEY | KEY_WOW64_64KEY, maker.Put());
+    if (*status == ERROR_SUCCESS) {
+        *status = RegCreateKeyExW(maker.Get(), name, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &made, &disposition);
+    }
+    if (*status != ERROR_SUCCESS) return KeyNotOpened;
+    RegCloseKey(made);
+    // Opened again as any key on the way is: whatever is there now (a link
+    // made meanwhile) is looked at before it is gone through.
+    return OpenKeyUnlessLink(key, parent, name, access | KEY_WOW64_64KEY, status);
+}
+
+// Whether the link HKEY_CURRENT_USER\Software\Classes (parent being
+// HKEY_CURRENT_USER\Software) is the system's own, which points to the
+// user's classes hive, \REGISTRY\USER\<user>_Classes; then it is opened
+// through into key. A link to anywhere else is never gone through.
+bool OpenUsersOwnClasses(HKEY parent, RegKey& key) {
+    HKEY currentUser = nullptr;
+    if (RegOpenCurrentUser(KEY_READ, &currentUser) != ERROR_SUCCESS) return false;
+    RegKey user;
+    user.Attach(currentUser);
+    GrowingText expected;
+    AppendKernelKeyName(expected, user.Get());
+    AppendString(expected, L"_Classes");
+    RegKey through;
+    GrowingText reached;
+    if (expected.failed || RegOpenKeyExW(parent, L"Classes", 0, KEY_READ | KEY_WOW64_64KEY, through.Put()) != ERROR_SUCCESS ||
+        !AppendKernelKeyName(reached, through.Get()) ||
+        CompareStringOrdinal(TextChars(reached), -1, TextChars(expected), -1, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    key.Attach(through.Detach());
+    return true;
+}
+
+// Walks the names of path below start into walked, as OpenRestoreKey does;
+// lastAccess for the last name, KEY_READ before it. userClassesAt (or null)
+// is the name that may be the user's classes link.
+KeyOpening WalkNames(HKEY start, RegKey& walked, const wchar_t* path, bool create, REGSAM lastAccess,
+                     const wchar_t* userClassesAt, LONG* status) {
+    HKEY parent = start;
+    const wchar_t* at = path;
+    KeyPathName name;
+    while (NextKeyPathName(&at, name)) {
+        wchar_t single[kLongestKeyName + 1];
+        wmemcpy(single, name.start, name.length);
+        single[name.length] = L'\0';
+        RegKey child;
+        KeyOpening opening = OpenOrMake(parent, single, create, *at == L'\0' ? lastAccess : KEY_READ, child, status);
+        if (opening == KeyIsLink && name.start == userClassesAt && OpenUsersOwnClasses(parent, child)) {
+            opening = KeyOpened;
+        }
+        if (opening != KeyOpened) return opening;
+        walked.Attach(child.Detach());
+        parent = walked.Get();
+    }
+    return KeyOpened;
 }
 
 }  // namespace
+
+bool NextKeyPathName(const wchar_t** at, KeyPathName& name) {
+    if (**at == L'\0') return false;
+    name.start = *at;
+    while (**at != L'\0' && **at != L'\\') ++*at;
+    name.length = static_cast<std::size_t>(*at - name.start);
+    if (**at == L'\\') ++*at;
+    return true;
+}
+
+bool SameKeyPathName(const KeyPathName& name, const wchar_t* expected) {
+    const std::size_t length = std::wcslen(expected);
+    return name.length == length && CompareStringOrdinal(name.start, static_cast<int>(length), expected,
+                                                         static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
 
 bool IsPreferencesKey(const RestoreTarget& target) {
     if (target.root != HKEY_LOCAL_MACHINE || !target.base || !target.below) return false;
@@ -115,68 +197,44 @@ bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
     // Every name of the path is plain, whatever root it lies under.
     std::size_t count = 0;
     const wchar_t* at = fullName;
-    PathName name;
-    while (NextName(&at, name)) {
+    KeyPathName name;
+    while (NextKeyPathName(&at, name)) {
         if (!IsPlainName(name, *at == L'\0', at)) return false;
         ++count;
     }
     if (count == 0) return false;
-    for (const AllowedRoot& allowed : kAllowedRoots) {
-        if (allowed.below ? count <= allowed.count : count != allowed.count) continue;
+    for (const RestoreKind& kind : kRestoreKinds) {
         at = fullName;
-        bool same = true;
-        const wchar_t* below = nullptr;
-        for (std::size_t i = 0; i < allowed.count && same; ++i) {
-            NextName(&at, name);
-            same = SameName(name, allowed.names[i]);
-            if (i == allowed.baseCount) below = at;  // the root's name and the base's are behind
+        if (!NextKeyPathName(&at, name) || !SameKeyPathName(name, kind.rootName) || !StartsWithNames(&at, kind.base)) {
+            continue;
         }
-        if (!same || (allowed.below && !IsCodecKeyBelowClasses(below))) continue;
-        target.root = allowed.root;
-        target.base = allowed.baseCount == 2 ? L"Software\\Classes" : L"SOFTWARE";
-        target.below = below;
+        if (kind.key ? !SameText(at, kind.key) : !IsCodecKeyBelowClasses(at)) continue;
+        target.root = kind.root;
+        target.base = kind.base;
+        target.below = at;
+        target.kind = &kind;
         return true;
     }
     return false;
 }
 
+bool RestoreValueAllowed(const RestoreTarget& target, const wchar_t* valueName) {
+    return target.kind && (!target.kind->valueAllowed || target.kind->valueAllowed(valueName));
+}
+
+bool IsClassesTarget(const RestoreTarget& target) { return target.kind && !target.kind->key; }
+
 KeyOpening OpenRestoreKey(const RestoreTarget& target, bool create, REGSAM access, RegKey& key, LONG* status) {
-    // The base is the system's own key, opened as the system names it (the
-    // user's classes are a link of the system's own on Windows); below it,
-    // every key is opened by itself and never followed when it is a link.
-    RegKey parent;
-    *status = RegOpenKeyExW(target.root, target.base, 0, KEY_READ | KEY_WOW64_64KEY, parent.Put());
-    if (*status != ERROR_SUCCESS) return KeyNotOpened;
-    const wchar_t* at = target.below;
-    PathName name;
-    while (NextName(&at, name)) {
-        wchar_t single[kLongestKeyName + 1];
-        wmemcpy(single, name.start, name.length);
-        single[name.length] = L'\0';
-        const bool last = *at == L'\0';
-        const REGSAM wanted = (last ? access : KEY_READ) | KEY_WOW64_64KEY;
-        RegKey child;
-        KeyOpening opening = OpenKeyUnlessLink(child, parent.Get(), single, wanted, status);
-        if (opening == KeyNotOpened && *status == ERROR_FILE_NOT_FOUND && create) {
-            // The parent is opened again with the right to make keys in it: a
-            // walk through keys that exist asks for no more than reading.
-            RegKey maker;
-            HKEY made = nullptr;
-            DWORD disposition = 0;
-            *status = RegOpenKeyExW(parent.Get(), L"", 0, KEY_CREATE_SUB_KEY | KEY_WOW64_64KEY, maker.Put());
-            if (*status == ERROR_SUCCESS) {
-                *status = RegCreateKeyExW(maker.Get(), single, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                          KEY_QUERY_VALUE | KEY_WOW64_64KEY, nullptr, &made, &disposition);
-            }
-            if (*status != ERROR_SUCCESS) return KeyNotOpened;
-            RegCloseKey(made);
-            // Opened again as any key on the way is: whatever is there now
-            // (a link made meanwhile) is looked at before it is gone through.
-            opening = OpenKeyUnlessLink(child, parent.Get(), single, wanted, status);
-        }
-        if (opening != KeyOpened) return opening;
-        parent.Attach(child.Detach());
-    }
-    key.Attach(parent.Detach());
-    return KeyOpened;
+    // Every name of the base and below it on its own, from the root's own
+    // key: a link among them is never followed, but for the system's own
+    // link of the user's classes.
+    const wchar_t* userClasses = nullptr;
+    if (target.root == HKEY_CURRENT_USER && SameText(target.base, kClasses)) userClasses = std::wcschr(target.base, L'\\') + 1;
+    RegKey base;
+    KeyOpening opening = WalkNames(target.root, base, target.base, create, KEY_READ, userClasses, status);
+    if (opening != KeyOpened) return opening;
+    RegKey walked;
+    opening = WalkNames(base.Get(), walked, target.below, create, access, nullptr, status);
+    if (opening == KeyOpened) key.Attach(walked.Detach());
+    return opening;
 }

@@ -3,11 +3,16 @@
 // the classes of the machine and of the user (their 32-bit halves under
 // Wow6432Node included), the keys under CLSID, DirectShow, Filter, Media Type
 // and MediaFoundation, and the DirectShow preferences key of either view.
-// A file that names any other key is not one of its backups.
+// A file that names any other key is not one of its backups. Each kind of key
+// is one row of a table (restore_scope.cpp), with the values it may hold;
+// which classes below CLSID a file may write is decided on top of this
+// (restore_classes.h).
 #pragma once
 #include "../catalogue/registry_link.h"
 
 #include <cstddef>
+
+struct RestoreKind;  // one row of the table of keys a restore may write
 
 // Where a key of a backup lies: the system key it starts from, opened as the
 // system names it, and the names below it, each walked on its own.
@@ -15,6 +20,7 @@ struct RestoreTarget {
     HKEY root = nullptr;              // HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER
     const wchar_t* base = nullptr;    // "Software\Classes" or "SOFTWARE"
     const wchar_t* below = nullptr;   // the rest of the full name, after base and its backslash
+    const RestoreKind* kind = nullptr;
 };
 
 // Whether the full name ("HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{...}")
@@ -23,11 +29,20 @@ struct RestoreTarget {
 // non-empty, at most 255 characters, and neither "." nor "..". Fills target.
 bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target);
 
+// Whether a restore may set or remove the value of that name in the target's key.
+bool RestoreValueAllowed(const RestoreTarget& target, const wchar_t* valueName);
+
+// Whether the target is a codec key below a classes root ("Software\Classes"
+// of the machine or the user), where the classes below CLSID are judged.
+bool IsClassesTarget(const RestoreTarget& target);
+
 // Opens the target's key with access (and KEY_QUERY_VALUE), walking one name
-// at a time below its base and never through a link. With create, the keys
-// missing on the way are made. KeyIsLink when a key on the way is a link
-// (nothing below it is opened or made); KeyNotOpened with *status otherwise
-// (ERROR_FILE_NOT_FOUND for a key that is not there without create).
+// at a time below the root's own key and never through a link: only
+// HKEY_CURRENT_USER\Software\Classes may be one, where it is the system's own
+// link to the user's classes. With create, the keys missing on the way are
+// made. KeyIsLink when a key on the way is a link (nothing below it is opened
+// or made); KeyNotOpened with *status otherwise (ERROR_FILE_NOT_FOUND for a
+// key that is not there without create).
 KeyOpening OpenRestoreKey(const RestoreTarget& target, bool create, REGSAM access, RegKey& key, LONG* status);
 
 // Whether the target is one of the keys of preferred handlers the system
@@ -39,3 +54,13 @@ bool IsPreferencesKey(const RestoreTarget& target);
 // The target's path below its root ("SOFTWARE\Microsoft\..."), as the
 // 64-bit view names it, into path; false when it does not fit.
 bool RestoreTargetPath(const RestoreTarget& target, wchar_t* path, std::size_t capacity);
+
+// One name of a key path: where it starts and how long it is.
+struct KeyPathName {
+    const wchar_t* start;
+    std::size_t length;
+};
+// The name at *at, moving *at past it and its backslash; false at the end.
+bool NextKeyPathName(const wchar_t** at, KeyPathName& name);
+// Whether the name is expected, letter case aside.
+bool SameKeyPathName(const KeyPathName& name, const wchar_t* expected);

@@ -17,3 +17,13 @@ void ReplaceUnsafeInLine(wchar_t* text, wchar_t replacement) {
 void AppendSafeInLine(GrowingText& text, const wchar_t* field, wchar_t replacement) {
     for (const wchar_t* c = field; *c != L'\0'; ++c) AppendChar(text, IsUnsafeInLine(*c) ? replacement : *c);
 }
+
+void AppendSafeInLineCut(GrowingText& text, const wchar_t* field, std::size_t most, wchar_t replacement) {
+    std::size_t count = 0;
+    const wchar_t* c = field;
+    for (; *c != L'\0' && count < most; ++c, ++count) {
+        if (count + 1 == most && *c >= 0xD800 && *c <= 0xDBFF) break;  // a pair is not split
+        AppendChar(text, IsUnsafeInLine(*c) ? replacement : *c);
+    }
+    if (*c != L'\0') AppendChar(text, L'\u2026');
+}

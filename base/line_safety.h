@@ -15,3 +15,7 @@ void ReplaceUnsafeInLine(wchar_t* text, wchar_t replacement);
 
 // Appends a terminated text to a growing one, each such character as `replacement`.
 void AppendSafeInLine(GrowingText& text, const wchar_t* field, wchar_t replacement);
+
+// The same for at most `most` characters of the field; a longer field ends
+// with "…" after them (never between the two halves of a surrogate pair).
+void AppendSafeInLineCut(GrowingText& text, const wchar_t* field, std::size_t most, wchar_t replacement);

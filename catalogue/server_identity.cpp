@@ -57,3 +57,13 @@ bool ServerFileIdentity(const wchar_t* serverPath, FileIdentity* identity) {
 bool SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.volumeSerial == b.volumeSerial && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
 }
+
+bool SameServerFile(const wchar_t* a, const wchar_t* b) {
+    FileIdentity first;
+    FileIdentity second;
+    if (ServerFileIdentity(a, &first) && ServerFileIdentity(b, &second)) return SameFile(first, second);
+    wchar_t expandedA[kNameCapacity];
+    wchar_t expandedB[kNameCapacity];
+    return ExpandServerPath(a, expandedA, kNameCapacity) && ExpandServerPath(b, expandedB, kNameCapacity) &&
+           CompareStringOrdinal(expandedA, -1, expandedB, -1, TRUE) == CSTR_EQUAL;
+}

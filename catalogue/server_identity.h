@@ -18,3 +18,8 @@ struct FileIdentity {
 bool ServerFileIdentity(const wchar_t* serverPath, FileIdentity* identity);
 
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
+
+// Whether two server paths name the same file: the same identity where both
+// can be opened, otherwise the same text once variables are expanded, letter
+// case aside.
+bool SameServerFile(const wchar_t* a, const wchar_t* b);

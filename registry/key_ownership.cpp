@@ -237,6 +237,14 @@ void ChangeKeyAsOwner(HKEY root, const wchar_t* path, REGSAM view,
     }
 }
 
+LONG AppendOwnerAndPermissions(GrowingText& sddl, HKEY key) {
+    HeapBuffer security;
+    const LONG status = ReadSecurity(key, security);
+    if (status != ERROR_SUCCESS) return status;
+    AppendSddl(sddl, security);
+    return sddl.failed ? ERROR_NOT_ENOUGH_MEMORY : ERROR_SUCCESS;
+}
+
 const wchar_t* OwnershipStepText(OwnershipStep step) {
     switch (step) {
     case OwnershipDone: return L"";

@@ -45,5 +45,9 @@ void ChangeKeyAsOwner(HKEY root, const wchar_t* path, REGSAM view,
                       const std::function<bool(const wchar_t* sddl)>& beforeChange,
                       const std::function<LONG(HKEY key)>& change, OwnershipResult& result);
 
+// Appends the key's owner and permissions as they are now, in SDDL (the key
+// opened with READ_CONTROL); the system's code when they cannot be read.
+LONG AppendOwnerAndPermissions(GrowingText& sddl, HKEY key);
+
 // The words a message uses for the step: "смена владельца раздела", ...
 const wchar_t* OwnershipStepText(OwnershipStep step);

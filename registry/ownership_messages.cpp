@@ -2,6 +2,7 @@
 
 #include "../base/bounded_text.h"
 #include "../base/growing_text.h"
+#include "../base/line_safety.h"
 #include "../base/message_box.h"
 
 #include <cstddef>
@@ -16,10 +17,35 @@ namespace {
 const wchar_t kConfirmCaption[] = L"Подтвердите действие";
 constexpr std::size_t kSystemTextCapacity = 256;
 
+// The programs that read the key: a key below Wow6432Node is the 32-bit
+// programs' on 64-bit Windows, any other key the 64-bit programs' there; on
+// 32-bit Windows every key is the 32-bit programs'.
+const wchar_t* KeyViewText(const wchar_t* keyName) {
+    bool wow = false;
+    for (const wchar_t* at = keyName; *at != L'\0' && !wow;) {
+        const wchar_t* end = std::wcschr(at, L'\\');
+        const std::size_t length = end ? static_cast<std::size_t>(end - at) : std::wcslen(at);
+        wow = CompareStringOrdinal(at, static_cast<int>(length), L"Wow6432Node", -1, TRUE) == CSTR_EQUAL;
+        at = end ? end + 1 : at + length;
+    }
+    BOOL wow64 = FALSE;
+    const bool sixtyFourBitWindows = sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    return wow || !sixtyFourBitWindows ? L"(32-разрядные программы)" : L"(64-разрядные программы)";
+}
+
 }  // namespace
 
-bool AskToTakeOwnership(HWND owner) {
-    return ShowMessageBox(owner, kTakeOwnershipQuestion, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+bool AskToTakeOwnership(HWND owner, const wchar_t* keyName) {
+    GrowingText text;
+    AppendString(text, kTakeOwnershipQuestion);
+    if (keyName) {
+        AppendString(text, L"\n\n");
+        AppendSafeInLine(text, keyName, L'?');
+        AppendString(text, L"\n");
+        AppendString(text, KeyViewText(keyName));
+    }
+    if (text.failed) return false;
+    return ShowMessageBox(owner, TextChars(text), kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void ShowOwnershipFailure(HWND owner, const wchar_t* lead, const OwnershipResult& result) {

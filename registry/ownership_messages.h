@@ -9,7 +9,9 @@
 extern const wchar_t kTakeOwnershipQuestion[];
 
 // Asks kTakeOwnershipQuestion in a Yes/No box owned by owner; true on Yes.
-bool AskToTakeOwnership(HWND owner);
+// keyName (or null) is named after it, with the programs whose registry view
+// the key belongs to, where one change may meet keys of either view.
+bool AskToTakeOwnership(HWND owner, const wchar_t* keyName = nullptr);
 
 // Tells, in an error box owned by owner, lead, then the step that failed
 // with the system's text and code, and whether the key's owner and

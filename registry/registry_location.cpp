@@ -48,6 +48,12 @@ bool KernelKeyName(HKEY key, GrowingText& name) {
     return false;
 }
 
+}  // namespace
+
+bool AppendKernelKeyName(GrowingText& name, HKEY key) { return KernelKeyName(key, name); }
+
+namespace {
+
 bool KernelNameOf(HKEY root, const wchar_t* path, GrowingText& name) {
     RegKey key;
     if (key.OpenForReading(root, path) != ERROR_SUCCESS) return false;

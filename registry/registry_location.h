@@ -14,6 +14,11 @@
 // follows the key's part of the path ("" or "\..."), or null.
 const wchar_t* KeyPathBelow(const wchar_t* path, std::size_t pathLength, const wchar_t* key, std::size_t keyLength);
 
+// Appends the kernel's own name of an open key ("\REGISTRY\MACHINE\...",
+// "\REGISTRY\USER\<user>\..."): for a key opened through a registry link,
+// the name of the key it points to. False when the system does not tell it.
+bool AppendKernelKeyName(GrowingText& name, HKEY key);
+
 // Appends the key's full name under HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER or
 // HKEY_USERS, for example "HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{...}"
 // or, for the 32-bit view, "...\Classes\Wow6432Node\CLSID\{...}". Returns

@@ -12,6 +12,7 @@
 #define IDD_FORMAT_CHOICE 139
 #define IDD_TRANSFORMS 133
 #define IDD_BACKUPS 134
+#define IDD_RESTORE_QUESTION 137
 
 #define IDI_APP 123
 #define IDB_ADD_CODEC 104
@@ -116,3 +117,7 @@
 #define IDC_BACKUP_RESTORE 1342
 #define IDC_BACKUP_SHOW 1343
 #define IDC_BACKUP_FOLDER 1344
+// The restore's question with its list of keys (the buttons are IDYES and IDNO).
+#define IDC_RESTORE_QUESTION_TEXT 1371
+#define IDC_RESTORE_QUESTION_LIST 1372
+#define IDC_RESTORE_QUESTION_ICON 1373

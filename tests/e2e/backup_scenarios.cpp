@@ -200,20 +200,67 @@ bool PressForBackup(const ProgramUnderTest& program, HWND dialog, const std::wst
     return false;
 }
 
+// The restore's question, a message box or, where its keys do not fit one,
+// dialog 137; null when none came.
+HWND WaitForRestoreQuestion(const ProgramUnderTest& program, HWND dialog) {
+    HWND question = nullptr;
+    WaitUntil([&] {
+        for (HWND shown : program.VisibleDialogs()) {
+            if (shown != dialog && (GetDlgItem(shown, kMessageBoxTextId) || GetDlgItem(shown, IDC_RESTORE_QUESTION_LIST))) {
+                question = shown;
+            }
+        }
+        return question != nullptr;
+    });
+    return question;
+}
+
+// The question's text as a message box shows it: its words, a blank line,
+// and its lines; dialog 137's list rows are its lines.
+std::wstring QuestionText(HWND question) {
+    if (!GetDlgItem(question, IDC_RESTORE_QUESTION_LIST)) return MessageBoxText(question);
+    std::wstring text = ControlText(question, IDC_RESTORE_QUESTION_TEXT) + L"\n";
+    for (const std::wstring& row : ListBoxRows(GetDlgItem(question, IDC_RESTORE_QUESTION_LIST))) text += L"\n" + row;
+    return text;
+}
+
+// The lines the question names, after its words and the blank line.
+std::vector<std::wstring> QuestionLines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    const size_t blank = text.find(L"\n\n");
+    if (blank == std::wstring::npos) return lines;
+    for (size_t at = blank + 2; at <= text.size();) {
+        const size_t end = text.find(L'\n', at);
+        lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+        if (end == std::wstring::npos) break;
+        at = end + 1;
+    }
+    return lines;
+}
+
 // Restores the backup from dialog 134, answering Yes, and gives the text of
 // the box that reports the restore ("" when none); the dialog stays open.
-// The restore's own backup goes to *ownBackup.
-// With look, the dialog and the question are look points.
+// The restore's own backup goes to *ownBackup, the question's text to *asked.
+// With look, the dialog and the question are look points. With an empty
+// backup, the row chosen in the dialog is restored.
 std::wstring RestoreFromDialog(const ProgramUnderTest& program, HWND dialog, const std::wstring& backup,
-                               std::wstring* ownBackup = nullptr, HWND* reportBox = nullptr, bool look = false) {
+                               std::wstring* ownBackup = nullptr, HWND* reportBox = nullptr, bool look = false,
+                               std::wstring* asked = nullptr) {
     const std::vector<std::wstring> files = BackupFiles();
     if (look) LookPoint(L"backups-dialog");
-    if (!PressForBackup(program, dialog, backup, IDC_BACKUP_RESTORE)) return L"";
-    HWND confirm = WaitForMessageBox(program, {dialog});
+    if (backup.empty()) {
+        PressButton(dialog, IDC_BACKUP_RESTORE);
+    } else if (!PressForBackup(program, dialog, backup, IDC_BACKUP_RESTORE)) {
+        return L"";
+    }
+    HWND confirm = WaitForRestoreQuestion(program, dialog);
     if (!confirm) return CheckFailed(__FILE__, __LINE__, "the restore's question", program.Dialogs()), L"";
     if (look) LookPoint(L"restore-question");
-    const std::wstring question = MessageBoxText(confirm);
-    CHECK(question.rfind(kRestoreQuestion, 0) == 0 && GetWindow(confirm, GW_OWNER) == dialog, question);
+    const std::wstring question = QuestionText(confirm);
+    if (asked) *asked = question;
+    CHECK(question.rfind(kRestoreQuestion, 0) == 0 && GetWindow(confirm, GW_OWNER) == dialog &&
+              WindowText(confirm) == L"Подтвердите действие",
+          question);
     PressButton(confirm, IDYES);
     CHECK(program.WaitDialogGone(confirm), L"the question stayed");
     const std::wstring own = WaitForNewBackup(files);
@@ -229,11 +276,12 @@ std::wstring RestoreFromDialog(const ProgramUnderTest& program, HWND dialog, con
 }
 
 // Opens dialog 134, restores the backup in it, checks nothing was reported, and closes the dialog.
-std::wstring RestoreInDialog(const ProgramUnderTest& program, const std::wstring& backup, bool look = false) {
+std::wstring RestoreInDialog(const ProgramUnderTest& program, const std::wstring& backup, bool look = false,
+                             std::wstring* asked = nullptr) {
     HWND dialog = OpenBackupsDialog(program);
     if (!dialog) return L"";
     std::wstring own;
-    const std::wstring report = RestoreFromDialog(program, dialog, backup, &own, nullptr, look);
+    const std::wstring report = RestoreFromDialog(program, dialog, backup, &own, nullptr, look, asked);
     CHECK(report.empty(), report);
     std::printf("restored %s; its own backup: %s\n", Utf8(backup).c_str(), Utf8(own).c_str());
     PressButton(dialog, IDCANCEL);
@@ -257,6 +305,45 @@ void CompareTrees(const std::vector<std::wstring>& paths, const std::vector<Regi
 std::wstring MachineClassesName(const std::wstring& path) {
     return std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\") + (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") +
            path;
+}
+
+// The keys a registry file's text names, in its order.
+std::vector<std::wstring> FileKeys(const std::wstring& text) {
+    std::vector<std::wstring> names;
+    for (size_t at = text.find(L"\r\n["); at != std::wstring::npos; at = text.find(L"\r\n[", at + 1)) {
+        const size_t end = text.find(L"]\r\n", at);
+        if (end != std::wstring::npos) names.push_back(text.substr(at + 3, end - at - 3));
+    }
+    return names;
+}
+
+// Whether the key's full name is a class key itself: one name after CLSID.
+bool IsClassKeyName(const std::wstring& name) {
+    const size_t classes = name.find(L"\\CLSID\\");
+    return classes != std::wstring::npos && name.find(L'\\', classes + 7) == std::wstring::npos;
+}
+
+// Checks that the question names every key of the file: each class once,
+// first (alone, or with its name in brackets), then every other key in the
+// file's order.
+void CheckQuestionNamesEveryKey(const std::wstring& asked, const std::wstring& fileText) {
+    std::vector<std::wstring> classes, others;
+    for (const std::wstring& key : FileKeys(fileText)) {
+        if (!IsClassKeyName(key)) {
+            others.push_back(key);
+        } else if (std::find(classes.begin(), classes.end(), key) == classes.end()) {
+            classes.push_back(key);
+        }
+    }
+    const std::vector<std::wstring> lines = QuestionLines(asked);
+    bool named = lines.size() == classes.size() + others.size();
+    for (size_t i = 0; named && i < classes.size(); ++i) {
+        named = lines[i] == classes[i] || lines[i].rfind(classes[i] + L" (", 0) == 0;
+    }
+    for (size_t i = 0; named && i < others.size(); ++i) named = lines[classes.size() + i] == others[i];
+    CHECK(named && asked.find(L"и еще") == std::wstring::npos,
+          Format(L"%lu classes and %lu other keys in the file; the question:\n", (unsigned long)classes.size(),
+                 (unsigned long)others.size()) + asked);
 }
 
 // Writes text as a registry file of the backups' own form: UTF-16LE with a byte order mark.
@@ -307,6 +394,34 @@ SCENARIO(backup_delete_round_trip) {
     std::printf("backup: %s\n", Utf8(backup).c_str());
     CHECK(!KeyExists(classKey) && !KeyExists(entry), L"not deleted");
     CHECK(TreeSnapshot(DmoKey(classId)) == before[2], L"the DMO key changed");
+
+    // The deletion's backup with a system class's server added at its end:
+    // refused at that line, and nothing of the file is written.
+    const std::wstring victim = L"CLSID\\" + NewGuidText();
+    keys.Own(victim);
+    WriteText(victim + L"\\InprocServer32", nullptr, L"C:\\windows\\system32\\ole32.dll");
+    const RegistrySnapshot victimBefore = TreeSnapshot(victim);
+    const std::wstring backupText = RegFileText(backup);
+    size_t lines = 0;
+    for (size_t at = backupText.find(L"\r\n"); at != std::wstring::npos; at = backupText.find(L"\r\n", at + 2)) ++lines;
+    const std::wstring mixed = BackupFolder() + L"\\Vantrel mixed " + classId.substr(1, 8) + L".reg";
+    WriteRegFile(mixed, backupText + L"\r\n[" + MachineClassesName(victim + L"\\InprocServer32") +
+                            L"]\r\n@=\"C:\\\\Users\\\\Public\\\\payload.dll\"\r\n");
+    if (HWND dialog = OpenBackupsDialog(program)) {
+        const std::vector<std::wstring> files = BackupFiles();
+        if (PressForBackup(program, dialog, mixed, IDC_BACKUP_RESTORE)) {
+            HWND box = WaitForMessageBox(program, {dialog});
+            const std::wstring text = box ? MessageBoxText(box) : program.Dialogs();
+            CHECK(text == kNotABackup + std::to_wstring(lines + 2), text);
+            if (box) PressButton(box, GetDlgItem(box, IDOK) ? IDOK : IDNO);
+            CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+        }
+        CHECK(!KeyExists(classKey) && !KeyExists(entry) && TreeSnapshot(victim) == victimBefore && BackupFiles() == files,
+              L"the mixed file was written in part");
+        PressButton(dialog, IDCANCEL);
+        CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
+    }
+    DeleteFileW(mixed.c_str());
 
     // Restored from dialog 134, every value comes back with its type and
     // bytes as they were, the odd-length and unterminated strings included.
@@ -432,8 +547,11 @@ SCENARIO(backup_unregister_round_trip) {
     allPaths.insert(allPaths.end(), others.begin(), others.end());
     std::vector<RegistrySnapshot> allBefore = before;
     allBefore.insert(allBefore.end(), othersBefore.begin(), othersBefore.end());
-    // Restored from dialog 134 first, then, once removed again, imported.
-    RestoreInDialog(program, backup);
+    // Restored from dialog 134 first, then, once removed again, imported. The
+    // question names every class of the file, and every other key after them.
+    std::wstring asked;
+    RestoreInDialog(program, backup, false, &asked);
+    CheckQuestionNamesEveryKey(asked, RegFileText(backup));
     CompareTrees(allPaths, allBefore, L"the restore");
     for (const std::wstring& key : allPaths) DeleteTree(key);
     ImportAndCompare(backup, allPaths, allBefore);
@@ -780,10 +898,11 @@ SCENARIO(restore_refuses_foreign_files) {
     CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
     CreateDirectoryW(BackupFolder().c_str(), nullptr);
 
-    // Each file first names a codec key that a restore could write, then the
-    // line at fault: nothing at all may be written.
+    // Each file first names a codec key that a restore could write (an entry
+    // of the legacy filter category, which has its Instance key), then the
+    // line at fault: nothing at all may be written, and no backup is taken.
     RegistryScratch keys;
-    const std::wstring scratch = L"CLSID\\" + NewGuidText();
+    const std::wstring scratch = kLegacyInstance + NewGuidText();
     const std::wstring target = L"CLSID\\" + NewGuidText();
     const std::wstring linkPath = L"CLSID\\" + NewGuidText();
     keys.Own(scratch);
@@ -791,14 +910,36 @@ SCENARIO(restore_refuses_foreign_files) {
     CreateKeyPath(target);
     ScratchLink link(linkPath, target);
     CHECK(link.made, L"no link at " + linkPath);
+    // A class that is there and is no codec (a system class, say), and a codec
+    // (an Instance entry names it): neither may be made to run other code.
+    const std::wstring victimId = NewGuidText();
+    const std::wstring victim = L"CLSID\\" + victimId;
+    const std::wstring codecId = NewGuidText();
+    keys.Own(victim);
+    keys.Own(L"CLSID\\" + codecId);
+    keys.Own(kLegacyInstance + codecId);
+    keys.Own(L"DirectShow\\MediaObjects\\" + victimId.substr(1, 36));
+    WriteText(victim + L"\\InprocServer32", nullptr, L"C:\\windows\\system32\\ole32.dll");
+    WriteText(L"CLSID\\" + codecId + L"\\InprocServer32", nullptr, L"C:\\codecs\\vantrel.ax");
+    WriteText(kLegacyInstance + codecId, L"CLSID", codecId);
+    const RegistrySnapshot victimBefore = TreeSnapshot(victim);
+    const RegistrySnapshot codecBefore = TreeSnapshot(L"CLSID\\" + codecId);
     const std::wstring header = L"Windows Registry Editor Version 5.00\r\n\r\n[" + MachineClassesName(scratch) +
                                 L"]\r\n\"Planted\"=\"yes\"\r\n\r\n";
+    const std::wstring payload = L"]\r\n@=\"C:\\\\Users\\\\Public\\\\payload.exe\"\r\n";
+    // Ten harmless keys of the codec, then a system class's local server (line 36).
+    std::wstring hijack = header;
+    for (int i = 0; i < 10; ++i) {
+        hijack += L"[" + MachineClassesName(L"CLSID\\" + codecId + L"\\Pins\\Pin " + std::to_wstring(i)) +
+                  L"]\r\n\"Direction\"=dword:00000000\r\n\r\n";
+    }
+    hijack += L"[" + MachineClassesName(victim + L"\\LocalServer32") + payload;
     std::wstring large = L"\"Large\"=hex:00";
     for (int i = 1; i < 2 * 1024 * 1024; ++i) large += (i % 25 == 0) ? L",\\\r\n  00" : L",00";
     const struct {
         const wchar_t* kind;
         std::wstring text;
-        int line;
+        int line;  // 0: a file without keys
     } files[] = {
         {L"system", header + L"[HKEY_LOCAL_MACHINE\\SYSTEM\\Vantrel restore test]\r\n\"a\"=dword:00000001\r\n", 6},
         {L"key deletion", header + L"[-" + MachineClassesName(target) + L"]\r\n", 6},
@@ -807,8 +948,22 @@ SCENARIO(restore_refuses_foreign_files) {
         {L"link", header + L"[" + MachineClassesName(linkPath) + L"\\Sub]\r\n\"b\"=\"c\"\r\n", 6},
         {L"escape", header + L"[" + MachineClassesName(L"CLSID\\..\\..\\..\\SYSTEM") + L"]\r\n", 6},
         {L"UTF-8", L"", 1},
+        // What makes a key look like a registry link.
+        {L"link value", header + L"[" + MachineClassesName(scratch) + L"]\r\n\"SymbolicLinkValue\"=hex(6):5c,00,52,00\r\n", 7},
+        // Classes: new ones that no key of the file makes codecs, a class that
+        // is there and is no codec (a DMO key in the file does not make it
+        // one), and another program or class to run for a codec.
+        {L"hijack", hijack, 36},
+        {L"new classes", header + L"[" + MachineClassesName(L"CLSID\\" + NewGuidText()) + L"]\r\n@=\"harmless\"\r\n", 6},
+        {L"system class", header + L"[" + MachineClassesName(victim + L"\\InprocServer32") + payload, 6},
+        {L"made a codec", header + L"[" + MachineClassesName(victim + L"\\InprocServer32") + payload + L"\r\n[" +
+                              MachineClassesName(L"DirectShow\\MediaObjects\\" + victimId.substr(1, 36)) + L"]\r\n@=\"x\"\r\n", 6},
+        {L"local server", header + L"[" + MachineClassesName(L"CLSID\\" + codecId + L"\\LocalServer32") + payload, 6},
+        {L"treat as", header + L"[" + MachineClassesName(L"CLSID\\" + codecId + L"\\TreatAs") + L"]\r\n@=\"" + victimId + L"\"\r\n", 6},
+        {L"new category", header + L"[" + MachineClassesName(L"CLSID\\" + codecId + L"\\Instance\\" + victimId) + L"]\r\n\"CLSID\"=\"" + victimId + L"\"\r\n", 6},
+        {L"no keys", L"Windows Registry Editor Version 5.00\r\n\r\n; only a comment\r\n", 0},
     };
-    const std::wstring stem = BackupFolder() + L"\\Vantrel foreign " + scratch.substr(7, 8) + L" ";
+    const std::wstring stem = BackupFolder() + L"\\Vantrel foreign " + victimId.substr(1, 8) + L" ";
     std::vector<std::wstring> written;
     for (const auto& file : files) {
         written.push_back(stem + file.kind + L".reg");
@@ -831,10 +986,16 @@ SCENARIO(restore_refuses_foreign_files) {
         HWND box = WaitForMessageBox(program, {dialog});
         const std::wstring text = box ? MessageBoxText(box) : L"no box: " + program.Dialogs();
         std::printf("%s: \"%s\"\n", Utf8(files[i].kind).c_str(), Utf8(text).c_str());
-        CHECK(text == kNotABackup + std::to_wstring(files[i].line), std::wstring(files[i].kind) + L": " + text);
-        if (box) PressButton(box, IDOK);
+        const std::wstring expected =
+            files[i].line ? kNotABackup + std::to_wstring(files[i].line) : L"В резервной копии нет записей реестра.";
+        CHECK(text == expected, std::wstring(files[i].kind) + L": " + text);
+        if (box) PressButton(box, box && GetDlgItem(box, IDOK) ? IDOK : IDNO);
         CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
         CHECK(!KeyExists(scratch) && SubkeyNames(target).empty(), std::wstring(files[i].kind) + L": written");
+        CHECK(TreeSnapshot(victim) == victimBefore && TreeSnapshot(L"CLSID\\" + codecId) == codecBefore &&
+                  !KeyExists(L"DirectShow\\MediaObjects\\" + victimId.substr(1, 36)) &&
+                  !KeyExists(kLegacyInstance + victimId),
+              std::wstring(files[i].kind) + L": a class written");
         CHECK(BackupFiles() == before, std::wstring(files[i].kind) + L": a backup was taken");
     }
 
@@ -909,4 +1070,221 @@ SCENARIO(backup_transform_delete_and_unregister) {
         CHECK(ContainsNoCase(text, path + L"]"), L"not in the unregister backup: " + path);
     }
     CHECK(WaitUntil([&] { return RowNamed(TransformRows(program, dialog), row) < 0; }), TableText(rows));
+}
+
+// A file of twelve codecs that are not there yet, each registered as a DMO
+// by the file itself: the question is dialog 137, naming all twelve classes
+// with their names before any other key, and saying that the keys it makes
+// stay. The restore's own backup is chosen afterwards, even beside a file
+// whose name is dated 2099, and restored it takes every value away again,
+// leaving the keys empty.
+SCENARIO(restore_question_names_every_class) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(BackupFolder().c_str(), nullptr);
+    const std::wstring id = NewGuidText().substr(1, 8);
+    RegistryScratch keys;
+    const std::wstring header = L"Windows Registry Editor Version 5.00\r\n";
+    const std::wstring futureKey = L"Filter\\" + NewGuidText();
+    keys.Own(futureKey);
+    const std::wstring future = BackupFolder() + L"\\2099-01-01 00-00-00 Удаление кодека - Vantrel Future " + id + L".reg";
+    WriteRegFile(future, header + L"\r\n[" + MachineClassesName(futureKey) + L"]\r\n@=\"Vantrel Future\"\r\n");
+
+    std::wstring text = header;
+    std::vector<std::wstring> classKeys, lines, others;
+    for (int i = 1; i <= 12; ++i) {
+        const std::wstring classId = NewGuidText();
+        const std::wstring classKey = L"CLSID\\" + classId;
+        const std::wstring dmo = L"DirectShow\\MediaObjects\\" + classId.substr(1, 36);
+        keys.Own(classKey);
+        keys.Own(dmo);
+        const std::wstring name = L"Vantrel Class " + std::to_wstring(i);
+        text += L"\r\n[" + MachineClassesName(classKey) + L"]\r\n@=\"" + name + L"\"\r\n";
+        text += L"\r\n[" + MachineClassesName(classKey + L"\\InprocServer32") +
+                L"]\r\n@=\"C:\\\\codecs\\\\vantrel twelve.ax\"\r\n\"ThreadingModel\"=\"Both\"\r\n";
+        text += L"\r\n[" + MachineClassesName(dmo) + L"]\r\n@=\"Vantrel DMO " + std::to_wstring(i) + L"\"\r\n";
+        classKeys.push_back(classKey);
+        lines.push_back(MachineClassesName(classKey) + L" (" + name + L")");
+        others.push_back(MachineClassesName(classKey + L"\\InprocServer32"));
+        others.push_back(MachineClassesName(dmo));
+    }
+    lines.insert(lines.end(), others.begin(), others.end());
+    const std::wstring file = BackupFolder() + L"\\Vantrel twelve classes " + id + L".reg";
+    WriteRegFile(file, text);
+    const auto nameOf = [](const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); };
+
+    HWND dialog = OpenBackupsDialog(program);
+    if (!dialog) return;
+    HWND list = GetDlgItem(dialog, IDC_BACKUP_LIST);
+    const auto chosen = [&] {
+        const auto rows = ListViewRows(list, program.processId, 4);
+        const int row = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        return row >= 0 && static_cast<size_t>(row) < rows.size() ? rows[row][3] : std::wstring(L"(none)");
+    };
+    // The file dated 2099 goes by its own time: written before the other, it
+    // comes after it, and is not chosen.
+    auto rows = ListViewRows(list, program.processId, 4);
+    CHECK(rows.size() >= 2 && rows[0][3] == nameOf(file) && rows[1][3] == nameOf(future) &&
+              rows[1][0].find(L"2099") == std::wstring::npos,
+          TableText(rows));
+    CHECK(chosen() == nameOf(file), chosen());
+
+    std::wstring asked, own;
+    std::wstring report = RestoreFromDialog(program, dialog, file, &own, nullptr, true, &asked);
+    CHECK(report.empty(), report);
+    CHECK(QuestionLines(asked) == lines, asked);
+    CHECK(asked.find(L"\nРазделы, которых нет в реестре, будут созданы.") != std::wstring::npos, asked);
+    for (const std::wstring& classKey : classKeys) {
+        CHECK(ReadBytes(classKey + L"\\InprocServer32", L"ThreadingModel").size() == 10, L"not written: " + classKey);
+    }
+    if (own.empty()) return;
+    CHECK(chosen() == nameOf(own), L"chosen after the restore: " + chosen() + L", its own backup " + own);
+    const std::wstring ownText = RegFileText(own);
+    CHECK(ownText.find(L"\r\n[" + MachineClassesName(classKeys[0] + L"\\InprocServer32") +
+                       L"]\r\n@=-\r\n\"ThreadingModel\"=-\r\n") != std::wstring::npos,
+          ownText.substr(0, 600));
+
+    // "Восстановить" again, on the row chosen: the restore undone, every
+    // value gone and the keys left empty.
+    std::wstring undoAsked, ownOfOwn;
+    report = RestoreFromDialog(program, dialog, L"", &ownOfOwn, nullptr, false, &undoAsked);
+    CHECK(report.empty(), report);
+    const std::vector<std::wstring> undoLines = QuestionLines(undoAsked);
+    CHECK(undoLines.size() == lines.size() && std::equal(undoLines.begin(), undoLines.begin() + 12, lines.begin()),
+          undoAsked);
+    for (const std::wstring& classKey : classKeys) {
+        const RegistrySnapshot left = TreeSnapshot(classKey);
+        const bool empty = left.size() == 2 && std::none_of(left.begin(), left.end(), [](const RegistryItem& item) {
+                               return item.isValue;
+                           });
+        CHECK(empty, classKey + L": " + Format(L"%lu items", (unsigned long)left.size()));
+    }
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
+    for (const std::wstring& path : {future, file, own, ownOfOwn}) DeleteFileW(path.c_str());
+}
+
+namespace {
+
+// HKEY_CURRENT_USER\Software\Classes made a registry link to a key of the
+// machine's (\Registry\Machine\<target>), or that link removed.
+bool MakeUserClassesLink(const std::wstring& target) {
+    HKEY link = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, REG_OPTION_CREATE_LINK,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK | KEY_WOW64_64KEY, nullptr, &link, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const std::wstring kernelTarget = L"\\Registry\\Machine\\" + target;
+    const LONG status = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                       reinterpret_cast<const BYTE*>(kernelTarget.data()),
+                                       static_cast<DWORD>(kernelTarget.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    return status == ERROR_SUCCESS;
+}
+
+// A key of the 64-bit view removed with everything in it.
+void DeleteTreeByName(HKEY root, const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExW(root, path.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+// The user's classes removed with everything in them (a test prefix has none of its own).
+void RemoveUserClasses() { DeleteTreeByName(HKEY_CURRENT_USER, L"Software\\Classes"); }
+
+void RemoveUserClassesLink() {
+    using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE);
+    const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    HKEY link = nullptr;
+    if (ntDeleteKey && RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", REG_OPTION_OPEN_LINK,
+                                     KEY_ALL_ACCESS | KEY_WOW64_64KEY, &link) == ERROR_SUCCESS) {
+        ntDeleteKey(link);
+        RegCloseKey(link);
+    }
+}
+
+}  // namespace
+
+// The user's classes, HKEY_CURRENT_USER\Software\Classes: made a link to a
+// key of the machine's, a restore of a key below them is refused and writes
+// nothing there; where they are not there (as under Wine), they are made and
+// the key written. And a key written in part is named with the values
+// written and those not written.
+SCENARIO(restore_user_classes_and_a_key_in_part) {
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(BackupFolder().c_str(), nullptr);
+    const std::wstring id = NewGuidText();
+    const std::wstring header = L"Windows Registry Editor Version 5.00\r\n\r\n";
+    RemoveUserClassesLink();
+    RemoveUserClasses();
+    const std::wstring userKey = L"Software\\Classes\\Filter\\" + id;
+    const std::wstring userFile = BackupFolder() + L"\\Vantrel user classes " + id.substr(1, 8) + L".reg";
+    WriteRegFile(userFile, header + L"[HKEY_CURRENT_USER\\" + userKey + L"]\r\n@=\"Vantrel user filter\"\r\n");
+
+    RegistryScratch keys;
+    const std::wstring partKey = L"Filter\\" + NewGuidText();
+    keys.Own(partKey);
+    const std::wstring partFile = BackupFolder() + L"\\Vantrel in part " + id.substr(1, 8) + L".reg";
+    WriteRegFile(partFile, header + L"[" + MachineClassesName(partKey) + L"]\r\n\"Good\"=\"yes\"\r\n\"" +
+                               std::wstring(20000, L'a') + L"\"=\"no\"\r\n");
+
+    const std::wstring target = L"Software\\Vantrel user classes " + id.substr(1, 8);
+    HKEY made = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, target.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &made,
+                    nullptr);
+    if (made) RegCloseKey(made);
+    CHECK(MakeUserClassesLink(target), L"no link at HKEY_CURRENT_USER\\Software\\Classes");
+    HWND dialog = OpenBackupsDialog(program);
+    if (!dialog) return;
+    const std::vector<std::wstring> files = BackupFiles();
+    if (PressForBackup(program, dialog, userFile, IDC_BACKUP_RESTORE)) {
+        HWND box = WaitForMessageBox(program, {dialog});
+        const std::wstring text = box ? MessageBoxText(box) : program.Dialogs();
+        CHECK(text == kNotABackup + std::wstring(L"3"), text);
+        if (box) PressButton(box, GetDlgItem(box, IDOK) ? IDOK : IDNO);
+        CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+    }
+    HKEY written = nullptr;
+    CHECK(RegOpenKeyExW(HKEY_LOCAL_MACHINE, (target + L"\\Filter").c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &written) ==
+              ERROR_FILE_NOT_FOUND && BackupFiles() == files,
+          L"written through the link");
+    if (written) RegCloseKey(written);
+    RemoveUserClassesLink();
+    DeleteTreeByName(HKEY_LOCAL_MACHINE, target);
+
+    // No user's classes at all: made, and the key written.
+    std::wstring own;
+    std::wstring report = RestoreFromDialog(program, dialog, userFile, &own);
+    CHECK(report.empty(), report);
+    wchar_t value[64] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    HKEY userFilter = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, userKey.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &userFilter) == ERROR_SUCCESS) {
+        RegQueryValueExW(userFilter, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+        RegCloseKey(userFilter);
+    }
+    CHECK(std::wstring(value) == L"Vantrel user filter", L"not written: " + std::wstring(value));
+
+    // One value written, one whose name the registry does not take.
+    std::wstring partOwn;
+    report = RestoreFromDialog(program, dialog, partFile, &partOwn);
+    const std::wstring expected = L"Не все записи удалось восстановить в реестре. Не записаны:\n" +
+                                  MachineClassesName(partKey) + L": записаны значения «Good»; не записаны «" +
+                                  std::wstring(64, L'a') + L"…»\nОшибка ";
+    CHECK(report.rfind(expected, 0) == 0, report + L"\nexpected to start with:\n" + expected);
+    CHECK(ReadBytes(partKey, L"Good").size() == 8, L"the good value not written");
+    for (HWND box : program.VisibleDialogs()) {
+        if (box != dialog) PressButton(box, IDOK);
+    }
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
+    RemoveUserClasses();
+    for (const std::wstring& path : {userFile, own, partFile, partOwn}) DeleteFileW(path.c_str());
 }

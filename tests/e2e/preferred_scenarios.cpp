@@ -466,7 +466,8 @@ SCENARIO(preferred_decoders_change_and_undo) {
 // records them in SDDL. A write refused at the change itself leaves owner,
 // permissions and value as they were and names the step. Restoring the
 // first change's backup from dialog 134 asks the same question, owned by
-// dialog 134, and gives owner and permissions back as well.
+// dialog 134 and naming the key and its view, after a backup that records
+// the key's owner and permissions, and gives them back as well.
 SCENARIO(preferred_decoder_on_system_owned_key) {
     const GUID major = GuidFromText(NewGuidText());
     const GUID subtype = GuidFromText(NewGuidText());
@@ -610,11 +611,21 @@ SCENARIO(preferred_decoder_on_system_owned_key) {
     CHECK(asked.find(kRestoreQuestion) == 0, asked);
     if (box) PressButton(box, IDYES);
     program.WaitDialogGone(box);
+    // The restore's own backup records the key's owner and permissions before
+    // the key is taken over, and the question names the key and its view.
     const std::wstring restoreBackup = WaitForNewBackup(backups);
-    CHECK(RegFileText(restoreBackup).find(L"\"" + format + L"\"=\"" + second + L"\"") != std::wstring::npos,
-          RegFileText(restoreBackup));
+    const std::wstring restoreText = RegFileText(restoreBackup);
+    const size_t keyAt = text.find(L"\r\n[");
+    const std::wstring keyName =
+        keyAt == std::wstring::npos ? L"(none)" : text.substr(keyAt + 3, text.find(L"]\r\n", keyAt) - keyAt - 3);
+    CHECK(restoreText.find(L"\"" + format + L"\"=\"" + second + L"\"") != std::wstring::npos, restoreText);
+    CHECK(restoreText.find(L"\r\n; Владелец и права раздела до изменения (SDDL): " + SddlOf(before) + L"\r\n\r\n[" +
+                           keyName + L"]\r\n") != std::wstring::npos,
+          restoreText);
     box = WaitForMessageBox(program, {backupsDialog});
-    CHECK(box && MessageBoxText(box) == kOwnershipQuestion, program.Dialogs());
+    const std::wstring ownershipAsked = std::wstring(kOwnershipQuestion) + L"\n\n" + keyName + L"\n" +
+                                        (sizeof(void*) == 8 ? L"(64-разрядные программы)" : L"(32-разрядные программы)");
+    CHECK(box && MessageBoxText(box) == ownershipAsked, program.Dialogs() + L"\nexpected: " + ownershipAsked);
     CHECK(box && GetWindow(box, GW_OWNER) == backupsDialog && !IsWindowEnabled(backupsDialog), L"not owned by dialog 134");
     CHECK(ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == second, L"written before the answer");
     LookPoint(L"restore-ownership-question");
