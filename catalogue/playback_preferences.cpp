@@ -1,10 +1,13 @@
 #include "playback_preferences.h"
 
+#include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
 #include "registry_link.h"
 #include "registry_text.h"
 #include "string_value.h"
+
+#include <cwchar>
 
 namespace {
 
@@ -41,25 +44,57 @@ void ForEachValueName(HKEY key, Visitor&& visit) {
 
 }  // namespace
 
+KeyOpening OpenPreferencesKey(RegKey& key, const wchar_t* path, REGSAM view, REGSAM access, LONG* status) {
+    // Walked one name at a time, a key of the 32-bit programs is named as the
+    // 64-bit view names it, below Wow6432Node of SOFTWARE or of
+    // SOFTWARE\Classes: the redirection would go through
+    // SOFTWARE\Wow6432Node\Classes, which is a link of the system's own.
+    wchar_t inView[kNameCapacity];
+    BOOL wow64 = FALSE;
+    const bool sixtyFourBitWindows = sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    const bool thirtyTwoBitView =
+        sixtyFourBitWindows && (view == KEY_WOW64_32KEY || (view == 0 && sizeof(void*) == 4));
+    std::size_t split = 0;
+    for (const wchar_t* prefix : {L"SOFTWARE\\Classes\\", L"SOFTWARE\\"}) {
+        const std::size_t length = std::wcslen(prefix);
+        if (split == 0 && std::wcslen(path) > length &&
+            CompareStringOrdinal(path, static_cast<int>(length), prefix, -1, TRUE) == CSTR_EQUAL) {
+            split = length;
+        }
+    }
+    const TextStatus named = thirtyTwoBitView && split != 0
+                                 ? FormatText(inView, kNameCapacity, L"%.*lsWow6432Node\\%ls", static_cast<int>(split), path,
+                                              path + split)
+                                 : CopyText(inView, kNameCapacity, path);
+    if (named != kTextOk) {
+        if (status) *status = ERROR_FILENAME_EXCED_RANGE;
+        return KeyNotOpened;
+    }
+    return OpenKeyPathUnlessLink(key, HKEY_LOCAL_MACHINE, inView, access | KEY_WOW64_64KEY, status);
+}
+
 namespace {
 
 // Preferred keys: value name = subtype, value = class id (DirectShow's and Media Foundation's alike).
-void ForEachPreferredEntry(REGSAM view, const wchar_t* path,
-                           const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+KeyOpening ForEachPreferredEntry(REGSAM view, const wchar_t* path,
+                                 const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
     RegKey preferred;
-    if (OpenForReading(preferred, HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return;
+    const KeyOpening opening = OpenPreferencesKey(preferred, path, view, KEY_READ);
+    if (opening != KeyOpened) return opening;
     ForEachValueName(preferred.Get(), [&](const wchar_t* subtype) {
         // A value of another type reads as empty, a long one is cut: each is shown.
         wchar_t classId[kTextCapacity];
         ReadStringValue(preferred.Get(), subtype, classId, kTextCapacity);
         visit(subtype, classId);
     });
+    return KeyOpened;
 }
 
 // DoNotUse keys: class ids as value names or subkey names.
-void ForEachBlockedEntry(REGSAM view, const wchar_t* path, const std::function<void(const wchar_t*)>& visit) {
+KeyOpening ForEachBlockedEntry(REGSAM view, const wchar_t* path, const std::function<void(const wchar_t*)>& visit) {
     RegKey blocked;
-    if (OpenForReading(blocked, HKEY_LOCAL_MACHINE, path, view) != ERROR_SUCCESS) return;
+    const KeyOpening opening = OpenPreferencesKey(blocked, path, view, KEY_READ);
+    if (opening != KeyOpened) return opening;
     ForEachValueName(blocked.Get(), [&](const wchar_t* name) {
         if (name[0] != L'\0') visit(name);
     });
@@ -67,24 +102,25 @@ void ForEachBlockedEntry(REGSAM view, const wchar_t* path, const std::function<v
         visit(name);
         return false;
     });
+    return KeyOpened;
 }
 
 }  // namespace
 
-void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
-    ForEachPreferredEntry(view, kPreferredFiltersPath, visit);
+KeyOpening ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    return ForEachPreferredEntry(view, kPreferredFiltersPath, visit);
 }
 
-void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
-    ForEachBlockedEntry(view, kBlockedFiltersPath, visit);
+KeyOpening ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+    return ForEachBlockedEntry(view, kBlockedFiltersPath, visit);
 }
 
-void ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
-    ForEachPreferredEntry(view, kPreferredTransformsPath, visit);
+KeyOpening ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {
+    return ForEachPreferredEntry(view, kPreferredTransformsPath, visit);
 }
 
-void ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
-    ForEachBlockedEntry(view, kBlockedTransformsPath, visit);
+KeyOpening ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit) {
+    return ForEachBlockedEntry(view, kBlockedTransformsPath, visit);
 }
 
 void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit) {

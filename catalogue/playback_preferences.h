@@ -10,6 +10,7 @@
 // (ReadStringValue) reads as the empty text.
 #pragma once
 #include "../base/win_headers.h"
+#include "registry_link.h"
 
 #include <functional>
 
@@ -28,13 +29,20 @@ constexpr wchar_t kBlockedTransformsPath[] = L"SOFTWARE\\Classes\\MediaFoundatio
 // source filter's class id for files of that extension.
 constexpr wchar_t kExtensionSourcesPath[] = L"Media Type\\Extensions";
 
-// visit(subtypeText, filterClassIdText)
-void ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
+// Opens one of the keys above (path under HKEY_LOCAL_MACHINE) in the view
+// (0, KEY_WOW64_64KEY or KEY_WOW64_32KEY) with access, never through a
+// registry link: neither the key nor a key on the way to it is gone through
+// when it is one (KeyIsLink). Every reader and writer of these keys opens them so.
+KeyOpening OpenPreferencesKey(RegKey& key, const wchar_t* path, REGSAM view, REGSAM access, LONG* status = nullptr);
+
+// visit(subtypeText, filterClassIdText). Each reader of Preferred and
+// DoNotUse gives KeyIsLink, having visited nothing, for a key that is a link.
+KeyOpening ForEachPreferredFilter(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
 // visit(classIdText)
-void ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit);
+KeyOpening ForEachBlockedFilter(REGSAM view, const std::function<void(const wchar_t*)>& visit);
 // The same readers over the Media Foundation keys.
-void ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
-void ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit);
+KeyOpening ForEachPreferredTransform(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);
+KeyOpening ForEachBlockedTransform(REGSAM view, const std::function<void(const wchar_t*)>& visit);
 // visit(extension with its dot, sourceFilterClassIdText); only extensions
 // with a "Source Filter" value. Registry links are not entered.
 void ForEachExtensionSource(REGSAM view, const std::function<void(const wchar_t*, const wchar_t*)>& visit);

@@ -15,5 +15,11 @@ enum KeyOpening {
 // it; otherwise key is closed, and with KeyNotOpened *status says why.
 KeyOpening OpenKeyUnlessLink(RegKey& key, HKEY parent, const wchar_t* path, REGSAM access, LONG* status = nullptr);
 
-// The status the report and dialog 133 give a registration whose key is a link.
+// Opens root\path one name at a time, each as OpenKeyUnlessLink opens it,
+// so that neither the key nor any key on the way to it is gone through when
+// it is a link: access for the key itself, reading for those on the way,
+// each in access's registry view (KEY_WOW64_64KEY, KEY_WOW64_32KEY or none).
+KeyOpening OpenKeyPathUnlessLink(RegKey& key, HKEY root, const wchar_t* path, REGSAM access, LONG* status = nullptr);
+
+// The status the report and dialogs 131 and 133 give a key that is a link.
 extern const wchar_t kLinkNotOpenedStatus[];  // "ссылка реестра, не открывалась"

@@ -42,6 +42,11 @@ extern const DecoderSource kDirectShowDecoders;
 // in the registry). Nothing is activated.
 extern const DecoderSource kMediaFoundationDecoders;
 
+// Adds the candidate to out unless its class id is no GUID's text (Windows
+// takes no other as a preferred decoder: such a candidate is never offered,
+// nor written) or out lists that class id already.
+void OfferCandidate(DecoderCandidates& out, const DecoderCandidate& candidate);
+
 // A handler's server file as the view's width sees it, or "файл не найден"
 // (kNameCapacity characters): the class key's InprocServer32.
 void DescribeHandlerFile(REGSAM view, const wchar_t* classId, wchar_t* file);

@@ -81,13 +81,6 @@ void ForEachInstanceKey(REGSAM view, Visitor&& visit) {
     }
 }
 
-bool AlreadyListed(const DecoderCandidates& list, const wchar_t* classId) {
-    for (SIZE_T i = 0; i < list.Count(); ++i) {
-        if (lstrcmpiW(list[i].classId, classId) == 0) return true;
-    }
-    return false;
-}
-
 void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& matches, MajorTypes& majors) {
     ForEachInstanceKey(view, [&](HKEY instance, const wchar_t* instancePath) {
         ForEachSubkeyName(instance, [&](const wchar_t* entryName) {
@@ -138,10 +131,9 @@ void CollectDmos(REGSAM view, const GUID& subtype, DecoderCandidates& out, Major
         if (!named) return false;
         DecoderCandidate candidate = {};
         FormatText(candidate.classId, kPreferenceTextCapacity, L"{%ls}", id);
-        if (AlreadyListed(out, candidate.classId)) return false;
         ReadReportText(object.Get(), nullptr, candidate.name, kNameCapacity);
         candidate.merit = kDmoMerit;
-        out.Append(candidate);
+        OfferCandidate(out, candidate);
         return false;
     });
 }
@@ -169,11 +161,9 @@ void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
             CopyText(candidate.classId, kPreferenceTextCapacity, name ? name + 1 : match.entryPath);
         }
         ReadReportText(entry.Get(), L"FriendlyName", candidate.name, kNameCapacity);
-        if (!AlreadyListed(out, candidate.classId)) out.Append(candidate);
+        OfferCandidate(out, candidate);
     }
-    for (SIZE_T i = 0; i < dmos.Count(); ++i) {
-        if (!AlreadyListed(out, dmos[i].classId)) out.Append(dmos[i]);
-    }
+    for (SIZE_T i = 0; i < dmos.Count(); ++i) OfferCandidate(out, dmos[i]);
     for (SIZE_T i = 0; i < out.Count(); ++i) DescribeHandlerFile(view, out[i].classId, out[i].file);
     std::stable_sort(out.Data(), out.Data() + out.Count(), [](const DecoderCandidate& a, const DecoderCandidate& b) {
         if (a.anyFormat != b.anyFormat) return !a.anyFormat;
@@ -219,6 +209,14 @@ bool NameHandler(REGSAM view, const wchar_t* classId, wchar_t* name) {
 }
 
 }  // namespace
+
+void OfferCandidate(DecoderCandidates& out, const DecoderCandidate& candidate) {
+    if (!IsGuidText(candidate.classId)) return;
+    for (SIZE_T i = 0; i < out.Count(); ++i) {
+        if (lstrcmpiW(out[i].classId, candidate.classId) == 0) return;
+    }
+    out.Append(candidate);
+}
 
 void DescribeHandlerFile(REGSAM view, const wchar_t* classId, wchar_t* file) {
     wchar_t objectName[kNameCapacity];

@@ -28,6 +28,7 @@ struct PreferredRow {
     wchar_t file[kNameCapacity];
     wchar_t classText[kPreferenceTextCapacity];
     bool blocked;
+    bool link;  // the row of a key that is a registry link, never gone through
 };
 
 const wchar_t kBlockedFormat[] = L"отключен (DoNotUse)";
@@ -36,6 +37,7 @@ struct PreferredDialogState {
     const DecoderSource* source = &kDirectShowDecoders;
     REGSAM view = 0;
     HeapArray<PreferredRow> rows;
+    bool keyIsLink = false;  // the chosen list's key is a registry link
 };
 PreferredDialogState g_preferred;
 
@@ -61,7 +63,7 @@ void DescribeRow(const DecoderSource& source, REGSAM view, const PreferenceValue
 // Media Foundation's DoNotUse: its entries shown after the preferred ones.
 // Its value format is not documented, so the program only reads it.
 void AddBlockedTransforms() {
-    ForEachBlockedTransform(g_preferred.view, [](const wchar_t* classId) {
+    const KeyOpening opening = ForEachBlockedTransform(g_preferred.view, [](const wchar_t* classId) {
         PreferredRow row = {};
         CopyText(row.format, kShortTextCapacity, kBlockedFormat);
         CopyText(row.classText, kPreferenceTextCapacity, classId);
@@ -72,15 +74,31 @@ void AddBlockedTransforms() {
         row.blocked = true;
         g_preferred.rows.Append(row);
     });
+    if (opening == KeyIsLink) {
+        PreferredRow row = {};
+        CopyText(row.format, kShortTextCapacity, kBlockedFormat);
+        CopyText(row.filter, kNameCapacity, kLinkNotOpenedStatus);
+        row.blocked = true;
+        g_preferred.rows.Append(row);
+    }
 }
 
 void FillRows(HWND dialog) {
     g_preferred.rows.Clear();
-    ForEachPreferenceValue(SourceKey(*g_preferred.source, g_preferred.view), [](const PreferenceValue& value) {
-        PreferredRow row;
-        DescribeRow(*g_preferred.source, g_preferred.view, value, row);
+    const KeyOpening opening =
+        ForEachPreferenceValue(SourceKey(*g_preferred.source, g_preferred.view), [](const PreferenceValue& value) {
+            PreferredRow row;
+            DescribeRow(*g_preferred.source, g_preferred.view, value, row);
+            g_preferred.rows.Append(row);
+        });
+    // A key that is a link is shown as one, and nothing of what it points to.
+    g_preferred.keyIsLink = opening == KeyIsLink;
+    if (g_preferred.keyIsLink) {
+        PreferredRow row = {};
+        CopyText(row.format, kShortTextCapacity, kLinkNotOpenedStatus);
+        row.link = true;
         g_preferred.rows.Append(row);
-    });
+    }
     PreferredRow* rows = g_preferred.rows.Data();
     std::stable_sort(rows, rows + g_preferred.rows.Count(), [](const PreferredRow& a, const PreferredRow& b) {
         return lstrcmpiW(a.format, b.format) < 0;
@@ -164,9 +182,21 @@ bool RefusedAsBlocked(HWND dialog, const PreferredRow& row) {
     return true;
 }
 
-// The one way a preferred decoder changes: the backup is named after the format.
+// Nothing is written through a link: the list's key, or the row's, is one.
+bool RefusedAsLink(HWND dialog, bool link) {
+    if (!link) return false;
+    ShowMessageBox(dialog, kLinkNotWritten, nullptr, MB_ICONERROR);
+    return true;
+}
+
+// The one way a preferred decoder changes: the backup is named after the
+// format. Only a GUID's text is written, as the only data Windows takes.
 PreferenceChangeEnd ChangeDecoderValue(HWND owner, const DecoderSource& source, REGSAM view, const wchar_t* valueName,
                                        const wchar_t* classId) {
+    if (classId && !IsGuidText(classId)) {
+        ShowMessageBox(owner, L"Не выбран кодек", nullptr, MB_OK);
+        return PreferenceNotChanged;
+    }
     wchar_t format[kShortTextCapacity];
     NamePreferenceFormat(valueName, format, kShortTextCapacity);
     // Named after the format, or the subtype's GUID where the file system refuses that name.
@@ -196,7 +226,7 @@ void ChooseAndChange(HWND dialog, const GUID& subtype) {
 
 void OnChange(HWND dialog) {
     const PreferredRow* row = SelectedRow(dialog);
-    if (!row || RefusedAsBlocked(dialog, *row)) return;
+    if (!row || RefusedAsBlocked(dialog, *row) || RefusedAsLink(dialog, row->link)) return;
     GUID subtype;
     if (!IsGuidText(row->valueName) || FAILED(IIDFromString(row->valueName, &subtype))) {
         // Windows takes no format from this value's name; it can only be removed.
@@ -208,13 +238,14 @@ void OnChange(HWND dialog) {
 }
 
 void OnAdd(HWND dialog) {
+    if (RefusedAsLink(dialog, g_preferred.keyIsLink)) return;
     GUID subtype = GUID_NULL;
     if (ChooseFormat(dialog, subtype)) ChooseAndChange(dialog, subtype);
 }
 
 void OnRemove(HWND dialog) {
     const PreferredRow* row = SelectedRow(dialog);
-    if (!row || RefusedAsBlocked(dialog, *row)) return;
+    if (!row || RefusedAsBlocked(dialog, *row) || RefusedAsLink(dialog, row->link)) return;
     wchar_t question[kNameCapacity];
     FormatText(question, kNameCapacity,
                L"Удалить предпочтительный декодер формата %ls? Windows будет выбирать декодер по приоритету.",

@@ -43,13 +43,6 @@ bool TakesSubtype(HKEY transform, const GUID& subtype) {
     return false;
 }
 
-bool AlreadyListed(const DecoderCandidates& out, const wchar_t* classId) {
-    for (SIZE_T i = 0; i < out.Count(); ++i) {
-        if (lstrcmpiW(out[i].classId, classId) == 0) return true;
-    }
-    return false;
-}
-
 void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
     out.Clear();
     RegKey foundation, transforms, categories;
@@ -74,10 +67,9 @@ void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
             }
             DecoderCandidate candidate = {};
             StringFromGUID2(id, candidate.classId, kPreferenceTextCapacity);
-            if (AlreadyListed(out, candidate.classId)) return false;
             ReadReportText(transform.Get(), nullptr, candidate.name, kNameCapacity);
             DescribeHandlerFile(view, candidate.classId, candidate.file);
-            out.Append(candidate);
+            OfferCandidate(out, candidate);
             return false;
         });
     }

@@ -4,11 +4,14 @@
 #include "../base/elevation.h"
 #include "../base/message_box.h"
 #include "../base/scoped.h"
+#include "../catalogue/playback_preferences.h"
 #include "../catalogue/registry_text.h"
 #include "key_ownership.h"
 #include "ownership_messages.h"
 
 #include <cwchar>
+
+const wchar_t kLinkNotWritten[] = L"Раздел является ссылкой реестра: программа через ссылки не записывает.";
 
 namespace {
 
@@ -53,11 +56,11 @@ PreferenceChangeEnd ChangeAsOwner(HWND owner, const PreferenceKey& key, const wc
     ChangeKeyAsOwner(
         key.root, key.path, key.view,
         [&](const wchar_t* sddl) {
+            // Read, as it is read everywhere, without going through a link.
             RegKey reading;
-            if (RegOpenKeyExW(key.root, key.path, 0, KEY_QUERY_VALUE | key.view, reading.Put()) != ERROR_SUCCESS) {
-                return false;
-            }
-            return backUp(reading.Get(), valueName, sddl);
+            const KeyOpening opening = OpenPreferencesKey(reading, key.path, key.view, KEY_QUERY_VALUE);
+            if (opening == KeyIsLink) ShowMessageBox(owner, kLinkNotWritten, nullptr, MB_ICONERROR);
+            return opening == KeyOpened && backUp(reading.Get(), valueName, sddl);
         },
         [&](HKEY writable) { return ApplyChange(writable, valueName, classId); }, result);
     // A backup that failed has said so itself, and nothing was changed.
@@ -86,16 +89,17 @@ PreferenceChangeEnd Refused(HWND owner, const PreferenceKey& key, const wchar_t*
 
 }  // namespace
 
-void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit) {
+KeyOpening ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit) {
     RegKey opened;
-    if (RegOpenKeyExW(key.root, key.path, 0, KEY_QUERY_VALUE | key.view, opened.Put()) != ERROR_SUCCESS) return;
+    const KeyOpening opening = OpenPreferencesKey(opened, key.path, key.view, KEY_QUERY_VALUE);
+    if (opening != KeyOpened) return opening;
     DWORD largest = 0;
     if (RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          &largest, nullptr, nullptr) != ERROR_SUCCESS) {
-        return;
+        return KeyOpened;
     }
     HeapBuffer data;
-    if (!data.Reserve(largest + 2)) return;
+    if (!data.Reserve(largest + 2)) return KeyOpened;
     for (DWORD index = 0;; ++index) {
         PreferenceValue value = {};
         DWORD nameCount = kPreferenceTextCapacity;
@@ -108,7 +112,7 @@ void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(c
             if (size + 2 > data.Size() && nameCount < kPreferenceTextCapacity && data.Reserve(size + 2)) --index;
             continue;
         }
-        if (status != ERROR_SUCCESS) return;
+        if (status != ERROR_SUCCESS) return KeyOpened;
         value.name[kPreferenceTextCapacity - 1] = L'\0';
         DataAsText(type, data.Get(), size, value.data);
         value.usable = IsGuidText(value.name) && type == REG_SZ && IsGuidText(value.data);
@@ -118,11 +122,24 @@ void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(c
 
 PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
                                           const wchar_t* classId, const PreferenceBackUp& backUp) {
+    // The key opened without going through a link; made first where it is missing.
     RegKey writable;
-    const LONG opened = RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | key.view,
-                                        nullptr, writable.Put(), nullptr);
+    LONG opened = ERROR_SUCCESS;
+    KeyOpening opening = OpenPreferencesKey(writable, key.path, key.view, KEY_QUERY_VALUE | KEY_SET_VALUE, &opened);
+    if (opening == KeyNotOpened && opened == ERROR_FILE_NOT_FOUND) {
+        RegKey made;
+        opened = RegCreateKeyExW(key.root, key.path, 0, nullptr, 0, KEY_QUERY_VALUE | key.view, nullptr, made.Put(),
+                                 nullptr);
+        if (opened == ERROR_SUCCESS) {
+            opening = OpenPreferencesKey(writable, key.path, key.view, KEY_QUERY_VALUE | KEY_SET_VALUE, &opened);
+        }
+    }
+    if (opening == KeyIsLink) {
+        ShowMessageBox(owner, kLinkNotWritten, nullptr, MB_ICONERROR);
+        return PreferenceNotChanged;
+    }
     if (opened == ERROR_ACCESS_DENIED) return Refused(owner, key, valueName, classId, backUp, false);
-    if (opened != ERROR_SUCCESS) {
+    if (opening != KeyOpened) {
         ShowMessageBox(owner, kWriteFailedMessage, nullptr, MB_ICONERROR);
         return PreferenceNotChanged;
     }

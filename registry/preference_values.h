@@ -8,6 +8,7 @@
 // belongs to the system.
 #pragma once
 #include "../base/win_headers.h"
+#include "../catalogue/registry_link.h"
 
 #include <cstddef>
 #include <functional>
@@ -31,8 +32,9 @@ struct PreferenceValue {
 };
 
 // Calls visit for every value of the key, in enumeration order; nothing when
-// the key is not there.
-void ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit);
+// the key is not there, or is a registry link (KeyIsLink), which is never
+// gone through.
+KeyOpening ForEachPreferenceValue(const PreferenceKey& key, const std::function<void(const PreferenceValue&)>& visit);
 
 // How a change ended.
 enum PreferenceChangeEnd {
@@ -49,9 +51,13 @@ using PreferenceBackUp = std::function<bool(HKEY key, const wchar_t* valueName, 
 
 // Sets valueName to classId (REG_SZ), or removes it when classId is null,
 // creating the key where it is missing. First backUp; then the change.
+// Nothing is written through a registry link: a key that is one (or lies
+// below one) is told with kLinkNotWritten.
 // Refused for lack of rights: where the process is not elevated, the write
 // failure is told and a restart with the rights is offered; where it is, the
 // key belongs to the system, and on the user's Yes the change is made as the
 // key's temporary owner (ChangeKeyAsOwner). Every message is owned by owner.
+extern const wchar_t kLinkNotWritten[];  // "Раздел является ссылкой реестра: программа через ссылки не записывает."
+
 PreferenceChangeEnd ChangePreferenceValue(HWND owner, const PreferenceKey& key, const wchar_t* valueName,
                                           const wchar_t* classId, const PreferenceBackUp& backUp);

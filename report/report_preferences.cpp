@@ -12,8 +12,14 @@ namespace {
 
 constexpr wchar_t kIndent[] = L"  ";
 
-void AppendNoneIfEmpty(GrowingText& text, unsigned count) {
-    if (count == 0) AppendLine(text, L"  (нет)");
+// "(нет)" for a key without entries; a key that is a registry link is said to be one.
+void AppendNoneIfEmpty(GrowingText& text, unsigned count, KeyOpening opening = KeyOpened) {
+    if (opening == KeyIsLink) {
+        AppendString(text, L"  ");
+        AppendLine(text, kLinkNotOpenedStatus);
+    } else if (count == 0) {
+        AppendLine(text, L"  (нет)");
+    }
     AppendLine(text);
 }
 
@@ -45,21 +51,21 @@ void AppendPreferredSubtype(GrowingText& text, const wchar_t* subtypeText) {
 void AppendPlaybackPreferences(GrowingText& text, const ReportView& view) {
     AppendLine(text, L"Предпочтительные фильтры (HKLM\\SOFTWARE\\Microsoft\\DirectShow\\Preferred):");
     unsigned count = 0;
-    ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
+    KeyOpening opening = ForEachPreferredFilter(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
         AppendPreferredSubtype(text, subtypeText);
         AppendFilterByClassId(text, view.flag, classId);
     });
-    AppendNoneIfEmpty(text, count);
+    AppendNoneIfEmpty(text, count, opening);
 
     AppendLine(text, L"Запрещенные фильтры (HKLM\\SOFTWARE\\Microsoft\\DirectShow\\DoNotUse):");
     count = 0;
-    ForEachBlockedFilter(view.flag, [&](const wchar_t* classId) {
+    opening = ForEachBlockedFilter(view.flag, [&](const wchar_t* classId) {
         ++count;
         AppendString(text, kIndent);
         AppendFilterByClassId(text, view.flag, classId);
     });
-    AppendNoneIfEmpty(text, count);
+    AppendNoneIfEmpty(text, count, opening);
 
     AppendLine(text, L"Фильтры-источники по расширениям (HKCR\\Media Type\\Extensions):");
     count = 0;

@@ -53,21 +53,31 @@ void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems
 
     AppendLine(text, L"Предпочтительные кодеки Media Foundation (HKLM\\SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred):");
     unsigned count = 0;
-    ForEachPreferredTransform(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
+    KeyOpening opening = ForEachPreferredTransform(view.flag, [&](const wchar_t* subtypeText, const wchar_t* classId) {
         ++count;
         AppendPreferredSubtype(text, subtypeText);
         AppendTransformByClassId(text, view.flag, classId);
     });
-    if (count == 0) AppendLine(text, L"  (нет)");
+    if (opening == KeyIsLink) {
+        AppendString(text, L"  ");
+        AppendLine(text, kLinkNotOpenedStatus);
+    } else if (count == 0) {
+        AppendLine(text, L"  (нет)");
+    }
     AppendLine(text);
 
     AppendLine(text, L"Отключенные кодеки Media Foundation (HKLM\\SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse):");
     count = 0;
-    ForEachBlockedTransform(view.flag, [&](const wchar_t* classId) {
+    opening = ForEachBlockedTransform(view.flag, [&](const wchar_t* classId) {
         ++count;
         AppendString(text, L"  ");
         AppendTransformByClassId(text, view.flag, classId);
     });
-    if (count == 0) AppendLine(text, L"  (нет)");
+    if (opening == KeyIsLink) {
+        AppendString(text, L"  ");
+        AppendLine(text, kLinkNotOpenedStatus);
+    } else if (count == 0) {
+        AppendLine(text, L"  (нет)");
+    }
     AppendLine(text);
 }

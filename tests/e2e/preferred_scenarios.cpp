@@ -268,6 +268,22 @@ SCENARIO(preferred_decoders_change_and_undo) {
     if (damaged.size() >= 12) damaged[0] = 1, damaged[8] = 9;
     const std::wstring broken = own.Filter(L"Vantrel Damaged Decoder", damaged, false);
     const std::wstring dmo = own.Dmo(L"Vantrel DMO Decoder", {{major, subtype}});
+    // A DMO key and a filter's entry whose class ids are no GUIDs' texts,
+    // which Windows would not take: never offered.
+    const std::wstring notGuidDmo = L"DirectShow\\MediaObjects\\not-a-guid " + format.substr(1, 8);
+    const std::pair<GUID, GUID> notGuidTypes[] = {{major, subtype}};
+    own.keys.push_back(notGuidDmo);
+    CHECK(WriteTextIn(kOwnView, HKEY_CLASSES_ROOT, notGuidDmo, nullptr, L"Vantrel Not A GUID DMO") &&
+              WriteIn(kOwnView, HKEY_CLASSES_ROOT, notGuidDmo, L"InputTypes", REG_BINARY, notGuidTypes, sizeof(notGuidTypes)),
+          notGuidDmo);
+    const std::wstring notGuidEntry = std::wstring(kLegacyInstance) + L"Vantrel not a guid " + format.substr(1, 8);
+    const std::vector<BYTE> notGuidData = RuntimeFilterData(0x00900000, {{false, {{major, subtype}}}});
+    own.keys.push_back(notGuidEntry);
+    CHECK(WriteTextIn(kOwnView, HKEY_CLASSES_ROOT, notGuidEntry, L"FriendlyName", L"Vantrel Not A GUID Filter") &&
+              WriteTextIn(kOwnView, HKEY_CLASSES_ROOT, notGuidEntry, L"CLSID", L"not-a-guid") &&
+              WriteIn(kOwnView, HKEY_CLASSES_ROOT, notGuidEntry, L"FilterData", REG_BINARY, notGuidData.data(),
+                      static_cast<DWORD>(notGuidData.size())),
+          notGuidEntry);
     const std::wstring otherWidth = other.Filter(L"Vantrel Other Width Decoder",
                                                  RuntimeFilterData(0x00600000, {{false, {{major, subtype}}}}));
 
@@ -320,7 +336,8 @@ SCENARIO(preferred_decoders_change_and_undo) {
 
     // "Изменить..": the candidates, highest merit first, the filter of any
     // subtype of the major type after them; not the encoder (an output pin),
-    // nor the filter whose FilterData is damaged. OK writes the own view only.
+    // nor the filter whose FilterData is damaged, nor a class id that is no
+    // GUID. OK writes the own view only.
     std::vector<std::wstring> backups = BackupFiles();
     CHECK(dialog.Press(format, IDC_PREFERRED_CHANGE), TableText(dialog.Rows()));
     const Table candidates = ChooseCandidate(program, format, L"Vantrel Best Decoder", L"decoder-choice");
@@ -639,4 +656,78 @@ SCENARIO(preferred_decoder_on_system_owned_key) {
     CHECK(BackupFiles().size() == backups.size() + 1, L"a second backup");
     PressButton(backupsDialog, IDCANCEL);
     CHECK(program.WaitDialogGone(backupsDialog), program.Dialogs());
+}
+
+// Media Foundation's Preferred and DoNotUse keys made registry links to a
+// key holding other values: dialog 131 shows each as a link and lists
+// nothing of what it points to; a removal, a change or an addition says that
+// nothing is written through a link, in a box owned by dialog 131, and
+// nothing is written or backed up.
+SCENARIO(preferred_keys_that_are_links) {
+    const std::wstring half = sizeof(void*) == 4 ? L"Wow6432Node\\" : L"";
+    const std::wstring transforms = L"SOFTWARE\\Classes\\" + half + L"MediaFoundation\\Transforms";
+    const std::wstring other = L"SOFTWARE\\Classes\\" + half + L"Vantrel other key " + NewGuidText().substr(1, 8);
+    const std::wstring subtype = NewGuidText(), decoder = NewGuidText();
+    CHECK(WriteTextIn(KEY_WOW64_64KEY, HKEY_LOCAL_MACHINE, other, subtype.c_str(), decoder), other);
+    using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE);
+    const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    struct Links {
+        NtDeleteKeyFunction remove;
+        std::vector<std::wstring> paths;
+        ~Links() {
+            for (const std::wstring& path : paths) {
+                HKEY link = nullptr;
+                if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                                  &link) == ERROR_SUCCESS) {
+                    remove(link);
+                    RegCloseKey(link);
+                }
+            }
+        }
+    } links{ntDeleteKey, {}};
+    for (const wchar_t* name : {L"Preferred", L"DoNotUse"}) {
+        const std::wstring path = transforms + L"\\" + name;
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_64KEY, 0);  // a key of earlier scenarios, empty
+        HKEY link = nullptr;
+        const bool made = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                                          KEY_ALL_ACCESS | KEY_CREATE_LINK | KEY_WOW64_64KEY, nullptr, &link,
+                                          nullptr) == ERROR_SUCCESS;
+        if (made) links.paths.push_back(path);
+        const std::wstring target = L"\\Registry\\Machine\\" + other;
+        CHECK(made && RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                                     static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS,
+              L"no link at " + path);
+        if (link) RegCloseKey(link);
+    }
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    PreferredDialog dialog = OpenPreferred(program);
+    if (!dialog.window) return;
+    dialog.ChooseView(2);  // Media Foundation, the program's own width
+    const std::wstring link = L"ссылка реестра, не открывалась";
+    const Table rows = dialog.Rows();
+    CHECK(rows == (Table{{link, L"", L"", L""}, {L"отключен (DoNotUse)", link, L"", L""}}), TableText(rows));
+    LookPoint(L"preferred-links");
+    const std::vector<std::wstring> backups = BackupFiles();
+    for (int button : {IDC_PREFERRED_REMOVE, IDC_PREFERRED_CHANGE, IDC_PREFERRED_ADD}) {
+        if (button == IDC_PREFERRED_ADD) {
+            PressButton(dialog.window, button);
+        } else {
+            CHECK(dialog.Press(link, button), TableText(dialog.Rows()));
+        }
+        HWND box = WaitForMessageBox(program, {dialog.window});
+        const std::wstring text = box ? MessageBoxText(box) : program.Dialogs();
+        CHECK(text == L"Раздел является ссылкой реестра: программа через ссылки не записывает." &&
+                  GetWindow(box, GW_OWNER) == dialog.window,
+              Format(L"button %d: ", button) + text);
+        if (box) PressButton(box, IDOK);
+        CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+    }
+    CHECK(ReadValueText(HKEY_LOCAL_MACHINE, other, subtype, KEY_WOW64_64KEY) == decoder && BackupFiles() == backups,
+          L"written through the link");
+    PressButton(dialog.window, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, other.c_str(), KEY_WOW64_64KEY, 0);
 }
