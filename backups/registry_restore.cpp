@@ -103,12 +103,18 @@ bool IsWrittenClassKey(const RegFileContents& contents, const ClassesOfFile& cla
     return false;
 }
 
+// Opens the key a key line names as a restore opens it: one name at a time,
+// never through a link (KeyNotOpened for a name a restore does not write).
+KeyOpening OpenFileKey(const wchar_t* keyName, bool create, REGSAM access, RestoreTarget& target, RegKey& key,
+                       LONG* status) {
+    return FindRestoreTarget(keyName, target) ? OpenRestoreKey(target, create, access, key, status) : KeyNotOpened;
+}
+
 bool KeyIsMissing(const wchar_t* name) {
     RestoreTarget target;
     RegKey key;
     LONG status = ERROR_SUCCESS;
-    return FindRestoreTarget(name, target) && OpenRestoreKey(target, false, KEY_READ, key, &status) == KeyNotOpened &&
-           status == ERROR_FILE_NOT_FOUND;
+    return OpenFileKey(name, false, KEY_READ, target, key, &status) == KeyNotOpened && status == ERROR_FILE_NOT_FOUND;
 }
 
 // Asks with every class the file writes, then every other key.
@@ -160,9 +166,7 @@ bool BackUpBeforeRestore(HWND owner, const RegFileContents& contents, const wcha
         RestoreTarget target;
         RegKey key;
         LONG status = ERROR_SUCCESS;
-        const KeyOpening opening = FindRestoreTarget(keyName, target)
-                                       ? OpenRestoreKey(target, false, KEY_READ, key, &status)
-                                       : KeyNotOpened;
+        const KeyOpening opening = OpenFileKey(keyName, false, KEY_READ, target, key, &status);
         const bool made = opening == KeyNotOpened && status == ERROR_FILE_NOT_FOUND;
         // A key that is there but cannot be read could not be given back.
         complete = opening == KeyOpened || made;
@@ -289,9 +293,7 @@ void WriteEntries(HWND owner, const RegFileContents& contents, NamedKeys& notWri
         RestoreTarget target;
         RegKey key;
         LONG status = ERROR_ACCESS_DENIED;
-        const KeyOpening opening = FindRestoreTarget(keyName, target)
-                                       ? OpenRestoreKey(target, true, KEY_SET_VALUE, key, &status)
-                                       : KeyNotOpened;
+        const KeyOpening opening = OpenFileKey(keyName, true, KEY_SET_VALUE, target, key, &status);
         if (opening == KeyIsLink) {
             outcome.linkKept = true;
             NameKey(notWritten, L"", keyName);

@@ -49,6 +49,17 @@ void FillList(HWND dialog, const RestoreQuestion& question) {
     SelectObject(context, previous);
     ReleaseDC(list, context);
     SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + kTextMargin), 0);
+    // Whole rows only, so that no row shows cut at the bottom: the list is
+    // made as much lower as its last partly shown row takes.
+    RECT outer = {};
+    RECT inner = {};
+    const LRESULT rowHeight = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+    if (rowHeight > 0 && GetWindowRect(list, &outer) && GetClientRect(list, &inner)) {
+        const LONG cut = (inner.bottom - inner.top) % static_cast<LONG>(rowHeight);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&outer), 2);
+        SetWindowPos(list, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top - cut,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 }  // namespace
@@ -69,7 +80,8 @@ INT_PTR CALLBACK RestoreQuestionDialog(HWND dialog, UINT message, WPARAM wParam,
         SendDlgItemMessageW(dialog, IDC_RESTORE_QUESTION_ICON, STM_SETICON,
                             reinterpret_cast<WPARAM>(LoadIconW(nullptr, IDI_QUESTION)), 0);
         FillList(dialog, question);
-        return TRUE;  // the focus goes to the default button, Yes, as in a message box
+        SetFocus(GetDlgItem(dialog, IDYES));  // the default button, as in a message box
+        return FALSE;
     }
     case WM_CLOSE:
         EndDialog(dialog, IDNO);
