@@ -1,7 +1,9 @@
 // What a restore accepts: the lines of the backups' own form, read back as
-// they were written, and the keys a restore may write.
+// they were written, the keys a restore may write, and the classes below
+// CLSID as the registry and the file make them codecs or not.
 #include "../../backups/reg_file_reader.h"
 #include "../../backups/reg_file_text.h"
+#include "../../backups/restore_classes.h"
 #include "../../backups/restore_scope.h"
 #include "test_support.h"
 
@@ -149,4 +151,66 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
     wchar_t path[MAX_PATH];
     ASSERT_TRUE(RestoreTargetPath(target, path, MAX_PATH));
     EXPECT_TEXT_EQ(L"Software\\Classes\\CLSID\\{x}", path);
+}
+
+namespace {
+
+// A key's full name in this width's half of the machine's classes, as the program's backups name it.
+std::wstring MachineName(const std::wstring& path) {
+    return std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\") + (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + path;
+}
+
+std::wstring UserName(const std::wstring& path) {
+    return std::wstring(L"HKEY_CURRENT_USER\\Software\\Classes\\") + (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + path;
+}
+
+std::wstring ServerKey(const std::wstring& name, const std::wstring& server) {
+    return L"[" + name + L"\\InprocServer32]\r\n@=\"" + server + L"\"\r\n";
+}
+
+}  // namespace
+
+TEST(RestoreClasses, JudgedByTheRegistryAndTheFile) {
+    // A class that is there and is no codec, and a codec of the machine's by its DMO key.
+    RegistryScratch keys;
+    const std::wstring system = NewGuidText(), codec = NewGuidText();
+    keys.Own(L"CLSID\\" + system);
+    keys.Own(L"CLSID\\" + codec);
+    keys.Own(L"DirectShow\\MediaObjects\\" + codec.substr(1, 36));
+    ASSERT_TRUE(WriteText(L"CLSID\\" + system + L"\\InprocServer32", nullptr, L"C:\\windows\\system32\\ole32.dll"));
+    ASSERT_TRUE(WriteText(L"DirectShow\\MediaObjects\\" + codec.substr(1, 36), nullptr, L"Vantrel DMO"));
+    ASSERT_TRUE(WriteText(L"CLSID\\" + codec + L"\\InprocServer32", nullptr, L"C:\\codecs\\vantrel.ax"));
+    // A Media Foundation deletion's backup: a transform not there any more.
+    const std::wstring transform = NewGuidText();
+    std::wstring transformKey = transform.substr(1, 36);
+    CharLowerBuffW(transformKey.data(), static_cast<DWORD>(transformKey.size()));
+    const std::wstring mftDeletion =
+        L"[" + MachineName(L"MediaFoundation\\Transforms\\" + transformKey) + L"]\r\n@=\"Vantrel MFT\"\r\n\r\n[" +
+        MachineName(L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\" + transformKey) +
+        L"]\r\n\r\n[" + MachineName(L"CLSID\\" + transform) + L"]\r\n@=\"Vantrel MFT\"\r\n\r\n" +
+        ServerKey(MachineName(L"CLSID\\" + transform), L"C:\\\\codecs\\\\vantrel mft.dll");
+    const std::wstring page = NewGuidText();
+    const struct {
+        const char* kind;
+        std::wstring keys;
+        std::size_t refusedLine;
+        std::size_t classes;
+    } cases[] = {
+        {"a Media Foundation deletion", mftDeletion, 0, 1},
+        // The user's classes override the machine's: a system class there is no codec there either.
+        {"a system class in the user's classes", ServerKey(UserName(L"CLSID\\" + system), L"C:\\\\payload.dll"), 3, 1},
+        {"a machine's codec in the user's classes", ServerKey(UserName(L"CLSID\\" + codec), L"C:\\\\codecs\\\\vantrel.ax"), 0, 1},
+        // A new class is written beside a codec of the file that its server serves too, and only then.
+        {"a page of the transform's file", mftDeletion + L"\r\n" + ServerKey(MachineName(L"CLSID\\" + page), L"C:\\\\codecs\\\\Vantrel MFT.dll"), 0, 2},
+        {"a class of another file", mftDeletion + L"\r\n" + ServerKey(MachineName(L"CLSID\\" + page), L"C:\\\\codecs\\\\other.dll"), 14, 2},
+    };
+    for (const auto& test : cases) {
+        RegFileContents contents;
+        ASSERT_EQ(0u, Parse(L"Windows Registry Editor Version 5.00\r\n\r\n" + test.keys, contents)) << test.kind;
+        ClassesOfFile classes;
+        JudgeClassKeys(contents, classes);
+        EXPECT_FALSE(classes.failed) << test.kind;
+        EXPECT_EQ(test.refusedLine, classes.refusedLine) << test.kind;
+        EXPECT_EQ(test.classes, classes.classes.Count()) << test.kind;
+    }
 }
