@@ -71,24 +71,71 @@ void TakeClassId(TransformRow& row, const wchar_t* keyName) {
     }
 }
 
+// The server files found so far in one read of a view, with their facts and
+// status: transforms of one codec file share it, and its version resource is
+// then read once. Missing files are not kept (nothing of theirs is costly to
+// read again), and only the first files found, so that a lookup stays short.
+class FoundFiles {
+public:
+    // The facts and status of the file as a row names it (shown and judged), or null.
+    const wchar_t* Find(const wchar_t* path, const wchar_t* judged, const wchar_t** status) const {
+        for (std::size_t i = 0; i < count_; ++i) {
+            const Entry& entry = At(i);
+            if (std::wcscmp(entry.path, path) == 0 && std::wcscmp(entry.judged, judged) == 0) {
+                *status = entry.status;
+                return entry.facts;
+            }
+        }
+        return nullptr;
+    }
+    void Add(const wchar_t* path, const wchar_t* judged, const wchar_t* facts, const wchar_t* status) {
+        if (count_ == kAtMost || !entries_.Reserve((count_ + 1) * sizeof(Entry))) return;
+        Entry& entry = At(count_++);
+        CopyText(entry.path, kNameCapacity, path);
+        CopyText(entry.judged, kNameCapacity, judged);
+        CopyText(entry.facts, kNameCapacity, facts);
+        entry.status = status;
+    }
+
+private:
+    struct Entry {
+        wchar_t path[kNameCapacity];
+        wchar_t judged[kNameCapacity];
+        wchar_t facts[kNameCapacity];
+        const wchar_t* status;
+    };
+    static constexpr std::size_t kAtMost = 64;
+    Entry& At(std::size_t i) const { return reinterpret_cast<Entry*>(entries_.Get())[i]; }
+    HeapBuffer entries_;
+    std::size_t count_ = 0;
+};
+
 // The class key's server file, judged as the scan judges it; the status it
 // gives, or "нет раздела класса" for a class id that is no GUID.
-const wchar_t* ReadServerFile(HKEY classes, REGSAM view, TransformRow& row, bool* classKeyFoundOut) {
+const wchar_t* ReadServerFile(HKEY classes, REGSAM view, FoundFiles& files, TransformRow& row, bool* classKeyFoundOut) {
     wchar_t judged[kNameCapacity] = {};
     const bool classKeyFound = row.classIdIsGuid && classes &&
                                ReadClassFactsIn(classes, view, row.classId, nullptr, row.serverPath, kNameCapacity,
                                                 judged);
-    if (classKeyFound) {
-        wchar_t facts[kNameCapacity];
-        DescribeServerFile(view, row.serverPath, facts, kNameCapacity);
-        FormatText(row.file, kNameCapacity, L"%s (%s)", row.serverPath[0] ? row.serverPath : L"(не указан)", facts);
-    }
     *classKeyFoundOut = classKeyFound;
-    return JudgeServerFile(view, classKeyFound, judged);
+    if (!classKeyFound) return JudgeServerFile(view, false, judged);
+    const wchar_t* shown = row.serverPath[0] ? row.serverPath : L"(не указан)";
+    const wchar_t* status = nullptr;
+    if (const wchar_t* known = files.Find(row.serverPath, judged, &status)) {
+        FormatText(row.file, kNameCapacity, L"%s (%s)", shown, known);
+        return status;
+    }
+    wchar_t facts[kNameCapacity];
+    const bool found = DescribeServerFile(view, row.serverPath, facts, kNameCapacity);
+    FormatText(row.file, kNameCapacity, L"%s (%s)", shown, facts);
+    status = JudgeServerFile(view, true, judged);
+    if (found) files.Add(row.serverPath, judged, facts, status);
+    return status;
 }
 
 // One category entry with its transform key, when that opens.
-void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, const wchar_t* keyName, TransformRow& row) {
+void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, FoundFiles& files, const wchar_t* keyName,
+                       TransformRow& row) {
     TakeClassId(row, keyName);
     // An entry named like a key of the Transforms key's own stands for no
     // transform: that key holds Windows' preferences or the categories.
@@ -97,7 +144,7 @@ void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, const wchar_t
         return;
     }
     bool classKeyFound = false;
-    const wchar_t* fileStatus = ReadServerFile(classes, view, row, &classKeyFound);
+    const wchar_t* fileStatus = ReadServerFile(classes, view, files, row, &classKeyFound);
     RegKey key;
     LONG status = ERROR_SUCCESS;
     const KeyOpening opening = OpenKeyUnlessLink(key, transforms, keyName, KEY_READ | view, &status);
@@ -128,7 +175,7 @@ void ReadRegisteredRow(REGSAM view, HKEY classes, HKEY transforms, const wchar_t
 }
 
 // Every entry of the category's key in the view, each with its transform key.
-void ReadRegisteredTransforms(REGSAM view, int category, TransformList& list) {
+void ReadRegisteredTransforms(REGSAM view, int category, FoundFiles& files, TransformList& list) {
     RegKey foundation, transforms, categories, entries;
     wchar_t categoryName[40];
     TransformKeyName(*kTransformCategories[category].id, categoryName);
@@ -150,7 +197,7 @@ void ReadRegisteredTransforms(REGSAM view, int category, TransformList& list) {
         TransformRow* row = AddRow(list);
         if (!row) return true;
         row->category = category;
-        ReadRegisteredRow(view, classes.Get(), transforms.Get(), keyName, *row);
+        ReadRegisteredRow(view, classes.Get(), transforms.Get(), files, keyName, *row);
         return false;
     });
 }
@@ -328,9 +375,10 @@ void ReadCategories(REGSAM view, const int* categories, int count, TransformList
     std::size_t from[kTransformCategoryCount] = {}, to[kTransformCategoryCount] = {};
     const GUID* ids[kTransformCategoryCount] = {};
     count = count < kTransformCategoryCount ? count : kTransformCategoryCount;
+    FoundFiles files;
     for (int i = 0; i < count; ++i) {
         from[i] = list.count;
-        ReadRegisteredTransforms(view, categories[i], list);
+        ReadRegisteredTransforms(view, categories[i], files, list);
         to[i] = list.count;
         ids[i] = kTransformCategories[categories[i]].id;
     }
