@@ -25,7 +25,8 @@ const wchar_t kPackagedMessage[] =
     L"Кодек установлен как пакет Windows. Удалите его в параметрах Windows: «Приложения».";
 // A deletion whose keys are all gone already (another program removed them
 // since the list was read): nothing is backed up, nothing is changed.
-const wchar_t kNothingToDelete[] = L"Записи кодека в реестре не найдены\nУдалять нечего, реестр не изменен";
+const wchar_t kNothingToDelete[] = L"Записей кодека в реестре уже нет\nУдалять нечего, реестр не изменен";
+const wchar_t kNothingToDeleteCaption[] = L"Удаление не выполнено";
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Кодек",          L"Тип",         L"Входные форматы", L"Выходные форматы",
@@ -253,7 +254,7 @@ void DeleteTransform(HWND dialog, TransformRow row) {
     wchar_t classKey[kNameCapacity];
     if (row.classIdIsGuid && JoinText(classKey, kNameCapacity, L"CLSID", L"\\", row.classId)) AddKeyPath(keys, classKey);
     if (!keys.failed && !AnyKeyPresent(keys)) {
-        ShowMessageBox(dialog, kNothingToDelete, nullptr, MB_ICONINFORMATION);
+        ShowMessageBox(dialog, kNothingToDelete, kNothingToDeleteCaption, MB_ICONINFORMATION);
         ReadAgain(dialog);
         return;
     }

@@ -453,6 +453,7 @@ SCENARIO(transforms_delete_every_spelling) {
         HWND dialog = OpenTransforms(program);
         if (!dialog) return;
         const Table rows = TransformRows(program, dialog);
+        LookPoint(L"transforms-own-key-names");
         for (const wchar_t* own : {L"Categories", L"Preferred", L"DoNotUse"}) {
             CHECK(Cell(rows, L"(без имени) " + std::wstring(own), kTransformStatus) == L"нет записи кодека",
                   TableText(rows));
@@ -488,7 +489,8 @@ SCENARIO(transforms_delete_every_spelling) {
     PressAndConfirm(program, dialog, IDC_TRANSFORM_DELETE);
     HWND box = WaitForMessageBox(program, {dialog});
     LookPoint(L"transforms-nothing-to-delete");
-    CHECK(box && MessageBoxText(box) == L"Записи кодека в реестре не найдены\nУдалять нечего, реестр не изменен",
+    CHECK(box && WindowText(box) == L"Удаление не выполнено" &&
+              MessageBoxText(box) == L"Записей кодека в реестре уже нет\nУдалять нечего, реестр не изменен",
           program.Dialogs());
     if (box) PressButton(box, IDOK);
     CHECK(BackupFiles() == files, L"a backup was written: " + Joined(BackupFiles()));
