@@ -28,20 +28,6 @@ constexpr int kManyTransforms = 5000;
 constexpr int kColumns = 7;
 const wchar_t kVideoDecoders[] = L"d6c02d4b-6833-45b4-971a-05a4b04bab91";
 
-// A key itself, never one a link there points to, and null for a link: the
-// two calls every key the dialog reads takes.
-HKEY OpenUnlessLink(HKEY parent, const wchar_t* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path, REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS) return nullptr;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
-        type == REG_LINK) {
-        RegCloseKey(key);
-        return nullptr;
-    }
-    return key;
-}
-
 struct BareRow {
     GUID id = GUID_NULL;
     int category = 0;
@@ -123,7 +109,7 @@ constexpr int kCategories = 10;
 // with its transform key (name, flags, both type lists) and its class key
 // with the server file's facts, every key opened unless a link.
 void BareReadCategory(HKEY transforms, HKEY classes, int category, std::vector<BareRow>& rows) {
-    HKEY entries = OpenUnlessLink(transforms, (std::wstring(L"Categories\\") + kCategoryKeys[category]).c_str());
+    HKEY entries = BareOpenUnlessLink(transforms, (std::wstring(L"Categories\\") + kCategoryKeys[category]).c_str());
     if (!entries) return;
     DWORD count = 0;
     RegQueryInfoKeyW(entries, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -135,8 +121,8 @@ void BareReadCategory(HKEY transforms, HKEY classes, int category, std::vector<B
         const std::wstring braced = std::wstring(L"{") + name + L"}";
         IIDFromString(braced.c_str(), &row.id);
         bool found = false;
-        if (HKEY classKey = classes ? OpenUnlessLink(classes, braced.c_str()) : nullptr) {
-            if (HKEY server = OpenUnlessLink(classKey, L"InprocServer32")) {
+        if (HKEY classKey = classes ? BareOpenUnlessLink(classes, braced.c_str()) : nullptr) {
+            if (HKEY server = BareOpenUnlessLink(classKey, L"InprocServer32")) {
                 row.cells[4] = BareFileFacts(BareValue(server, nullptr), &found);
                 RegCloseKey(server);
             }
@@ -145,7 +131,7 @@ void BareReadCategory(HKEY transforms, HKEY classes, int category, std::vector<B
         } else {
             row.cells[5] = L"нет раздела класса";
         }
-        HKEY key = OpenUnlessLink(transforms, name);
+        HKEY key = BareOpenUnlessLink(transforms, name);
         if (!key) {
             row.cells[5] = L"нет записи кодека";
             return;
@@ -167,8 +153,8 @@ void BareReadCategory(HKEY transforms, HKEY classes, int category, std::vector<B
 // of each category for the transforms the registry does not hold. Sorted by name.
 void BareReadRows(std::vector<BareRow>& rows) {
     rows.clear();
-    HKEY transforms = OpenUnlessLink(HKEY_CLASSES_ROOT, L"MediaFoundation\\Transforms");
-    HKEY classes = OpenUnlessLink(HKEY_CLASSES_ROOT, L"CLSID");
+    HKEY transforms = BareOpenUnlessLink(HKEY_CLASSES_ROOT, L"MediaFoundation\\Transforms");
+    HKEY classes = BareOpenUnlessLink(HKEY_CLASSES_ROOT, L"CLSID");
     for (int category = 0; transforms && category < kCategories; ++category) {
         BareReadCategory(transforms, classes, category, rows);
     }
@@ -176,7 +162,7 @@ void BareReadRows(std::vector<BareRow>& rows) {
     if (transforms) RegCloseKey(transforms);
 
     // The notes: each Preferred value's class id and DoNotUse's names, matched by GUID.
-    if (HKEY preferred = OpenUnlessLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred")) {
+    if (HKEY preferred = BareOpenUnlessLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\Preferred")) {
         for (DWORD index = 0;; ++index) {
             wchar_t name[256], data[256];
             DWORD nameCount = 256, bytes = sizeof(data);
@@ -192,7 +178,7 @@ void BareReadRows(std::vector<BareRow>& rows) {
         }
         RegCloseKey(preferred);
     }
-    if (HKEY blocked = OpenUnlessLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse")) {
+    if (HKEY blocked = BareOpenUnlessLink(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\MediaFoundation\\Transforms\\DoNotUse")) {
         RegCloseKey(blocked);
     }
 
