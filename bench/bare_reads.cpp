@@ -208,6 +208,18 @@ void BareReadClassKeys(std::vector<NamedText>* classes) {
 
 std::wstring BareValue(HKEY key, const wchar_t* name) { return ReadText(key, name); }
 
+HKEY BareOpenUnlessLink(HKEY parent, const wchar_t* path, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path, REG_OPTION_OPEN_LINK, KEY_READ | view, &key) != ERROR_SUCCESS) return nullptr;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+        type == REG_LINK) {
+        RegCloseKey(key);
+        return nullptr;
+    }
+    return key;
+}
+
 void BareInsertColumns(HWND list, const wchar_t* const* headings, int count) {
     for (int i = 0; i < count; ++i) {
         LVCOLUMNW column{};

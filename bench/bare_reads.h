@@ -17,6 +17,11 @@ std::wstring BareValue(HKEY key, const wchar_t* name);
 // A report list view's columns, 100 pixels wide, inserted straight with LVM_INSERTCOLUMNW.
 void BareInsertColumns(HWND list, const wchar_t* const* headings, int count);
 
+// A key itself in the view, never one a link there points to, and null for a
+// link: the two calls (an open with REG_OPTION_OPEN_LINK, a look at
+// SymbolicLinkValue) that every key the Media Foundation dialog reads takes.
+HKEY BareOpenUnlessLink(HKEY parent, const wchar_t* path, REGSAM view = 0);
+
 int BareDeviceWalk(const GUID& category, HWND list = nullptr);
 
 // The filter mapper's enumeration (flags 0, inexact, merit at least 1, no

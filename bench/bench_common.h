@@ -84,6 +84,9 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_backups.cpp
+// Writes the index-th bench transform (a video decoder with its class key); its key's name to keyName.
+bool WriteBenchTransform(int index, std::wstring* keyName);               // bench_fill.cpp
+void RunTransformsDialogMeasurements(std::vector<ResultRow>& rows, int scale);  // bench_transforms.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.
 int FillPreferredValues(const std::vector<std::wstring>& filterClassIds);  // bench_preferred.cpp
 // With the main window made by RunInProcess.

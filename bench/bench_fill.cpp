@@ -41,6 +41,33 @@ DWORD FilterDataSize(const GUID& category, const std::wstring& classId) {
 
 }  // namespace
 
+bool WriteBenchTransform(int i, std::wstring* keyName) {
+    // As MFTRegister writes one: the class id in lower case without braces,
+    // one type pair in and one out, synchronous; and a class key of its own.
+    RegKey classes;
+    if (classes.Open(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return false;
+    const std::wstring category = L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\";
+    const std::wstring classId = NewGuidText();
+    std::wstring name = classId.substr(1, 36);
+    CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    if (keyName) *keyName = name;
+    const std::wstring key = L"MediaFoundation\\Transforms\\" + name;
+    wchar_t friendly[64], path[MAX_PATH];
+    swprintf(friendly, 64, L"Bench Transform %03d", i);
+    swprintf(path, MAX_PATH, i % 10 == 0 ? L"C:\\windows\\system32\\quartz.dll"
+                                         : L"C:\\Program Files\\Bench Codecs\\bench_mft_%03d.dll", i);
+    GUID types[4] = {MEDIATYPE_Video, MEDIASUBTYPE_YV12, MEDIATYPE_Video, MEDIASUBTYPE_YUY2};
+    types[1].Data1 = 0x30303030 + static_cast<DWORD>(i);  // a four-character code of its own
+    const DWORD flags = 1;
+    RegKey created;
+    return SetDefaultText(HKEY_CLASSES_ROOT, key, friendly) &&
+           RegCreateKeyW(HKEY_CLASSES_ROOT, (category + name).c_str(), created.Put()) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"InputTypes", REG_BINARY, &types[0], 32) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"OutputTypes", REG_BINARY, &types[2], 32) == ERROR_SUCCESS &&
+           RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"MFTFlags", REG_DWORD, &flags, 4) == ERROR_SUCCESS &&
+           WriteClassKey(classes.Get(), classId, friendly, path);
+}
+
 int FillRegistry() {
     CoInitialize(nullptr);
     const double start = NowMs();
@@ -120,32 +147,8 @@ int FillRegistry() {
     const int preferred = FillPreferredValues(legacyClassIds);
     const double end = NowMs();
 
-    // Each transform as MFTRegister writes one: the class id in lower case
-    // without braces, one type pair in and one out, synchronous.
     int transforms = 0;
-    const std::wstring category = L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\";
-    for (int i = 0; i < kBenchTransforms; ++i) {
-        const std::wstring classId = NewGuidText();
-        std::wstring keyName = classId.substr(1, 36);
-        CharLowerBuffW(keyName.data(), static_cast<DWORD>(keyName.size()));
-        const std::wstring key = L"MediaFoundation\\Transforms\\" + keyName;
-        wchar_t name[64], path[MAX_PATH];
-        swprintf(name, 64, L"Bench Transform %03d", i);
-        swprintf(path, MAX_PATH, i % 10 == 0 ? L"C:\\windows\\system32\\quartz.dll"
-                                             : L"C:\\Program Files\\Bench Codecs\\bench_mft_%03d.dll", i);
-        GUID types[4] = {MEDIATYPE_Video, MEDIASUBTYPE_YV12, MEDIATYPE_Video, MEDIASUBTYPE_YUY2};
-        types[1].Data1 = 0x30303030 + static_cast<DWORD>(i);  // a four-character code of its own
-        const DWORD flags = 1;
-        RegKey created;
-        if (!SetDefaultText(HKEY_CLASSES_ROOT, key, name) || RegCreateKeyW(HKEY_CLASSES_ROOT, (category + keyName).c_str(), created.Put()) != ERROR_SUCCESS ||
-            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"InputTypes", REG_BINARY, &types[0], 32) != ERROR_SUCCESS ||
-            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"OutputTypes", REG_BINARY, &types[2], 32) != ERROR_SUCCESS ||
-            RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), L"MFTFlags", REG_DWORD, &flags, 4) != ERROR_SUCCESS ||
-            !WriteClassKey(classes.Get(), classId, name, path)) {
-            continue;
-        }
-        ++transforms;
-    }
+    for (int i = 0; i < kBenchTransforms; ++i) transforms += WriteBenchTransform(i, nullptr);
     const double transformsDone = NowMs();
     std::printf("fill: %d class keys (%.0f ms), %d legacy + %d video compressor filters (%.0f ms), %d short FilterData, "
                 "%d transforms (%.0f ms), %d Preferred values\n",

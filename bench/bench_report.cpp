@@ -29,20 +29,6 @@ HKEY OpenIn(HKEY parent, const wchar_t* path, REGSAM view) {
     return RegOpenKeyExW(parent, path, 0, KEY_READ | view, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
-// The key itself, never one a link there points to, and null for a link: the
-// two calls every key the Media Foundation dialog reads takes.
-HKEY OpenUnlessLink(HKEY parent, const wchar_t* path, REGSAM view) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path, REG_OPTION_OPEN_LINK, KEY_READ | view, &key) != ERROR_SUCCESS) return nullptr;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
-        type == REG_LINK) {
-        RegCloseKey(key);
-        return nullptr;
-    }
-    return key;
-}
-
 struct BareCounts {
     int rows = 0, entries = 0, files = 0, versions = 0, transforms = 0;
     std::size_t bytes = 0;
@@ -112,7 +98,7 @@ void BareTransforms(HKEY classes, int category, REGSAM view, std::wstring& out, 
                               view)) {
         ForEachSubkey(entries, [&](const wchar_t* name) {
             ++counts.transforms;
-            if (HKEY key = OpenUnlessLink(transforms, name, view)) {
+            if (HKEY key = BareOpenUnlessLink(transforms, name, view)) {
                 out += BareValue(key, nullptr) + L"\r\n";
                 BYTE types[512];
                 for (const wchar_t* value : {L"InputTypes", L"OutputTypes", L"MFTFlags"}) {
@@ -121,7 +107,7 @@ void BareTransforms(HKEY classes, int category, REGSAM view, std::wstring& out, 
                 }
                 RegCloseKey(key);
             }
-            ClassAndFile(classes, std::wstring(L"{") + name + L"}", view, out, counts, OpenUnlessLink);
+            ClassAndFile(classes, std::wstring(L"{") + name + L"}", view, out, counts, BareOpenUnlessLink);
         });
         RegCloseKey(entries);
     }

@@ -29,6 +29,7 @@ int wmain(int argc, wchar_t** argv) {
         }
         RunReportMeasurement(rows, scale);
         RunTransformsMeasurement(rows, scale);
+        RunTransformsDialogMeasurements(rows, scale);
         RunBackupsMeasurement(rows, scale);
         RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         if (Selected("9")) MeasurePlaybackCheck(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);

@@ -7,6 +7,7 @@
 
 namespace {
 
+const wchar_t kFilterPrefix[] = L"@device:sw:";
 const wchar_t kClassManagerPrefix[] = L"@device:cm:";
 const wchar_t kDmoPrefix[] = L"@device:dmo:";
 constexpr std::size_t kGuidLength = 38;  // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
@@ -26,29 +27,39 @@ bool GuidAt(const wchar_t* text, GUID* guid) {
 
 }  // namespace
 
-FilterSource ClassifyDisplayName(const wchar_t* displayName, wchar_t (&dmoClassId)[39]) {
-    dmoClassId[0] = L'\0';
+FilterSource ClassifyDisplayName(const wchar_t* displayName, wchar_t (&id)[kMonikerIdCapacity]) {
+    id[0] = L'\0';
     GUID guid;
-    if (StartsWith(displayName, kClassManagerPrefix)) {
-        if (!GuidAt(displayName + std::wcslen(kClassManagerPrefix), &guid)) return SourceDirectShow;
-        if (IsEqualGUID(guid, CLSID_AudioCompressorCategory)) return SourceAcm;
-        if (IsEqualGUID(guid, CLSID_VideoCompressorCategory)) return SourceVfw;
+    if (StartsWith(displayName, kFilterPrefix)) {
+        // "{category}\<entry>": the entry's name is all that follows the separator.
+        const wchar_t* category = displayName + std::wcslen(kFilterPrefix);
+        if (!GuidAt(category, &guid) || category[kGuidLength] != L'\\' || category[kGuidLength + 1] == L'\0' ||
+            std::wcslen(category + kGuidLength + 1) >= kMonikerIdCapacity) {
+            return SourceOther;
+        }
+        CopyText(id, kMonikerIdCapacity, category + kGuidLength + 1);
         return SourceDirectShow;
     }
+    if (StartsWith(displayName, kClassManagerPrefix)) {
+        if (!GuidAt(displayName + std::wcslen(kClassManagerPrefix), &guid)) return SourceOther;
+        if (IsEqualGUID(guid, CLSID_AudioCompressorCategory)) return SourceAcm;
+        if (IsEqualGUID(guid, CLSID_VideoCompressorCategory)) return SourceVfw;
+        return SourceOther;
+    }
     if (StartsWith(displayName, kDmoPrefix)) {
-        if (!GuidAt(displayName + std::wcslen(kDmoPrefix), &guid)) return SourceDirectShow;
-        StringFromGUID2(guid, dmoClassId, 39);
+        if (!GuidAt(displayName + std::wcslen(kDmoPrefix), &guid)) return SourceOther;
+        StringFromGUID2(guid, id, kMonikerIdCapacity);
         return SourceDmo;
     }
-    return SourceDirectShow;
+    return SourceOther;
 }
 
-FilterSource ClassifyFilterMoniker(IMoniker* moniker, wchar_t (&dmoClassId)[39]) {
-    dmoClassId[0] = L'\0';
+FilterSource ClassifyFilterMoniker(IMoniker* moniker, wchar_t (&id)[kMonikerIdCapacity]) {
+    id[0] = L'\0';
     ComPtr<IBindCtx> context;
-    if (FAILED(CreateBindCtx(0, context.Put())) || !context) return SourceDirectShow;
+    if (FAILED(CreateBindCtx(0, context.Put())) || !context) return SourceOther;
     wchar_t* name = nullptr;
-    if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || !name) return SourceDirectShow;
+    if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || !name) return SourceOther;
     CoTaskMem<wchar_t> owned(name);
-    return ClassifyDisplayName(name, dmoClassId);
+    return ClassifyDisplayName(name, id);
 }

@@ -49,6 +49,52 @@ bool IsGuidText(const wchar_t* text) {
     return SUCCEEDED(IIDFromString(text, &guid));
 }
 
+namespace {
+
+int HexDigit(wchar_t c) {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// The value of count hexadecimal digits at text; false at any other character.
+bool ReadHex(const wchar_t* text, int count, unsigned long long* value) {
+    *value = 0;
+    for (int i = 0; i < count; ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0) return false;
+        *value = (*value << 4) | static_cast<unsigned>(digit);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseClassIdText(const wchar_t* text, GUID* id) {
+    // Read by hand: a walk over thousands of key names asks this of each.
+    const std::size_t length = std::wcslen(text);
+    if (length == 38) {
+        if (text[0] != L'{' || text[37] != L'}') return false;
+        ++text;
+    } else if (length != 36) {
+        return false;
+    }
+    if (text[8] != L'-' || text[13] != L'-' || text[18] != L'-' || text[23] != L'-') return false;
+    unsigned long long data1, data2, data3, clock, node;
+    if (!ReadHex(text, 8, &data1) || !ReadHex(text + 9, 4, &data2) || !ReadHex(text + 14, 4, &data3) ||
+        !ReadHex(text + 19, 4, &clock) || !ReadHex(text + 24, 12, &node)) {
+        return false;
+    }
+    id->Data1 = static_cast<unsigned long>(data1);
+    id->Data2 = static_cast<unsigned short>(data2);
+    id->Data3 = static_cast<unsigned short>(data3);
+    id->Data4[0] = static_cast<unsigned char>(clock >> 8);
+    id->Data4[1] = static_cast<unsigned char>(clock);
+    for (int i = 0; i < 6; ++i) id->Data4[2 + i] = static_cast<unsigned char>(node >> (8 * (5 - i)));
+    return true;
+}
+
 bool IsUsableClassId(const wchar_t* classId) {
     return classId[0] != L'\0' && std::wcschr(classId, L'\\') == nullptr;
 }

@@ -39,6 +39,12 @@ LONG OpenClassesChild(RegKey& key, const wchar_t* parentPath, const wchar_t* nam
 // preference keys (a program id, which CLSIDFromString would also take, is not one).
 bool IsGuidText(const wchar_t* text);
 
+// Reads a class id in any spelling the registry holds one in: its 36
+// characters alone (as MFTRegister names a transform's keys) or in braces (38
+// characters, as COM names a class key), hexadecimal letters of either case.
+// The spellings of one class give one GUID; any other text gives false.
+bool ParseClassIdText(const wchar_t* text, GUID* id);
+
 // A class id names one key below CLSID only when it is not empty and holds no
 // backslash; anything else would reach CLSID itself or another class's keys.
 bool IsUsableClassId(const wchar_t* classId);

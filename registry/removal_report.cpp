@@ -93,6 +93,16 @@ bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys) {
     return ShowKeysNotChanged(owner, kCaption, kKeysLeft, left, outcome, kLinkKept);
 }
 
+bool AnyKeyPresent(const KeyPathList& keys) {
+    for (std::size_t i = 0; i < keys.count; ++i) {
+        RegKey key;
+        LONG status = ERROR_SUCCESS;
+        const KeyOpening opening = OpenKeyUnlessLink(key, HKEY_CLASSES_ROOT, KeyPathAt(keys, i), KEY_READ, &status);
+        if (opening != KeyNotOpened || status != ERROR_FILE_NOT_FOUND) return true;
+    }
+    return false;
+}
+
 void NameKey(NamedKeys& keys, const wchar_t* prefix, const wchar_t* path) {
     if (keys.count++ >= kListedKeysAtMost) return;
     AppendChar(keys.listed, L'\n');

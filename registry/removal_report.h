@@ -20,6 +20,10 @@ bool RemoveCodecEntriesAndReport(HWND owner, const wchar_t* classId, const wchar
 // below it, then says what stayed, as RemoveCodecEntriesAndReport does.
 bool RemoveKeysAndReport(HWND owner, const KeyPathList& keys);
 
+// Whether any listed key (a path under HKEY_CLASSES_ROOT) is there now; a
+// registry link counts, and so does a key that cannot be opened.
+bool AnyKeyPresent(const KeyPathList& keys);
+
 // The keys a message names at most; the rest are counted.
 constexpr std::size_t kListedKeysAtMost = 10;
 

@@ -117,10 +117,11 @@ const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamag
     return JudgeServerFile(view, classKeyFound, serverPath);
 }
 
-// A list row that no Instance entry or class key explains: a codec that the
-// device enumerator lists from elsewhere (an ACM or Video for Windows codec,
-// a DMO), not a broken filter. Its status names what it is, and it is no
-// problem; a DMO shows the facts of its registration where the own view has one.
+// A list row that no Instance entry or class key explains and whose moniker
+// is no DirectShow filter's: a codec that the device enumerator lists from
+// elsewhere (an ACM or Video for Windows codec, a DMO, another kind), not a
+// broken filter. Its status names what it is, and it is no problem; a DMO
+// shows the facts of its registration where the own view has one.
 void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_t* dmoClassId) {
     const wchar_t* status = L"не зарегистрирован как фильтр DirectShow";
     if (source == SourceAcm) status = L"кодек ACM";
@@ -198,7 +199,8 @@ void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntr
 // The names the program's list shows for a category, all of them (the
 // system filters too), in the list's own order: a hidden list of the same
 // sorting does the ordering. Each row also keeps where its moniker comes from
-// (and a DMO's class id), for a row that no registration explains.
+// and what it names (a filter's Instance entry, a DMO's class id), for a row
+// that the name lookup does not explain.
 class SortedNames {
 public:
     SortedNames()
@@ -214,30 +216,30 @@ public:
 
     void Fill(const GUID& category) {
         SendMessageW(list_, LB_RESETCONTENT, 0, 0);
-        TruncateText(dmoIds_, 0);
+        TruncateText(ids_, 0);
         AddCategoryNames(list_, category, false, [&](IMoniker* moniker) {
-            wchar_t dmoClassId[39];
-            const FilterSource source = ClassifyFilterMoniker(moniker, dmoClassId);
-            const std::size_t at = dmoIds_.length;
-            AppendChars(dmoIds_, dmoClassId, std::size(dmoClassId));
+            wchar_t id[kMonikerIdCapacity];
+            const FilterSource source = ClassifyFilterMoniker(moniker, id);
+            const std::size_t at = ids_.length;
+            AppendChars(ids_, id, std::wcslen(id) + 1);
             return static_cast<LPARAM>(source) | static_cast<LPARAM>(at << kSourceBits);
         });
     }
 
-    // Where the row's moniker comes from; a DMO's class id goes to dmoClassId.
-    FilterSource SourceOf(int row, wchar_t (&dmoClassId)[39]) const {
-        dmoClassId[0] = L'\0';
+    // Where the row's moniker comes from; what it names goes to id.
+    FilterSource SourceOf(int row, wchar_t (&id)[kMonikerIdCapacity]) const {
+        id[0] = L'\0';
         const LRESULT data = SendMessageW(list_, LB_GETITEMDATA, static_cast<WPARAM>(row), 0);
-        if (data == LB_ERR || dmoIds_.failed) return SourceDirectShow;
+        if (data == LB_ERR || ids_.failed) return SourceOther;
         const auto at = static_cast<std::size_t>(data) >> kSourceBits;
-        if (at + std::size(dmoClassId) <= dmoIds_.length) CopyText(dmoClassId, std::size(dmoClassId), TextChars(dmoIds_) + at);
+        if (at < ids_.length) CopyText(id, kMonikerIdCapacity, TextChars(ids_) + at);
         return static_cast<FilterSource>(data & ((1 << kSourceBits) - 1));
     }
 
 private:
     static constexpr int kSourceBits = 4;
     HWND list_;
-    GrowingText dmoIds_;  // each row's DMO class id (empty for the others), terminated
+    GrowingText ids_;  // each row's id (empty for most kinds), terminated
 };
 
 // The category's name as the combobox shows it, without its trailing blank.
@@ -328,6 +330,18 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
                 match = &record;
             }
         }
+        // A filter's moniker names its Instance entry: a row that the name
+        // lookup does not find (a name too long for it, or not stored as text)
+        // is that entry's, and judged as such.
+        wchar_t id[kMonikerIdCapacity];
+        const FilterSource source = names.SourceOf(row, id);
+        for (std::size_t i = 0; i < entries.count && !match && source == SourceDirectShow; ++i) {
+            EntryRecord& record = entries.At(i);
+            if (lstrcmpiW(entries.Text(record.keyName), id) == 0) {
+                record.reported = true;
+                match = &record;
+            }
+        }
         wchar_t classId[kNameCapacity] = {};
         bool classIdCut = false;
         LookupKind kind = LookupNone;
@@ -343,9 +357,14 @@ void AppendOwnCategory(GrowingText& text, ReportProblems& problems, const Catego
             kind = LookupClassKey;
         }
         AppendRowTitle(text, ++number, name);
+        if (kind == LookupNone && source == SourceDirectShow) {
+            // The filter's entry is gone from the key since the list was read:
+            // the class its moniker names is judged, a problem like any other.
+            AppendFilterFacts(text, problems, name, 0, id, false, 0, false, nullptr);
+            continue;
+        }
         if (kind == LookupNone) {
-            wchar_t dmoClassId[39];
-            AppendCodecOfOtherKind(text, names.SourceOf(row, dmoClassId), dmoClassId);
+            AppendCodecOfOtherKind(text, source, id);
             continue;
         }
         const std::uint32_t merit = match ? match->merit : 0;

@@ -36,17 +36,22 @@ void AppendRow(GrowingText& text, ReportProblems& problems, const TransformRow& 
 void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view) {
     AppendLine(text, L"Кодеки Media Foundation (HKCR\\MediaFoundation\\Transforms):");
     AppendLine(text);
+    // The view is read once, as dialog 133 reads it; each category then shows its rows in their order.
+    TransformList rows;
+    ReadViewTransforms(view.flag, rows);
+    if (rows.failed) text.failed = true;
     for (int category = 0; category < kTransformCategoryCount; ++category) {
-        TransformList rows;
-        ReadTransformRows(view.flag, category, rows);
-        if (rows.failed) text.failed = true;
         wchar_t where[kShortTextCapacity];
         FormatText(where, kShortTextCapacity, L"Media Foundation, %s", kTransformCategories[category].title);
         problems.where = where;
         AppendString(text, kTransformCategories[category].title);
         AppendLine(text, L":");
-        for (std::size_t i = 0; i < rows.count; ++i) AppendRow(text, problems, TransformAt(rows, i), i + 1);
-        if (rows.count == 0) AppendLine(text, L"  (нет)");
+        unsigned number = 0;
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            const TransformRow& row = TransformAt(rows, i);
+            if (row.category == category) AppendRow(text, problems, row, ++number);
+        }
+        if (number == 0) AppendLine(text, L"  (нет)");
         AppendLine(text);
     }
     problems.where = L"";

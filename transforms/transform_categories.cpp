@@ -1,10 +1,9 @@
 #include "transform_categories.h"
 
 #include "../base/bounded_text.h"
+#include "../catalogue/registry_text.h"
 
 #include <mfapi.h>
-
-#include <cwchar>
 
 const TransformCategory kTransformCategories[kTransformCategoryCount] = {
     {L"Видеодекодеры", &MFT_CATEGORY_VIDEO_DECODER},   {L"Аудиодекодеры", &MFT_CATEGORY_AUDIO_DECODER},
@@ -20,11 +19,4 @@ void TransformKeyName(const GUID& id, wchar_t (&name)[40]) {
                id.Data4[6], id.Data4[7]);
 }
 
-bool ParseTransformKeyName(const wchar_t* name, GUID* id) {
-    // Exactly the 36 characters of a GUID: IIDFromString takes nothing else
-    // once the braces are put around them.
-    if (std::wcslen(name) != 36) return false;
-    wchar_t braced[40];
-    FormatText(braced, 40, L"{%s}", name);
-    return SUCCEEDED(IIDFromString(braced, id));
-}
+bool ParseTransformKeyName(const wchar_t* name, GUID* id) { return ParseClassIdText(name, id); }

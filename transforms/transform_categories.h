@@ -15,6 +15,7 @@ extern const TransformCategory kTransformCategories[kTransformCategoryCount];
 // lower case without braces ("d6c02d4b-6833-45b4-971a-05a4b04bab91").
 void TransformKeyName(const GUID& id, wchar_t (&name)[40]);
 
-// Reads a key name that is a GUID without braces (of either case); false for
-// any other text, which then names no class key.
+// Reads a key name that is a class id in any spelling: a GUID with or without
+// braces, of either case (ParseClassIdText); false for any other text, which
+// then names no class key.
 bool ParseTransformKeyName(const wchar_t* name, GUID* id);

@@ -1,6 +1,9 @@
 #include "transform_enumeration.h"
 
+#include "../base/scoped.h"
+
 #include <mfapi.h>
+#include <mftransform.h>
 
 namespace {
 
@@ -31,19 +34,28 @@ private:
 
 }  // namespace
 
-void AddEnumeratedTransforms(const GUID& category, TransformList& list) {
+void EnumerateTransforms(const GUID* const* categories, int count,
+                         const std::function<void(int category, IMFAttributes* const* objects, unsigned count)>& visit) {
     const MediaFoundationLibrary library;
     const auto enumerate = library.Find<EnumFunction>("MFTEnumEx");
     const auto startup = library.Find<StartupFunction>("MFStartup");
     const auto shutdown = library.Find<ShutdownFunction>("MFShutdown");
     if (!enumerate || !startup || !shutdown || FAILED(startup(MF_VERSION, MFSTARTUP_LITE))) return;
-    IMFActivate** objects = nullptr;
-    UINT32 count = 0;
-    if (SUCCEEDED(enumerate(category, MFT_ENUM_FLAG_ALL, nullptr, nullptr, &objects, &count)) && objects) {
-        for (UINT32 i = 0; i < count; ++i) {
-            // An activation object is an attribute store: only that side of it is used.
-            IMFAttributes* attributes = objects[i];
-            AddPackagedTransforms(list, &attributes, 1);
+    for (int category = 0; category < count; ++category) {
+        IMFActivate** objects = nullptr;
+        UINT32 found = 0;
+        if (FAILED(enumerate(*categories[category], MFT_ENUM_FLAG_ALL, nullptr, nullptr, &objects, &found)) ||
+            !objects) {
+            continue;
+        }
+        // An activation object is an attribute store: only that side of it is used.
+        HeapBuffer stores;
+        if (stores.Reserve((found + 1) * sizeof(IMFAttributes*))) {
+            auto* attributes = reinterpret_cast<IMFAttributes**>(stores.Get());
+            for (UINT32 i = 0; i < found; ++i) attributes[i] = objects[i];
+            visit(category, attributes, found);
+        }
+        for (UINT32 i = 0; i < found; ++i) {
             if (objects[i]) objects[i]->Release();
         }
         CoTaskMemFree(objects);

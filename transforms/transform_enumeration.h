@@ -3,9 +3,15 @@
 // install outside the registry. Only the activation objects' attributes are
 // read; none is ever activated, so no codec is loaded.
 #pragma once
-#include "transform_list.h"
+#include "../base/win_headers.h"
 
-// Adds to list, as "пакет Windows", the category's transforms that the
-// enumeration returns and the list does not hold. Nothing happens where
-// Media Foundation is not installed (Windows N without its media pack).
-void AddEnumeratedTransforms(const GUID& category, TransformList& list);
+#include <functional>
+
+struct IMFAttributes;
+
+// Hands visit the activation objects of each category (count of them, by
+// index into categories) as attribute stores, released after the call.
+// Media Foundation is loaded and started once for all of them; nothing is
+// visited where it is not installed (Windows N without its media pack).
+void EnumerateTransforms(const GUID* const* categories, int count,
+                         const std::function<void(int category, IMFAttributes* const* objects, unsigned count)>& visit);

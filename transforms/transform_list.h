@@ -14,10 +14,13 @@
 struct IMFAttributes;
 
 struct TransformRow {
-    wchar_t name[kNameCapacity];            // the default value, or MFT_FRIENDLY_NAME_Attribute
-    wchar_t keyName[kShortTextCapacity];    // the category entry's name: the class id without braces
-    wchar_t classId[kShortTextCapacity];    // "{...}" where keyName is a GUID; otherwise keyName itself
+    wchar_t name[kNameCapacity];            // the default value, or MFT_FRIENDLY_NAME_Attribute; where there
+                                            // is none, "(без имени) " and the class id as the entry spells it
+    wchar_t keyName[kShortTextCapacity];    // the category entry's name as the registry spells it
+    wchar_t classId[kShortTextCapacity];    // "{...}" where keyName is a GUID in any spelling; otherwise keyName itself
     bool classIdIsGuid;
+    GUID id;                                // the class, where classIdIsGuid
+    int category;                           // an index into kTransformCategories
     wchar_t type[kShortTextCapacity];       // "аппаратный, асинхронный, ..."
     wchar_t inputs[kFormatsCapacity];
     wchar_t outputs[kFormatsCapacity];
@@ -44,10 +47,15 @@ TransformRow& TransformAt(const TransformList& list, std::size_t index);
 // (0 for the program's own), with their notes, sorted by name.
 void ReadTransformRows(REGSAM view, int category, TransformList& list);
 
+// The rows of every category in the view, each with its category, in one
+// read: the platform's enumeration started once, the notes read once; sorted
+// by name.
+void ReadViewTransforms(REGSAM view, TransformList& list);
+
 // Adds the transforms that the activation objects describe and the list does
-// not hold yet (by class id), as "пакет Windows". Only their attributes are
-// read.
-void AddPackagedTransforms(TransformList& list, IMFAttributes* const* objects, unsigned count);
+// not hold yet (by class id, in any spelling), as "пакет Windows" of the
+// category. Only their attributes are read.
+void AddPackagedTransforms(TransformList& list, IMFAttributes* const* objects, unsigned count, int category = 0);
 
 // Fills each row's note from the view's Preferred and DoNotUse keys.
 void NoteTransformPreferences(REGSAM view, TransformList& list);
@@ -55,7 +63,8 @@ void NoteTransformPreferences(REGSAM view, TransformList& list);
 // Sorts the rows by name as the program's lists sort.
 void SortTransformRows(TransformList& list);
 
-// The name of the transform that classId (with or without braces) names in
-// the view: its transform key's default value, else its class key's; false,
-// with name empty, when neither is there.
+// The name of the transform that classId (a GUID in any spelling, or a key's
+// name) names in the view: its transform key's default value (the key named
+// without braces first, then in braces), else its class key's; false, with
+// name empty, when neither is there.
 bool ReadTransformName(REGSAM view, const wchar_t* classId, wchar_t* name, std::size_t capacity);

@@ -23,16 +23,37 @@ namespace {
 
 const wchar_t kPackagedMessage[] =
     L"Кодек установлен как пакет Windows. Удалите его в параметрах Windows: «Приложения».";
+// A deletion whose keys are all gone already (another program removed them
+// since the list was read): nothing is backed up, nothing is changed.
+const wchar_t kNothingToDelete[] = L"Записей кодека в реестре уже нет\nУдалять нечего, реестр не изменен";
+const wchar_t kNothingToDeleteCaption[] = L"Удаление не выполнено";
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Кодек",          L"Тип",         L"Входные форматы", L"Выходные форматы",
                                    L"Файл кодека",    L"Состояние",   L"Примечание"};
 
-// A dialog's views and the rows it shows, kept by the dialog itself.
+// The rows of one view, every category's, read once per opening of the
+// dialog (and again after its own changes to the registry), so that choosing
+// a category reads nothing.
+struct ViewRows {
+    TransformList rows;
+    bool read = false;
+};
+
+// A dialog's views, their rows, and the rows of the chosen category that the
+// list shows (indexes into the shown view's rows), kept by the dialog itself.
 struct TransformsDialogState {
     RegistryView views[2] = {};
     int viewCount = 0;
-    TransformList rows;
+    ViewRows viewRows[2];
+    int shownView = 0;
+    HeapBuffer shown;
+    std::size_t shownCount = 0;
+
+    const TransformList& Rows() const { return viewRows[shownView].rows; }
+    const TransformRow& Shown(std::size_t item) const {
+        return TransformAt(Rows(), reinterpret_cast<const std::size_t*>(shown.Get())[item]);
+    }
 };
 
 TransformsDialogState& StateOf(HWND dialog) {
@@ -41,12 +62,12 @@ TransformsDialogState& StateOf(HWND dialog) {
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_TRANSFORM_LIST); }
 
-const RegistryView& ChosenView(HWND dialog) {
-    const TransformsDialogState& state = StateOf(dialog);
-    LRESULT at = SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_GETCURSEL, 0, 0);
-    if (at < 0 || at >= state.viewCount) at = 0;
-    return state.views[at];
+int ChosenViewIndex(HWND dialog) {
+    const LRESULT at = SendDlgItemMessageW(dialog, IDC_TRANSFORM_VIEW, CB_GETCURSEL, 0, 0);
+    return at < 0 || at >= StateOf(dialog).viewCount ? 0 : static_cast<int>(at);
 }
+
+const RegistryView& ChosenView(HWND dialog) { return StateOf(dialog).views[ChosenViewIndex(dialog)]; }
 
 int ChosenCategory(HWND dialog) {
     const LRESULT at = SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_GETCURSEL, 0, 0);
@@ -87,30 +108,30 @@ const wchar_t* CellText(const TransformRow& row, int column) {
 // A column as wide as its widest text or its heading, so that nothing is
 // cut. Only the texts with the most characters are measured: in the list's
 // proportional font no text of a few characters fewer is wider than those.
-void SizeColumn(HWND list, HDC dc, const TransformList& rows, int column) {
+void SizeColumn(HWND list, HDC dc, const TransformsDialogState& state, int column) {
     constexpr int kMeasured = 8;
     constexpr int kCellMargin = 16;  // pixels around a cell's text
     std::size_t longest[kMeasured] = {};
     int kept = 0;
-    for (std::size_t i = 0; i < rows.count; ++i) {
-        const std::size_t length = std::wcslen(CellText(TransformAt(rows, i), column));
+    for (std::size_t i = 0; i < state.shownCount; ++i) {
+        const std::size_t length = std::wcslen(CellText(state.Shown(i), column));
         int at = 0;
         if (kept < kMeasured) {
             at = kept++;
-        } else if (std::wcslen(CellText(TransformAt(rows, longest[kMeasured - 1]), column)) >= length) {
+        } else if (std::wcslen(CellText(state.Shown(longest[kMeasured - 1]), column)) >= length) {
             continue;
         } else {
             at = kMeasured - 1;
         }
         // Into its place among the longest, longest first.
-        for (; at > 0 && std::wcslen(CellText(TransformAt(rows, longest[at - 1]), column)) < length; --at) {
+        for (; at > 0 && std::wcslen(CellText(state.Shown(longest[at - 1]), column)) < length; --at) {
             longest[at] = longest[at - 1];
         }
         longest[at] = i;
     }
     int width = ListView_GetStringWidth(list, kColumns[column]) + kHeadingMargin;
     for (int i = 0; i < kept; ++i) {
-        const wchar_t* text = CellText(TransformAt(rows, longest[i]), column);
+        const wchar_t* text = CellText(state.Shown(longest[i]), column);
         SIZE size = {};
         if (GetTextExtentPoint32W(dc, text, static_cast<int>(std::wcslen(text)), &size) && size.cx + kCellMargin > width) {
             width = size.cx + kCellMargin;
@@ -119,39 +140,78 @@ void SizeColumn(HWND list, HDC dc, const TransformList& rows, int column) {
     ListView_SetColumnWidth(list, column, width);
 }
 
-// Reads the chosen category in the chosen view again and shows its rows.
+// Reads the chosen view's rows where this opening has not read them yet,
+// with the wait cursor meanwhile.
+const TransformList& ViewRowsRead(HWND dialog, int viewIndex) {
+    ViewRows& view = StateOf(dialog).viewRows[viewIndex];
+    if (!view.read) {
+        const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        view.rows.count = 0;
+        view.rows.failed = false;
+        ReadViewTransforms(StateOf(dialog).views[viewIndex].flag, view.rows);
+        view.read = true;
+        SetCursor(previous);
+    }
+    return view.rows;
+}
+
+// Shows the rows of the chosen category in the chosen view.
 void FillRows(HWND dialog) {
-    TransformList& rows = StateOf(dialog).rows;
-    rows.count = 0;
-    rows.failed = false;
-    const RegistryView& view = ChosenView(dialog);
-    ReadTransformRows(view.flag, ChosenCategory(dialog), rows);
+    TransformsDialogState& state = StateOf(dialog);
+    const int viewIndex = ChosenViewIndex(dialog);
+    const TransformList& rows = ViewRowsRead(dialog, viewIndex);
+    const int category = ChosenCategory(dialog);
+    state.shownView = viewIndex;
+    state.shownCount = 0;
+    if (state.shown.Reserve((rows.count + 1) * sizeof(std::size_t))) {
+        auto* shown = reinterpret_cast<std::size_t*>(state.shown.Get());
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            if (TransformAt(rows, i).category == category) shown[state.shownCount++] = i;
+        }
+    }
     // The list holds no texts of its own: it asks for each cell it shows (LVN_GETDISPINFO).
     HWND list = List(dialog);
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemCountEx(list, static_cast<int>(rows.count), 0);
+    ListView_SetItemCountEx(list, static_cast<int>(state.shownCount), 0);
     HDC dc = GetDC(list);
     const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) SizeColumn(list, dc, rows, i);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) SizeColumn(list, dc, state, i);
     SelectObject(dc, font);
     ReleaseDC(list, dc);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     // The registrations of the other width's view are changed by the other
     // width's build, which sees them as its own: here they are only shown.
-    EnableWindow(GetDlgItem(dialog, IDC_TRANSFORM_UNREGISTER), view.Own());
-    EnableWindow(GetDlgItem(dialog, IDC_TRANSFORM_DELETE), view.Own());
+    const bool own = state.views[viewIndex].Own();
+    EnableWindow(GetDlgItem(dialog, IDC_TRANSFORM_UNREGISTER), own);
+    EnableWindow(GetDlgItem(dialog, IDC_TRANSFORM_DELETE), own);
+}
+
+// Reads the views again, after the dialog's own change to the registry, and
+// shows the chosen one.
+void ReadAgain(HWND dialog) {
+    for (ViewRows& view : StateOf(dialog).viewRows) view.read = false;
+    FillRows(dialog);
+}
+
+// Whether the rows the list shows, and the chosen view, are the program's
+// own view's: only there do the actions that change the registry act. Their
+// buttons are disabled elsewhere, but a command can still come (a keyboard
+// accelerator, a posted message, an assistive tool).
+bool ShowsOwnView(HWND dialog) {
+    const TransformsDialogState& state = StateOf(dialog);
+    return state.views[state.shownView].Own() && ChosenView(dialog).Own();
 }
 
 // The selected row, or null after telling the user that none is.
 const TransformRow* SelectedRow(HWND dialog) {
     const int selected = ListView_GetNextItem(List(dialog), -1, LVNI_SELECTED);
-    if (selected < 0 || static_cast<std::size_t>(selected) >= StateOf(dialog).rows.count) {
+    if (selected < 0 || static_cast<std::size_t>(selected) >= StateOf(dialog).shownCount) {
         ShowMessageBox(dialog, L"Не выбран кодек", nullptr, MB_OK);
         return nullptr;
     }
-    const TransformRow& row = TransformAt(StateOf(dialog).rows, static_cast<std::size_t>(selected));
+    const TransformRow& row = StateOf(dialog).Shown(static_cast<std::size_t>(selected));
     if (row.packaged) {
         ShowMessageBox(dialog, kPackagedMessage, nullptr, MB_ICONINFORMATION);
         return nullptr;
@@ -159,9 +219,12 @@ const TransformRow* SelectedRow(HWND dialog) {
     return &row;
 }
 
+// The file looked for as the width of the view the row was read in sees it.
 void CheckServerFile(HWND dialog, const TransformRow& row) {
+    const TransformsDialogState& state = StateOf(dialog);
     wchar_t facts[kNameCapacity];
-    ShowServerFileCheck(dialog, DescribeServerFile(ChosenView(dialog).flag, row.serverPath, facts, kNameCapacity));
+    ShowServerFileCheck(dialog, DescribeServerFile(state.views[state.shownView].flag, row.serverPath, facts,
+                                                   kNameCapacity));
 }
 
 void Unregister(HWND dialog, TransformRow row) {
@@ -174,17 +237,27 @@ void Unregister(HWND dialog, TransformRow row) {
     if (!ConfirmUnregistration(dialog)) return;
     if (!UnregisterServerFile(dialog, row.name, row.classId, row.serverPath)) return;
     RefreshFilterList();
-    FillRows(dialog);
+    ReadAgain(dialog);
 }
 
-// Deletes the transform key, every category entry of the class and its
-// class key, after a backup of them all; whatever stays is named.
+// Deletes every transform key and category entry of the row's class (in any
+// spelling of its class id, in any category) and its class key, after a
+// backup of exactly those keys; whatever stays is named. An entry named like
+// a key of the Transforms key's own goes alone.
 void DeleteTransform(HWND dialog, TransformRow row) {
     if (!ConfirmDeletion(dialog)) return;
     KeyPathList keys;
     AddTransformKeys(row.keyName, keys);
+    wchar_t category[40];
+    TransformKeyName(*kTransformCategories[row.category].id, category);
+    AddTransformEntryKey(category, row.keyName, keys);
     wchar_t classKey[kNameCapacity];
     if (row.classIdIsGuid && JoinText(classKey, kNameCapacity, L"CLSID", L"\\", row.classId)) AddKeyPath(keys, classKey);
+    if (!keys.failed && !AnyKeyPresent(keys)) {
+        ShowMessageBox(dialog, kNothingToDelete, kNothingToDeleteCaption, MB_ICONINFORMATION);
+        ReadAgain(dialog);
+        return;
+    }
     if (!BackUpKeys(dialog, BackupDeleteCodec, row.name, row.classId, keys)) return;
     const bool closing = RemoveKeysAndReport(dialog, keys);
     if (closing) {
@@ -192,7 +265,7 @@ void DeleteTransform(HWND dialog, TransformRow row) {
         return;
     }
     RefreshFilterList();
-    FillRows(dialog);
+    ReadAgain(dialog);
 }
 
 void OnCommand(HWND dialog, WORD id, WORD code) {
@@ -205,6 +278,7 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
     default: break;
     }
     if (id != IDC_TRANSFORM_CHECK_FILE && id != IDC_TRANSFORM_UNREGISTER && id != IDC_TRANSFORM_DELETE) return;
+    if (id != IDC_TRANSFORM_CHECK_FILE && !ShowsOwnView(dialog)) return;
     const TransformRow* row = SelectedRow(dialog);
     if (!row) return;
     // The actions take a copy: the rows are read again while they run.
@@ -242,11 +316,10 @@ INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
             info->item.cchTextMax <= 0) {
             return FALSE;
         }
-        const TransformList& rows = StateOf(dialog).rows;
-        const bool known = info->item.iItem >= 0 && static_cast<std::size_t>(info->item.iItem) < rows.count;
+        const TransformsDialogState& state = StateOf(dialog);
+        const bool known = info->item.iItem >= 0 && static_cast<std::size_t>(info->item.iItem) < state.shownCount;
         CopyText(info->item.pszText, static_cast<std::size_t>(info->item.cchTextMax),
-                 known ? CellText(TransformAt(rows, static_cast<std::size_t>(info->item.iItem)), info->item.iSubItem)
-                       : L"");
+                 known ? CellText(state.Shown(static_cast<std::size_t>(info->item.iItem)), info->item.iSubItem) : L"");
         return TRUE;
     }
     default:

@@ -90,7 +90,10 @@ TEST_F(PackagedTransforms, WinesEnumerationAddsNothingTheRegistryLacks) {
     // Alone, the platform's enumeration finds Wine's H.264 decoder (by its
     // class id: Wine 8's activation objects carry nothing else)...
     TransformList enumerated;
-    AddEnumeratedTransforms(*kTransformCategories[0].id, enumerated);
+    const GUID* categories[] = {kTransformCategories[0].id};
+    EnumerateTransforms(categories, 1, [&](int, IMFAttributes* const* objects, unsigned count) {
+        AddPackagedTransforms(enumerated, objects, count);
+    });
     bool h264 = false;
     for (std::size_t i = 0; i < enumerated.count; ++i) {
         h264 = h264 || std::wstring(TransformAt(enumerated, i).keyName) == L"62ce7e72-4c71-4d20-b15d-452831a87d9d";

@@ -1056,10 +1056,16 @@ SCENARIO(backup_transform_delete_and_unregister) {
     CHECK(KeyExists(codec.ClassKey()) && KeyExists(L"CLSID\\" + codec.extraDmoId), L"the codec's other keys went");
     if (!backup.empty()) ImportAndCompare(backup, paths, before);
 
-    // The transform is back: its unregistration, through the same runner and backup as the management dialog's.
+    // The transform is back, as the dialog shows it when it is opened again (an
+    // opening reads the registry once): its unregistration, through the same
+    // runner and backup as the management dialog's.
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), L"dialog 133 stayed");
+    dialog = OpenTransforms(program);
+    if (!dialog) return;
+    list = GetDlgItem(dialog, IDC_TRANSFORM_LIST);
     const Table rows = TransformRows(program, dialog);
-    ChooseTransformsRow(dialog, IDC_TRANSFORM_CATEGORY, 0);
-    SelectListViewRow(list, program.processId, RowNamed(TransformRows(program, dialog), row));
+    SelectListViewRow(list, program.processId, RowNamed(rows, row));
     files = BackupFiles();
     ConfirmAction(program, dialog, IDC_TRANSFORM_UNREGISTER);
     const std::wstring unregistered = WaitForNewBackup(files);
