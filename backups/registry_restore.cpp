@@ -5,6 +5,7 @@
 #include "../base/elevation.h"
 #include "../base/line_safety.h"
 #include "../base/message_box.h"
+#include "../catalogue/mapper_entries.h"
 #include "../registry/key_ownership.h"
 #include "../registry/ownership_messages.h"
 #include "../registry/removal_report.h"
@@ -327,6 +328,7 @@ RestoreResult RestoreBackup(HWND owner, const wchar_t* path, const wchar_t* frie
     NamedKeys notWritten;
     RemovalOutcome outcome;
     WriteEntries(owner, contents, notWritten, outcome);
+    ForgetMapperEntriesCheck();
     if (notWritten.count == 0) return RestoreWritten;
     return ShowKeysNotChanged(owner, kNotFinishedCaption, kKeysNotWritten, notWritten, outcome, kLinkOnTheWay)
                ? RestoreClosing

@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
 #include "filter_data.h"
+#include "key_watch.h"
 #include "registry_text.h"
 
 namespace {
@@ -11,37 +12,64 @@ namespace {
 // The category of filter categories: each of its entries names one category.
 const wchar_t kCategoriesId[] = L"{DA4E3DA0-D07D-11D0-BD50-00A0C911CE86}";
 const wchar_t kCodecEntriesPath[] = L"Software\\Microsoft\\ActiveMovie\\devenum\\";
+const wchar_t kUserClassesPath[] = L"Software\\Classes\\";
 
-// The two places the device enumerator lists a category's entries from.
+// Categories beyond this many are not kept: every check then reads them all.
+constexpr std::size_t kMostKeptCategories = 64;
+// Two places a category's entries are listed from (below).
+constexpr std::size_t kPlacesPerCategory = 2;
+
+// One key the device enumerator lists a category's entries from: the
+// category's Instance key of the classes, or the user's key of the codec
+// entries it makes itself.
 struct EntryKeyPath {
     HKEY root;
     wchar_t path[kNameCapacity];
 };
 
-void EntryKeyPaths(const wchar_t* categoryId, EntryKeyPath (&paths)[2]) {
+void EntryKeyPaths(const wchar_t* categoryId, EntryKeyPath (&paths)[kPlacesPerCategory]) {
     paths[0].root = HKEY_CLASSES_ROOT;
     FormatText(paths[0].path, kNameCapacity, L"CLSID\\%ls\\Instance", categoryId);
     paths[1].root = HKEY_CURRENT_USER;
     FormatText(paths[1].path, kNameCapacity, L"%ls%ls", kCodecEntriesPath, categoryId);
 }
 
-// Calls visit(entry, name) for each entry of a category that can be opened,
-// in both places, until a visit returns true; returns whether one did.
-template <typename Visitor>
-bool ForEachCategoryEntry(const wchar_t* categoryId, Visitor&& visit) {
-    EntryKeyPath paths[2];
-    EntryKeyPaths(categoryId, paths);
-    for (const EntryKeyPath& place : paths) {
-        RegKey entries;
-        if (entries.OpenForReading(place.root, place.path) != ERROR_SUCCESS) continue;
-        const bool stopped = ForEachSubkeyName(entries.Get(), [&](const wchar_t* name) {
-            RegKey entry;
-            if (entry.OpenForReading(entries.Get(), name) != ERROR_SUCCESS) return false;
-            return visit(entry.Get(), name);
-        });
-        if (stopped) return true;
+// Watches a key the entries are read from. The classes' keys are watched
+// in the user's classes too: on Windows HKEY_CLASSES_ROOT merges them with
+// the machine's, and a notification on the merged key need not tell of both.
+class PlaceWatch {
+public:
+    bool Arm(const EntryKeyPath& place) {
+        if (!keys_[0].Arm(place.root, place.path)) return false;
+        if (place.root != HKEY_CLASSES_ROOT) return true;
+        wchar_t userPath[kNameCapacity];
+        FormatText(userPath, kNameCapacity, L"%ls%ls", kUserClassesPath, place.path);
+        return keys_[1].Arm(HKEY_CURRENT_USER, userPath);
     }
-    return false;
+    bool Fired(const EntryKeyPath& place) const {
+        return keys_[0].Fired() || (place.root == HKEY_CLASSES_ROOT && keys_[1].Fired());
+    }
+
+private:
+    KeyWatch keys_[2];
+};
+
+// Calls visit(entry, name) for each entry of the key that can be opened,
+// until a visit returns true; returns whether one did. The key is opened
+// with the rights its reading needs, so that one that can be read but not
+// watched is read, and read again every time.
+template <typename Visitor>
+bool ForEachEntry(const EntryKeyPath& place, Visitor&& visit) {
+    RegKey entries;
+    if (RegOpenKeyExW(place.root, place.path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, entries.Put()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    return ForEachSubkeyName(entries.Get(), [&](const wchar_t* name) {
+        RegKey entry;
+        if (entry.OpenForReading(entries.Get(), name) != ERROR_SUCCESS) return false;
+        return visit(entry.Get(), name);
+    });
 }
 
 // The category an entry of the category of categories names, as the braced
@@ -65,36 +93,156 @@ bool EnumeratedCategory(HKEY entry, wchar_t (&categoryId)[39]) {
     return StringFromGUID2(category, categoryId, 39) != 0;
 }
 
-// Calls visit(entry, name) for each entry whose FilterData is damaged among
-// those the mapper's enumeration reads, until a visit returns true; returns
-// whether one did.
-template <typename Visitor>
-bool ForEachDamagedMapperEntry(Visitor&& visit) {
-    return ForEachCategoryEntry(kCategoriesId, [&](HKEY categoryEntry, const wchar_t*) {
-        wchar_t categoryId[39];
-        if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
-        return ForEachCategoryEntry(categoryId, [&](HKEY entry, const wchar_t* keyName) {
-            return FilterDataDamaged(CheckEntryFilterData(entry)) && visit(entry, keyName);
-        });
+struct DamagedName {
+    wchar_t text[kNameCapacity];
+};
+
+// What one key of entries held when it was last read: how many entries with
+// a damaged FilterData, and the names of the first few.
+struct KeptPlace {
+    EntryKeyPath place = {};
+    PlaceWatch watch;
+    bool known = false;
+    std::size_t damaged = 0;
+    HeapArray<DamagedName> names;
+};
+
+// The kept check: the categories the category of categories names, listed
+// while its watches hold, and what each of their keys held.
+struct KeptCheck {
+    bool known = false;
+    bool tooMany = false;
+    PlaceWatch categoryWatches[kPlacesPerCategory];
+    std::size_t placeCount = 0;
+    KeptPlace places[kMostKeptCategories * kPlacesPerCategory];
+};
+
+KeptCheck g_kept;
+std::size_t g_keysRead = 0;
+
+// Reads the place's entries again. A kept place is watched first, so that a
+// change made while its entries are read is seen at the next check.
+void ReadPlace(KeptPlace& kept, bool keep) {
+    kept.known = keep && kept.watch.Arm(kept.place);
+    kept.damaged = 0;
+    kept.names.Clear();
+    ++g_keysRead;
+    ForEachEntry(kept.place, [&](HKEY entry, const wchar_t* keyName) {
+        if (!FilterDataDamaged(CheckEntryFilterData(entry))) return false;
+        if (kept.damaged < kDamagedNamesKept) {
+            DamagedName name;
+            if (!ReadRegistryText(entry, L"FriendlyName", name.text, kNameCapacity) || name.text[0] == L'\0') {
+                CopyText(name.text, kNameCapacity, keyName);
+            }
+            kept.names.Append(name);
+        }
+        ++kept.damaged;
+        return false;
     });
+}
+
+// Calls visit(place) for the keys of every category the category of
+// categories names, in the order the mapper walks them, until a visit
+// returns true; returns whether one did.
+template <typename Visitor>
+bool ForEachCategoryPlace(Visitor&& visit) {
+    EntryKeyPath categoryPlaces[kPlacesPerCategory];
+    EntryKeyPaths(kCategoriesId, categoryPlaces);
+    ++g_keysRead;
+    for (const EntryKeyPath& categoryPlace : categoryPlaces) {
+        const bool stopped = ForEachEntry(categoryPlace, [&](HKEY categoryEntry, const wchar_t*) {
+            wchar_t categoryId[39];
+            if (!EnumeratedCategory(categoryEntry, categoryId)) return false;
+            EntryKeyPath paths[kPlacesPerCategory];
+            EntryKeyPaths(categoryId, paths);
+            for (const EntryKeyPath& path : paths) {
+                if (visit(path)) return true;
+            }
+            return false;
+        });
+        if (stopped) return true;
+    }
+    return false;
+}
+
+// Lists the places anew. A place listed at the same position as before keeps
+// what was read from it, since its own watch tells whether it changed.
+// Whether the list can be kept: its own keys are watched, and it fits.
+bool ListPlaces() {
+    EntryKeyPath categoryPlaces[kPlacesPerCategory];
+    EntryKeyPaths(kCategoriesId, categoryPlaces);
+    bool watched = true;
+    for (std::size_t i = 0; i < kPlacesPerCategory; ++i) {
+        watched = g_kept.categoryWatches[i].Arm(categoryPlaces[i]) && watched;
+    }
+    std::size_t count = 0;
+    g_kept.tooMany = ForEachCategoryPlace([&](const EntryKeyPath& path) {
+        if (count == kMostKeptCategories * kPlacesPerCategory) return true;
+        KeptPlace& kept = g_kept.places[count++];
+        if (kept.place.root != path.root || lstrcmpW(kept.place.path, path.path) != 0) {
+            kept.place = path;
+            kept.known = false;
+        }
+        return false;
+    });
+    g_kept.placeCount = g_kept.tooMany ? 0 : count;
+    return watched && !g_kept.tooMany;
+}
+
+bool CategoriesChanged() {
+    EntryKeyPath categoryPlaces[kPlacesPerCategory];
+    EntryKeyPaths(kCategoriesId, categoryPlaces);
+    for (std::size_t i = 0; i < kPlacesPerCategory; ++i) {
+        if (g_kept.categoryWatches[i].Fired(categoryPlaces[i])) return true;
+    }
+    return false;
+}
+
+// Brings every place up to date, reading again only those whose keys have
+// changed since they were read (or could not be watched), and calls
+// visit(place) for each, in the mapper's order.
+template <typename Visitor>
+void CheckPlaces(Visitor&& visit) {
+    if (!g_kept.known || CategoriesChanged()) g_kept.known = ListPlaces();
+    if (g_kept.tooMany) {
+        // More categories than are kept: every entry is read, every time.
+        ForEachCategoryPlace([&](const EntryKeyPath& path) {
+            KeptPlace once;
+            once.place = path;
+            ReadPlace(once, false);
+            visit(static_cast<const KeptPlace&>(once));
+            return false;
+        });
+        return;
+    }
+    for (std::size_t i = 0; i < g_kept.placeCount; ++i) {
+        KeptPlace& kept = g_kept.places[i];
+        if (!kept.known || kept.watch.Fired(kept.place)) ReadPlace(kept, true);
+        visit(static_cast<const KeptPlace&>(kept));
+    }
 }
 
 }  // namespace
 
 bool MapperEntriesSound() {
-    return !ForEachDamagedMapperEntry([](HKEY, const wchar_t*) { return true; });
+    bool sound = true;
+    CheckPlaces([&](const KeptPlace& kept) { sound = sound && kept.damaged == 0; });
+    return sound;
 }
 
 void FindDamagedMapperEntries(DamagedMapperEntries& found) {
     found = DamagedMapperEntries{};
-    ForEachDamagedMapperEntry([&](HKEY entry, const wchar_t* keyName) {
-        if (found.count < kDamagedNamesKept) {
-            wchar_t* name = found.names[found.count];
-            if (!ReadRegistryText(entry, L"FriendlyName", name, kNameCapacity) || name[0] == L'\0') {
-                CopyText(name, kNameCapacity, keyName);
-            }
+    CheckPlaces([&](const KeptPlace& kept) {
+        for (SIZE_T i = 0; i < kept.names.Count() && found.count + i < kDamagedNamesKept; ++i) {
+            CopyText(found.names[found.count + i], kNameCapacity, kept.names[i].text);
         }
-        ++found.count;
-        return false;
+        found.count += kept.damaged;
     });
 }
+
+void ForgetMapperEntriesCheck() {
+    g_kept.known = false;
+    for (KeptPlace& kept : g_kept.places) kept.known = false;
+}
+
+std::size_t MapperEntryKeysRead() { return g_keysRead; }

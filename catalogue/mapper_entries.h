@@ -14,6 +14,11 @@
 // HKEY_CLASSES_ROOT\CLSID\{category}\Instance and the codec entries that the
 // device enumerator keeps under
 // HKEY_CURRENT_USER\Software\Microsoft\ActiveMovie\devenum\{category}.
+//
+// What each of those keys held is kept with a change notification on it and
+// read again only once the key has changed (or could not be watched), so a
+// walk of the mapper costs no second walk of every entry while the registry
+// stays as it was.
 bool MapperEntriesSound();
 
 // The entries among those whose FilterData is damaged: how many, and the
@@ -24,3 +29,11 @@ struct DamagedMapperEntries {
     wchar_t names[kDamagedNamesKept][kNameCapacity] = {};
 };
 void FindDamagedMapperEntries(DamagedMapperEntries& found);
+
+// Makes the next check read every entry again. The program's own changes to
+// the registry call it, so that they count whether or not a notification
+// has arrived yet.
+void ForgetMapperEntriesCheck();
+
+// How many keys of entries the checks have read so far: a kept answer reads none.
+std::size_t MapperEntryKeysRead();

@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
+#include "../catalogue/mapper_entries.h"
 
 #include <cwchar>
 
@@ -52,4 +53,7 @@ void RunRegsvr32(Regsvr32Mode mode, const wchar_t* path) {
         return;
     }
     WaitForInputIdle(process.Process(), 4000);
+    // The mapper's entries are read again at the next check; whatever the
+    // tool still writes after going idle, their change notifications tell.
+    ForgetMapperEntriesCheck();
 }

@@ -6,6 +6,7 @@
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
+#include "../catalogue/mapper_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../backups/registry_backup.h"
@@ -60,6 +61,7 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
     if (!BackUpFilterData(entry, friendlyName, classId)) return EntryNotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     const LONG written = RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size);
+    ForgetMapperEntriesCheck();
     if (written != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
         // Refused for lack of rights: a restart with them is offered.

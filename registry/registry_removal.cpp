@@ -5,6 +5,7 @@
 #include "../base/scoped.h"
 #include "../catalogue/category_combo.h"
 #include "../catalogue/category_table.h"
+#include "../catalogue/mapper_entries.h"
 #include "../catalogue/registry_lookup.h"
 #include "../catalogue/registry_text.h"
 #include "../catalogue/registry_link.h"
@@ -68,6 +69,7 @@ void DeleteKeyAt(HKEY parent, const wchar_t* name, const wchar_t* path, bool lis
 void DeleteKeyTree(HKEY root, const wchar_t* path, RemovalOutcome* outcome) {
     RemovalOutcome unused;
     DeleteKeyAt(root, path, path, false, outcome ? *outcome : unused);
+    ForgetMapperEntriesCheck();
 }
 
 std::size_t FindCodecEntryPaths(const wchar_t* classId, const wchar_t* friendlyName, CodecEntryPaths& paths) {
