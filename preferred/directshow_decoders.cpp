@@ -3,6 +3,7 @@
 // is handed to the runtime's parser: each is checked and walked here, and a
 // damaged one makes its filter no candidate.
 #include "../base/bounded_text.h"
+#include "../base/growing_text.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_data.h"
 #include "../catalogue/playback_preferences.h"
@@ -24,16 +25,27 @@ constexpr int kMostMajorTypes = 4;  // null-subtype input types kept per filter
 const GUID kMediaTypeVideo = {0x73646976, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 const GUID kMediaTypeAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
-// A filter found in an Instance key (its entry's path): whether an input pin
-// takes the subtype itself, and the major types its pins take with any
-// subtype. Its names are read only once it is known to be a candidate: a
-// machine has many filters of any video subtype, few of them an audio format's.
+// A filter found in an Instance key (which of the keys walked, and where its
+// entry's name starts among the names kept): whether an input pin takes the
+// subtype itself, and the major types its pins take with any subtype. Its
+// names are read only once it is known to be a candidate: a machine has many
+// filters of any video subtype, few of them an audio format's, so a match is
+// kept small.
 struct FilterMatch {
-    wchar_t entryPath[kNameCapacity];
+    std::size_t nameAt;
     std::uint32_t merit;
+    std::uint8_t instance;
     bool exact;
-    int majorCount;
+    std::uint8_t majorCount;
     GUID majors[kMostMajorTypes];
+};
+
+// The matches of a walk, and the names of their entries one after the other,
+// each with its terminator.
+struct FilterMatches {
+    HeapArray<FilterMatch> found;
+    GrowingText names;
+    wchar_t instancePaths[kCategoryCount][kNameCapacity];
 };
 
 // The major type the subtype goes with: any a registration pairs it with,
@@ -68,21 +80,22 @@ void GuessMajorType(const GUID& subtype, MajorTypes& majors) {
     majors.Add(subtype.Data1 <= 0xFFFF ? kMediaTypeAudio : kMediaTypeVideo);
 }
 
-// Calls visit(instanceKey, itsPath) for each Instance key of the categories once, in the view.
+// Calls visit(instanceKey, row) for each Instance key of the categories once,
+// in the view; its path is kept in paths[row].
 template <typename Visitor>
-void ForEachInstanceKey(REGSAM view, Visitor&& visit) {
+void ForEachInstanceKey(REGSAM view, wchar_t (&paths)[kCategoryCount][kNameCapacity], Visitor&& visit) {
     for (std::size_t row = 0; row < kCategoryCount; ++row) {
         if (FirstRowWithInstanceKey(row) != row) continue;
-        wchar_t path[kNameCapacity];
+        wchar_t* path = paths[row];
         BuildInstanceKeyPath(path, kNameCapacity, CategoryTable[row].registryCategory);
         path[lstrlenW(path) - 1] = L'\0';  // without its trailing backslash
         RegKey instance;
-        if (OpenInView(instance, HKEY_CLASSES_ROOT, path, view)) visit(instance.Get(), static_cast<const wchar_t*>(path));
+        if (OpenInView(instance, HKEY_CLASSES_ROOT, path, view)) visit(instance.Get(), row);
     }
 }
 
-void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& matches, MajorTypes& majors) {
-    ForEachInstanceKey(view, [&](HKEY instance, const wchar_t* instancePath) {
+void CollectFilters(REGSAM view, const GUID& subtype, FilterMatches& matches, MajorTypes& majors) {
+    ForEachInstanceKey(view, matches.instancePaths, [&](HKEY instance, std::size_t row) {
         ForEachSubkeyName(instance, [&](const wchar_t* entryName) {
             RegKey entry;
             if (!OpenInView(entry, instance, entryName, view)) return false;
@@ -97,8 +110,10 @@ void CollectFilters(REGSAM view, const GUID& subtype, HeapArray<FilterMatch>& ma
                     }
                 });
             if (verdict != FilterDataSound || (!match.exact && match.majorCount == 0)) return false;
-            FormatText(match.entryPath, kNameCapacity, L"%ls\\%ls", instancePath, entryName);
-            matches.Append(match);
+            match.instance = static_cast<std::uint8_t>(row);
+            match.nameAt = matches.names.length;
+            AppendChars(matches.names, entryName, std::wcslen(entryName) + 1);
+            if (!matches.names.failed) matches.found.Append(match);
             return false;
         });
     });
@@ -140,25 +155,30 @@ void CollectDmos(REGSAM view, const GUID& subtype, DecoderCandidates& out, Major
 
 void ListCandidates(REGSAM view, const GUID& subtype, DecoderCandidates& out) {
     out.Clear();
-    HeapArray<FilterMatch> matches;
+    FilterMatches matches;
     MajorTypes majors;
     CollectFilters(view, subtype, matches, majors);
     DecoderCandidates dmos;
     CollectDmos(view, subtype, dmos, majors);
     GuessMajorType(subtype, majors);
-    for (SIZE_T i = 0; i < matches.Count(); ++i) {
-        const FilterMatch& match = matches[i];
+    for (SIZE_T i = 0; i < matches.found.Count(); ++i) {
+        const FilterMatch& match = matches.found[i];
         bool takesMajor = match.exact;
         for (int m = 0; m < match.majorCount; ++m) takesMajor = takesMajor || majors.Holds(match.majors[m]);
+        if (!takesMajor) continue;
+        const wchar_t* entryName = TextChars(matches.names) + match.nameAt;
+        wchar_t entryPath[kNameCapacity];
         RegKey entry;
-        if (!takesMajor || !OpenInView(entry, HKEY_CLASSES_ROOT, match.entryPath, view)) continue;
+        if (!JoinText(entryPath, kNameCapacity, matches.instancePaths[match.instance], L"\\", entryName) ||
+            !OpenInView(entry, HKEY_CLASSES_ROOT, entryPath, view)) {
+            continue;
+        }
         DecoderCandidate candidate = {};
         candidate.merit = match.merit;
         candidate.anyFormat = !match.exact;
         if (!ReadReportText(entry.Get(), L"CLSID", candidate.classId, kPreferenceTextCapacity)) {
             // An entry without one is named by its class id, as the mapper names it.
-            const wchar_t* name = std::wcsrchr(match.entryPath, L'\\');
-            CopyText(candidate.classId, kPreferenceTextCapacity, name ? name + 1 : match.entryPath);
+            CopyText(candidate.classId, kPreferenceTextCapacity, entryName);
         }
         ReadReportText(entry.Get(), L"FriendlyName", candidate.name, kNameCapacity);
         OfferCandidate(out, candidate);
