@@ -1,0 +1,167 @@
+#include "codec_inventory.h"
+
+#include "../base/bounded_text.h"
+#include "../catalogue/category_table.h"
+#include "../catalogue/registry_text.h"
+#include "../catalogue/server_path.h"
+#include "../catalogue/view_registry.h"
+#include "../modules/import_walk.h"
+#include "../transforms/transform_categories.h"
+
+#include <cwchar>
+
+namespace {
+
+// The category whose Instance entries name the other categories.
+const wchar_t kCategoryOfCategories[] = L"{DA4E3DA0-D07D-11D0-BD50-00A0C911CE86}";
+
+bool ParseBracedGuid(const wchar_t* text, GUID* id) {
+    return IsGuidText(text) && SUCCEEDED(IIDFromString(text, id));
+}
+
+// The codec of the class, or null.
+LoadCodec* FindCodec(LoadCodecList& codecs, const GUID& id) {
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
+        if (IsEqualGUID(codecs[i].classGuid, id)) return &codecs[i];
+    }
+    return nullptr;
+}
+
+// Adds the class as a codec of the kind, or the kind to its codec.
+void AddCodec(LoadCodecList& codecs, const GUID& id, LoadKind kind, const wchar_t* name) {
+    if (LoadCodec* known = FindCodec(codecs, id)) {
+        known->kinds |= KindBit(kind);
+        if (known->name[0] == L'\0' && name) CopyText(known->name, kNameCapacity, name);
+        return;
+    }
+    LoadCodec codec = {};
+    codec.classGuid = id;
+    StringFromGUID2(id, codec.classId, 40);
+    codec.kinds = KindBit(kind);
+    if (name) CopyText(codec.name, kNameCapacity, name);
+    codecs.Append(codec);
+}
+
+// The categories whose Instance entries are filters: the five, then every
+// one the category of categories names, each once.
+struct CategoryList {
+    wchar_t names[64][40];
+    int count = 0;
+    void Add(const wchar_t* name) {
+        if (!IsGuidText(name) || lstrcmpiW(name, kCategoryOfCategories) == 0 || count == 64) return;
+        for (int i = 0; i < count; ++i) {
+            if (lstrcmpiW(names[i], name) == 0) return;
+        }
+        CopyText(names[count++], 40, name);
+    }
+};
+
+void ReadCategories(HKEY classes, REGSAM view, CategoryList& categories) {
+    for (const CategoryEntry& entry : CategoryTable) categories.Add(entry.registryCategory);
+    RegKey category, instance;
+    if (!OpenReportKey(category, classes, kCategoryOfCategories, view) ||
+        !OpenReportKey(instance, category.Get(), L"Instance", view)) {
+        return;
+    }
+    ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
+        RegKey entry;
+        wchar_t named[40] = {};
+        if (OpenReportKey(entry, instance.Get(), entryName, view) && ReadReportText(entry.Get(), L"CLSID", named, 40) &&
+            IsGuidText(named)) {
+            categories.Add(named);
+        } else {
+            categories.Add(entryName);
+        }
+        return false;
+    });
+}
+
+void ReadFilters(HKEY classes, REGSAM view, LoadCodecList& codecs) {
+    CategoryList categories;
+    ReadCategories(classes, view, categories);
+    for (int i = 0; i < categories.count; ++i) {
+        RegKey category, instance;
+        if (!OpenReportKey(category, classes, categories.names[i], view) ||
+            !OpenReportKey(instance, category.Get(), L"Instance", view)) {
+            continue;
+        }
+        ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
+            RegKey entry;
+            if (!OpenReportKey(entry, instance.Get(), entryName, view)) return false;
+            wchar_t classId[40] = {};
+            GUID id;
+            // The runtime names an entry by its class id where its CLSID value is missing.
+            if (!(ReadReportText(entry.Get(), L"CLSID", classId, 40) && ParseBracedGuid(classId, &id)) &&
+                !ParseBracedGuid(entryName, &id)) {
+                return false;
+            }
+            wchar_t name[kNameCapacity] = {};
+            ReadReportText(entry.Get(), L"FriendlyName", name, kNameCapacity);
+            AddCodec(codecs, id, LoadKindFilter, name);
+            return false;
+        });
+    }
+}
+
+// The codecs of a key whose subkeys are named by class ids without braces
+// (DMOs, transforms); a subkey of another name is no codec.
+void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecList& codecs) {
+    RegKey parent;
+    if (!OpenReportKey(parent, HKEY_CLASSES_ROOT, path, view)) return;
+    ForEachSubkeyName(parent.Get(), [&](const wchar_t* keyName) {
+        GUID id;
+        if (!ParseTransformKeyName(keyName, &id)) return false;  // "Categories", "Preferred", ...
+        RegKey key;
+        wchar_t name[kNameCapacity] = {};
+        if (OpenReportKey(key, parent.Get(), keyName, view)) ReadReportText(key.Get(), nullptr, name, kNameCapacity);
+        AddCodec(codecs, id, kind, name);
+        return false;
+    });
+}
+
+// The class key's facts: its server file as the checks take it.
+void ReadServerFile(HKEY classes, REGSAM view, const DllSearch& search, LoadCodec& codec) {
+    wchar_t objectName[kNameCapacity], serverPath[kNameCapacity], judged[kNameCapacity];
+    codec.classKeyFound =
+        ReadClassFactsIn(classes, view, codec.classId, objectName, serverPath, kNameCapacity, judged);
+    if (codec.name[0] == L'\0') CopyText(codec.name, kNameCapacity, objectName[0] ? objectName : codec.classId);
+    codec.file[0] = L'\0';
+    codec.fileLocated = false;
+    if (!codec.classKeyFound || judged[0] == L'\0') return;
+    // Its variables expanded, as the management dialog's check and COM's loading expand them.
+    wchar_t expanded[kNameCapacity];
+    if (!ExpandServerPath(judged, expanded, kNameCapacity)) {
+        CopyText(codec.file, kNameCapacity, judged);
+        return;
+    }
+    codec.fileLocated = search.LocateServerFile(expanded, codec.file);
+}
+
+}  // namespace
+
+void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs) {
+    codecs.Clear();
+    RegKey classes;
+    if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) return;
+    ReadFilters(classes.Get(), view, codecs);
+    ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
+    ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), view, search, codecs[i]);
+}
+
+int FindTransformCategory(REGSAM view, const GUID& classId) {
+    wchar_t keyName[40];
+    TransformKeyName(classId, keyName);
+    RegKey categories;
+    if (!OpenReportKey(categories, HKEY_CLASSES_ROOT, L"MediaFoundation\\Transforms\\Categories", view)) return -1;
+    for (int i = 0; i < kTransformCategoryCount; ++i) {
+        wchar_t categoryName[40];
+        TransformKeyName(*kTransformCategories[i].id, categoryName);
+        RegKey category, entry;
+        if (OpenReportKey(category, categories.Get(), categoryName, view) &&
+            OpenReportKey(entry, category.Get(), keyName, view)) {
+            return i;
+        }
+    }
+    return -1;
+}
