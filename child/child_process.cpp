@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/elevation.h"
+#include "child_lines.h"
 #include "restricted_token.h"
 
 #include <cwchar>
@@ -28,16 +29,17 @@ bool MakeJob(KernelHandle& job) {
 
 }  // namespace
 
-bool ChildProcess::Start(const wchar_t* arguments, const ChildLimits& limits, HANDLE inherited) {
-    if (process_.Process() || !Launch(arguments, inherited)) return false;
+bool ChildProcess::Start(const wchar_t* arguments, const ChildLimits& limits, HANDLE inherited, bool input) {
+    if (process_.Process() || !Launch(arguments, inherited, input)) return false;
     limits_ = limits;
+    lines_.Reset(limits.lineChars, limits.bytes);
     clockStart_ = GetTickCount64();
     clockLimit_ = limits_.timeMs;
     state_ = ChildRunning;
     return true;
 }
 
-bool ChildProcess::Launch(const wchar_t* arguments, HANDLE inherited) {
+bool ChildProcess::Launch(const wchar_t* arguments, HANDLE inherited, bool input) {
     wchar_t exe[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
@@ -50,13 +52,19 @@ bool ChildProcess::Launch(const wchar_t* arguments, HANDLE inherited) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     KernelHandle writeEnd;
     if (!CreatePipe(pipe_.Put(), writeEnd.Put(), &inherit, 64 * 1024)) return false;
-    // Only the child's end is inherited.
+    // Only the child's ends are inherited.
     SetHandleInformation(pipe_.Get(), HANDLE_FLAG_INHERIT, 0);
+    KernelHandle readEnd;
+    if (input) {
+        if (!CreatePipe(readEnd.Put(), input_.Put(), &inherit, 4096)) return false;
+        SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
+    }
     if (inherited) SetHandleInformation(inherited, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd.Get();
+    startup.hStdInput = readEnd.Get();
     // Suspended until it belongs to the job.
     const DWORD flags = CREATE_SUSPENDED;
     BOOL created = FALSE;
@@ -72,7 +80,8 @@ bool ChildProcess::Launch(const wchar_t* arguments, HANDLE inherited) {
         created = CreateProcessW(exe, commandLine, nullptr, nullptr, TRUE, flags, nullptr, folder, &startup,
                                  process_.Get());
     }
-    writeEnd.Close();  // the pipe now ends when the child does
+    writeEnd.Close();  // the pipes now end when the child does
+    readEnd.Close();
     if (inherited) SetHandleInformation(inherited, HANDLE_FLAG_INHERIT, 0);
     if (!created) return false;
     // Where the program already runs in a job that allows no other, the
@@ -84,6 +93,35 @@ bool ChildProcess::Launch(const wchar_t* arguments, HANDLE inherited) {
 
 ChildProcess::~ChildProcess() {
     if (state_ == ChildRunning && process_.Process()) TerminateProcess(process_.Process(), 1);
+    // Waits for a call of the wait's callback under way, which uses endMessage_.
+    if (endWait_) UnregisterWaitEx(endWait_, INVALID_HANDLE_VALUE);
+}
+
+namespace {
+
+void CALLBACK PostEndEvent(void* context, BOOLEAN) {
+    const auto* end = static_cast<const ChildEndMessage*>(context);
+    PostMessageW(end->window, end->message, 0, 0);
+}
+
+}  // namespace
+
+void ChildProcess::PostOnEnd(HWND window, UINT message) {
+    if (endWait_ || !process_.Process()) return;
+    endMessage_ = {window, message};
+    if (!RegisterWaitForSingleObject(&endWait_, process_.Process(), PostEndEvent, &endMessage_, INFINITE,
+                                     WT_EXECUTEONLYONCE)) {
+        endWait_ = nullptr;
+    }
+}
+
+bool ChildProcess::Send(const wchar_t* line) {
+    if (!input_ || state_ != ChildRunning) return false;
+    wchar_t text[kChildLineCapacity];
+    if (FormatText(text, kChildLineCapacity, L"%ls\n", line) != kTextOk) return false;
+    DWORD written = 0;
+    const DWORD bytes = static_cast<DWORD>(wcslen(text) * sizeof(wchar_t));
+    return WriteFile(input_.Get(), text, bytes, &written, nullptr) && written == bytes;
 }
 
 void ChildProcess::RestartClock(DWORD timeMs) {
@@ -95,33 +133,10 @@ bool ChildProcess::ReadAvailable() {
     DWORD available = 0;
     if (!PeekNamedPipe(pipe_.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) return true;
     const DWORD wanted = available < kPollBytesAtMost ? available : kPollBytesAtMost;
-    if (!bytes_.Reserve(byteCount_ + wanted + sizeof(wchar_t))) return false;
+    if (!chunk_.Reserve(wanted)) return false;
     DWORD got = 0;
-    if (!ReadFile(pipe_.Get(), bytes_.Get() + byteCount_, wanted, &got, nullptr) || got == 0) return true;
-    bytesReceived_ += got;
-    if (bytesReceived_ > limits_.bytes) return false;
-    return TakeLines(got);
-}
-
-// Hands each line completed by the newBytes just read to the reader and keeps
-// the rest for later; false when the rest is already longer than any line.
-bool ChildProcess::TakeLines(SIZE_T newBytes) {
-    wchar_t* chars = reinterpret_cast<wchar_t*>(bytes_.Get());
-    const SIZE_T count = (byteCount_ + newBytes) / sizeof(wchar_t);
-    // Only the new characters can end a line (the held ones were looked at).
-    SIZE_T i = byteCount_ / sizeof(wchar_t);
-    byteCount_ += newBytes;
-    SIZE_T start = 0;
-    for (; i < count; ++i) {
-        if (chars[i] != L'\n') continue;
-        chars[i] = L'\0';
-        reader_.TakeLine(chars + start);
-        start = i + 1;
-    }
-    const SIZE_T keptBytes = byteCount_ - start * sizeof(wchar_t);
-    memmove(bytes_.Get(), bytes_.Get() + start * sizeof(wchar_t), keptBytes);
-    byteCount_ = keptBytes;
-    return byteCount_ < limits_.lineChars * sizeof(wchar_t);
+    if (!ReadFile(pipe_.Get(), chunk_.Get(), wanted, &got, nullptr) || got == 0) return true;
+    return lines_.Take(chunk_.Get(), got, reader_);
 }
 
 bool ChildProcess::Drain() {
@@ -134,6 +149,7 @@ bool ChildProcess::Drain() {
 }
 
 void ChildProcess::End(ChildState state) {
+    if (state_ != ChildRunning) return;
     TerminateProcess(process_.Process(), 1);
     WaitForSingleObject(process_.Process(), 2000);
     state_ = state;

@@ -7,6 +7,7 @@
 // The playback check and the codec load check both start their children here.
 #pragma once
 #include "../base/scoped.h"
+#include "child_lines.h"
 
 enum ChildState {
     ChildRunning,
@@ -17,21 +18,15 @@ enum ChildState {
     ChildNotStarted,  // it could not be started
 };
 
-// Takes the child's lines as they come.
-class ChildLineReader {
-public:
-    // One line without its line feed, terminated; the reader may change it.
-    virtual void TakeLine(wchar_t* line) = 0;
-    // Whether the child's last line has come.
-    virtual bool Complete() const = 0;
-
-protected:
-    ~ChildLineReader() = default;
-};
-
 // The line a check's result adds when its child ran with administrator
 // rights (ChildProcess::Elevated): "Проверка выполнена с правами администратора".
 extern const wchar_t kCheckedWithAdministratorRights[];
+
+// A window's message, posted when a child ends (ChildProcess::PostOnEnd).
+struct ChildEndMessage {
+    HWND window;
+    UINT message;
+};
 
 struct ChildLimits {
     SIZE_T lineChars;  // the longest line the child writes, its line feed included
@@ -49,8 +44,13 @@ public:
     // restricted token (restricted_token.h); where the platform refuses that,
     // with the program's own, and Elevated() says so. The child belongs to a
     // job that ends it when the program ends, however the program ends.
-    // False, the state ChildNotStarted, when it could not be started; once only.
-    bool Start(const wchar_t* arguments, const ChildLimits& limits, HANDLE inherited = nullptr);
+    // With input, its standard input is a pipe that Send writes to. False,
+    // the state ChildNotStarted, when it could not be started; once only.
+    bool Start(const wchar_t* arguments, const ChildLimits& limits, HANDLE inherited = nullptr, bool input = false);
+    // Writes one line (a line feed is added) to the child's standard input:
+    // a few words, which the pipe takes at once whether or not the child
+    // reads them. False when the child has no input or is gone.
+    bool Send(const wchar_t* line);
     ~ChildProcess();  // a child still at work is ended
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -61,6 +61,12 @@ public:
     // at work at its time limit. Once the child is over, the same state is
     // given on every later call.
     ChildState Poll();
+    // Posts message to window from another thread as soon as the child ends,
+    // so that a window polling the child from a timer learns it at once.
+    void PostOnEnd(HWND window, UINT message);
+    // Ends the child as the state says (a caller that reads lines of the
+    // child elsewhere ends a flooding child with ChildFlooded).
+    void End(ChildState state);
     // The time limit counts anew from now, timeMs long.
     void RestartClock(DWORD timeMs);
     // The child's exit code, once it has ended by itself.
@@ -70,25 +76,26 @@ public:
     bool Elevated() const { return elevated_; }
 
 private:
-    bool Launch(const wchar_t* arguments, HANDLE inherited);
+    bool Launch(const wchar_t* arguments, HANDLE inherited, bool input);
     bool ReadAvailable();
-    bool TakeLines(SIZE_T newBytes);
     // Reads what an ended child left in the pipe, in bounded rounds; false
     // when that was more than it may send.
     bool Drain();
-    void End(ChildState state);
 
     ChildLimits limits_ = {};
     ChildLineReader& reader_;
     ChildState state_ = ChildNotStarted;
     bool elevated_ = false;
     DWORD exitCode_ = 0;
-    KernelHandle pipe_;  // the reading end
+    KernelHandle pipe_;   // the reading end of its output
+    KernelHandle input_;  // the writing end of its input
     KernelHandle job_;
     ProcessHandles process_;
     ULONGLONG clockStart_ = 0;
     DWORD clockLimit_ = 0;
-    HeapBuffer bytes_;
-    SIZE_T byteCount_ = 0;      // bytes held: the line not yet ended
-    SIZE_T bytesReceived_ = 0;  // everything the child has sent
+    ChildLineSplitter lines_{1, 0};
+    // What the wait for the child's end posts, and the wait itself.
+    ChildEndMessage endMessage_ = {};
+    HANDLE endWait_ = nullptr;
+    HeapBuffer chunk_;  // what one read takes
 };

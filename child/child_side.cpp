@@ -36,6 +36,20 @@ HANDLE BeginChildProcess() {
     return channel;
 }
 
+bool ReadChildInput(wchar_t* line, std::size_t capacity) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    std::size_t length = 0;
+    for (;;) {
+        wchar_t c = 0;
+        DWORD got = 0;
+        if (!input || !ReadFile(input, &c, sizeof(c), &got, nullptr) || got != sizeof(c)) return false;
+        if (c == L'\n') break;
+        if (length + 1 < capacity) line[length++] = c;
+    }
+    line[length] = L'\0';
+    return true;
+}
+
 void EndChildProcess() {
     TerminateProcess(GetCurrentProcess(), 0);
     for (;;) Sleep(INFINITE);

@@ -18,6 +18,11 @@ bool ReadChildCommandLine(const wchar_t* option, wchar_t* const* arguments, int 
 // would garble every line after it). Returns the channel.
 HANDLE BeginChildProcess();
 
+// Reads one line the program sent to the child's standard input (without its
+// line feed) into line (capacity characters, cut to it); false when the
+// program is gone or sent nothing whole.
+bool ReadChildInput(wchar_t* line, std::size_t capacity);
+
 // Ends the child at once: nothing is unloaded or released, so that a codec
 // that misbehaves on the way out cannot change what was reported.
 [[noreturn]] void EndChildProcess();

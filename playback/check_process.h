@@ -16,6 +16,8 @@ public:
     // time limit.
     ChildState Poll() { return child_.Poll(); }
     const CheckReport& Report() const { return report_; }
+    // Posts message to window as soon as the child ends (ChildProcess::PostOnEnd).
+    void PostOnEnd(HWND window, UINT message) { child_.PostOnEnd(window, message); }
     // Whether the child ran with administrator rights (child_process.h).
     bool Elevated() const { return child_.Elevated(); }
 

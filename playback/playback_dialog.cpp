@@ -23,6 +23,8 @@ const wchar_t kMediaFileFilter[] =
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
+// Posted when the child ends, so that its end is followed at once.
+constexpr UINT kChildEnded = WM_APP + 1;
 constexpr std::size_t kResultCapacity = 2 * kNameCapacity;
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
@@ -108,6 +110,7 @@ void FollowCheck(HWND dialog) {
     FormatCheckResult(CheckReport{}, ChildRunning, nullptr, text, kResultCapacity);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
     EnableActions(dialog, false);
+    g_check.run->PostOnEnd(dialog, kChildEnded);
     SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
     if (state != ChildRunning) FinishCheck(dialog, state);
 }
@@ -190,6 +193,9 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
         return FALSE;  // the focus is set
     case WM_TIMER:
         if (wParam == kPollTimer) OnTimer(dialog);
+        return TRUE;
+    case kChildEnded:
+        OnTimer(dialog);
         return TRUE;
     case WM_CLOSE:
         Close(dialog);
