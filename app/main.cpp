@@ -9,7 +9,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wchar_t path[kNameCapacity];
     if (IsPlaybackCheckChild(path, kNameCapacity)) return RunPlaybackCheckChild(path);
-    LoadChildArguments loadCheck;
-    if (IsLoadCheckChild(loadCheck)) return RunLoadCheckChild(loadCheck);
+    HANDLE section = nullptr;
+    if (IsLoadCheckChild(&section)) return RunLoadCheckChild(section);
     return RunProgram(instance, showCommand);
 }

@@ -56,38 +56,49 @@ struct CategoryList {
     }
 };
 
-void ReadCategories(HKEY classes, REGSAM view, CategoryList& categories) {
+// Opens parent\path for reading; the view goes with the parent's handle.
+bool OpenForReading(RegKey& key, HKEY parent, const wchar_t* path) {
+    return RegOpenKeyExW(parent, path, 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+// A text value of parent\path (nullptr: of parent), as the report reads texts
+// (ReadStringValue), in one open.
+bool ReadText(HKEY parent, const wchar_t* path, const wchar_t* valueName, wchar_t* text, std::size_t capacity) {
+    RegKey key;
+    if (!path) return ReadReportText(parent, valueName, text, capacity);
+    if (!OpenForReading(key, parent, path)) {
+        CopyText(text, capacity, L"");
+        return false;
+    }
+    return ReadReportText(key.Get(), valueName, text, capacity);
+}
+
+void ReadCategories(HKEY classes, CategoryList& categories) {
     for (const CategoryEntry& entry : CategoryTable) categories.Add(entry.registryCategory);
     RegKey category, instance;
-    if (!OpenReportKey(category, classes, kCategoryOfCategories, view) ||
-        !OpenReportKey(instance, category.Get(), L"Instance", view)) {
+    if (!OpenForReading(category, classes, kCategoryOfCategories) ||
+        !OpenForReading(instance, category.Get(), L"Instance")) {
         return;
     }
     ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
-        RegKey entry;
         wchar_t named[40] = {};
-        if (OpenReportKey(entry, instance.Get(), entryName, view) && ReadReportText(entry.Get(), L"CLSID", named, 40) &&
-            IsGuidText(named)) {
-            categories.Add(named);
-        } else {
-            categories.Add(entryName);
-        }
+        categories.Add(ReadText(instance.Get(), entryName, L"CLSID", named, 40) && IsGuidText(named) ? named : entryName);
         return false;
     });
 }
 
-void ReadFilters(HKEY classes, REGSAM view, LoadCodecList& codecs) {
+void ReadFilters(HKEY classes, LoadCodecList& codecs) {
     CategoryList categories;
-    ReadCategories(classes, view, categories);
+    ReadCategories(classes, categories);
     for (int i = 0; i < categories.count; ++i) {
         RegKey category, instance;
-        if (!OpenReportKey(category, classes, categories.names[i], view) ||
-            !OpenReportKey(instance, category.Get(), L"Instance", view)) {
+        if (!OpenForReading(category, classes, categories.names[i]) ||
+            !OpenForReading(instance, category.Get(), L"Instance")) {
             continue;
         }
         ForEachSubkeyName(instance.Get(), [&](const wchar_t* entryName) {
             RegKey entry;
-            if (!OpenReportKey(entry, instance.Get(), entryName, view)) return false;
+            if (!OpenForReading(entry, instance.Get(), entryName)) return false;
             wchar_t classId[40] = {};
             GUID id;
             // The runtime names an entry by its class id where its CLSID value is missing.
@@ -107,31 +118,43 @@ void ReadFilters(HKEY classes, REGSAM view, LoadCodecList& codecs) {
 // (DMOs, transforms); a subkey of another name is no codec.
 void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecList& codecs) {
     RegKey parent;
-    if (!OpenReportKey(parent, HKEY_CLASSES_ROOT, path, view)) return;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ | view, parent.Put()) != ERROR_SUCCESS) return;
     ForEachSubkeyName(parent.Get(), [&](const wchar_t* keyName) {
         GUID id;
         if (!ParseTransformKeyName(keyName, &id)) return false;  // "Categories", "Preferred", ...
-        RegKey key;
         wchar_t name[kNameCapacity] = {};
-        if (OpenReportKey(key, parent.Get(), keyName, view)) ReadReportText(key.Get(), nullptr, name, kNameCapacity);
+        ReadText(parent.Get(), keyName, nullptr, name, kNameCapacity);
         AddCodec(codecs, id, kind, name);
         return false;
     });
 }
 
-// The class key's facts: its server file as the checks take it.
-void ReadServerFile(HKEY classes, REGSAM view, const DllSearch& search, LoadCodec& codec) {
-    wchar_t objectName[kNameCapacity], serverPath[kNameCapacity], judged[kNameCapacity];
-    codec.classKeyFound =
-        ReadClassFactsIn(classes, view, codec.classId, objectName, serverPath, kNameCapacity, judged);
-    if (codec.name[0] == L'\0') CopyText(codec.name, kNameCapacity, objectName[0] ? objectName : codec.classId);
+// The class key's server file as the checks take it: InprocServer32's
+// default value read as COM reads it when a program makes the class.
+void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
+    wchar_t path[64];
+    FormatText(path, 64, L"%ls\\InprocServer32", codec.classId);
+    wchar_t serverPath[kNameCapacity];
+    const bool read = ReadText(classes, path, nullptr, serverPath, kNameCapacity);
+    // The class key itself is looked at only for a codec without a server
+    // file, or without a name of its registration's.
+    codec.classKeyFound = true;
+    if (!read || codec.name[0] == L'\0') {
+        RegKey classKey;
+        codec.classKeyFound = OpenForReading(classKey, classes, codec.classId);
+        wchar_t objectName[kNameCapacity] = {};
+        if (codec.name[0] == L'\0') {
+            if (codec.classKeyFound) ReadReportText(classKey.Get(), nullptr, objectName, kNameCapacity);
+            CopyText(codec.name, kNameCapacity, objectName[0] ? objectName : codec.classId);
+        }
+    }
     codec.file[0] = L'\0';
     codec.fileLocated = false;
-    if (!codec.classKeyFound || judged[0] == L'\0') return;
+    if (!read || serverPath[0] == L'\0') return;
     // Its variables expanded, as the management dialog's check and COM's loading expand them.
     wchar_t expanded[kNameCapacity];
-    if (!ExpandServerPath(judged, expanded, kNameCapacity)) {
-        CopyText(codec.file, kNameCapacity, judged);
+    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) {
+        CopyText(codec.file, kNameCapacity, serverPath);
         return;
     }
     codec.fileLocated = search.LocateServerFile(expanded, codec.file);
@@ -142,11 +165,11 @@ void ReadServerFile(HKEY classes, REGSAM view, const DllSearch& search, LoadCode
 void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs) {
     codecs.Clear();
     RegKey classes;
-    if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) return;
-    ReadFilters(classes.Get(), view, codecs);
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | view, classes.Put()) != ERROR_SUCCESS) return;
+    ReadFilters(classes.Get(), codecs);
     ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
     ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
-    for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), view, search, codecs[i]);
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
 }
 
 int FindTransformCategory(REGSAM view, const GUID& classId) {

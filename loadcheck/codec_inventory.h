@@ -4,8 +4,9 @@
 // not every Instance key under CLSID, which other components use for things
 // that are no codecs), as a DMO (DirectShow\MediaObjects) or as a Media
 // Foundation transform (MediaFoundation\Transforms), once per class id, with
-// the server file its class key names. Read only; no registry link is gone
-// through.
+// the server file its class key names. Read only, and read as COM and the
+// device enumerator read these keys when a program makes a codec: a registry
+// link on the way is gone through, as they go through it.
 #pragma once
 #include "../base/app_state.h"
 #include "../base/scoped.h"

@@ -19,17 +19,17 @@ bool ReadNumber(const wchar_t* text, unsigned long long* value) {
     return text[0] != L'\0' && *end == L'\0';
 }
 
-// Names each step of one codec on the pipe before it begins it.
+// Names each step of one codec in the progress before it begins it, and its
+// result on the pipe.
 class CodecSteps {
 public:
-    CodecSteps(HANDLE channel, std::size_t index) : channel_(channel) { FormatText(index_, 20, L"%zx", index); }
+    CodecSteps(LoadWorkView& work, std::size_t index) : work_(work), item_(index) {
+        FormatText(index_, 20, L"%zx", index);
+    }
     void Begin(LoadStep step, int kind = -1) {
         step_ = step;
         kind_ = kind;
-        wchar_t stepText[8], kindText[8];
-        FormatText(stepText, 8, L"%x", static_cast<unsigned>(step));
-        FormatText(kindText, 8, L"%x", static_cast<unsigned>(kind));
-        WriteChildLine(channel_, kLoadLineChars + 1, L'S', {index_, stepText, kind >= 0 ? kindText : nullptr});
+        work_.Begin(item_, step, kind);
     }
     // The step begun last failed with code; the codec is done.
     void Fail(DWORD code) {
@@ -37,12 +37,19 @@ public:
         FormatText(stepText, 8, L"%x", static_cast<unsigned>(step_));
         FormatText(codeText, 12, L"%lx", static_cast<unsigned long>(code));
         FormatText(kindText, 8, L"%x", static_cast<unsigned>(kind_));
-        WriteChildLine(channel_, kLoadLineChars + 1, L'E', {index_, stepText, codeText, kind_ >= 0 ? kindText : nullptr});
+        Write(L'E', {index_, stepText, codeText, kind_ >= 0 ? kindText : nullptr});
     }
-    void Pass() { WriteChildLine(channel_, kLoadLineChars + 1, L'O', {index_}); }
+    void Pass() { Write(L'O', {index_}); }
 
 private:
-    HANDLE channel_;
+    void Write(wchar_t kind, std::initializer_list<const wchar_t*> fields) {
+        wchar_t line[kLoadLineChars + 1];
+        FormatChildLine(line, kLoadLineChars + 1, kind, fields);
+        work_.Write(line);
+    }
+
+    LoadWorkView& work_;
+    std::size_t item_;
     wchar_t index_[20];
     LoadStep step_ = StepLoadLibrary;
     int kind_ = -1;
@@ -101,33 +108,36 @@ const CheckProcedure kProcedures[kLoadProcedureCount] = {CheckComClass};
 
 }  // namespace
 
-bool IsLoadCheckChild(LoadChildArguments& arguments) {
-    wchar_t section[24], count[24], first[24];
-    wchar_t* fields[] = {section, count, first};
-    unsigned long long values[3] = {};
-    if (!ReadChildCommandLine(kLoadCheckOption, fields, 3, 24)) return false;
-    for (int i = 0; i < 3; ++i) {
-        if (!ReadNumber(fields[i], &values[i])) return false;
-    }
-    arguments.section = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(values[0]));
-    arguments.count = static_cast<std::size_t>(values[1]);
-    arguments.first = static_cast<std::size_t>(values[2]);
+bool IsLoadCheckChild(HANDLE* section) {
+    wchar_t text[24];
+    wchar_t* fields[] = {text};
+    unsigned long long value = 0;
+    if (!ReadChildCommandLine(kLoadCheckOption, fields, 1, 24) || !ReadNumber(text, &value)) return false;
+    *section = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(value));
     return true;
 }
 
-int RunLoadCheckChild(const LoadChildArguments& arguments) {
-    const HANDLE channel = BeginChildProcess();
+int RunLoadCheckChild(HANDLE section) {
+    BeginChildProcess();
     // As a player's thread has it: a single-threaded apartment.
     CoInitialize(nullptr);
+    // The program's word: how many items the list holds, and which to begin with.
+    wchar_t word[64];
+    unsigned long long count = 0, first = 0;
+    wchar_t* space = nullptr;
     LoadWorkView work;
-    if (work.Open(arguments.section, arguments.count)) {
-        WriteChildLine(channel, kLoadLineChars + 1, L'H', {});
-        for (std::size_t index = arguments.first; index < arguments.count; ++index) {
-            const LoadWorkItem item = work.Item(index);
-            CodecSteps steps(channel, index);
-            if (item.procedure < kLoadProcedureCount) kProcedures[item.procedure](steps, item);
+    if (ReadChildInput(word, 64) && (space = wcschr(word, L' ')) != nullptr) {
+        *space = L'\0';
+        if (ReadNumber(word, &count) && ReadNumber(space + 1, &first) && work.Open(section, count)) {
+            for (std::size_t index = first; index < count; ++index) {
+                const LoadWorkItem item = work.Item(index);
+                CodecSteps steps(work, index);
+                if (item.procedure < kLoadProcedureCount) kProcedures[item.procedure](steps, item);
+            }
+            wchar_t last[kLoadLineChars + 1];
+            FormatChildLine(last, kLoadLineChars + 1, L'D', {});
+            work.Write(last);
         }
-        WriteChildLine(channel, kLoadLineChars + 1, L'D', {});
     }
     EndChildProcess();
 }

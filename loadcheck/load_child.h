@@ -1,13 +1,13 @@
 // The load check's child: a copy of the program started with a command line
-// of its own, "<exe>" /vantrel-load-check <section> <count> <first>, that
-// loads and creates the codecs of the work list (load_work.h) from item
-// `first` on, and names each codec and step on its pipe before it begins it
-// (child_lines.h; the numbers in hexadecimal):
-//   H                                 ready: the next line begins a codec
-//   S <index> <step> [<kind>]         begins a step (load_steps.h) of item index
-//   E <index> <step> <code> [<kind>]  that step failed with a system error or
+// of its own, "<exe>" /vantrel-load-check <section>, so that it can start
+// while the program still reads the codecs. It then reads "<count> <first>"
+// from its standard input, and loads and creates the codecs of the work list
+// (load_work.h) from item `first` on, naming each codec and step in the
+// section's progress before it begins it. Its results are lines in the
+// section's journal (child_lines.h; the numbers in hexadecimal):
+//   E <index> <step> <code> [<kind>]  the step failed with a system error or
 //                                     HRESULT; the codec is done
-//   O <index>                         item index passed every step
+//   O <index>                         the codec passed every step
 //   D                                 the list is done; last line
 // Codecs run here, never in the program: one that crashes or hangs takes only
 // this child down, and the program goes on with a new child from the next item.
@@ -18,20 +18,10 @@
 
 extern const wchar_t kLoadCheckOption[];  // "/vantrel-load-check"
 
-// The longest line the child writes, its line feed included.
-constexpr std::size_t kLoadLineChars = 64;
-// The lines a child writes for one codec at most.
-constexpr std::size_t kLoadLinesPerCodec = 2 * 6 + 2;
 
-struct LoadChildArguments {
-    HANDLE section = nullptr;
-    std::size_t count = 0;
-    std::size_t first = 0;
-};
+// Whether the process was started as the load check's child; the section it
+// inherited goes to *section.
+bool IsLoadCheckChild(HANDLE* section);
 
-// Whether the process was started as the load check's child; its arguments
-// go to arguments.
-bool IsLoadCheckChild(LoadChildArguments& arguments);
-
-// Checks the codecs, reports them and ends the process.
-int RunLoadCheckChild(const LoadChildArguments& arguments);
+// Waits for the program's word, checks the codecs, reports them and ends the process.
+int RunLoadCheckChild(HANDLE section);

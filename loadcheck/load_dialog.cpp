@@ -20,6 +20,8 @@ namespace {
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
+// Posted when a child ends, so that its end is followed at once.
+constexpr UINT kChildEnded = WM_APP + 1;
 constexpr std::size_t kCellCapacity = 2 * kNameCapacity;
 
 // The dialog's check, its rows, and a check of one codec again after it was managed.
@@ -27,6 +29,7 @@ struct LoadDialogState {
     std::unique_ptr<LoadCheckRun> run;
     std::unique_ptr<LoadCheckRun> recheck;  // of one codec, merged into run's results when done
     GUID recheckedClass = GUID_NULL;
+    bool following = false;  // a check runs and is polled
     LoadRunState state = LoadNotStarted;
     HeapArray<LoadRow> rows;
     wchar_t shownProgress[kShortTextCapacity] = {};
@@ -74,7 +77,9 @@ void ShowProgress(HWND dialog) {
     SetTextOnce(dialog, IDC_LOAD_CURRENT, state.shownCodec, kNameCapacity, codec);
 }
 
-// Each column as wide as its widest text or its heading, so that nothing is cut.
+// Each column as wide as its widest text or its heading, so that nothing is
+// cut. Only the texts with the most characters are measured: in the list's
+// proportional font no text some characters shorter is wider than those.
 void SizeColumns(HWND dialog) {
     LoadDialogState& state = StateOf(dialog);
     HWND list = List(dialog);
@@ -82,11 +87,29 @@ void SizeColumns(HWND dialog) {
     const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
     constexpr int kHeadingMargin = 24;
     constexpr int kCellMargin = 16;
+    constexpr int kMeasured = 8;
     for (int column = 0; column < kLoadColumnCount; ++column) {
-        int width = ListView_GetStringWidth(list, kLoadColumns[column]) + kHeadingMargin;
+        // The rows of the longest texts, longest first.
+        SIZE_T longest[kMeasured] = {};
+        int lengths[kMeasured] = {};
+        int kept = 0;
         for (SIZE_T i = 0; i < state.rows.Count(); ++i) {
             wchar_t text[kCellCapacity];
             LoadCellText(*state.run, state.rows[i], column, text, kCellCapacity);
+            const int length = lstrlenW(text);
+            if (kept == kMeasured && lengths[kMeasured - 1] >= length) continue;
+            int at = kept < kMeasured ? kept++ : kMeasured - 1;
+            for (; at > 0 && lengths[at - 1] < length; --at) {
+                longest[at] = longest[at - 1];
+                lengths[at] = lengths[at - 1];
+            }
+            longest[at] = i;
+            lengths[at] = length;
+        }
+        int width = ListView_GetStringWidth(list, kLoadColumns[column]) + kHeadingMargin;
+        for (int i = 0; i < kept; ++i) {
+            wchar_t text[kCellCapacity];
+            LoadCellText(*state.run, state.rows[longest[i]], column, text, kCellCapacity);
             SIZE size = {};
             if (GetTextExtentPoint32W(dc, text, lstrlenW(text), &size) && size.cx + kCellMargin > width) {
                 width = size.cx + kCellMargin;
@@ -121,6 +144,7 @@ void Follow(HWND dialog) {
     state.shownProgress[0] = L'\0';
     state.shownCodec[0] = L'\0';
     ShowProgress(dialog);
+    state.following = true;
     SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
 }
 
@@ -134,6 +158,7 @@ void StartCheck(HWND dialog) {
     state.run.reset(new (std::nothrow) LoadCheckRun);
     state.state = LoadNotStarted;
     if (!state.run) return ShowResults(dialog);
+    state.run->PostOnChildEnd(dialog, kChildEnded);
     // Reading the registry and the codecs' files takes a moment before the child starts.
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     state.run->Start();
@@ -163,6 +188,7 @@ void MergeRecheck(LoadDialogState& state) {
 void Finish(HWND dialog, LoadRunState runState) {
     LoadDialogState& state = StateOf(dialog);
     KillTimer(dialog, kPollTimer);
+    state.following = false;
     if (state.recheck) {
         if (runState == LoadDone) MergeRecheck(state);
         state.recheck.reset();
@@ -176,7 +202,7 @@ void Finish(HWND dialog, LoadRunState runState) {
 void OnTimer(HWND dialog) {
     LoadDialogState& state = StateOf(dialog);
     LoadCheckRun* run = Running(state);
-    if (!run) {
+    if (!run || !state.following) {
         KillTimer(dialog, kPollTimer);
         return;
     }
@@ -237,6 +263,7 @@ void OnManage(HWND dialog) {
     LoadDialogState& state = StateOf(dialog);
     state.recheck.reset(new (std::nothrow) LoadCheckRun);
     if (!state.recheck) return;
+    state.recheck->PostOnChildEnd(dialog, kChildEnded);
     state.recheckedClass = codec.classGuid;
     state.recheck->Start(&codec.classGuid);
     Follow(dialog);
@@ -300,6 +327,9 @@ INT_PTR CALLBACK LoadCheckDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     case WM_TIMER:
         if (wParam == kPollTimer && GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
+        return TRUE;
+    case kChildEnded:
+        if (GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
         return TRUE;
     case WM_CLOSE:
         Close(dialog);

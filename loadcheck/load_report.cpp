@@ -20,7 +20,7 @@ void AppendRow(GrowingText& text, LoadCheckRun& run, const LoadRow& row, unsigne
     AppendLabelled(text, kRowIndent, L"Вид:", cell);
     AppendLabelled(text, kRowIndent, L"Класс:", codec.classId);
     LoadCellText(run, row, ColumnFile, cell, kCellCapacity);
-    AppendLabelled(text, kRowIndent, L"Файл:", cell[0] ? cell : L"(не указан)");
+    AppendLabelled(text, kRowIndent, L"Файл:", cell);
     LoadCellText(run, row, ColumnResult, cell, kCellCapacity);
     AppendLabelled(text, kRowIndent, L"Результат:", cell);
 }

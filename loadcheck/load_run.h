@@ -30,6 +30,9 @@ public:
     LoadCheckRun(const LoadCheckRun&) = delete;
     LoadCheckRun& operator=(const LoadCheckRun&) = delete;
 
+    // Each child started from now on posts message to window when it ends
+    // (ChildProcess::PostOnEnd).
+    void PostOnChildEnd(HWND window, UINT message) { endMessage_ = {window, message}; }
     // Reads and judges the codecs and starts the first child. With onlyClass,
     // only that class of the program's own view is checked (again), and the
     // other view is not read.
@@ -53,9 +56,17 @@ public:
     bool Elevated() const { return elevated_; }
 
 private:
+    // The lines of the child's journal.
     void TakeLine(wchar_t* line) override;
     bool Complete() const override { return childDone_; }
+    // Takes the lines the child has added to the journal; false on a flood.
+    bool ReadJournal();
+    // Starts a child, which waits for the word that its list is ready (Go).
     bool StartChild();
+    bool Go();
+    // Follows the child's step from the progress it writes: a step begun
+    // restarts the time limit.
+    void FollowProgress();
     void ChildEnded(ChildState state);
     // Sets the result of work item `item`, once.
     void Finish(std::size_t item, LoadOutcome outcome, const wchar_t* result);
@@ -66,10 +77,23 @@ private:
     int otherWidth_ = 0;
     HeapArray<std::size_t> work_;  // each work item's index into own_
     LoadWorkList workList_;
+    // The child's pipe: it writes its lines to the journal, so anything in
+    // the pipe is a codec's own writing, bounded and passed over.
+    struct PipeLines final : ChildLineReader {
+        const LoadCheckRun& run;
+        explicit PipeLines(const LoadCheckRun& owner) : run(owner) {}
+        void TakeLine(wchar_t*) override {}
+        bool Complete() const override { return run.childDone_; }
+    } pipeLines_{*this};
+    ChildLineSplitter journal_{kLoadLineChars, 0};
+    SIZE_T consumed_ = 0;  // the journal's bytes taken
     std::unique_ptr<ChildProcess> child_;
+    ChildEndMessage endMessage_ = {};
     std::size_t next_ = 0;          // the first work item the next child takes
     std::size_t first_ = 0;         // the first work item of the child at work
     long current_ = -1;             // the work item the child is at, -1 before its first
+    long reported_ = -1;            // the last work item whose result the child sent
+    LONG steps_ = 0;                // the child's count of steps begun, as last read
     LoadStep step_ = StepLoadLibrary;
     int kind_ = 0;
     bool childDone_ = false;
