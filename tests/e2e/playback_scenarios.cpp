@@ -305,6 +305,9 @@ SCENARIO(playback_check_own_decoder) {
     const Twin twin(avi.decoder.name);
     const RegistrySnapshot twinBefore = twin.State();
     const DamagedEntry damaged;
+    // The decoder writes the token of the child that loads it.
+    const std::wstring tokenFile = avi.decoder.folder.path + L"\\token.txt";
+    avi.decoder.AppendConfig(L"token_file=" + tokenFile + L"\n", OPEN_EXISTING);
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
@@ -312,6 +315,13 @@ SCENARIO(playback_check_own_decoder) {
     Table rows = WaitForCheck(program, dialog);
     CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры." + damaged.Lines(),
           dialog.Result());
+    // Wine runs every process elevated: the child's token is restricted, no
+    // privilege enabled, the Administrators group for deny only.
+    const std::wstring token = Utf8FileText(tokenFile);
+    CHECK(token.rfind(L"enabled_privileges=0\r\nadministrators=0x", 0) == 0 &&
+              (std::wcstoul(token.c_str() + token.find(L"=0x") + 3, nullptr, 16) &
+               (SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED)) == SE_GROUP_USE_FOR_DENY_ONLY,
+          token);
     CHECK(rows.size() == 4, TableText(rows));
     if (rows.size() < 4) return;
     CHECK(rows[0][0] == L"File Source (Async.)" && rows[0][2].empty() && rows[0][3].find(L"quartz.dll") != std::wstring::npos &&
