@@ -20,6 +20,7 @@ namespace {
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
+constexpr ULONGLONG kProgressIntervalMs = 100;
 // Posted when a child ends, so that its end is followed at once.
 constexpr UINT kChildEnded = WM_APP + 1;
 constexpr std::size_t kCellCapacity = 2 * kNameCapacity;
@@ -30,6 +31,7 @@ struct LoadDialogState {
     std::unique_ptr<LoadCheckRun> recheck;  // of one codec, merged into run's results when done
     GUID recheckedClass = GUID_NULL;
     bool following = false;  // a check runs and is polled
+    ULONGLONG progressShown = 0;
     LoadRunState state = LoadNotStarted;
     HeapArray<LoadRow> rows;
     wchar_t shownProgress[kShortTextCapacity] = {};
@@ -61,10 +63,15 @@ void SetTextOnce(HWND dialog, int id, wchar_t* shown, std::size_t capacity, cons
     SetDlgItemTextW(dialog, id, text);
 }
 
-void ShowProgress(HWND dialog) {
+// Shows how far the check has come; while it runs, no oftener than a person
+// reads it, so that drawing takes nothing from the child's work.
+void ShowProgress(HWND dialog, bool now = true) {
     LoadDialogState& state = StateOf(dialog);
     LoadCheckRun* run = Running(state);
     if (!run) return;
+    const ULONGLONG tick = GetTickCount64();
+    if (!now && tick - state.progressShown < kProgressIntervalMs) return;
+    state.progressShown = tick;
     const std::size_t total = run->Own().Count();
     wchar_t text[kShortTextCapacity];
     FormatText(text, kShortTextCapacity, L"Проверено %zu из %zu", run->Checked(), total);
@@ -207,7 +214,7 @@ void OnTimer(HWND dialog) {
         return;
     }
     const LoadRunState runState = run->Poll();
-    ShowProgress(dialog);
+    ShowProgress(dialog, false);
     if (runState != LoadRunning) Finish(dialog, runState);
 }
 
