@@ -84,6 +84,8 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
 void RunReportMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunTransformsMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_report.cpp
 void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_backups.cpp
+// Measurement 15 on a prefix not yet filled; prints its own table.
+int RunLoadsMeasurement(const std::wstring& programExe, int scale);  // bench_loads.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.
 int FillPreferredValues(const std::vector<std::wstring>& filterClassIds);  // bench_preferred.cpp
 // With the main window made by RunInProcess.
