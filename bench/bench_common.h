@@ -41,6 +41,14 @@ void ForEachSubkey(HKEY parent, Visitor&& visit) {
     }
 }
 
+// A visible dialog of process pid with the title, or null.
+HWND FindVisibleDialog(DWORD pid, const wchar_t* title);
+
+// Runs "<exe>" <arguments> with a pipe as its standard output, from
+// CreateProcess until the pipe closes and the process has ended; its output
+// goes to *output. Milliseconds, or negative when it could not be started.
+double RunToEnd(const std::wstring& exe, const std::wstring& arguments, std::string* output);
+
 // Repeated measurements of one quantity.
 struct Samples {
     std::vector<double> values;

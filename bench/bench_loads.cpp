@@ -71,13 +71,6 @@ bool Plant(PlantedCodecs& planted, const std::wstring& codec, const std::wstring
     return sound;
 }
 
-HWND FindVisibleDialog(DWORD pid, const wchar_t* title) {
-    for (HWND window : VisibleTopLevelWindows(pid, L"#32770")) {
-        if (WindowText(window) == title) return window;
-    }
-    return nullptr;
-}
-
 // One check in the running program: the command posted, until dialog 135
 // shows its results; then the dialog is closed (untimed). Negative on failure;
 // the summary goes to *summary.
@@ -104,31 +97,10 @@ double ProgramCheck(HWND mainWindow, DWORD pid, std::wstring* summary) {
 // One run of the bare program, from CreateProcess until it has ended; the
 // codecs it loaded go to *loaded. Negative on failure.
 double BareCheck(const std::wstring& exe, int* loaded) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 4096)) return -1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    ProcessHandles process;
-    const double start = NowMs();
-    const BOOL created = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, process.Get());
-    CloseHandle(writeEnd);
     std::string out;
-    if (created) {
-        char chunk[256];
-        DWORD got = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &got, nullptr) && got > 0) out.append(chunk, got);
-        WaitForSingleObject(process.Process(), 120000);
-    }
-    const double elapsed = NowMs() - start;
-    CloseHandle(readEnd);
+    const double elapsed = RunToEnd(exe, L"", &out);
     *loaded = std::atoi(out.c_str());
-    return created ? elapsed : -1;
+    return elapsed;
 }
 
 }  // namespace

@@ -144,6 +144,26 @@ void ReadDelayImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& dir
     }
 }
 
+// The optional header of either width (Header: IMAGE_OPTIONAL_HEADER32 or
+// 64): where the headers end, the image's base, and the data directories it has.
+template <typename Header>
+bool ReadOptionalHeader(const ImageBytes& bytes, unsigned long long at, const IMAGE_FILE_HEADER& file,
+                        ImageLayout& layout, IMAGE_DATA_DIRECTORY (&directories)[IMAGE_NUMBEROF_DIRECTORY_ENTRIES],
+                        DWORD* directoryCount) {
+    Header header;
+    if (file.SizeOfOptionalHeader < offsetof(Header, DataDirectory) ||
+        !bytes.Read(at, &header, offsetof(Header, DataDirectory))) {
+        return false;
+    }
+    layout.headersSize = header.SizeOfHeaders;
+    layout.imageBase = header.ImageBase;
+    *directoryCount = header.NumberOfRvaAndSizes < IMAGE_NUMBEROF_DIRECTORY_ENTRIES ? header.NumberOfRvaAndSizes
+                                                                                     : IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    // Directories past the file's end stay empty.
+    bytes.Read(at + offsetof(Header, DataDirectory), directories, *directoryCount * sizeof(IMAGE_DATA_DIRECTORY));
+    return true;
+}
+
 void ReadHeaders(const ImageBytes& bytes, ImageFacts& facts, bool imports) {
     facts.reading = ImageNotPe;
     IMAGE_DOS_HEADER dos;
@@ -160,35 +180,14 @@ void ReadHeaders(const ImageBytes& bytes, ImageFacts& facts, bool imports) {
     IMAGE_DATA_DIRECTORY directories[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {};
     DWORD directoryCount = 0;
     ImageLayout layout{bytes};
-    if (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        IMAGE_OPTIONAL_HEADER64 optional;
-        if (file.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory) ||
-            !bytes.Read(optionalOffset, &optional, offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory))) {
-            return;
-        }
-        directoryCount = optional.NumberOfRvaAndSizes;
-        layout.headersSize = optional.SizeOfHeaders;
-        layout.imageBase = optional.ImageBase;
-        directoryCount = directoryCount < IMAGE_NUMBEROF_DIRECTORY_ENTRIES ? directoryCount
-                                                                           : IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-        bytes.Read(optionalOffset + offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory), directories,
-                   directoryCount * sizeof(IMAGE_DATA_DIRECTORY));
-    } else if (magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        IMAGE_OPTIONAL_HEADER32 optional;
-        if (file.SizeOfOptionalHeader < offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory) ||
-            !bytes.Read(optionalOffset, &optional, offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory))) {
-            return;
-        }
-        directoryCount = optional.NumberOfRvaAndSizes;
-        layout.headersSize = optional.SizeOfHeaders;
-        layout.imageBase = optional.ImageBase;
-        directoryCount = directoryCount < IMAGE_NUMBEROF_DIRECTORY_ENTRIES ? directoryCount
-                                                                           : IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-        bytes.Read(optionalOffset + offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory), directories,
-                   directoryCount * sizeof(IMAGE_DATA_DIRECTORY));
-    } else {
-        return;
-    }
+    const bool read = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                          ? ReadOptionalHeader<IMAGE_OPTIONAL_HEADER64>(bytes, optionalOffset, file, layout, directories,
+                                                                        &directoryCount)
+                      : magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC
+                          ? ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(bytes, optionalOffset, file, layout, directories,
+                                                                        &directoryCount)
+                          : false;
+    if (!read) return;
     facts.machine = file.Machine;
     facts.reading = (file.Characteristics & IMAGE_FILE_DLL) != 0 ? ImageRead : ImageNotDll;
     if (facts.reading != ImageRead || !imports) return;

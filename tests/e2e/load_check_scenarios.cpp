@@ -6,7 +6,6 @@
 #include "test_codec.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -96,25 +95,6 @@ struct CopiedFiles {
     }
     std::wstring Path(const wchar_t* name) const { return folder.path + L"\\" + name; }
 };
-
-// How many processes the program has started that still run.
-int ChildProcessCount(DWORD parent) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        count += entry.th32ParentProcessID == parent;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
-bool MainWindowAnswers(const ProgramUnderTest& program) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(program.mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
-}
 
 struct LoadDialog {
     HWND window = nullptr;
@@ -266,7 +246,7 @@ SCENARIO(load_check_names_each_failure) {
     const ULONGLONG hangStarted = GetTickCount64();
     bool answered = true;
     while (dialog.Running() && dialog.Current() == hang.name && GetTickCount64() - hangStarted < 15000) {
-        answered = answered && MainWindowAnswers(program);
+        answered = answered && program.MainWindowAnswers();
     }
     const ULONGLONG hangTook = GetTickCount64() - hangStarted;
     CHECK(answered, L"the main window stopped answering while a codec hung");
@@ -354,7 +334,7 @@ SCENARIO(load_check_names_each_failure) {
     const unsigned long administrators =
         attributes == std::wstring::npos ? 0 : std::wcstoul(token.c_str() + attributes + 17, nullptr, 16);
     CHECK((administrators & SE_GROUP_USE_FOR_DENY_ONLY) != 0 && (administrators & SE_GROUP_ENABLED) == 0, token);
-    CHECK(ChildProcessCount(program.processId) == 0, Format(L"%d children", ChildProcessCount(program.processId)));
+    CHECK(program.ChildProcessCount() == 0, Format(L"%d children", program.ChildProcessCount()));
     for (std::size_t i = 0; i < trees.size(); ++i) {
         CHECK(TreeSnapshot(trees[i]) == before[i], SnapshotDifference(before[i], TreeSnapshot(trees[i])));
     }
@@ -463,16 +443,16 @@ SCENARIO(load_check_stop_and_close) {
                      })),
                      total - own.size()),
           dialog.Summary());
-    CHECK(WaitUntil([&] { return ChildProcessCount(program.processId) == 0; }, 5000),
-          Format(L"%d children after Остановить", ChildProcessCount(program.processId)));
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+          Format(L"%d children after Остановить", program.ChildProcessCount()));
 
     // Checked again, and closed while the hang holds its child.
     PressButton(dialog.window, IDC_LOAD_AGAIN);
     CHECK(WaitUntil([&] { return dialog.Current() == hang.name; }, 60000), dialog.Current());
     PressButton(dialog.window, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
-    CHECK(WaitUntil([&] { return ChildProcessCount(program.processId) == 0; }, 5000),
-          Format(L"%d children after Закрыть", ChildProcessCount(program.processId)));
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+          Format(L"%d children after Закрыть", program.ChildProcessCount()));
 
     // The main window closed while the hang holds a child.
     dialog = OpenLoadCheck(program);
@@ -481,8 +461,8 @@ SCENARIO(load_check_stop_and_close) {
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int exitCode = program.WaitExit();
     CHECK(exitCode >= 0 && static_cast<DWORD>(exitCode) < 0xC0000000, Format(L"exit code 0x%08X", exitCode));
-    CHECK(WaitUntil([&] { return ChildProcessCount(program.processId) == 0; }, 5000),
-          Format(L"%d children after the main window closed", ChildProcessCount(program.processId)));
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+          Format(L"%d children after the main window closed", program.ChildProcessCount()));
 }
 
 // Codecs of both widths: one of the other width's registered in the
