@@ -110,7 +110,7 @@ DllSearch::Place DllSearch::Find(const wchar_t* codecFolder, const wchar_t* name
 
 bool DllSearch::LocateServerFile(const wchar_t* serverFile, wchar_t* path) const {
     const bool bare = std::wcschr(serverFile, L'\\') == nullptr && std::wcschr(serverFile, L'/') == nullptr;
-    if (!bare) return PathInView(view_, serverFile, path, kNameCapacity);
+    if (!bare) return CopyText(path, kNameCapacity, serverFile) == kTextOk;
     if (FindIn(system_, serverFile, path) || FindIn(windows_, serverFile, path)) return true;
     for (SIZE_T i = 0; i < pathFolders_.Count(); ++i) {
         if (FindIn(pathFolders_[i].path, serverFile, path)) return true;

@@ -26,11 +26,12 @@ public:
     // reaches it.
     Place Find(const wchar_t* codecFolder, const wchar_t* name, wchar_t* path) const;
 
-    // The server file a registration names (variables expanded), as this
-    // process reaches it, into path (kNameCapacity characters): a full path
-    // mapped into the view; a bare name looked for in the system folder, the
-    // Windows folder and PATH, as COM's loading finds it. False when a bare
-    // name is found nowhere (path then holds the name).
+    // The server file a registration names (variables expanded), into path
+    // (kNameCapacity characters): a full path as it is (as the view's
+    // programs name it: PathInView reaches it); a bare name looked for in the
+    // system folder, the Windows folder and PATH, as COM's loading finds it,
+    // where this process reaches it. False when a bare name is found nowhere
+    // (path then holds the name).
     bool LocateServerFile(const wchar_t* serverFile, wchar_t* path) const;
 
     REGSAM View() const { return view_; }

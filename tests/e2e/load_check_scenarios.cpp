@@ -509,6 +509,9 @@ OTHER_WIDTH_SCENARIO(load_check_other_width) {
     CHECK(!otherRows.empty() && otherRows[0][kResult] == Format(L"кодеков: %zu, с ошибками в файлах: %zu",
                                                                 otherRows.size() - 1, failing - 1),
           TableText(otherRows));
+    // The other view's heading at the top of the list, its rows below it.
+    SendMessageW(dialog.List(), LVM_ENSUREVISIBLE, all.size() - 1, FALSE);
+    SendMessageW(dialog.List(), LVM_ENSUREVISIBLE, ownRows.size(), FALSE);
     LookPoint(L"load-check-other-width");
 
     // Not managed here: the other width's build sees them as its own.
