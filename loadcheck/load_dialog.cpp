@@ -262,6 +262,8 @@ void OnManage(HWND dialog) {
     } else {
         OpenTransformsDialogAt(FindTransformCategory(0, codec.classGuid), codec.classId);
     }
+    // The program may have been closed meanwhile, and this dialog with it.
+    if (!IsWindow(dialog) || GetWindowLongPtrW(dialog, DWLP_USER) == 0) return;
     // Closing the management dialog enables the main window again, but this
     // dialog, modal to it, is still open.
     EnableWindow(g_app.mainWindow, FALSE);

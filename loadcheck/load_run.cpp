@@ -20,10 +20,6 @@ void KeepOnly(LoadCodecList& codecs, const GUID& classId) {
     codecs.Truncate(kept);
 }
 
-}  // namespace
-
-namespace {
-
 // The work list's room made before the codecs are read, so that the child
 // starts meanwhile; a longer list gets a section and a child of its own.
 constexpr std::size_t kFirstCapacity = 4096;
