@@ -1,12 +1,15 @@
-// The program's entry point: everything happens in RunProgram. The one
-// command line the program reads is the playback check's own, with which it
-// starts a copy of itself to build a file's graph.
+// The program's entry point: everything happens in RunProgram. The only
+// command lines the program reads are its checks' children's own, with which
+// it starts a copy of itself to build a file's graph or to load codecs.
 #include "../base/app_state.h"
+#include "../loadcheck/load_child.h"
 #include "../playback/graph_child.h"
 #include "main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wchar_t path[kNameCapacity];
     if (IsPlaybackCheckChild(path, kNameCapacity)) return RunPlaybackCheckChild(path);
+    HANDLE section = nullptr;
+    if (IsLoadCheckChild(&section)) return RunLoadCheckChild(section);
     return RunProgram(instance, showCommand);
 }

@@ -2,6 +2,7 @@
 #include "../base/app_state.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/property_pages.h"
+#include "../loadcheck/load_dialog.h"
 #include "../codecs/manage_dialog.h"
 #include "../codecs/register_commands.h"
 #include "../playback/playback_dialog.h"
@@ -48,6 +49,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_PREFERRED_DECODERS: OpenPreferredDecodersDialog(); break;
     case IDM_TRANSFORMS: OpenTransformsDialog(); break;
     case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
+    case IDM_LOAD_CHECK: OpenLoadCheckDialog(); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }

@@ -217,6 +217,46 @@ private:
     HANDLE handle_ = nullptr;
 };
 
+// A file's bytes mapped read-only as data (never as an image), unmapped and
+// closed when the owner goes out of scope. An empty file maps nothing.
+class MappedFile {
+public:
+    MappedFile() = default;
+    ~MappedFile() { Close(); }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // Maps the whole of an open file; false when it cannot be mapped.
+    bool Map(HANDLE file) {
+        Close();
+        LARGE_INTEGER size = {};
+        if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 ||
+            static_cast<unsigned long long>(size.QuadPart) > static_cast<SIZE_T>(-1)) {
+            return false;
+        }
+        mapping_ = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (!mapping_) return false;
+        view_ = static_cast<const BYTE*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+        if (!view_) return false;
+        size_ = static_cast<SIZE_T>(size.QuadPart);
+        return true;
+    }
+    void Close() {
+        if (view_) UnmapViewOfFile(view_);
+        if (mapping_) CloseHandle(mapping_);
+        view_ = nullptr;
+        mapping_ = nullptr;
+        size_ = 0;
+    }
+    const BYTE* Bytes() const { return view_; }
+    SIZE_T Size() const { return size_; }
+
+private:
+    HANDLE mapping_ = nullptr;
+    const BYTE* view_ = nullptr;
+    SIZE_T size_ = 0;
+};
+
 // The process and thread handles that CreateProcessW hands back.
 class ProcessHandles {
 public:
@@ -250,6 +290,10 @@ public:
     T* Data() const { return reinterpret_cast<T*>(block_.Get()); }
     T& operator[](SIZE_T index) const { return Data()[index]; }
     void Clear() { count_ = 0; }
+    // Keeps the first `count` items (fewer than there are) and drops the rest.
+    void Truncate(SIZE_T count) {
+        if (count < count_) count_ = count;
+    }
 
 private:
     HeapBuffer block_;

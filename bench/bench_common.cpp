@@ -1,5 +1,7 @@
 #include "bench_common.h"
 
+#include "../tests/common/test_windows.h"
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -32,6 +34,42 @@ bool PollUntil(const std::function<bool()>& condition, double deadlineMs) {
         Sleep(1);
     }
     return true;
+}
+
+HWND FindVisibleDialog(DWORD pid, const wchar_t* title) {
+    for (HWND window : VisibleTopLevelWindows(pid, L"#32770")) {
+        if (WindowText(window) == title) return window;
+    }
+    return nullptr;
+}
+
+double RunToEnd(const std::wstring& exe, const std::wstring& arguments, std::string* output) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 64 * 1024)) return -1;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    PROCESS_INFORMATION process{};
+    const double start = NowMs();
+    const BOOL created = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(writeEnd);
+    output->clear();
+    if (created) {
+        char chunk[4096];
+        DWORD got = 0;
+        while (ReadFile(readEnd, chunk, sizeof(chunk), &got, nullptr) && got > 0) output->append(chunk, got);
+        WaitForSingleObject(process.hProcess, 120000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    const double elapsed = NowMs() - start;
+    CloseHandle(readEnd);
+    return created ? elapsed : -1;
 }
 
 double Samples::Median() const {

@@ -41,6 +41,14 @@ void ForEachSubkey(HKEY parent, Visitor&& visit) {
     }
 }
 
+// A visible dialog of process pid with the title, or null.
+HWND FindVisibleDialog(DWORD pid, const wchar_t* title);
+
+// Runs "<exe>" <arguments> with a pipe as its standard output, from
+// CreateProcess until the pipe closes and the process has ended; its output
+// goes to *output. Milliseconds, or negative when it could not be started.
+double RunToEnd(const std::wstring& exe, const std::wstring& arguments, std::string* output);
+
 // Repeated measurements of one quantity.
 struct Samples {
     std::vector<double> values;
@@ -87,6 +95,8 @@ void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale); // bench_ba
 // Writes the index-th bench transform (a video decoder with its class key); its key's name to keyName.
 bool WriteBenchTransform(int index, std::wstring* keyName);               // bench_fill.cpp
 void RunTransformsDialogMeasurements(std::vector<ResultRow>& rows, int scale);  // bench_transforms.cpp
+// Measurement 15 on a prefix not yet filled; prints its own table.
+int RunLoadsMeasurement(const std::wstring& programExe, int scale);  // bench_loads.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.
 int FillPreferredValues(const std::vector<std::wstring>& filterClassIds);  // bench_preferred.cpp
 // With the main window made by RunInProcess.

@@ -39,13 +39,6 @@ bool InstallCodec(const std::wstring& dll, const std::wstring& folder, const std
     return reg && SUCCEEDED(reg());
 }
 
-HWND FindVisibleDialog(DWORD pid, const wchar_t* title) {
-    for (HWND window : VisibleTopLevelWindows(pid, L"#32770")) {
-        if (WindowText(window) == title) return window;
-    }
-    return nullptr;
-}
-
 // One check in the running program: the command, the file typed into the
 // open-file dialog (untimed), then OK until the chain shows; the dialog is
 // closed afterwards (untimed). Negative on failure.
@@ -78,32 +71,12 @@ double ProgramCheck(HWND mainWindow, DWORD pid, const std::wstring& file) {
 // One run of the bare program: from CreateProcess until it has listed its
 // filters and ended. Negative on failure; the filter count goes to *filters.
 double BareCheck(const std::wstring& exe, const std::wstring& file, int* filters) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 64 * 1024)) return -1;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::wstring commandLine = L"\"" + exe + L"\" \"" + file + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    ProcessHandles process;
-    const double start = NowMs();
-    const BOOL created = CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, process.Get());
-    CloseHandle(writeEnd);
-    std::wstring listed;
-    if (created) {
-        wchar_t chunk[2048];
-        DWORD got = 0;
-        while (ReadFile(readEnd, chunk, sizeof(chunk), &got, nullptr) && got > 0) listed.append(chunk, got / 2);
-        WaitForSingleObject(process.Process(), 30000);
-    }
-    const double elapsed = NowMs() - start;
-    CloseHandle(readEnd);
+    std::string listed;
+    const double elapsed = RunToEnd(exe, L"\"" + file + L"\"", &listed);
+    // Its output is UTF-16: a filter's name a line.
     *filters = 0;
-    for (wchar_t c : listed) *filters += c == L'\n';
-    return created ? elapsed : -1;
+    for (std::size_t i = 0; i + 1 < listed.size(); i += 2) *filters += listed[i] == '\n' && listed[i + 1] == 0;
+    return elapsed;
 }
 
 }  // namespace

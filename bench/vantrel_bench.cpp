@@ -3,7 +3,9 @@
 //       writes the synthetic registry into the current Wine prefix;
 //   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
 //       times the program's operations in this process (1 to 4) and the real
-//       program as a process (5 to 9), then prints the result table on stdout.
+//       program as a process (5 to 9), then prints the result table on stdout;
+//   vantrel_bench loads <PelmoraVantrel.exe> [scale]
+//       measurement 15, on a prefix not yet filled: prints its table.
 // scale multiplies every repetition count (default 1).
 #include "bench_common.h"
 
@@ -37,6 +39,10 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("\nbench program time: %.0f s\n", (NowMs() - start) / 1000.0);
         return 0;
     }
-    std::printf("usage: vantrel_bench fill | run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]\n");
+    if (argc >= 3 && std::wcscmp(argv[1], L"loads") == 0) {
+        return RunLoadsMeasurement(WindowsPath(argv[2]), argc >= 4 ? std::max(1, _wtoi(argv[3])) : 1);
+    }
+    std::printf("usage: vantrel_bench fill | run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]"
+                " | loads <PelmoraVantrel.exe> [scale]\n");
     return 2;
 }

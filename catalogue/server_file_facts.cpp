@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/file_found.h"
 #include "../base/scoped.h"
+#include "../modules/view_paths.h"
 #include "server_path.h"
 
 #include <cwchar>
@@ -74,48 +75,15 @@ void ReadVersionFacts(const wchar_t* path, wchar_t* facts, std::size_t capacity)
     }
 }
 
-// A 32-bit program on 64-bit Windows sees the system's 32-bit folder
-// (SysWOW64) where a path names system32. The report looks at each view's
-// files as that view's programs see them: the x86 build turns the redirection
-// off for the 64-bit view, the x64 build names SysWOW64 for the 32-bit view.
+// The report looks at each view's files as that view's programs see them (a
+// 32-bit program's system32 is SysWOW64): the path as this process reaches it.
 class FileViewOf {
 public:
-    FileViewOf(REGSAM view, const wchar_t* path) {
-        CopyText(path_, kNameCapacity, path);
-        if (view == KEY_WOW64_64KEY) {
-            redirectionOff_ = Wow64DisableWow64FsRedirection(&previous_) != FALSE;
-        } else if (view == KEY_WOW64_32KEY) {
-            MapToWow64Folder();
-        }
-    }
-    ~FileViewOf() {
-        if (redirectionOff_) Wow64RevertWow64FsRedirection(previous_);
-    }
-    FileViewOf(const FileViewOf&) = delete;
-    FileViewOf& operator=(const FileViewOf&) = delete;
-
+    FileViewOf(REGSAM view, const wchar_t* path) { PathInView(view, path, path_, kNameCapacity); }
     const wchar_t* Path() const { return path_; }
 
 private:
-    void MapToWow64Folder() {
-        wchar_t system[MAX_PATH];
-        wchar_t wow64[MAX_PATH];
-        const UINT systemLength = GetSystemDirectoryW(system, MAX_PATH);
-        const UINT wow64Length = GetSystemWow64DirectoryW(wow64, MAX_PATH);
-        if (systemLength == 0 || systemLength >= MAX_PATH || wow64Length == 0 || wow64Length >= MAX_PATH) return;
-        if (CompareStringOrdinal(path_, static_cast<int>(systemLength), system, static_cast<int>(systemLength), TRUE) !=
-                CSTR_EQUAL ||
-            (path_[systemLength] != L'\\' && path_[systemLength] != L'\0')) {
-            return;
-        }
-        wchar_t mapped[kNameCapacity];
-        CopyText(mapped, kNameCapacity, wow64);
-        if (AppendText(mapped, kNameCapacity, path_ + systemLength) == kTextOk) CopyText(path_, kNameCapacity, mapped);
-    }
-
     wchar_t path_[kNameCapacity];
-    PVOID previous_ = nullptr;
-    bool redirectionOff_ = false;
 };
 
 }  // namespace

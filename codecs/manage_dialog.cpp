@@ -199,6 +199,20 @@ void OpenManageDialogForRow(const wchar_t* rowText) {
     ManageLookedUpCodec();
 }
 
+void OpenManageDialogForClassKey(const wchar_t* name, const wchar_t* classId) {
+    CopyText(g_app.selectedName, kNameCapacity, name);
+    // Chosen by its class id: the merit is not looked for by the name, which
+    // another registration may carry.
+    g_app.selectedByClassId = true;
+    g_app.lookupKind = LookupClassKey;
+    if (!IsUsableClassId(classId) || CopyText(g_app.selectedClsid, kNameCapacity, classId) != kTextOk) {
+        CopyText(g_app.selectedClsid, kNameCapacity, L"");
+        ShowCodecNotSupported();
+        return;
+    }
+    ManageLookedUpCodec();
+}
+
 void OpenManageDialogForClass(const wchar_t* rowText, const wchar_t* classId) {
     CopyText(g_app.selectedName, kNameCapacity, rowText);
     g_app.selectedByClassId = true;

@@ -15,6 +15,10 @@ void OpenManageDialogForRow(const wchar_t* rowText);
 // classId, whatever other entry shares its name; rowText is the list row that
 // shows it. The dialog's facts, actions and backups all concern that entry.
 void OpenManageDialogForClass(const wchar_t* rowText, const wchar_t* classId);
+// The same for a codec that only its class key registers (a DMO), chosen by
+// its class id: found as a lookup by name finds such a codec (LookupClassKey),
+// so that a deletion takes its DMO key too.
+void OpenManageDialogForClassKey(const wchar_t* name, const wchar_t* classId);
 // The message for a filter that neither registry place names: "...Тип кодека
 // не поддерживается".
 void ShowCodecNotSupported();

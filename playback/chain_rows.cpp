@@ -253,26 +253,26 @@ void AppendDamagedEntries(wchar_t* text, std::size_t capacity, const DamagedMapp
     AppendText(text, capacity, L"\nИх можно найти и удалить через «Поиск некорректных кодеков».");
 }
 
-void FormatOwnResult(const CheckReport& report, CheckState state, bool damagedFound, wchar_t* text,
+void FormatOwnResult(const CheckReport& report, ChildState state, bool damagedFound, wchar_t* text,
                      std::size_t capacity) {
-    if (state == CheckCrashed || state == CheckTimedOut || state == CheckFlooded) {
+    if (state == ChildCrashed || state == ChildTimedOut || state == ChildFlooded) {
         CopyText(text, capacity,
-                 state == CheckCrashed    ? L"Проверка прервана: один из кодеков аварийно завершил работу."
-                 : state == CheckFlooded ? L"Проверка прервана: один из кодеков передал слишком много данных."
+                 state == ChildCrashed    ? L"Проверка прервана: один из кодеков аварийно завершил работу."
+                 : state == ChildFlooded ? L"Проверка прервана: один из кодеков передал слишком много данных."
                                          : L"Проверка прервана: кодек не ответил за 15 секунд.");
         // A crash while damaged entries exist is most likely the mapper's,
         // reading one of them: the filter chosen last is not blamed then.
-        if (report.lastFilter[0] != L'\0' && !(state == CheckCrashed && damagedFound)) {
+        if (report.lastFilter[0] != L'\0' && !(state == ChildCrashed && damagedFound)) {
             AppendText(text, capacity, L"\nПоследний фильтр: ");
             AppendResultName(text, capacity, report.lastFilter);
         }
         return;
     }
-    if (state == CheckNotStarted) {
+    if (state == ChildNotStarted) {
         CopyText(text, capacity, L"Не удалось запустить проверку.");
         return;
     }
-    if (state == CheckRunning) {
+    if (state == ChildRunning) {
         CopyText(text, capacity, L"Идет проверка..");
         return;
     }
@@ -295,9 +295,13 @@ void FormatOwnResult(const CheckReport& report, CheckState state, bool damagedFo
 
 }  // namespace
 
-void FormatCheckResult(const CheckReport& report, CheckState state, const DamagedMapperEntries* damaged, wchar_t* text,
-                       std::size_t capacity) {
+void FormatCheckResult(const CheckReport& report, ChildState state, const DamagedMapperEntries* damaged, wchar_t* text,
+                       std::size_t capacity, bool elevated) {
     const bool damagedFound = damaged && damaged->count > 0;
     FormatOwnResult(report, state, damagedFound, text, capacity);
-    if (damagedFound && state != CheckRunning && state != CheckNotStarted) AppendDamagedEntries(text, capacity, *damaged);
+    if (damagedFound && state != ChildRunning && state != ChildNotStarted) AppendDamagedEntries(text, capacity, *damaged);
+    if (elevated && state != ChildRunning && state != ChildNotStarted) {
+        AppendText(text, capacity, L"\n");
+        AppendText(text, capacity, kCheckedWithAdministratorRights);
+    }
 }

@@ -27,6 +27,7 @@ void DescribeChainRow(const CheckReport& report, std::size_t index, const wchar_
 
 // The result control's text for a check that ended in `state`. damaged
 // (optional) holds the entries with a damaged FilterData that the check found
-// before it started: they are named after the result's own lines.
-void FormatCheckResult(const CheckReport& report, CheckState state, const DamagedMapperEntries* damaged, wchar_t* text,
-                       std::size_t capacity);
+// before it started: they are named after the result's own lines. elevated:
+// the child ran with administrator rights, which a last line says.
+void FormatCheckResult(const CheckReport& report, ChildState state, const DamagedMapperEntries* damaged, wchar_t* text,
+                       std::size_t capacity, bool elevated = false);

@@ -9,6 +9,7 @@
 //   R <status>                        the graph's status (hexadecimal); last line
 #pragma once
 #include "../base/app_state.h"
+#include "../child/child_lines.h"
 
 #include <cstddef>
 
@@ -16,6 +17,7 @@ constexpr std::size_t kMaxChainRows = 32;  // a player's graph holds far fewer f
 constexpr std::size_t kChainTextCapacity = kShortTextCapacity;
 // The longest line the child writes, its line feed and a terminator included.
 constexpr std::size_t kReportLineCapacity = 3 * kChainTextCapacity + 8;
+static_assert(kReportLineCapacity <= kChildLineCapacity);
 // The child names at most this many filters that the graph builder chose
 // (far more than it tries for one file); later choices are not reported.
 constexpr std::size_t kLastFilterLinesAtMost = 4096;
@@ -46,8 +48,7 @@ struct CheckReport {
 // read, and rows beyond kMaxChainRows, are passed over.
 void ReadReportLine(CheckReport& report, const wchar_t* line);
 
-// The child's side: writes one line of kind `kind` with up to three fields.
-// What may not stand raw in a line (IsUnsafeInLine: tabs and line breaks
-// among them) becomes a blank inside a field.
+// The child's side: writes one line of kind `kind` with up to three fields
+// (WriteChildLine).
 void WriteReportLine(HANDLE channel, wchar_t kind, const wchar_t* first = nullptr, const wchar_t* second = nullptr,
                      const wchar_t* third = nullptr);

@@ -2,12 +2,10 @@
 
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
+#include "../child/child_side.h"
 #include "check_report.h"
 
-#include <mmsystem.h>
 #include <vfwmsgs.h>
-
-#include <cstdio>
 
 const wchar_t kPlaybackCheckOption[] = L"/vantrel-playback-check";
 
@@ -175,42 +173,27 @@ HRESULT BuildGraph(IGraphBuilder* graph, const wchar_t* path) {
     return partial ? VFW_S_PARTIAL_RENDER : S_OK;
 }
 
-// The report goes through the pipe the program gave as standard output. The
-// codecs loaded here may write to standard output too, and a stray byte in
-// the pipe would garble every line after it: the report keeps a handle of its
-// own, and standard output, the system's and the C runtime's, goes nowhere.
-void TakeReportChannel() {
-    const HANDLE pipe = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (!DuplicateHandle(GetCurrentProcess(), pipe, GetCurrentProcess(), &g_channel, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        g_channel = pipe;
-        return;
-    }
-    std::fflush(stdout);
-    if (!_wfreopen(L"NUL", L"w", stdout)) std::fclose(stdout);  // closes the runtime's copy of the pipe
-    SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+// Whether the system has no audio output device. The playback system's
+// audio library is loaded here, in the child, from the system folder: the
+// program itself never loads it (it would open the system's audio codecs).
+bool NoAudioOutputDevice() {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || AppendText(path, MAX_PATH, L"\\winmm.dll") != kTextOk) return false;
+    const HMODULE winmm = LoadLibraryW(path);
+    using CountDevices = UINT(WINAPI*)();
+    const FARPROC entry = winmm ? GetProcAddress(winmm, "waveOutGetNumDevs") : nullptr;
+    return entry && reinterpret_cast<CountDevices>(reinterpret_cast<void*>(entry))() == 0;
 }
-
-// A codec that faults ends the child at once, without the system's crash
-// report: the program sees the child end without its status line.
-LONG WINAPI EndOnFault(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 }  // namespace
 
 bool IsPlaybackCheckChild(wchar_t* path, std::size_t capacity) {
-    int count = 0;
-    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!arguments) return false;
-    const bool child = count == 3 && lstrcmpW(arguments[1], kPlaybackCheckOption) == 0 &&
-                       CopyText(path, capacity, arguments[2]) == kTextOk;
-    LocalFree(arguments);
-    return child;
+    return ReadChildCommandLine(kPlaybackCheckOption, &path, 1, capacity);
 }
 
 int RunPlaybackCheckChild(const wchar_t* path) {
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    SetUnhandledExceptionFilter(EndOnFault);
-    TakeReportChannel();
+    g_channel = BeginChildProcess();
     CoInitialize(nullptr);
 
     HRESULT hr;
@@ -224,7 +207,7 @@ int RunPlaybackCheckChild(const wchar_t* path) {
             }
             hr = BuildGraph(graph.Get(), path);
         }
-        if (hr != S_OK && waveOutGetNumDevs() == 0) WriteReportLine(g_channel, L'A');
+        if (hr != S_OK && NoAudioOutputDevice()) WriteReportLine(g_channel, L'A');
         wchar_t status[16];
         FormatText(status, 16, L"%08lx", static_cast<unsigned long>(hr));
         WriteReportLine(g_channel, L'R', status);
@@ -232,6 +215,5 @@ int RunPlaybackCheckChild(const wchar_t* path) {
         // codec that misbehaves on the way out must not change what was found.
         graph.Detach();
     }
-    TerminateProcess(GetCurrentProcess(), 0);
-    return 0;
+    EndChildProcess();
 }

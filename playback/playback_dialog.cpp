@@ -2,14 +2,9 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
-#include "../base/list_box.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
-#include "../catalogue/category_combo.h"
-#include "../catalogue/category_table.h"
-#include "../catalogue/filter_list.h"
-#include "../catalogue/registry_lookup.h"
-#include "../codecs/manage_dialog.h"
+#include "../codecs/manage_by_class.h"
 #include "../preferred/preferred_dialog.h"
 #include "../resources/resource.h"
 #include "chain_rows.h"
@@ -28,6 +23,8 @@ const wchar_t kMediaFileFilter[] =
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
+// Posted when the child ends, so that its end is followed at once.
+constexpr UINT kChildEnded = WM_APP + 1;
 constexpr std::size_t kResultCapacity = 2 * kNameCapacity;
 
 const wchar_t* const kColumns[] = {L"Фильтр", L"Приоритет", L"Входной формат", L"Файл фильтра", L"Примечание"};
@@ -98,23 +95,24 @@ void LaunchCheck() {
     g_check.run.reset(new (std::nothrow) PlaybackCheckRun(g_check.path));
 }
 
-void FinishCheck(HWND dialog, CheckState state);
+void FinishCheck(HWND dialog, ChildState state);
 
 // Shows the check that was launched: polled from the timer while it runs.
 void FollowCheck(HWND dialog) {
-    const CheckState state = g_check.run ? g_check.run->Poll() : CheckNotStarted;
+    const ChildState state = g_check.run ? g_check.run->Poll() : ChildNotStarted;
     wchar_t text[kResultCapacity];
-    if (state == CheckNotStarted) {
-        FormatCheckResult(CheckReport{}, CheckNotStarted, nullptr, text, kResultCapacity);
+    if (state == ChildNotStarted) {
+        FormatCheckResult(CheckReport{}, ChildNotStarted, nullptr, text, kResultCapacity);
         SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
         g_check.run.reset();
         return;
     }
-    FormatCheckResult(CheckReport{}, CheckRunning, nullptr, text, kResultCapacity);
+    FormatCheckResult(CheckReport{}, ChildRunning, nullptr, text, kResultCapacity);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
     EnableActions(dialog, false);
+    g_check.run->PostOnEnd(dialog, kChildEnded);
     SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
-    if (state != CheckRunning) FinishCheck(dialog, state);
+    if (state != ChildRunning) FinishCheck(dialog, state);
 }
 
 void StartCheck(HWND dialog) {
@@ -123,15 +121,15 @@ void StartCheck(HWND dialog) {
     FollowCheck(dialog);
 }
 
-void FinishCheck(HWND dialog, CheckState state) {
+void FinishCheck(HWND dialog, ChildState state) {
     KillTimer(dialog, kPollTimer);
     const CheckReport& report = g_check.run->Report();
     // A check cut short shows no chain: what the child got to report is
     // only the part before the codec that failed.
-    g_check.rowCount = state == CheckFinished ? report.rowCount : 0;
+    g_check.rowCount = state == ChildFinished ? report.rowCount : 0;
     for (std::size_t i = 0; i < g_check.rowCount; ++i) DescribeChainRow(report, i, g_check.path, g_check.rows[i]);
     wchar_t text[kResultCapacity];
-    FormatCheckResult(report, state, &g_check.damaged, text, kResultCapacity);
+    FormatCheckResult(report, state, &g_check.damaged, text, kResultCapacity, g_check.run->Elevated());
     g_check.run.reset();
     ShowRows(dialog);
     SetDlgItemTextW(dialog, IDC_PLAYBACK_RESULT, text);
@@ -143,48 +141,8 @@ void OnTimer(HWND dialog) {
         KillTimer(dialog, kPollTimer);
         return;
     }
-    const CheckState state = g_check.run->Poll();
-    if (state != CheckRunning) FinishCheck(dialog, state);
-}
-
-// The list row of the filter list whose text is exactly name, or -1.
-int FindListRow(const wchar_t* name) {
-    const int count = ListRowCount(g_app.filterList);
-    for (int row = 0; row < count; ++row) {
-        wchar_t text[kNameCapacity];
-        if (GetListRowText(g_app.filterList, row, text, kNameCapacity) && lstrcmpW(text, name) == 0) return row;
-    }
-    return -1;
-}
-
-// Reaches the filter through the main window, as a user would: the first
-// category whose list shows it ("DirectShow Filters " first), its row, and
-// the management command. A filter whose registration the check found is
-// managed by that registration's class id, in the first category that both
-// shows its name and holds its entry: another registration of the same name
-// (a twin that the lookup by name would find first) is never the one managed.
-void ManageFilter(const ChainRowText& filter) {
-    const int before = SelectedCategoryRow();
-    const bool byClassId = filter.classId[0] != L'\0';
-    for (int i = -1; i < static_cast<int>(kCategoryCount); ++i) {
-        if (i == kDefaultCategoryRow) continue;
-        const int category = i < 0 ? kDefaultCategoryRow : i;
-        SendMessageW(g_app.categoryCombo, CB_SETCURSEL, static_cast<WPARAM>(category), 0);
-        RefreshFilterList();
-        const int row = FindListRow(filter.name);
-        wchar_t entryPath[kNameCapacity];
-        if (row < 0 || (byClassId && !FindSelectedCategoryEntryOfClass(filter.classId, entryPath))) continue;
-        SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
-        if (byClassId) {
-            OpenManageDialogForClass(filter.name, filter.classId);
-        } else {
-            OpenManageDialog();
-        }
-        return;
-    }
-    RestoreCategoryRow(before);
-    SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    ShowCodecNotSupported();
+    const ChildState state = g_check.run->Poll();
+    if (state != ChildRunning) FinishCheck(dialog, state);
 }
 
 void OnManage(HWND dialog) {
@@ -198,7 +156,7 @@ void OnManage(HWND dialog) {
     // The management dialog and its messages belong to the main window; this
     // dialog waits, disabled, until they are closed, as in a chain of modal dialogs.
     EnableWindow(dialog, FALSE);
-    ManageFilter(filter);
+    ManageFilterOfClass(filter.name, filter.classId);
     // Closing the management dialog enables the main window again, but this
     // dialog, modal to it, is still open.
     EnableWindow(g_app.mainWindow, FALSE);
@@ -235,6 +193,9 @@ INT_PTR CALLBACK PlaybackCheckDialog(HWND dialog, UINT message, WPARAM wParam, L
         return FALSE;  // the focus is set
     case WM_TIMER:
         if (wParam == kPollTimer) OnTimer(dialog);
+        return TRUE;
+    case kChildEnded:
+        OnTimer(dialog);
         return TRUE;
     case WM_CLOSE:
         Close(dialog);

@@ -13,22 +13,23 @@ namespace {
 
 constexpr std::size_t kPathCapacity = MAX_PATH * 4;
 
-// "Отчет Pelmora Vantrel <YYYY-MM-DD HH-MM>.txt" in local time.
-void DefaultReportName(wchar_t* name, std::size_t capacity) {
+// "<title> <YYYY-MM-DD HH-MM>.txt" in local time.
+void DefaultReportName(const wchar_t* title, wchar_t* name, std::size_t capacity) {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    FormatText(name, capacity, L"Отчет Pelmora Vantrel %04u-%02u-%02u %02u-%02u.txt", now.wYear, now.wMonth, now.wDay,
-               now.wHour, now.wMinute);
+    FormatText(name, capacity, L"%ls %04u-%02u-%02u %02u-%02u.txt", title, now.wYear, now.wMonth, now.wDay, now.wHour,
+               now.wMinute);
 }
 
-// Asks where to save; false when the user cancels.
-bool ChooseReportPath(wchar_t* path, std::size_t capacity) {
+}  // namespace
+
+bool ChooseReportPath(HWND owner, const wchar_t* title, wchar_t* path, std::size_t capacity) {
     wchar_t documents[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents))) documents[0] = L'\0';
-    DefaultReportName(path, capacity);
+    DefaultReportName(title, path, capacity);
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = g_app.mainWindow;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = L"Текстовые файлы (*.txt)\0*.txt\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path;
@@ -41,6 +42,8 @@ bool ChooseReportPath(wchar_t* path, std::size_t capacity) {
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     return GetSaveFileNameW(&dialog) != FALSE;
 }
+
+namespace {
 
 const wchar_t* DescribeSaveError(DWORD error) {
     switch (error) {
@@ -70,7 +73,7 @@ const wchar_t* DescribeSaveError(DWORD error) {
     }
 }
 
-void ShowSaveFailure(const wchar_t* path, DWORD error) {
+void ShowSaveFailure(HWND owner, const wchar_t* path, DWORD error) {
     wchar_t message[kPathCapacity + 300];
     CopyText(message, kPathCapacity + 300, L"Не удалось сохранить отчет:\n");
     AppendText(message, kPathCapacity + 300, path);
@@ -83,29 +86,31 @@ void ShowSaveFailure(const wchar_t* path, DWORD error) {
     }
     AppendText(message, kPathCapacity + 300, reason);
     AppendText(message, kPathCapacity + 300, L"\nФайл под этим именем не создан и не изменен.");
-    ShowMessageBox(g_app.mainWindow, message, L"Сохранить отчет", MB_OK | MB_ICONERROR);
+    ShowMessageBox(owner, message, L"Сохранить отчет", MB_OK | MB_ICONERROR);
 }
 
 }  // namespace
 
-void SaveCodecReport() {
-    wchar_t path[kPathCapacity];
-    if (!ChooseReportPath(path, kPathCapacity)) return;
-
-    GrowingText text;
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    BuildCodecReport(text);
-    const DWORD error = WriteReportFile(path, text);
-    SetCursor(previous);
+void FinishReportSave(HWND owner, const wchar_t* path, DWORD error) {
     if (error != ERROR_SUCCESS) {
-        ShowSaveFailure(path, error);
+        ShowSaveFailure(owner, path, error);
         return;
     }
     wchar_t message[kPathCapacity + 64];
     CopyText(message, kPathCapacity + 64, L"Отчет сохранен:\n");
     AppendText(message, kPathCapacity + 64, path);
     AppendText(message, kPathCapacity + 64, L"\n\nОткрыть его?");
-    if (ShowMessageBox(g_app.mainWindow, message, L"Отчет сохранен", MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-        ShellOpen(path);
-    }
+    if (ShowMessageBox(owner, message, L"Отчет сохранен", MB_YESNO | MB_ICONINFORMATION) == IDYES) ShellOpen(path);
+}
+
+void SaveCodecReport() {
+    wchar_t path[kPathCapacity];
+    if (!ChooseReportPath(g_app.mainWindow, L"Отчет Pelmora Vantrel", path, kPathCapacity)) return;
+
+    GrowingText text;
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    BuildCodecReport(text);
+    const DWORD error = WriteReportFile(path, text);
+    SetCursor(previous);
+    FinishReportSave(g_app.mainWindow, path, error);
 }

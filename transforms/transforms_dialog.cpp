@@ -268,6 +268,28 @@ void DeleteTransform(HWND dialog, TransformRow row) {
     ReadAgain(dialog);
 }
 
+// The place the dialog opens on when another dialog opens it for one transform.
+struct TransformPlace {
+    int category;
+    const wchar_t* classId;  // "{...}"
+};
+
+// Chooses the place's category and selects the transform's row in the program's own view.
+void GoToPlace(HWND dialog, const TransformPlace& place) {
+    if (place.category >= 0 && place.category < kTransformCategoryCount) {
+        SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_SETCURSEL, place.category, 0);
+        FillRows(dialog);
+    }
+    const TransformList& rows = StateOf(dialog).rows;
+    for (std::size_t i = 0; i < rows.count; ++i) {
+        if (lstrcmpiW(TransformAt(rows, i).classId, place.classId) != 0) continue;
+        HWND list = List(dialog);
+        ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, static_cast<int>(i), FALSE);
+        return;
+    }
+}
+
 void OnCommand(HWND dialog, WORD id, WORD code) {
     switch (id) {
     case IDCANCEL: EndDialog(dialog, 0); return;
@@ -300,6 +322,7 @@ INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
         SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
         SetUpControls(dialog);
         FillRows(dialog);
+        if (lParam) GoToPlace(dialog, *reinterpret_cast<const TransformPlace*>(lParam));
         return TRUE;
     }
     case WM_NCDESTROY:
@@ -329,4 +352,10 @@ INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 void OpenTransformsDialog() {
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TRANSFORMS), g_app.mainWindow, TransformsDialog, 0);
+}
+
+void OpenTransformsDialogAt(int category, const wchar_t* classId) {
+    const TransformPlace place{category, classId};
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_TRANSFORMS), g_app.mainWindow, TransformsDialog,
+                    reinterpret_cast<LPARAM>(&place));
 }

@@ -7,3 +7,6 @@ INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 // Command 40043: shows the dialog, owned by the main window.
 void OpenTransformsDialog();
+// The same, opened on a category (an index into kTransformCategories; -1
+// keeps the first) with the row of the transform classId ("{...}") selected.
+void OpenTransformsDialogAt(int category, const wchar_t* classId);

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <tlhelp32.h>
+
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -73,6 +75,24 @@ int ProgramUnderTest::WaitExit(DWORD deadlineMs) {
     DWORD code = 0;
     GetExitCodeProcess(process.Process(), &code);
     return static_cast<int>(code);
+}
+
+bool ProgramUnderTest::MainWindowAnswers() const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+}
+
+int ProgramUnderTest::ChildProcessCount() const {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        count += entry.th32ParentProcessID == processId;
+    }
+    CloseHandle(snapshot);
+    return count;
 }
 
 void ProgramUnderTest::Kill() {

@@ -77,6 +77,11 @@ struct ProgramUnderTest {
     // "running", or "ended with exit code N", for failure messages.
     std::wstring State() const;
 
+    // Whether the main window's thread still handles messages at once.
+    bool MainWindowAnswers() const;
+    // How many processes the program has started that still run (Toolhelp).
+    int ChildProcessCount() const;
+
     // A visible top-level dialog (#32770) of the program, optionally with that title.
     HWND FindDialog(const std::wstring& title = L"", HWND except = nullptr) const;
     HWND WaitForDialog(const std::wstring& title = L"", DWORD deadlineMs = 10000, HWND except = nullptr) const;

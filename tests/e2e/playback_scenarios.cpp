@@ -10,7 +10,6 @@
 #include <mmsystem.h>
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 namespace {
 
@@ -22,12 +21,6 @@ const wchar_t kCannotPlay[] = L"Файл не может быть воспрои
 const wchar_t kNoFilterFound[] = L"Не найден фильтр, который может открыть или декодировать этот формат.";
 const wchar_t kNoAudioDevice[] = L"\nВ системе нет устройства воспроизведения звука.";
 const wchar_t* const kWidthText = sizeof(void*) == 8 ? L"Проверены 64-разрядные кодеки" : L"Проверены 32-разрядные кодеки";
-
-// Whether the main window's thread still handles messages at once.
-bool MainWindowAnswers(const ProgramUnderTest& program) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutW(program.mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
-}
 
 struct CheckDialog {
     HWND window = nullptr;
@@ -200,20 +193,6 @@ struct DamagedEntry {
     }
 };
 
-// How many processes the program has started that still run.
-int ChildProcessCount(DWORD parent) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        count += entry.th32ParentProcessID == parent;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
 // Selects the chain's row and opens "Управление.." on it; the management dialog.
 HWND ManageChainRow(const ProgramUnderTest& program, const CheckDialog& dialog, int row) {
     SelectListViewRow(dialog.Chain(), program.processId, row);
@@ -284,7 +263,7 @@ SCENARIO(playback_check_plain_files) {
     CHECK(!rows.empty() && rows[0][0] == L"File Source (Async.)", TableText(rows));
     LookPoint(L"playback-wav");
     CloseCheck(program, dialog);
-    CHECK(MainWindowAnswers(program), program.State());
+    CHECK(program.MainWindowAnswers(), program.State());
 }
 
 // A decoder of our own for the test AVI's FOURCC, at MERIT_PREFERRED: the
@@ -305,6 +284,9 @@ SCENARIO(playback_check_own_decoder) {
     const Twin twin(avi.decoder.name);
     const RegistrySnapshot twinBefore = twin.State();
     const DamagedEntry damaged;
+    // The decoder writes the token of the child that loads it.
+    const std::wstring tokenFile = avi.decoder.folder.path + L"\\token.txt";
+    avi.decoder.AppendConfig(L"token_file=" + tokenFile + L"\n", OPEN_EXISTING);
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
@@ -312,6 +294,13 @@ SCENARIO(playback_check_own_decoder) {
     Table rows = WaitForCheck(program, dialog);
     CHECK(dialog.Result() == L"Файл может быть воспроизведен: для всех потоков найдены фильтры." + damaged.Lines(),
           dialog.Result());
+    // Wine runs every process elevated: the child's token is restricted, no
+    // privilege enabled, the Administrators group for deny only.
+    const std::wstring token = Utf8FileText(tokenFile);
+    CHECK(token.rfind(L"enabled_privileges=0\r\nadministrators=0x", 0) == 0 &&
+              (std::wcstoul(token.c_str() + token.find(L"=0x") + 3, nullptr, 16) &
+               (SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_ENABLED)) == SE_GROUP_USE_FOR_DENY_ONLY,
+          token);
     CHECK(rows.size() == 4, TableText(rows));
     if (rows.size() < 4) return;
     CHECK(rows[0][0] == L"File Source (Async.)" && rows[0][2].empty() && rows[0][3].find(L"quartz.dll") != std::wstring::npos &&
@@ -417,7 +406,7 @@ SCENARIO(playback_check_broken_decoder) {
                                  avi.decoder.name,
           dialog.Result());
     CHECK(rows.empty(), TableText(rows));
-    CHECK(program.Running() && MainWindowAnswers(program), program.State());
+    CHECK(program.Running() && program.MainWindowAnswers(), program.State());
 
     // With a damaged entry about, a crash is most likely the mapper's: the
     // result names the entry and blames no filter.
@@ -436,13 +425,13 @@ SCENARIO(playback_check_broken_decoder) {
     PressButton(dialog.window, IDC_PLAYBACK_AGAIN);
     CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
     CHECK(!IsWindowEnabled(GetDlgItem(dialog.window, IDC_PLAYBACK_AGAIN)), L"Проверить снова enabled while checking");
-    CHECK(MainWindowAnswers(program) && !program.ListRows().empty(), program.State());
+    CHECK(program.MainWindowAnswers() && !program.ListRows().empty(), program.State());
     rows = WaitForCheck(program, dialog, 30000);
     const ULONGLONG took = GetTickCount64() - started;
     CHECK(dialog.Result() == L"Проверка прервана: кодек не ответил за 15 секунд.\nПоследний фильтр: " + avi.decoder.name,
           dialog.Result());
     CHECK(took >= 15000 && took < 25000, Format(L"%llu ms", took));
-    CHECK(program.Running() && MainWindowAnswers(program), program.State());
+    CHECK(program.Running() && program.MainWindowAnswers(), program.State());
 
     // Now writing into every pipe it finds without end: the check ends at
     // once, the program answering throughout, and no child is left.
@@ -451,13 +440,13 @@ SCENARIO(playback_check_broken_decoder) {
     CHECK(WaitUntil([&] { return dialog.Result() == kRunning; }, 5000), dialog.Result());
     const ULONGLONG floodEnd = GetTickCount64() + 40000;
     bool answered = true;
-    while (!dialog.Idle() && GetTickCount64() < floodEnd) answered = answered && MainWindowAnswers(program);
+    while (!dialog.Idle() && GetTickCount64() < floodEnd) answered = answered && program.MainWindowAnswers();
     CHECK(answered, L"the main window stopped answering during the flood");
     CHECK(dialog.Result() ==
               L"Проверка прервана: один из кодеков передал слишком много данных.\nПоследний фильтр: " + avi.decoder.name,
           dialog.Result());
-    CHECK(WaitUntil([&] { return ChildProcessCount(program.processId) == 0; }, 5000),
-          Format(L"%d child processes", ChildProcessCount(program.processId)));
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+          Format(L"%d child processes", program.ChildProcessCount()));
 
     // Mended, though it writes to standard output while the graph is built,
     // as chatty codecs do: the next check plays the file through it.

@@ -11,8 +11,13 @@ constexpr int kFileNameEdit = 0x480;   // the same in the older template (edt1)
 }  // namespace
 
 SaveOutcome SaveReport(ProgramUnderTest& program, const std::wstring& path, int answer, const wchar_t* look) {
+    return SaveReportThrough(program, [&] { program.PostCommand(IDM_SAVE_REPORT); }, path, answer, look);
+}
+
+SaveOutcome SaveReportThrough(ProgramUnderTest& program, const std::function<void()>& open, const std::wstring& path,
+                              int answer, const wchar_t* look) {
     SaveOutcome outcome;
-    program.PostCommand(IDM_SAVE_REPORT);
+    open();
     HWND dialog = program.WaitForDialog(kSaveTitle);
     if (!dialog) return outcome;
     outcome.dialogSeen = true;

@@ -19,6 +19,9 @@ struct SaveOutcome {
 // answer `answer`). With `look`, a person looks at the dialog and the box.
 SaveOutcome SaveReport(ProgramUnderTest& program, const std::wstring& path, int answer = IDNO,
                        const wchar_t* look = nullptr);
+// The same for a save dialog that `open` opens (a dialog's button, say).
+SaveOutcome SaveReportThrough(ProgramUnderTest& program, const std::function<void()>& open, const std::wstring& path,
+                              int answer = IDNO, const wchar_t* look = nullptr);
 std::wstring Describe(const SaveOutcome& outcome);
 
 // A value planted under HKEY_LOCAL_MACHINE for one scenario; removed at the

@@ -1,0 +1,103 @@
+// The program's side of the load check: the codecs of the program's own
+// registry view read and their files judged as data, then those that pass
+// loaded and created in a child process (load_child.h), a new child going on
+// from the next codec whenever one crashes, hangs over a step or floods its
+// pipe; and the other view's codecs judged by their files alone. Polled from
+// the dialog's timer, so that the program keeps answering meanwhile.
+#pragma once
+#include "../child/child_process.h"
+#include "codec_inventory.h"
+#include "load_steps.h"
+#include "load_work.h"
+
+#include <memory>
+
+// How long a child may take over one step before it is ended.
+constexpr DWORD kLoadStepLimitMs = 5000;
+// How long a new child may take to start and name its first codec.
+constexpr DWORD kLoadStartLimitMs = 15000;
+
+enum LoadRunState {
+    LoadRunning,
+    LoadDone,        // every codec has its result
+    LoadStopped,     // stopped by the user: the results so far stay
+    LoadNotStarted,  // a child could not be started, or ended before it named a codec, twice over
+};
+
+class LoadCheckRun final : private ChildLineReader {
+public:
+    LoadCheckRun() = default;
+    LoadCheckRun(const LoadCheckRun&) = delete;
+    LoadCheckRun& operator=(const LoadCheckRun&) = delete;
+
+    // Each child started from now on posts message to window when it ends
+    // (ChildProcess::PostOnEnd).
+    void PostOnChildEnd(HWND window, UINT message) { endMessage_ = {window, message}; }
+    // Reads and judges the codecs and starts the first child. With onlyClass,
+    // only that class of the program's own view is checked (again), and the
+    // other view is not read.
+    void Start(const GUID* onlyClass = nullptr);
+    LoadRunState Poll();
+    // Ends the child at work; the results so far stay.
+    void Stop();
+
+    // The program's own view's codecs, and how many of them have a result.
+    LoadCodecList& Own() { return own_; }
+    std::size_t Checked() const { return checked_; }
+    // The other view's codecs (none on 32-bit Windows) and its width (64 or 32).
+    LoadCodecList& Other() { return other_; }
+    bool HasOtherView() const { return otherWidth_ != 0; }
+    int OtherWidth() const { return otherWidth_; }
+    // Counts the own view's codecs with a result anew (after they were changed).
+    void Recount();
+    // The codec the child is at, or null.
+    const LoadCodec* Current() const;
+    // Whether a child ran with administrator rights (child_process.h).
+    bool Elevated() const { return elevated_; }
+
+private:
+    // The lines of the child's journal.
+    void TakeLine(wchar_t* line) override;
+    bool Complete() const override { return childDone_; }
+    // Takes the lines the child has added to the journal; false on a flood.
+    bool ReadJournal();
+    // Starts a child, which waits for the word that its list is ready (Go).
+    bool StartChild();
+    bool Go();
+    // Follows the child's step from the progress it writes: a step begun
+    // restarts the time limit.
+    void FollowProgress();
+    void ChildEnded(ChildState state);
+    // Sets the result of work item `item`, once.
+    void Finish(std::size_t item, LoadOutcome outcome, const wchar_t* result);
+
+    LoadRunState state_ = LoadNotStarted;
+    LoadCodecList own_;
+    LoadCodecList other_;
+    int otherWidth_ = 0;
+    HeapArray<std::size_t> work_;  // each work item's index into own_
+    LoadWorkList workList_;
+    // The child's pipe: it writes its lines to the journal, so anything in
+    // the pipe is a codec's own writing, bounded and passed over.
+    struct PipeLines final : ChildLineReader {
+        const LoadCheckRun& run;
+        explicit PipeLines(const LoadCheckRun& owner) : run(owner) {}
+        void TakeLine(wchar_t*) override {}
+        bool Complete() const override { return run.childDone_; }
+    } pipeLines_{*this};
+    ChildLineSplitter journal_{kLoadLineChars, 0};
+    SIZE_T consumed_ = 0;  // the journal's bytes taken
+    std::unique_ptr<ChildProcess> child_;
+    ChildEndMessage endMessage_ = {};
+    std::size_t next_ = 0;          // the first work item the next child takes
+    std::size_t first_ = 0;         // the first work item of the child at work
+    long current_ = -1;             // the work item the child is at, -1 before its first
+    long reported_ = -1;            // the last work item whose result the child sent
+    LONG steps_ = 0;                // the child's count of steps begun, as last read
+    LoadStep step_ = StepLoadLibrary;
+    int kind_ = 0;
+    bool childDone_ = false;
+    int failedStarts_ = 0;
+    std::size_t checked_ = 0;
+    bool elevated_ = false;
+};
