@@ -23,10 +23,6 @@ namespace {
 
 const wchar_t kPackagedMessage[] =
     L"Кодек установлен как пакет Windows. Удалите его в параметрах Windows: «Приложения».";
-// A deletion whose keys are all gone already (another program removed them
-// since the list was read): nothing is backed up, nothing is changed.
-const wchar_t kNothingToDelete[] = L"Записей кодека в реестре уже нет\nУдалять нечего, реестр не изменен";
-const wchar_t kNothingToDeleteCaption[] = L"Удаление не выполнено";
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
 
 const wchar_t* const kColumns[] = {L"Кодек",          L"Тип",         L"Входные форматы", L"Выходные форматы",
@@ -254,7 +250,8 @@ void DeleteTransform(HWND dialog, TransformRow row) {
     wchar_t classKey[kNameCapacity];
     if (row.classIdIsGuid && JoinText(classKey, kNameCapacity, L"CLSID", L"\\", row.classId)) AddKeyPath(keys, classKey);
     if (!keys.failed && !AnyKeyPresent(keys)) {
-        ShowMessageBox(dialog, kNothingToDelete, kNothingToDeleteCaption, MB_ICONINFORMATION);
+        // Another program removed them since the list was read: nothing is backed up or changed.
+        ShowNothingToDelete(dialog);
         ReadAgain(dialog);
         return;
     }
@@ -280,9 +277,10 @@ void GoToPlace(HWND dialog, const TransformPlace& place) {
         SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_SETCURSEL, place.category, 0);
         FillRows(dialog);
     }
-    const TransformList& rows = StateOf(dialog).rows;
-    for (std::size_t i = 0; i < rows.count; ++i) {
-        if (lstrcmpiW(TransformAt(rows, i).classId, place.classId) != 0) continue;
+    // The shown rows are the chosen category's, each an index into the view's rows.
+    const TransformsDialogState& state = StateOf(dialog);
+    for (std::size_t i = 0; i < state.shownCount; ++i) {
+        if (lstrcmpiW(state.Shown(i).classId, place.classId) != 0) continue;
         HWND list = List(dialog);
         ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(list, static_cast<int>(i), FALSE);
