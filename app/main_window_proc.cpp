@@ -2,6 +2,8 @@
 #include "../base/app_state.h"
 #include "../catalogue/filter_list.h"
 #include "../catalogue/property_pages.h"
+#include "../drivercodecs/drivers_dialog.h"
+#include "../loadcheck/driver_check.h"
 #include "../loadcheck/load_dialog.h"
 #include "../codecs/manage_dialog.h"
 #include "../codecs/register_commands.h"
@@ -50,6 +52,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_TRANSFORMS: OpenTransformsDialog(); break;
     case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
     case IDM_LOAD_CHECK: OpenLoadCheckDialog(); break;
+    case IDM_DRIVER_CODECS: OpenDriverCodecsDialog(MakeDriverLoadCheck); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }

@@ -226,3 +226,19 @@ bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_
     }
     return WriteBackupOrSay(owner, text, action, friendlyName, classId, complete);
 }
+
+bool BackUpValues(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* asciiName,
+                  const BackedUpValue* values, std::size_t count) {
+    GrowingText text;
+    AppendRegFileHeader(text);
+    bool complete = true;
+    for (std::size_t i = 0; i < count && complete; ++i) {
+        // A key's line before its values, again wherever the key changes.
+        if (i == 0 || values[i - 1].key != values[i].key) {
+            GrowingText name;
+            complete = AppendRealKeyName(name, values[i].key) && AppendRegKeyLine(text, TextChars(name), name.length);
+        }
+        complete = complete && AppendStoredValue(text, values[i].key, values[i].name) == ERROR_SUCCESS;
+    }
+    return WriteBackupOrSay(owner, text, action, friendlyName, asciiName, complete);
+}

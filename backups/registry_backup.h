@@ -78,3 +78,16 @@ bool AppendOwnerComment(GrowingText& text, const wchar_t* sddl);
 // Returns as BackUpCodecEntries does, the failure message owned by owner.
 bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
                          const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId);
+
+// A value to back up: the open key that holds it, and its name.
+struct BackedUpValue {
+    HKEY key;
+    const wchar_t* name;
+};
+
+// Backs up each value as it is stored now, each under its key's own name (a
+// key's line before its values, wherever the key changes). The
+// file is named after friendlyName, or, where the file system refuses that
+// name, after asciiName. Returns as BackUpCodecEntries does.
+bool BackUpValues(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* asciiName,
+                  const BackedUpValue* values, std::size_t count);

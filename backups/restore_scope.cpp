@@ -5,6 +5,7 @@
 #include "../registry/registry_location.h"
 
 #include <cwchar>
+#include <initializer_list>
 
 // One kind of key a restore may write: under the root (named rootName in a
 // file), the key `key` below base, or, where key is null, the codec keys
@@ -24,6 +25,20 @@ constexpr std::size_t kLongestKeyName = 255;
 
 const wchar_t kClasses[] = L"Software\\Classes";
 
+// The values of Drivers32 a codec's deletion backs up: the ACM and Video for
+// Windows codecs' own ("vidc.", "vids.", "msacm."). The key's other values
+// (wave, midi, mixer, aux, ...) name the system's sound drivers.
+bool IsCodecDriverValue(const wchar_t* valueName) {
+    for (const wchar_t* prefix : {L"vidc.", L"vids.", L"msacm."}) {
+        const int length = static_cast<int>(std::wcslen(prefix));
+        if (static_cast<int>(std::wcslen(valueName)) >= length &&
+            CompareStringOrdinal(valueName, length, prefix, length, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
+}
+
 const RestoreKind kRestoreKinds[] = {
     // The codec keys of the machine's classes and of the user's.
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kClasses, nullptr, nullptr},
@@ -32,6 +47,16 @@ const RestoreKind kRestoreKinds[] = {
     // lie among the codec keys of the machine's classes).
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred", nullptr},
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred", nullptr},
+    // The ACM and Video for Windows codecs, of either view: their Drivers32
+    // values, and their descriptions.
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
+     IsCodecDriverValue},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", IsCodecDriverValue},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\Windows NT\\CurrentVersion\\drivers.desc",
+     nullptr},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", nullptr},
 };
 
 // A name that a walk can take as it is: not empty (which a doubled or a

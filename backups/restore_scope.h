@@ -2,7 +2,9 @@
 // registry link. A backup of this program only ever holds codec keys: below
 // the classes of the machine and of the user (their 32-bit halves under
 // Wow6432Node included), the keys under CLSID, DirectShow, Filter, Media Type
-// and MediaFoundation, and the DirectShow preferences key of either view.
+// and MediaFoundation, the DirectShow preferences key of either view, and the
+// ACM and Video for Windows codecs' values of Drivers32 and drivers.desc, of
+// either view.
 // A file that names any other key is not one of its backups. Each kind of key
 // is one row of a table (restore_scope.cpp), with the values it may hold;
 // which classes below CLSID a file may write is decided on top of this

@@ -3,6 +3,9 @@
 namespace {
 
 constexpr int kHeadingMargin = 24;  // pixels around a column heading's text
+constexpr int kCellMargin = 16;     // pixels around a cell's text
+constexpr int kMeasured = 8;        // the longest texts of a column that are measured
+constexpr std::size_t kCellCapacity = 1024;
 
 }  // namespace
 
@@ -38,3 +41,40 @@ void FitReportColumns(HWND list, const wchar_t* const* headings, int count) {
 }
 
 int SelectedReportRow(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
+
+void FitVirtualColumns(HWND list, const wchar_t* const* headings, int count, std::size_t rows, ListCellText cell,
+                       const void* owner) {
+    HDC dc = GetDC(list);
+    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    for (int column = 0; column < count; ++column) {
+        // The rows of the longest texts, longest first.
+        std::size_t longest[kMeasured] = {};
+        int lengths[kMeasured] = {};
+        int kept = 0;
+        for (std::size_t row = 0; row < rows; ++row) {
+            wchar_t text[kCellCapacity];
+            cell(owner, row, column, text, kCellCapacity);
+            const int length = lstrlenW(text);
+            if (kept == kMeasured && lengths[kMeasured - 1] >= length) continue;
+            int at = kept < kMeasured ? kept++ : kMeasured - 1;
+            for (; at > 0 && lengths[at - 1] < length; --at) {
+                longest[at] = longest[at - 1];
+                lengths[at] = lengths[at - 1];
+            }
+            longest[at] = row;
+            lengths[at] = length;
+        }
+        int width = ListView_GetStringWidth(list, headings[column]) + kHeadingMargin;
+        for (int i = 0; i < kept; ++i) {
+            wchar_t text[kCellCapacity];
+            cell(owner, longest[i], column, text, kCellCapacity);
+            SIZE size = {};
+            if (GetTextExtentPoint32W(dc, text, lstrlenW(text), &size) && size.cx + kCellMargin > width) {
+                width = size.cx + kCellMargin;
+            }
+        }
+        ListView_SetColumnWidth(list, column, width);
+    }
+    SelectObject(dc, font);
+    ReleaseDC(list, dc);
+}

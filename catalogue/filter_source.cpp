@@ -41,9 +41,16 @@ FilterSource ClassifyDisplayName(const wchar_t* displayName, wchar_t (&id)[kMoni
         return SourceDirectShow;
     }
     if (StartsWith(displayName, kClassManagerPrefix)) {
-        if (!GuidAt(displayName + std::wcslen(kClassManagerPrefix), &guid)) return SourceOther;
+        const wchar_t* category = displayName + std::wcslen(kClassManagerPrefix);
+        if (!GuidAt(category, &guid)) return SourceOther;
+        // "{category}\<the codec's name with its class manager>": a Video for
+        // Windows codec's is its FOURCC.
+        if (category[kGuidLength] == L'\\' && std::wcslen(category + kGuidLength + 1) < kMonikerIdCapacity) {
+            CopyText(id, kMonikerIdCapacity, category + kGuidLength + 1);
+        }
         if (IsEqualGUID(guid, CLSID_AudioCompressorCategory)) return SourceAcm;
         if (IsEqualGUID(guid, CLSID_VideoCompressorCategory)) return SourceVfw;
+        id[0] = L'\0';
         return SourceOther;
     }
     if (StartsWith(displayName, kDmoPrefix)) {

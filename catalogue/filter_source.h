@@ -23,7 +23,9 @@ constexpr std::size_t kMonikerIdCapacity = 256;
 
 // The source that the moniker's display name tells. For a DirectShow filter
 // the name of its Instance entry (in the category's key, as the enumerator
-// read it), for a DMO its class id, braced, go to id; otherwise the empty text.
+// read it), for a DMO its class id, braced, for an ACM or Video for Windows
+// codec the name its class manager gives it (a video codec's FOURCC) go to
+// id; otherwise the empty text.
 FilterSource ClassifyFilterMoniker(IMoniker* moniker, wchar_t (&id)[kMonikerIdCapacity]);
 
 // The same from a display name.

@@ -25,10 +25,10 @@ void CopyResourceString(const wchar_t* chars, UINT length, wchar_t* text, std::s
     text[kept] = L'\0';
 }
 
-// The company named in the version resource, in its first language, else in
-// US English or Russian.
-void ReadCompany(const BYTE* info, wchar_t* company, std::size_t capacity) {
-    CopyText(company, capacity, L"");
+// A string of the version resource (CompanyName, FileDescription), in its
+// first language, else in US English or Russian.
+void ReadVersionString(const BYTE* info, const wchar_t* name, wchar_t* text, std::size_t capacity) {
+    CopyText(text, capacity, L"");
     DWORD languages[3] = {0x04B00409, 0x04B00409, 0x04E30419};
     void* translation = nullptr;
     UINT bytes = 0;
@@ -37,19 +37,21 @@ void ReadCompany(const BYTE* info, wchar_t* company, std::size_t capacity) {
         CopyMemory(&languages[0], translation, sizeof(DWORD));
     }
     for (DWORD language : languages) {
-        wchar_t query[64];
-        FormatText(query, 64, L"\\StringFileInfo\\%04x%04x\\CompanyName", LOWORD(language), HIWORD(language));
+        wchar_t query[96];
+        FormatText(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", LOWORD(language), HIWORD(language), name);
         void* value = nullptr;
         UINT length = 0;
         if (VerQueryValueW(info, query, &value, &length) && value && length > 0) {
-            CopyResourceString(static_cast<const wchar_t*>(value), length, company, capacity);
-            if (company[0] != L'\0') return;
+            CopyResourceString(static_cast<const wchar_t*>(value), length, text, capacity);
+            if (text[0] != L'\0') return;
         }
     }
 }
 
-// "версия a.b.c.d" and the company, where the file has a version resource.
-void ReadVersionFacts(const wchar_t* path, wchar_t* facts, std::size_t capacity) {
+// "версия a.b.c.d" and the company, where the file has a version resource;
+// its own description into description (when given).
+void ReadVersionFacts(const wchar_t* path, wchar_t* facts, std::size_t capacity, wchar_t* description,
+                      std::size_t descriptionCapacity) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
     if (size == 0 || size > kLargestVersionInfo) return;
@@ -68,11 +70,12 @@ void ReadVersionFacts(const wchar_t* path, wchar_t* facts, std::size_t capacity)
         }
     }
     wchar_t company[kShortTextCapacity];
-    ReadCompany(info.Get(), company, kShortTextCapacity);
+    ReadVersionString(info.Get(), L"CompanyName", company, kShortTextCapacity);
     if (company[0] != L'\0') {
         if (facts[0] != L'\0') AppendText(facts, capacity, L", ");
         AppendText(facts, capacity, company);
     }
+    if (description) ReadVersionString(info.Get(), L"FileDescription", description, descriptionCapacity);
 }
 
 // The report looks at each view's files as that view's programs see them (a
@@ -115,8 +118,10 @@ void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capaci
     CopyText(text, capacity, grouped);
 }
 
-bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity) {
+bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity,
+                        wchar_t* description, std::size_t descriptionCapacity) {
     CopyText(facts, capacity, L"");
+    if (description) CopyText(description, descriptionCapacity, L"");
     wchar_t expanded[kNameCapacity];
     if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) CopyText(expanded, kNameCapacity, serverPath);
     const FileViewOf file(view, expanded);
@@ -127,7 +132,7 @@ bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, 
         CopyText(facts, capacity, L"файл не найден");
         return false;
     }
-    ReadVersionFacts(path, facts, capacity);
+    ReadVersionFacts(path, facts, capacity, description, descriptionCapacity);
     wchar_t size[48];
     FormatByteCount((static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow, size,
                     48);

@@ -21,8 +21,11 @@ const wchar_t* JudgeServerFile(REGSAM view, bool classKeyFound, const wchar_t* j
 // read) for the file serverPath names, its environment variables expanded,
 // into facts (capacity characters); "файл не найден" when there is no such
 // file. The file is looked for in the view's width's view of the system
-// folder, as ServerFileFoundInView looks. Returns whether it was found.
-bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity);
+// folder, as ServerFileFoundInView looks. Returns whether it was found. The
+// file's own description (its version resource's FileDescription) goes to
+// description, when given, from the same read.
+bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity,
+                        wchar_t* description = nullptr, std::size_t descriptionCapacity = 0);
 
 // A byte count with its thousands apart: "1 234 567".
 void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capacity);

@@ -160,16 +160,55 @@ void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
     codec.fileLocated = search.LocateServerFile(expanded, codec.file);
 }
 
+// The ACM and Video for Windows codecs, as the list of dialog 136 reads
+// them: each with the file the view's programs take for it, which a driver's
+// loading never searches for further.
+void ReadDriverInventory(REGSAM view, LoadCodecList& codecs) {
+    DriverCodecList drivers;
+    ReadDriverCodecs(view, drivers);
+    for (SIZE_T i = 0; i < drivers.Count(); ++i) {
+        const DriverCodec& driver = drivers[i];
+        LoadCodec codec = {};
+        codec.kinds = KindBit(driver.kind == DriverVideo ? LoadKindVfw : LoadKindAcm);
+        DriverNameText(driver, codec.name, kNameCapacity);
+        CopyText(codec.driverName, kDriverNameCapacity, driver.name);
+        codec.classKeyFound = true;
+        CopyText(codec.file, kNameCapacity, driver.file);
+        codec.fileLocated = true;
+        // A name Windows never looks up, or one cut here, is never opened: its result is the name's.
+        if (driver.nameCut || !DriverNameWorks(driver.name)) {
+            codec.outcome = OutcomeFails;
+            CopyText(codec.result, kNameCapacity, kDriverStateBadName);
+        }
+        codecs.Append(codec);
+    }
+}
+
 }  // namespace
 
-void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs) {
+void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs, LoadSources sources) {
     codecs.Clear();
     RegKey classes;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | view, classes.Put()) != ERROR_SUCCESS) return;
-    ReadFilters(classes.Get(), codecs);
-    ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
-    ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
-    for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
+    if (sources == AllCodecSources &&
+        RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | view, classes.Put()) == ERROR_SUCCESS) {
+        ReadFilters(classes.Get(), codecs);
+        ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
+        ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+        for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
+    }
+    ReadDriverInventory(view, codecs);
+}
+
+bool SameLoadCodec(const LoadCodec& a, const LoadCodec& b) {
+    const bool driver = (a.kinds & kDriverKinds) != 0;
+    if (driver != ((b.kinds & kDriverKinds) != 0)) return false;
+    if (!driver) return IsEqualGUID(a.classGuid, b.classGuid) != FALSE;
+    return a.kinds == b.kinds && lstrcmpiW(a.driverName, b.driverName) == 0;
+}
+
+bool IsDriverCodec(const LoadCodec& codec, DriverKind kind, const wchar_t* name) {
+    return codec.kinds == KindBit(kind == DriverVideo ? LoadKindVfw : LoadKindAcm) &&
+           lstrcmpiW(codec.driverName, name) == 0;
 }
 
 int FindTransformCategory(REGSAM view, const GUID& classId) {

@@ -4,12 +4,15 @@
 // not every Instance key under CLSID, which other components use for things
 // that are no codecs), as a DMO (DirectShow\MediaObjects) or as a Media
 // Foundation transform (MediaFoundation\Transforms), once per class id, with
-// the server file its class key names. Read only, and read as COM and the
-// device enumerator read these keys when a program makes a codec: a registry
-// link on the way is gone through, as they go through it.
+// the server file its class key names; then the ACM and Video for Windows
+// codecs, each value of Drivers32 (and row of system.ini's [drivers32]) with
+// the file the view's programs take for it. Read only, and read as COM and
+// the device enumerator read these keys when a program makes a codec: a
+// registry link on the way is gone through, as they go through it.
 #pragma once
 #include "../base/app_state.h"
 #include "../base/scoped.h"
+#include "../drivercodecs/driver_codecs.h"
 #include "codec_kinds.h"
 
 // What the check found for a codec.
@@ -21,9 +24,11 @@ enum LoadOutcome {
 };
 
 struct LoadCodec {
-    GUID classGuid;
-    wchar_t classId[40];          // "{...}" as the system writes it
-    wchar_t name[kNameCapacity];  // its registered name (the first kind's), else the class key's, else the class id
+    GUID classGuid;               // GUID_NULL for a driver
+    wchar_t classId[40];          // "{...}" as the system writes it; empty for a driver
+    wchar_t name[kNameCapacity];  // its registered name (the first kind's), else the class key's, else the class
+                                  // id; a driver's value name as a row shows it
+    wchar_t driverName[kDriverNameCapacity];  // a driver's value name as the registry holds it, its alias
     LoadKinds kinds;
     bool classKeyFound;
     // The server file with its variables expanded and a bare name located,
@@ -39,9 +44,24 @@ using LoadCodecList = HeapArray<LoadCodec>;
 
 class DllSearch;
 
+// Which codecs an inventory reads.
+enum LoadSources {
+    AllCodecSources,   // the COM classes and the drivers
+    DriverSourcesOnly, // the ACM and Video for Windows codecs alone
+};
+
 // Reads the view's codecs into codecs (emptied first), in the order found:
-// filters, then DMOs, then transforms. search locates bare server names.
-void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs);
+// filters, then DMOs, then transforms, then drivers. search locates bare
+// server names.
+void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs,
+                        LoadSources sources = AllCodecSources);
+
+// Whether a and b are the same codec: the same class, or the same driver
+// (its kind and value name).
+bool SameLoadCodec(const LoadCodec& a, const LoadCodec& b);
+
+// Whether the codec is a driver of that kind and value name.
+bool IsDriverCodec(const LoadCodec& codec, DriverKind kind, const wchar_t* name);
 
 // The Media Foundation category (an index into kTransformCategories) whose
 // entries hold the class in the view, or -1.

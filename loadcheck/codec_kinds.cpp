@@ -10,6 +10,8 @@ const LoadKindInfo kLoadKinds[kLoadKindCount] = {
     {L"фильтр DirectShow", LoadComClass, &IID_IBaseFilter, L"IBaseFilter"},
     {L"DMO", LoadComClass, &IID_IMediaObject, L"IMediaObject"},
     {L"Media Foundation", LoadComClass, &IID_IMFTransform, L"IMFTransform"},
+    {L"кодек VfW", LoadDriver, nullptr, L""},
+    {L"кодек ACM", LoadDriver, nullptr, L""},
 };
 
 void NameKinds(LoadKinds kinds, wchar_t* text, std::size_t capacity) {

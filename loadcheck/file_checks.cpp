@@ -8,18 +8,6 @@ const wchar_t kOtherWidthNotLoaded[] = L"Проверить загрузку: п
 
 namespace {
 
-// What a file of another processor is called: "32-разрядный файл", ...
-void NameMachine(WORD machine, wchar_t* text, std::size_t capacity) {
-    switch (machine) {
-    case IMAGE_FILE_MACHINE_I386: CopyText(text, capacity, L"32-разрядный файл"); return;
-    case IMAGE_FILE_MACHINE_AMD64: CopyText(text, capacity, L"64-разрядный файл"); return;
-    case IMAGE_FILE_MACHINE_ARM64: CopyText(text, capacity, L"файл для ARM64"); return;
-    case IMAGE_FILE_MACHINE_ARM:
-    case IMAGE_FILE_MACHINE_ARMNT: CopyText(text, capacity, L"файл для ARM"); return;
-    default: FormatText(text, capacity, L"файл для другого процессора (0x%04X)", machine); return;
-    }
-}
-
 // "не найдена библиотека: c.dll (для b.dll, нужной для a.dll)".
 void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capacity) {
     FormatText(text, capacity, L"не найдена библиотека: %ls", walk.missing);
@@ -53,7 +41,7 @@ void FileChecks::JudgeFile(const wchar_t* path, Verdict& verdict) const {
     case ImageRead: break;
     }
     if (facts.machine != machine) {
-        NameMachine(facts.machine, verdict.result, kNameCapacity);
+        NameImageMachine(facts.machine, verdict.result, kNameCapacity);
         return;
     }
     ImportWalk walk;
@@ -75,6 +63,7 @@ bool FileChecks::Judge(LoadCodec& codec) {
     codec.note[0] = L'\0';
     const wchar_t* failure = nullptr;
     if (!codec.classKeyFound) failure = L"нет раздела класса";
+    else if (codec.file[0] == L'\0' && (codec.kinds & kDriverKinds) != 0) failure = L"файл не указан";
     else if (codec.file[0] == L'\0') failure = L"в разделе класса не указан файл";
     else if (!codec.fileLocated) failure = L"файл не найден";
     if (failure) {

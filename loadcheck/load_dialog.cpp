@@ -6,8 +6,10 @@
 #include "../base/message_box.h"
 #include "../codecs/manage_by_class.h"
 #include "../codecs/manage_dialog.h"
+#include "../drivercodecs/drivers_dialog.h"
 #include "../transforms/transforms_dialog.h"
 #include "../resources/resource.h"
+#include "driver_check.h"
 #include "load_report.h"
 #include "load_rows.h"
 
@@ -23,13 +25,12 @@ constexpr UINT kPollIntervalMs = 5;
 constexpr ULONGLONG kProgressIntervalMs = 100;
 // Posted when a child ends, so that its end is followed at once.
 constexpr UINT kChildEnded = WM_APP + 1;
-constexpr std::size_t kCellCapacity = 2 * kNameCapacity;
 
 // The dialog's check, its rows, and a check of one codec again after it was managed.
 struct LoadDialogState {
     std::unique_ptr<LoadCheckRun> run;
     std::unique_ptr<LoadCheckRun> recheck;  // of one codec, merged into run's results when done
-    GUID recheckedClass = GUID_NULL;
+    LoadCodec rechecked = {};
     bool following = false;  // a check runs and is polled
     ULONGLONG progressShown = 0;
     LoadRunState state = LoadNotStarted;
@@ -84,48 +85,10 @@ void ShowProgress(HWND dialog, bool now = true) {
     SetTextOnce(dialog, IDC_LOAD_CURRENT, state.shownCodec, kNameCapacity, codec);
 }
 
-// Each column as wide as its widest text or its heading, so that nothing is
-// cut. Only the texts with the most characters are measured: in the list's
-// proportional font no text some characters shorter is wider than those.
-void SizeColumns(HWND dialog) {
-    LoadDialogState& state = StateOf(dialog);
-    HWND list = List(dialog);
-    HDC dc = GetDC(list);
-    const HGDIOBJ font = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-    constexpr int kHeadingMargin = 24;
-    constexpr int kCellMargin = 16;
-    constexpr int kMeasured = 8;
-    for (int column = 0; column < kLoadColumnCount; ++column) {
-        // The rows of the longest texts, longest first.
-        SIZE_T longest[kMeasured] = {};
-        int lengths[kMeasured] = {};
-        int kept = 0;
-        for (SIZE_T i = 0; i < state.rows.Count(); ++i) {
-            wchar_t text[kCellCapacity];
-            LoadCellText(*state.run, state.rows[i], column, text, kCellCapacity);
-            const int length = lstrlenW(text);
-            if (kept == kMeasured && lengths[kMeasured - 1] >= length) continue;
-            int at = kept < kMeasured ? kept++ : kMeasured - 1;
-            for (; at > 0 && lengths[at - 1] < length; --at) {
-                longest[at] = longest[at - 1];
-                lengths[at] = lengths[at - 1];
-            }
-            longest[at] = i;
-            lengths[at] = length;
-        }
-        int width = ListView_GetStringWidth(list, kLoadColumns[column]) + kHeadingMargin;
-        for (int i = 0; i < kept; ++i) {
-            wchar_t text[kCellCapacity];
-            LoadCellText(*state.run, state.rows[longest[i]], column, text, kCellCapacity);
-            SIZE size = {};
-            if (GetTextExtentPoint32W(dc, text, lstrlenW(text), &size) && size.cx + kCellMargin > width) {
-                width = size.cx + kCellMargin;
-            }
-        }
-        ListView_SetColumnWidth(list, column, width);
-    }
-    SelectObject(dc, font);
-    ReleaseDC(list, dc);
+// A cell of the list, for sizing its columns.
+void RowCell(const void* owner, std::size_t row, int column, wchar_t* text, std::size_t capacity) {
+    const LoadDialogState& state = *static_cast<const LoadDialogState*>(owner);
+    LoadCellText(*state.run, state.rows[row], column, text, capacity);
 }
 
 // Shows the run's results: the rows, their columns sized, the summary line.
@@ -137,7 +100,7 @@ void ShowResults(HWND dialog) {
     if (state.run) ArrangeLoadRows(*state.run, state.rows);
     else state.rows.Clear();
     ListView_SetItemCountEx(list, static_cast<int>(state.rows.Count()), 0);
-    if (state.run) SizeColumns(dialog);
+    if (state.run) FitVirtualColumns(list, kLoadColumns, kLoadColumnCount, state.rows.Count(), RowCell, &state);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     wchar_t summary[kNameCapacity] = {};
@@ -174,7 +137,7 @@ void StartCheck(HWND dialog) {
 }
 
 // Takes the one codec's result into the whole check's: its codec replaced,
-// or gone when the class is no longer registered.
+// or gone when it is no longer registered.
 void MergeRecheck(LoadDialogState& state) {
     LoadCodecList& own = state.run->Own();
     LoadCodecList& again = state.recheck->Own();
@@ -182,11 +145,11 @@ void MergeRecheck(LoadDialogState& state) {
     for (SIZE_T i = 0; i < own.Count(); ++i) {
         bool replaced = false;
         for (SIZE_T j = 0; j < again.Count() && !replaced; ++j) {
-            if (!IsEqualGUID(own[i].classGuid, again[j].classGuid)) continue;
+            if (!SameLoadCodec(own[i], again[j])) continue;
             own[kept++] = again[j];
             replaced = true;
         }
-        if (!replaced && !IsEqualGUID(own[i].classGuid, state.recheckedClass)) own[kept++] = own[i];
+        if (!replaced && !SameLoadCodec(own[i], state.rechecked)) own[kept++] = own[i];
     }
     own.Truncate(kept);
     state.run->Recount();
@@ -255,7 +218,10 @@ void OnManage(HWND dialog) {
     // A copy: the results may change while the management dialog is open.
     const LoadCodec codec = *selected;
     EnableWindow(dialog, FALSE);
-    if (codec.kinds & KindBit(LoadKindFilter)) {
+    if (codec.kinds & kDriverKinds) {
+        OpenDriverCodecsDialogAt(0, (codec.kinds & KindBit(LoadKindAcm)) != 0 ? DriverAudio : DriverVideo,
+                                 codec.driverName, MakeDriverLoadCheck);
+    } else if (codec.kinds & KindBit(LoadKindFilter)) {
         ManageFilterOfClass(codec.name, codec.classId);
     } else if (codec.kinds & KindBit(LoadKindDmo)) {
         OpenManageDialogForClassKey(codec.name, codec.classId);
@@ -273,8 +239,8 @@ void OnManage(HWND dialog) {
     state.recheck.reset(new (std::nothrow) LoadCheckRun);
     if (!state.recheck) return;
     state.recheck->PostOnChildEnd(dialog, kChildEnded);
-    state.recheckedClass = codec.classGuid;
-    state.recheck->Start(&codec.classGuid);
+    state.rechecked = codec;
+    state.recheck->Start(&state.rechecked);
     Follow(dialog);
 }
 

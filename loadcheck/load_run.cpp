@@ -11,11 +11,12 @@
 
 namespace {
 
-// Keeps only the codec of the class.
-void KeepOnly(LoadCodecList& codecs, const GUID& classId) {
+// Keeps only the codecs the predicate takes.
+template <typename Predicate>
+void KeepOnly(LoadCodecList& codecs, Predicate takes) {
     SIZE_T kept = 0;
     for (SIZE_T i = 0; i < codecs.Count(); ++i) {
-        if (IsEqualGUID(codecs[i].classGuid, classId)) codecs[kept++] = codecs[i];
+        if (takes(codecs[i])) codecs[kept++] = codecs[i];
     }
     codecs.Truncate(kept);
 }
@@ -26,24 +27,53 @@ constexpr std::size_t kFirstCapacity = 4096;
 
 }  // namespace
 
-void LoadCheckRun::Start(const GUID* onlyClass) {
+bool LoadCheckRun::Scope::Takes(const LoadCodec& codec) const {
+    if (only) return SameLoadCodec(codec, *only);
+    if (nameCount == 0) return true;
+    for (std::size_t i = 0; i < nameCount; ++i) {
+        if (IsDriverCodec(codec, names[i].kind, names[i].name)) return true;
+    }
+    return false;
+}
+
+void LoadCheckRun::Start(const LoadCodec* only) {
+    Scope scope;
+    scope.only = only;
+    StartScope(scope);
+}
+
+void LoadCheckRun::StartDrivers(REGSAM view, const DriverName* names, std::size_t count) {
+    Scope scope;
+    scope.driversOnly = true;
+    scope.driverView = view;
+    scope.names = names;
+    scope.nameCount = count;
+    StartScope(scope);
+}
+
+void LoadCheckRun::StartScope(const Scope& scope) {
     state_ = LoadDone;
     // The child starts while the codecs are read and judged: starting the
-    // program's exe takes as long as reading them.
-    const bool early = workList_.Make(onlyClass ? 16 : kFirstCapacity) && StartChild();
+    // program's exe takes as long as reading them. A check of another view's
+    // drivers loads nothing.
+    const bool loads = !scope.driversOnly || scope.driverView == 0;
+    const bool few = scope.only || scope.nameCount != 0;
+    const bool early = loads && workList_.Make(few ? 16 : kFirstCapacity) && StartChild();
     RegistryView views[2];
     const int viewCount = MachineRegistryViews(views);
     for (int i = 0; i < viewCount; ++i) {
         const RegistryView& view = views[i];
-        if (!view.Own() && onlyClass) continue;
+        if (!view.Own() && scope.only) continue;
+        if (scope.driversOnly && view.flag != scope.driverView) continue;
         LoadCodecList& codecs = view.Own() ? own_ : other_;
         FileChecks checks(view.flag);
-        ReadCodecInventory(view.flag, checks.Search(), codecs);
-        if (onlyClass) KeepOnly(codecs, *onlyClass);
+        ReadCodecInventory(view.flag, checks.Search(), codecs, scope.driversOnly ? DriverSourcesOnly : AllCodecSources);
+        KeepOnly(codecs, [&](const LoadCodec& codec) { return scope.Takes(codec); });
         if (!view.Own()) otherWidth_ = view.width;
         for (SIZE_T c = 0; c < codecs.Count(); ++c) {
             LoadCodec& codec = codecs[c];
-            const bool loadable = checks.Judge(codec);
+            // A driver whose name Windows never looks up has its result already.
+            const bool loadable = codec.outcome == OutcomeUnchecked && checks.Judge(codec);
             if (view.Own() && loadable) {
                 work_.Append(c);
             } else if (view.Own()) {
@@ -75,6 +105,7 @@ void LoadCheckRun::Start(const GUID* onlyClass) {
         }
         item.kinds = codec.kinds;
         CopyText(item.classId, 40, codec.classId);
+        CopyText(item.alias, kDriverNameCapacity, codec.driverName);
         CopyText(item.path, kNameCapacity, codec.file);
         workList_.Set(i, item);
     }

@@ -33,10 +33,18 @@ public:
     // Each child started from now on posts message to window when it ends
     // (ChildProcess::PostOnEnd).
     void PostOnChildEnd(HWND window, UINT message) { endMessage_ = {window, message}; }
-    // Reads and judges the codecs and starts the first child. With onlyClass,
-    // only that class of the program's own view is checked (again), and the
+    // Reads and judges the codecs and starts the first child. With only,
+    // only that codec of the program's own view is checked (again), and the
     // other view is not read.
-    void Start(const GUID* onlyClass = nullptr);
+    void Start(const LoadCodec* only = nullptr);
+    // Checks the ACM and Video for Windows codecs of one view alone (0: the
+    // program's own), those of the kinds and names given (count of them), or
+    // all of them where count is 0.
+    struct DriverName {
+        DriverKind kind;
+        const wchar_t* name;
+    };
+    void StartDrivers(REGSAM view, const DriverName* names, std::size_t count);
     LoadRunState Poll();
     // Ends the child at work; the results so far stay.
     void Stop();
@@ -56,6 +64,16 @@ public:
     bool Elevated() const { return elevated_; }
 
 private:
+    // Which codecs a start takes.
+    struct Scope {
+        const LoadCodec* only = nullptr;
+        bool driversOnly = false;
+        REGSAM driverView = 0;
+        const DriverName* names = nullptr;
+        std::size_t nameCount = 0;
+        bool Takes(const LoadCodec& codec) const;
+    };
+    void StartScope(const Scope& scope);
     // The lines of the child's journal.
     void TakeLine(wchar_t* line) override;
     bool Complete() const override { return childDone_; }

@@ -61,6 +61,23 @@ void DescribeResult(HRESULT code, wchar_t* text, std::size_t capacity) {
     FormatText(text, capacity, L"ошибка 0x%08lX", static_cast<unsigned long>(code));
 }
 
+// The function a codec's file must export for its kind.
+const wchar_t* EntryName(LoadKind kind) {
+    return kLoadKinds[kind].procedure == LoadDriver ? L"DriverProc" : L"DllGetClassObject";
+}
+
+// A driver's details, as its kind asks for them.
+const wchar_t* DetailsMessage(LoadKind kind) { return kind == LoadKindAcm ? L"ACMDM_DRIVER_DETAILS" : L"ICM_GETINFO"; }
+
+void NameDriverStepPhrase(LoadStep step, LoadKind kind, wchar_t* text, std::size_t capacity) {
+    switch (step) {
+    case StepDriverLoad: CopyText(text, capacity, L"при загрузке драйвера (DRV_LOAD)"); return;
+    case StepDriverOpen: CopyText(text, capacity, L"при открытии"); return;
+    case StepDriverInfo: FormatText(text, capacity, L"при запросе сведений о кодеке (%ls)", DetailsMessage(kind)); return;
+    default: CopyText(text, capacity, L"при закрытии"); return;
+    }
+}
+
 }  // namespace
 
 void DescribeSystemError(DWORD code, wchar_t* text, std::size_t capacity) {
@@ -73,9 +90,10 @@ void DescribeSystemError(DWORD code, wchar_t* text, std::size_t capacity) {
 }
 
 void NameStepPhrase(LoadStep step, LoadKind kind, wchar_t* text, std::size_t capacity) {
+    if (step >= StepDriverLoad && step < kLoadStepCount) return NameDriverStepPhrase(step, kind, text, capacity);
     switch (step) {
     case StepLoadLibrary: CopyText(text, capacity, L"при загрузке"); return;
-    case StepFindEntry: CopyText(text, capacity, L"при поиске функции DllGetClassObject"); return;
+    case StepFindEntry: FormatText(text, capacity, L"при поиске функции %ls", EntryName(kind)); return;
     case StepClassObject: CopyText(text, capacity, L"при получении фабрики класса"); return;
     case StepCreateObject: CopyText(text, capacity, L"при создании объекта"); return;
     case StepQueryInterface:
@@ -93,7 +111,7 @@ void DescribeStepFailure(LoadStep step, LoadKind kind, DWORD code, wchar_t* text
         DescribeSystemError(code, cause, 640);
         FormatText(text, capacity, L"не загружается: %ls", cause);
         return;
-    case StepFindEntry: CopyText(text, capacity, L"нет функции DllGetClassObject"); return;
+    case StepFindEntry: FormatText(text, capacity, L"нет функции %ls", EntryName(kind)); return;
     case StepClassObject:
         DescribeResult(static_cast<HRESULT>(code), cause, 640);
         FormatText(text, capacity, L"фабрика класса не получена: %ls", cause);
@@ -110,6 +128,18 @@ void DescribeStepFailure(LoadStep step, LoadKind kind, DWORD code, wchar_t* text
             FormatText(text, capacity, L"объект не поддерживает интерфейс %ls: %ls", kLoadKinds[kind].interfaceName,
                        cause);
         }
+        return;
+    case StepDriverLoad: CopyText(text, capacity, L"драйвер не загружается (DRV_LOAD)"); return;
+    case StepDriverOpen:
+        if (code == 0) {
+            CopyText(text, capacity, L"не открывается");
+        } else {
+            FormatText(text, capacity, L"не открывается: ошибка %ld", static_cast<long>(code));
+        }
+        return;
+    case StepDriverInfo:
+        FormatText(text, capacity, L"сведения о кодеке не получены (%ls: %ld)", DetailsMessage(kind),
+                   static_cast<long>(code));
         return;
     default: FormatText(text, capacity, L"ошибка 0x%08lX", static_cast<unsigned long>(code)); return;
     }

@@ -9,16 +9,22 @@
 
 enum LoadStep {
     StepLoadLibrary,     // LoadLibraryEx of the file; fails with a system error
-    StepFindEntry,       // GetProcAddress of DllGetClassObject; fails with a system error
+    StepFindEntry,       // GetProcAddress of DllGetClassObject (a driver's DriverProc); fails with a system error
     StepClassObject,     // DllGetClassObject for the class id and IClassFactory; fails with an HRESULT
     StepCreateObject,    // IClassFactory::CreateInstance for IUnknown; fails with an HRESULT
     StepQueryInterface,  // QueryInterface for a kind's interface; fails with an HRESULT
     StepRelease,         // the object and the factory released; cannot fail
+    // A multimedia driver's steps, as the system takes them when it opens one.
+    StepDriverLoad,      // DRV_LOAD and DRV_ENABLE; fails with the message the driver refused
+    StepDriverOpen,      // DRV_OPEN with the open description; fails with the error the driver set there, or 0
+    StepDriverInfo,      // ICM_GETINFO or ACMDM_DRIVER_DETAILS; fails with what the driver answered
+    StepDriverClose,     // DRV_CLOSE, DRV_DISABLE, DRV_FREE; cannot fail
     kLoadStepCount
 };
 
 // "при загрузке", "при создании объекта", ...: where a child crashed or hung.
-// kind names the interface of StepQueryInterface.
+// kind names the interface of StepQueryInterface, and the entry and the
+// details a codec of its kind answers.
 void NameStepPhrase(LoadStep step, LoadKind kind, wchar_t* text, std::size_t capacity);
 
 // "<the system's own text> (ошибка 126)", else "ошибка 126".

@@ -102,6 +102,7 @@ LoadWorkItem LoadWorkView::Item(std::size_t index) const {
     LoadWorkItem item = ItemsIn(view_, journalBytes_)[index];
     item.classId[39] = L'\0';
     item.path[kNameCapacity - 1] = L'\0';
+    item.alias[kDriverNameCapacity - 1] = L'\0';
     return item;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 #include "../base/app_state.h"
 #include "../base/scoped.h"
+#include "../drivercodecs/driver_codecs.h"
 
 // The longest line the child writes, its line feed included.
 constexpr std::size_t kLoadLineChars = 64;
@@ -20,6 +21,7 @@ struct LoadWorkItem {
     DWORD kinds;                   // LoadKinds
     wchar_t classId[40];           // "{...}"
     wchar_t path[kNameCapacity];   // the server file, as the program found it
+    wchar_t alias[kDriverNameCapacity];  // a driver's value name: its alias, and a video codec's FOURCC after "vidc."
 };
 
 // The child's step. It writes item, step and kind, then counts the step

@@ -1,5 +1,7 @@
 #include "pe_image.h"
 
+#include "../base/bounded_text.h"
+
 #include <cstring>
 
 namespace {
@@ -244,3 +246,14 @@ void ReadImage(const wchar_t* path, ImageFacts& facts, bool imports) {
 
 WORD OwnMachine() { return sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386; }
 WORD OtherWidthMachine() { return sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64; }
+
+void NameImageMachine(WORD machine, wchar_t* text, std::size_t capacity) {
+    switch (machine) {
+    case IMAGE_FILE_MACHINE_I386: CopyText(text, capacity, L"32-разрядный файл"); return;
+    case IMAGE_FILE_MACHINE_AMD64: CopyText(text, capacity, L"64-разрядный файл"); return;
+    case IMAGE_FILE_MACHINE_ARM64: CopyText(text, capacity, L"файл для ARM64"); return;
+    case IMAGE_FILE_MACHINE_ARM:
+    case IMAGE_FILE_MACHINE_ARMNT: CopyText(text, capacity, L"файл для ARM"); return;
+    default: FormatText(text, capacity, L"файл для другого процессора (0x%04X)", machine); return;
+    }
+}

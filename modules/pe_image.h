@@ -39,3 +39,7 @@ void ReadImage(const wchar_t* path, ImageFacts& facts, bool imports = true);
 // of the other width's, the other.
 WORD OwnMachine();
 WORD OtherWidthMachine();
+
+// What a file of the machine is called: "32-разрядный файл", "64-разрядный
+// файл", "файл для ARM64", "файл для ARM", else "файл для другого процессора (0x....)".
+void NameImageMachine(WORD machine, wchar_t* text, std::size_t capacity);

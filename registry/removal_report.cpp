@@ -18,6 +18,8 @@ const wchar_t kCaption[] = L"Удаление не завершено";
 const wchar_t kKeysLeft[] = L"Не все записи кодека удалось удалить из реестра. Остались:";
 const wchar_t kNoRights[] = L"Недостаточно прав для изменения реестра.";
 const wchar_t kLinkKept[] = L"Раздел является ссылкой реестра; программа ссылки не удаляет.";
+const wchar_t kNothingToDelete[] = L"Записей кодека в реестре уже нет\nУдалять нечего, реестр не изменен";
+const wchar_t kNothingToDeleteCaption[] = L"Удаление не выполнено";
 
 // The keys still there, each named from HKEY_CLASSES_ROOT, parents before
 // what lies below them.
@@ -136,3 +138,10 @@ bool ShowKeysNotChanged(HWND owner, const wchar_t* caption, const wchar_t* headi
     const int answer = ShowMessageBox(owner, TextChars(text), caption, style);
     return offer && answer == IDYES && RestartAsAdministrator();
 }
+
+bool ReportValuesLeft(HWND owner, const NamedKeys& left, const RemovalOutcome& outcome) {
+    if (left.count == 0) return false;
+    return ShowKeysNotChanged(owner, kCaption, kKeysLeft, left, outcome, kLinkKept);
+}
+
+void ShowNothingToDelete(HWND owner) { ShowMessageBox(owner, kNothingToDelete, kNothingToDeleteCaption, MB_ICONINFORMATION); }

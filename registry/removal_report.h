@@ -44,3 +44,13 @@ void AppendNamedKeys(GrowingText& text, const NamedKeys& keys);
 // offered in the same box. Returns whether this instance is closing for it.
 bool ShowKeysNotChanged(HWND owner, const wchar_t* caption, const wchar_t* heading, const NamedKeys& keys,
                         const RemovalOutcome& outcome, const wchar_t* linkCause);
+
+// After a deletion of registry values: the box "Удаление не завершено" with
+// the values still there (left, each named "<key>: <value>"), as
+// RemoveKeysAndReport says what stayed. Nothing is shown when left is empty.
+// Returns whether this instance is closing for a restart with administrator rights.
+bool ReportValuesLeft(HWND owner, const NamedKeys& left, const RemovalOutcome& outcome);
+
+// A deletion that found nothing to delete (another program removed it since
+// the list was read): "Удаление не выполнено", owned by owner, information icon.
+void ShowNothingToDelete(HWND owner);

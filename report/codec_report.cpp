@@ -23,6 +23,7 @@ void BuildCodecReport(GrowingText& text) {
         AppendPlaybackPreferences(body, views[i]);
         AppendMediaObjects(body, views[i]);
         AppendMediaFoundationTransforms(body, problems, views[i]);
+        AppendDriverCodecs(body, problems, views[i]);
         if (body.failed || problems.lines.failed) {
             text.failed = true;
             return;

@@ -121,15 +121,23 @@ const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamag
 // is no DirectShow filter's: a codec that the device enumerator lists from
 // elsewhere (an ACM or Video for Windows codec, a DMO, another kind), not a
 // broken filter. Its status names what it is, and it is no problem; a DMO
-// shows the facts of its registration where the own view has one.
-void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_t* dmoClassId) {
+// shows the facts of its registration where the own view has one, a Video
+// for Windows codec the value that registers it.
+void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_t* monikerId) {
     const wchar_t* status = L"не зарегистрирован как фильтр DirectShow";
     if (source == SourceAcm) status = L"кодек ACM";
     if (source == SourceVfw) status = L"кодек Video for Windows";
+    // Which of the view's "Кодеки ACM и Video for Windows" a video codec's
+    // row is: its value is named by the FOURCC its moniker ends with.
+    if (source == SourceVfw && monikerId[0] != L'\0') {
+        wchar_t value[kMonikerIdCapacity + 8];
+        FormatText(value, std::size(value), L"vidc.%ls", monikerId);
+        AppendLabelled(text, kRowIndent, L"Запись:", value);
+    }
     if (source == SourceDmo) {
         status = L"DMO";
         wchar_t braceless[40];
-        CopyText(braceless, std::size(braceless), dmoClassId + (dmoClassId[0] == L'{' ? 1 : 0));
+        CopyText(braceless, std::size(braceless), monikerId + (monikerId[0] == L'{' ? 1 : 0));
         if (braceless[0] != L'\0') braceless[std::wcslen(braceless) - 1] = L'\0';
         RegKey directShow, objects, object;
         wchar_t objectName[kNameCapacity];
@@ -137,8 +145,8 @@ void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_
         if (braceless[0] != L'\0' && OpenReportKey(directShow, HKEY_CLASSES_ROOT, L"DirectShow", 0) &&
             OpenReportKey(objects, directShow.Get(), L"MediaObjects", 0) &&
             OpenReportKey(object, objects.Get(), braceless, 0)) {
-            AppendLabelled(text, kRowIndent, L"Класс:", dmoClassId);
-            if (ReadClassFacts(0, dmoClassId, objectName, serverPath, kNameCapacity)) {
+            AppendLabelled(text, kRowIndent, L"Класс:", monikerId);
+            if (ReadClassFacts(0, monikerId, objectName, serverPath, kNameCapacity)) {
                 AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
                 wchar_t facts[kNameCapacity];
                 DescribeServerFile(0, serverPath, facts, kNameCapacity);
@@ -404,7 +412,10 @@ void AppendEntries(GrowingText& text, ReportProblems& problems, const wchar_t* t
 void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
     AppendLabelled(text, kRowIndent, L"Состояние:", status);
     AppendLine(text);
-    if (lstrcmpW(status, kServerFileOk) == 0) return;
+    if (lstrcmpW(status, kServerFileOk) != 0) NoteProblem(problems, name, status);
+}
+
+void NoteProblem(ReportProblems& problems, const wchar_t* name, const wchar_t* status) {
     ++problems.count;
     AppendString(problems.lines, L"  ");
     AppendString(problems.lines, problems.where);

@@ -106,8 +106,14 @@ void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportVi
     AppendLine(text, L"  \"файл не найден\": файла кодека нет по пути из реестра;");
     AppendLine(text, L"  \"данные FilterData повреждены\": запись фильтра обрезана или испорчена;");
     AppendLine(text, L"  \"путь с переменными не проверялся\": путь с %переменными%, как при поиске некорректных кодеков;");
-    AppendLine(text, L"  \"кодек ACM\", \"кодек Video for Windows\", \"DMO\": кодек другого вида в списке фильтров, не неполадка;");
+    AppendLine(text, L"  \"кодек ACM\", \"кодек Video for Windows\", \"DMO\": кодек другого вида в списке фильтров, не неполадка (кодеки ACM и Video for Windows перечислены в конце каждого раздела);");
     AppendLine(text, L"  \"не зарегистрирован как фильтр DirectShow\": у строки списка нет записи Instance и раздела класса, не неполадка;");
     AppendLine(text, L"  \"данные типов повреждены\": списки форматов кодека Media Foundation обрезаны или не двоичные;");
     AppendLine(text, L"  \"нет записи кодека\": категория Media Foundation называет кодек, раздела которого нет.");
+    AppendLine(text, L"Состояния кодеков ACM и Video for Windows:");
+    AppendLine(text, L"  \"в порядке\": файл драйвера найден, это библиотека DLL той же разрядности;");
+    AppendLine(text, L"  \"файл не найден\": файла нет ни по пути из записи, ни в системной папке;");
+    AppendLine(text, L"  \"другая разрядность (32-разрядный файл)\": программы этой разрядности кодек загрузить не могут;");
+    AppendLine(text, L"  \"имя не действует\": имя видеокодека не из четырех знаков после \"vidc.\", Windows его не находит;");
+    AppendLine(text, L"  \"из system.ini\": запись раздела [drivers32] файла system.ini, которой нет в реестре.");
 }

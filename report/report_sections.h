@@ -24,6 +24,10 @@ void AppendMediaObjects(GrowingText& text, const ReportView& view);
 // Writes the status line of a row and, where it is not in order, notes the
 // row among the view's problems: "  <where>: name - status".
 void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* name, const wchar_t* status);
+// Notes a row among the view's problems: "  <where>: name - status".
+void NoteProblem(ReportProblems& problems, const wchar_t* name, const wchar_t* status);
+// The ACM and Video for Windows codecs of one view, as dialog 136 lists them.
+void AppendDriverCodecs(GrowingText& text, ReportProblems& problems, const ReportView& view);
 // The Media Foundation transforms of one view, each category's rows as the
 // dialog shows them, then the view's Preferred and DoNotUse values.
 void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view);

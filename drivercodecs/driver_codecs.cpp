@@ -1,0 +1,310 @@
+#include "driver_codecs.h"
+
+#include "../base/bounded_text.h"
+#include "../base/line_safety.h"
+#include "../catalogue/registry_link.h"
+#include "../catalogue/server_file_facts.h"
+#include "../catalogue/string_value.h"
+#include "../modules/pe_image.h"
+#include "../modules/view_paths.h"
+
+#include <algorithm>
+#include <cwchar>
+
+const wchar_t kDrivers32Path[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+const wchar_t kDriverDescriptionsPath[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+
+const wchar_t kDriverStateOk[] = L"в порядке";
+const wchar_t kDriverStateNoFile[] = L"файл не найден";
+const wchar_t kDriverStateBadName[] = L"имя не действует";
+const wchar_t kDriverFromSystemIni[] = L"из system.ini";
+
+namespace {
+
+// The longest value name the registry holds (16,383 characters) and its terminator.
+constexpr DWORD kValueNameRoom = 16384;
+// The [drivers32] section is read whole up to this size; Windows' own holds a few dozen lines.
+constexpr DWORD kSectionRoom = 1u << 16;
+
+struct NamePrefix {
+    const wchar_t* prefix;
+    DriverKind kind;
+};
+const NamePrefix kPrefixes[] = {{L"vidc.", DriverVideo}, {L"vids.", DriverVideo}, {L"msacm.", DriverAudio}};
+
+bool StartsWithText(const wchar_t* text, const wchar_t* prefix) {
+    const std::size_t length = std::wcslen(prefix);
+    return std::wcslen(text) >= length &&
+           CompareStringOrdinal(text, static_cast<int>(length), prefix, static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+// What one file gives every row that names it: read once per list.
+struct JudgedFile {
+    wchar_t file[kNameCapacity];
+    const wchar_t* state;            // a constant state, or null where text holds it
+    wchar_t stateText[kShortTextCapacity];
+    bool found;
+    wchar_t facts[kNameCapacity];
+    wchar_t description[kNameCapacity];
+};
+
+// The file the view's programs take for the data: up to its first blank (the
+// system takes what follows as the driver's arguments), a bare name in the
+// width's system folder, as those programs name it.
+void FileOfData(const wchar_t* data, wchar_t* file, std::size_t capacity) {
+    wchar_t taken[kNameCapacity];
+    CopyText(taken, kNameCapacity, data);
+    if (wchar_t* blank = std::wcschr(taken, L' ')) *blank = L'\0';
+    if (taken[0] == L'\0' || std::wcspbrk(taken, L"\\/:") != nullptr) {
+        CopyText(file, capacity, taken);
+        return;
+    }
+    // As the width's programs name their system folder: system32 for both;
+    // PathInView reaches a 32-bit program's in SysWOW64.
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || !JoinText(file, capacity, system, L"\\", taken)) CopyText(file, capacity, taken);
+}
+
+void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
+    FileOfData(data, judged.file, kNameCapacity);
+    judged.state = kDriverStateOk;
+    judged.stateText[0] = L'\0';
+    judged.found = false;
+    judged.facts[0] = L'\0';
+    judged.description[0] = L'\0';
+    wchar_t reached[kNameCapacity];
+    PathInView(view, judged.file, reached, kNameCapacity);
+    ImageFacts image;
+    ReadImage(reached, image, false);
+    switch (image.reading) {
+    case ImageNotFound:
+        judged.state = std::wcschr(data, L' ') ? L"файл не найден: путь с пробелом" : kDriverStateNoFile;
+        return;
+    case ImageNotOpened: judged.state = L"файл не открывается"; break;
+    case ImageNotPe:
+    case ImageNotDll: judged.state = L"файл не является библиотекой DLL"; break;
+    case ImageRead: {
+        const WORD machine = IsOtherWidthView(view) ? OtherWidthMachine() : OwnMachine();
+        if (image.machine == machine) break;
+        wchar_t named[kShortTextCapacity];
+        NameImageMachine(image.machine, named, kShortTextCapacity);
+        const bool width = image.machine == IMAGE_FILE_MACHINE_I386 || image.machine == IMAGE_FILE_MACHINE_AMD64;
+        FormatText(judged.stateText, kShortTextCapacity, L"%ls (%ls)", width ? L"другая разрядность" : L"другой процессор",
+                   named);
+        judged.state = nullptr;
+        break;
+    }
+    }
+    judged.found = image.reading == ImageRead;
+    DescribeServerFile(view, judged.file, judged.facts, kNameCapacity, judged.description, kNameCapacity);
+}
+
+// The files judged for the list, each once.
+class FileJudge {
+public:
+    explicit FileJudge(REGSAM view) : view_(view) {}
+    const JudgedFile& Judge(const wchar_t* data) {
+        wchar_t file[kNameCapacity];
+        FileOfData(data, file, kNameCapacity);
+        for (SIZE_T i = 0; i < files_.Count(); ++i) {
+            if (lstrcmpiW(files_[i].file, file) == 0 && (std::wcschr(data, L' ') != nullptr) == spaced_[i]) {
+                return files_[i];
+            }
+        }
+        JudgedFile judged;
+        JudgeFile(view_, data, judged);
+        if (files_.Append(judged) && spaced_.Append(std::wcschr(data, L' ') != nullptr)) return files_[files_.Count() - 1];
+        last_ = judged;
+        return last_;
+    }
+
+private:
+    REGSAM view_;
+    HeapArray<JudgedFile> files_;
+    HeapArray<bool> spaced_;
+    JudgedFile last_ = {};
+};
+
+// Opens HKLM\path in the view for reading, no key on the way gone through where it is a link.
+bool OpenMachineKey(REGSAM view, const wchar_t* path, RegKey& key) {
+    return OpenKeyPathUnlessLink(key, HKEY_LOCAL_MACHINE, path, KEY_READ | view) == KeyOpened;
+}
+
+// The description drivers.desc gives the data: the value named by the data
+// as written, else by its file's name.
+void ReadDescription(HKEY descriptions, const wchar_t* data, wchar_t* text, std::size_t capacity) {
+    CopyText(text, capacity, L"");
+    if (!descriptions || data[0] == L'\0') return;
+    if (ReadStringValue(descriptions, data, text, capacity) && text[0] != L'\0') return;
+    const wchar_t* name = data;
+    for (const wchar_t* at = data; *at; ++at) {
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    }
+    if (name != data) ReadStringValue(descriptions, name, text, capacity);
+}
+
+class RowMaker {
+public:
+    RowMaker(REGSAM view, DriverCodecList& codecs) : view_(view), judge_(view), codecs_(codecs) {
+        // Without the key (a link, or none), no row has a description of its own there.
+        OpenMachineKey(view, kDriverDescriptionsPath, descriptions_);
+    }
+    bool Add(const wchar_t* name, std::size_t nameLength, const wchar_t* data, bool fromSystemIni) {
+        DriverKind kind;
+        if (!DriverKindOfName(name, &kind)) return true;
+        DriverCodec codec;
+        codec.nameCut = nameLength >= kDriverNameCapacity;
+        CopyText(codec.name, kDriverNameCapacity, name);
+        codec.kind = kind;
+        codec.fromSystemIni = fromSystemIni;
+        CopyText(codec.data, kNameCapacity, data);
+        const JudgedFile& judged = judge_.Judge(data);
+        CopyText(codec.file, kNameCapacity, judged.file);
+        codec.fileFound = judged.found;
+        CopyText(codec.facts, kNameCapacity, judged.facts);
+        ReadDescription(descriptions_.Get(), data, codec.description, kNameCapacity);
+        if (codec.description[0] == L'\0') CopyText(codec.description, kNameCapacity, judged.description);
+        ReplaceUnsafeInLine(codec.description, L'?');
+        const wchar_t* state = judged.state ? judged.state : judged.stateText;
+        if (codec.nameCut || !DriverNameWorks(name)) state = kDriverStateBadName;
+        codec.inOrder = state == kDriverStateOk;
+        if (fromSystemIni) {
+            FormatText(codec.state, kShortTextCapacity, L"%ls, %ls", state, kDriverFromSystemIni);
+        } else {
+            CopyText(codec.state, kShortTextCapacity, state);
+        }
+        return codecs_.Append(codec);
+    }
+
+private:
+    REGSAM view_;
+    FileJudge judge_;
+    DriverCodecList& codecs_;
+    RegKey descriptions_;
+};
+
+// The codec values of Drivers32 in the view; false when memory ran out.
+bool ReadRegistryValues(REGSAM view, RowMaker& rows) {
+    RegKey drivers;
+    if (!OpenMachineKey(view, kDrivers32Path, drivers)) return true;
+    HeapBuffer name;
+    if (!name.Reserve(kValueNameRoom * sizeof(wchar_t))) return false;
+    auto* nameChars = reinterpret_cast<wchar_t*>(name.Get());
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = kValueNameRoom;
+        DWORD type = REG_NONE;
+        const LONG status = RegEnumValueW(drivers.Get(), index, nameChars, &nameLength, nullptr, &type, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) continue;
+        nameChars[nameLength < kValueNameRoom ? nameLength : kValueNameRoom - 1] = L'\0';
+        DriverKind kind;
+        if (!DriverKindOfName(nameChars, &kind)) continue;
+        // The data as the system reads it: text, cut to the room; any other type names no file.
+        wchar_t data[kNameCapacity];
+        ReadStringValue(drivers.Get(), nameChars, data, kNameCapacity);
+        if (!rows.Add(nameChars, nameLength, data, false)) return false;
+    }
+    return true;
+}
+
+// Whether the codecs read from the registry hold the name.
+bool HoldsName(const DriverCodecList& codecs, SIZE_T registryRows, const wchar_t* name) {
+    for (SIZE_T i = 0; i < registryRows; ++i) {
+        if (!codecs[i].nameCut && lstrcmpiW(codecs[i].name, name) == 0) return true;
+    }
+    return false;
+}
+
+// The rows of system.ini's [drivers32] that the registry does not hold, read
+// as the system reads the section ("name=file" lines; comments are not lines).
+bool ReadSystemIni(DriverCodecList& codecs, RowMaker& rows) {
+    HeapBuffer section;
+    if (!section.Reserve(kSectionRoom * sizeof(wchar_t))) return false;
+    auto* lines = reinterpret_cast<wchar_t*>(section.Get());
+    const DWORD length = GetPrivateProfileSectionW(L"drivers32", lines, kSectionRoom, L"system.ini");
+    if (length == 0 || length >= kSectionRoom - 2) return true;
+    lines[length] = L'\0';
+    lines[length + 1] = L'\0';
+    const SIZE_T registryRows = codecs.Count();
+    for (wchar_t* line = lines; *line; line += std::wcslen(line) + 1) {
+        wchar_t* equals = std::wcschr(line, L'=');
+        if (!equals || line[0] == L';') continue;
+        *equals = L'\0';
+        // The system's reading of a section leaves no blanks around the name.
+        const std::size_t nameLength = std::wcslen(line);
+        const bool codec = !HoldsName(codecs, registryRows, line) && !rows.Add(line, nameLength, equals + 1, true);
+        *equals = L'=';
+        if (codec) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const wchar_t* DriverKindTitle(DriverKind kind) { return kind == DriverVideo ? L"видео (VfW)" : L"звук (ACM)"; }
+
+bool DriverKindOfName(const wchar_t* valueName, DriverKind* kind) {
+    for (const NamePrefix& prefix : kPrefixes) {
+        if (StartsWithText(valueName, prefix.prefix)) {
+            *kind = prefix.kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DriverNameWorks(const wchar_t* valueName) {
+    DriverKind kind;
+    if (!DriverKindOfName(valueName, &kind)) return false;
+    if (kind == DriverAudio) return valueName[6] != L'\0';
+    return std::wcslen(valueName) == 9;
+}
+
+bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs) {
+    codecs.Clear();
+    RowMaker rows(view, codecs);
+    const bool whole = ReadRegistryValues(view, rows) && ReadSystemIni(codecs, rows);
+    // Sorted by kind, then name: the rows are large, so their order is sorted first.
+    HeapArray<SIZE_T> order;
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
+        if (!order.Append(i)) return false;
+    }
+    std::sort(order.Data(), order.Data() + order.Count(), [&](SIZE_T a, SIZE_T b) {
+        if (codecs[a].kind != codecs[b].kind) return codecs[a].kind < codecs[b].kind;
+        const int byName = lstrcmpiW(codecs[a].name, codecs[b].name);
+        return byName != 0 ? byName < 0 : a < b;
+    });
+    DriverCodecList sorted;
+    for (SIZE_T i = 0; i < order.Count(); ++i) {
+        if (!sorted.Append(codecs[order[i]])) return false;
+    }
+    codecs.Clear();
+    for (SIZE_T i = 0; i < sorted.Count(); ++i) codecs.Append(sorted[i]);
+    return whole;
+}
+
+void DriverFileText(const DriverCodec& codec, wchar_t* text, std::size_t capacity) {
+    if (codec.file[0] == L'\0') {
+        CopyText(text, capacity, L"(не указан)");
+        return;
+    }
+    if (codec.facts[0] == L'\0') {
+        CopyText(text, capacity, codec.file);
+        return;
+    }
+    FormatText(text, capacity, L"%ls (%ls)", codec.file, codec.facts);
+}
+
+void DriverNameText(const DriverCodec& codec, wchar_t* text, std::size_t capacity) {
+    CopyText(text, capacity, codec.name);
+    if (codec.nameCut) AppendText(text, capacity, L"…");
+    ReplaceUnsafeInLine(text, L'?');
+}
+
+long FindDriverCodec(const DriverCodecList& codecs, DriverKind kind, const wchar_t* name) {
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
+        if (codecs[i].kind == kind && lstrcmpiW(codecs[i].name, name) == 0) return static_cast<long>(i);
+    }
+    return -1;
+}
