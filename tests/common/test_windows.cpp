@@ -172,6 +172,15 @@ std::vector<std::vector<std::wstring>> ListViewRows(HWND chain, DWORD pid, int c
     return rows;
 }
 
+void SetListViewRowSelected(HWND list, DWORD pid, int row, bool selected) {
+    RemoteBlock block(pid);
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    block.Put(item);
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(block.at));
+}
+
 void SelectListViewRow(HWND chain, DWORD pid, int row) {
     RemoteBlock block(pid);
     LVITEMW item{};

@@ -43,3 +43,5 @@ void DoubleClickListRow(HWND list, int row);
 std::vector<std::wstring> ListViewHeadings(HWND list, DWORD pid);
 std::vector<std::vector<std::wstring>> ListViewRows(HWND list, DWORD pid, int columns);
 void SelectListViewRow(HWND list, DWORD pid, int row);
+// Sets whether a row (-1: every row) of another process's list view is selected, the others left as they are.
+void SetListViewRowSelected(HWND list, DWORD pid, int row, bool selected);

@@ -117,10 +117,37 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         {L"HKEY_CLASSES_ROOT\\CLSID\\{x}", false},
         {L"HKEY_USERS\\S-1-5-21_Classes\\CLSID", false},
         {L"HKLM\\Software\\Classes\\CLSID", false},
+        // The ACM and Video for Windows codecs' keys, of either view, and nothing below or above them.
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", true},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers32", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32\\x", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", false},
+        {L"HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", false},
     };
     for (const auto& test : cases) {
         RestoreTarget target;
         EXPECT_EQ(test.allowed, FindRestoreTarget(test.name, target)) << Utf8(test.name);
+    }
+    // Of Drivers32 only the codecs' values: never a sound driver's or another program's.
+    const struct {
+        const wchar_t* key;
+        const wchar_t* value;
+        bool allowed;
+    } values[] = {
+        {L"Drivers32", L"vidc.XVID", true},        {L"Drivers32", L"VIDS.draw", true},
+        {L"Drivers32", L"msacm.l3acm", true},      {L"Drivers32", L"wave", false},
+        {L"Drivers32", L"wavemapper", false},      {L"Drivers32", L"midi1", false},
+        {L"Drivers32", L"", false},                {L"Drivers32", L"vidc", false},
+        {L"Drivers32", L"msacm", false},           {L"drivers.desc", L"xvid.dll", true},
+    };
+    for (const auto& test : values) {
+        RestoreTarget target;
+        const std::wstring key = std::wstring(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\") + test.key;
+        ASSERT_TRUE(FindRestoreTarget(key.c_str(), target)) << Utf8(key);
+        EXPECT_EQ(test.allowed, RestoreValueAllowed(target, test.value)) << Utf8(test.value);
     }
     std::wstring longName = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + std::wstring(256, L'a');
     RestoreTarget target;

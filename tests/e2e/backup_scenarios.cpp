@@ -2,6 +2,7 @@
 // entries, unregisters a codec or changes a merit: each backup, imported with
 // the system's own reg.exe, gives back the same keys, value names, types and
 // bytes; a backup that cannot be written stops the action.
+#include "report_saving.h"
 #include "test_codec.h"
 
 #include <commctrl.h>
@@ -1293,4 +1294,135 @@ SCENARIO(restore_user_classes_and_a_key_in_part) {
     CHECK(program.WaitDialogGone(dialog), L"dialog 134 stayed");
     RemoveUserClasses();
     for (const std::wstring& path : {userFile, own, partFile, partOwn}) DeleteFileW(path.c_str());
+}
+
+// A codec of dialog 136 turned off and on again: the design's question, the
+// backup ("Удаление кодека") of its Drivers32 value and its description,
+// both deleted; the backup imported by the system's reg.exe, and restored
+// from dialog 134, gives both back byte for byte; a restore file that also
+// sets another value of Drivers32 (a sound driver's) is refused at its line;
+// the codec report lists the codecs with their states; a deletion the
+// registry refuses names what stayed and offers the restart.
+SCENARIO(backup_driver_codec_round_trip) {
+    const CopiedFiles files(L"Vantrel_driver_backup", {}, L"_");
+    const std::wstring file = files.Copy(DriverCodecDll(), L"vantrel_backup.dll");
+    const PlantedDriver codec(L"vidc.VTbk", file, 0, L"Vantrel Backup Video");
+    const PlantedDriver gone(L"msacm.vantrelgone", files.Path(L"gone.acm"));
+    const PlantedDriver refused(L"vidc.VTrf", files.Copy(DriverCodecDll(), L"vantrel_refused.dll"));
+    DWORD valueType = 0, descriptionType = 0;
+    const std::vector<BYTE> value = MachineValue(kDrivers32Key, codec.name.c_str(), 0, &valueType);
+    const std::vector<BYTE> description = MachineValue(kDriversDescKey, file.c_str(), 0, &descriptionType);
+    const auto sameAsPlanted = [&] {
+        DWORD type = 0, type2 = 0;
+        return MachineValue(kDrivers32Key, codec.name.c_str(), 0, &type) == value && type == valueType &&
+               MachineValue(kDriversDescKey, file.c_str(), 0, &type2) == description && type2 == descriptionType;
+    };
+    CHECK(!value.empty() && !description.empty(), L"not planted");
+
+    SetEnvironmentVariableW(L"VANTREL_REFUSE_VALUES", refused.name.c_str());
+    ProgramUnderTest program;
+    const bool started = program.Start(exePath) && program.LoadRefusals();
+    SetEnvironmentVariableW(L"VANTREL_REFUSE_VALUES", nullptr);
+    if (!started) return CheckFailed(__FILE__, __LINE__, "program started with the refusals", program.State());
+    HWND dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    const auto deleteRow = [&](const std::wstring& name) {
+        const Table rows = DriverCodecRows(program, dialog);
+        SetListViewRowSelected(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, -1, false);
+        SelectListViewRow(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, RowNamed(rows, name));
+        PressButton(dialog, IDC_DRIVER_DELETE);
+        HWND confirm = WaitForMessageBox(program, {dialog});
+        CHECK(confirm && WindowText(confirm) == kConfirmTitle &&
+                  MessageBoxText(confirm) == L"Данная операция удалит записи о кодеке из реестра. Ее следует применять "
+                                             L"только если нельзя  удалить кодек другим способом. Вы хотите продолжить?",
+              program.Dialogs());
+        if (confirm) PressButton(confirm, IDYES);
+        CHECK(!confirm || program.WaitDialogGone(confirm), program.Dialogs());
+    };
+
+    std::vector<std::wstring> before = BackupFiles();
+    deleteRow(codec.name);
+    std::wstring backup = WaitForNewBackup(before);
+    CHECK(!backup.empty() && backup.find(L" Удаление кодека - vidc.VTbk.reg") != std::wstring::npos, backup);
+    const std::wstring where = std::wstring(L"HKEY_LOCAL_MACHINE\\Software\\") + (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") +
+                               L"Microsoft\\Windows NT\\CurrentVersion\\";
+    std::wstring escaped = file;
+    for (std::size_t at = escaped.find(L'\\'); at != std::wstring::npos; at = escaped.find(L'\\', at + 2)) escaped.insert(at, L"\\");
+    const std::wstring text = RegFileText(backup);
+    CHECK(ContainsNoCase(text, L"[" + where + L"Drivers32]\r\n\"vidc.VTbk\"=\"" + escaped + L"\"\r\n") &&
+              ContainsNoCase(text, L"[" + where + L"drivers.desc]\r\n\"" + escaped + L"\"=\"Vantrel Backup Video\"\r\n"),
+          text);
+    CHECK(MachineValue(kDrivers32Key, codec.name.c_str()).empty() && MachineValue(kDriversDescKey, file.c_str()).empty(),
+          L"not deleted");
+    CHECK(RowNamed(DriverCodecRows(program, dialog), codec.name) < 0, L"the row stayed");
+
+    // Imported by the system's reg.exe: both values back as they were.
+    CHECK(ImportRegFile(backup) == 0, backup);
+    CHECK(sameAsPlanted(), L"not back after reg import");
+
+    // Deleted again, then restored from dialog 134, the dialog 136 row back.
+    before = BackupFiles();
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVER_VIEW, CBN_SELCHANGE), 0);  // read again
+    deleteRow(codec.name);
+    backup = WaitForNewBackup(before);
+    CHECK(!backup.empty() && MachineValue(kDrivers32Key, codec.name.c_str()).empty(), L"not deleted again");
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+    std::wstring asked;
+    RestoreInDialog(program, backup, false, &asked);
+    CHECK(sameAsPlanted(), L"not back after the restore");
+    CHECK(ContainsNoCase(asked, where + L"Drivers32") && ContainsNoCase(asked, where + L"drivers.desc"), asked);
+
+    // Another value of Drivers32 in a restore file: refused at its line, nothing written.
+    const std::wstring foreign = BackupFolder() + L"\\Vantrel wave " + NewGuidText().substr(1, 8) + L".reg";
+    const std::wstring head = L"Windows Registry Editor Version 5.00\r\n\r\n[" + where + L"Drivers32]\r\n\"vidc.VTnw\"=\"" +
+                              escaped + L"\"\r\n";
+    WriteRegFile(foreign, head + L"\"wave\"=\"vantrel.drv\"\r\n");
+    if (HWND backups = OpenBackupsDialog(program)) {
+        if (PressForBackup(program, backups, foreign, IDC_BACKUP_RESTORE)) {
+            HWND box = WaitForMessageBox(program, {backups});
+            CHECK(box && MessageBoxText(box) == kNotABackup + std::wstring(L"5"), program.Dialogs());
+            if (box) PressButton(box, IDOK);
+            CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+        }
+        CHECK(MachineValue(kDrivers32Key, L"vidc.VTnw").empty() && MachineValue(kDrivers32Key, L"wave").empty(),
+              L"the foreign file was written");
+        PressButton(backups, IDCANCEL);
+        CHECK(program.WaitDialogGone(backups), program.Dialogs());
+    }
+    DeleteFileW(foreign.c_str());
+
+    // The report: each view's codecs with their states, the missing file among the problems.
+    ScratchFolder saved(L"Vantrel driver report");
+    const std::wstring reportPath = saved.path + L"\\report.txt";
+    const SaveOutcome outcome = SaveReport(program, reportPath);
+    const std::wstring report = Utf8FileText(reportPath);
+    CHECK(outcome.caption == kSavedCaption, Describe(outcome));
+    CHECK(report.find(L"  Кодеки ACM и Video for Windows: msacm.vantrelgone - файл не найден\r\n") != std::wstring::npos &&
+              report.find(L". vidc.VTbk\r\n       Вид:        видео (VfW)\r\n       Описание:   Vantrel Backup Video\r\n") !=
+                  std::wstring::npos &&
+              report.find(L". vidc.mrle\r\n       Вид:        видео (VfW)\r\n") != std::wstring::npos &&
+              report.find(L"       Состояние:  в порядке, из system.ini\r\n") != std::wstring::npos,
+          report.substr(report.find(L"Кодеки ACM и Video for Windows (") == std::wstring::npos
+                            ? 0
+                            : report.find(L"Кодеки ACM и Video for Windows ("),
+                        3000));
+
+    // The registry refuses the deletion: the value stays, and says so, with the restart offered.
+    dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    before = BackupFiles();
+    deleteRow(refused.name);
+    HWND box = WaitForMessageBox(program, {dialog});
+    CHECK(box && WindowText(box) == L"Удаление не завершено" &&
+              MessageBoxText(box) == L"Не все записи кодека удалось удалить из реестра. Остались:\n" + where +
+                                         L"Drivers32: vidc.VTrf\nНедостаточно прав для изменения реестра.\n"
+                                         L"Перезапустить программу с правами администратора?",
+          program.Dialogs());
+    if (box) PressButton(box, IDNO);
+    CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+    CHECK(!MachineValue(kDrivers32Key, refused.name.c_str()).empty() && BackupFiles().size() == before.size() + 1,
+          L"the refused value went, or no backup was taken");
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
 }

@@ -42,7 +42,7 @@ ProgramUnderTest::~ProgramUnderTest() {
     if (process.Process() && Running()) Kill();
 }
 
-bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir) {
+bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& workDir, bool filledList) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -59,11 +59,11 @@ bool ProgramUnderTest::Start(const std::wstring& exePath, const std::wstring& wo
         list = GetDlgItem(mainWindow, IDC_FILTER_LIST);
         combo = GetDlgItem(mainWindow, IDC_CATEGORY_COMBO);
         checkBox = GetDlgItem(mainWindow, IDC_SHOW_SYSTEM);
-        return list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0;
+        return list && (!filledList || SendMessageW(list, LB_GETCOUNT, 0, 0) > 0);
     }, 20000);
     if (!shown) {
-        std::printf("the main window with a filled list did not appear within 20 s; the program is %s\n",
-                    Utf8(State()).c_str());
+        std::printf("the main window%s did not appear within 20 s; the program is %s\n",
+                    filledList ? " with a filled list" : "", Utf8(State()).c_str());
     }
     return shown;
 }
@@ -246,10 +246,10 @@ bool ProgramUnderTest::WaitDialogGone(HWND dialog, DWORD deadlineMs) const {
 
 // ---- Scratch folders and registry ----
 
-ScratchFolder::ScratchFolder(const std::wstring& name) {
+ScratchFolder::ScratchFolder(const std::wstring& name, const std::wstring& separator) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    path = std::wstring(temp) + name + L" " + NewGuidText().substr(1, 8);
+    path = std::wstring(temp) + name + separator + NewGuidText().substr(1, 8);
     CreateDirectoryW(path.c_str(), nullptr);
 }
 

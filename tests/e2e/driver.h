@@ -36,8 +36,9 @@ struct ProgramUnderTest {
 
     ~ProgramUnderTest();
     // Starts the program (current directory: workDir, or the driver's) and
-    // waits until its main window shows a filled list.
-    bool Start(const std::wstring& exePath, const std::wstring& workDir = L"");
+    // waits until its main window shows a filled list (with filledList
+    // false, until its main window shows).
+    bool Start(const std::wstring& exePath, const std::wstring& workDir = L"", bool filledList = true);
     bool Running() const;
     // Waits for the process to end; returns its exit code, or -1000 on time-out.
     int WaitExit(DWORD deadlineMs = 10000);
@@ -97,10 +98,11 @@ void RefuseKeys(const std::vector<std::wstring>& texts);
 // A UTF-8 file's text (without its byte order mark).
 std::wstring Utf8FileText(const std::wstring& path);
 
-// A folder of its own for one scenario, removed at the end.
+// A folder of its own for one scenario, removed at the end: the name, the
+// separator (a blank unless given) and a number of its own.
 struct ScratchFolder {
     std::wstring path;
-    explicit ScratchFolder(const std::wstring& name);
+    explicit ScratchFolder(const std::wstring& name, const std::wstring& separator = L" ");
     ~ScratchFolder();
 };
 

@@ -16,12 +16,6 @@ const wchar_t kLoads[] = L"загружается";
 const wchar_t kLegacyCategory[] = L"{083863F1-70DE-11D0-BD40-00A0C911CE86}";
 enum LoadColumn { kCodec, kKind, kFile, kResult, kLoadColumns };
 
-// The test DLLs of missing imports, of this width or the other (its build tree's).
-std::wstring MissingImportDll(const wchar_t* name, bool otherWidth = false) {
-    const std::wstring& codec = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
-    return codec.substr(0, codec.rfind(L"\\testcodec\\")) + L"\\missing_imports\\" + name;
-}
-
 bool WriteTextIn(REGSAM view, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr) !=
@@ -82,18 +76,6 @@ private:
     void Write(const std::wstring& key, const wchar_t* value, const std::wstring& data) {
         CHECK(WriteTextIn(view, key, value, data), key);
     }
-};
-
-// A folder of copies of files, for a planted codec.
-struct CopiedFiles {
-    ScratchFolder folder;
-    explicit CopiedFiles(const std::wstring& name, std::initializer_list<std::wstring> files) : folder(name) {
-        for (const std::wstring& file : files) {
-            const std::wstring copy = folder.path + file.substr(file.rfind(L'\\'));
-            CHECK(CopyFileW(file.c_str(), copy.c_str(), FALSE), file);
-        }
-    }
-    std::wstring Path(const wchar_t* name) const { return folder.path + L"\\" + name; }
 };
 
 struct LoadDialog {

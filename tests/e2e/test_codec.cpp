@@ -1,6 +1,8 @@
 #include "test_codec.h"
 
 #include <algorithm>
+#include <commctrl.h>
+#include <utility>
 
 TestCodec::TestCodec(const std::wstring& namePrefix, const std::wstring& pages, const std::wstring& kind,
                      bool otherWidthCopy)
@@ -134,4 +136,113 @@ void ChooseTransformsRow(HWND dialog, int comboId, int row) {
 
 Table TransformRows(const ProgramUnderTest& program, HWND dialog) {
     return ListViewRows(GetDlgItem(dialog, IDC_TRANSFORM_LIST), program.processId, kTransformColumns);
+}
+
+std::wstring MissingImportDll(const wchar_t* name, bool otherWidth) {
+    const std::wstring& codec = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
+    return codec.substr(0, codec.rfind(L"\\testcodec\\")) + L"\\missing_imports\\" + name;
+}
+
+std::wstring DriverCodecDll(bool otherWidth) {
+    const std::wstring& codec = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
+    return codec.substr(0, codec.rfind(L"\\testcodec\\")) + L"\\drivercodec\\vantrel_drivercodec.dll";
+}
+
+CopiedFiles::CopiedFiles(const std::wstring& name, std::initializer_list<std::wstring> files,
+                         const std::wstring& separator)
+    : folder(name, separator) {
+    for (const std::wstring& file : files) Copy(file, file.substr(file.rfind(L'\\') + 1));
+}
+
+std::wstring CopiedFiles::Copy(const std::wstring& file, const std::wstring& copyName) const {
+    const std::wstring copy = folder.path + L"\\" + copyName;
+    CHECK(CopyFileW(file.c_str(), copy.c_str(), FALSE), file + L" to " + copy);
+    return copy;
+}
+
+const wchar_t kDrivers32Key[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32";
+const wchar_t kDriversDescKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc";
+const wchar_t kDriverCacheKey[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
+
+bool WriteMachineText(const std::wstring& path, const wchar_t* name, const std::wstring& value, REGSAM view) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+std::vector<BYTE> MachineValue(const std::wstring& path, const wchar_t* name, REGSAM view, DWORD* type) {
+    std::vector<BYTE> bytes(64 * 1024);
+    DWORD size = static_cast<DWORD>(bytes.size());
+    DWORD valueType = REG_NONE;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : view == KEY_WOW64_64KEY ? RRF_SUBKEY_WOW6464KEY : 0),
+                     &valueType, bytes.data(), &size) != ERROR_SUCCESS) {
+        bytes.clear();
+        size = 0;
+    }
+    bytes.resize(size);
+    if (type) *type = valueType;
+    return bytes;
+}
+
+void RemoveDriverCacheEntry(const std::wstring& alias) {
+    std::wstring lower = alias;
+    CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kDriverCacheKey) + L"\\" + lower).c_str(), view, 0);
+    }
+}
+
+PlantedDriver::PlantedDriver(const std::wstring& valueName, const std::wstring& file, REGSAM inView,
+                             const std::wstring& description)
+    : name(valueName), data(file), view(inView) {
+    CHECK(WriteMachineText(kDrivers32Key, name.c_str(), data, view), name);
+    if (!description.empty()) {
+        descriptionName = data;
+        CHECK(WriteMachineText(kDriversDescKey, descriptionName.c_str(), description, view), descriptionName);
+    }
+}
+
+PlantedDriver::~PlantedDriver() {
+    for (const auto& [path, value] : {std::pair<std::wstring, std::wstring>{kDrivers32Key, name},
+                                      std::pair<std::wstring, std::wstring>{kDriversDescKey, descriptionName}}) {
+        if (value.empty()) continue;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE | view, &key) == ERROR_SUCCESS) {
+            RegDeleteValueW(key, value.c_str());
+            RegCloseKey(key);
+        }
+    }
+    RemoveDriverCacheEntry(name);
+}
+
+const wchar_t kDriverCodecsTitle[] = L"Кодеки ACM и Video for Windows";
+
+HWND OpenDriverCodecs(const ProgramUnderTest& program) {
+    program.PostCommand(IDM_DRIVER_CODECS);
+    HWND dialog = program.WaitForDialog(kDriverCodecsTitle);
+    CHECK(dialog != nullptr, L"no dialog 136: " + program.Dialogs());
+    return dialog;
+}
+
+Table DriverCodecRows(const ProgramUnderTest& program, HWND dialog) {
+    program.Settle();
+    return ListViewRows(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, kDriverColumns);
+}
+
+Table CheckDriverCodecs(const ProgramUnderTest& program, HWND dialog, const std::vector<int>& rows) {
+    HWND list = GetDlgItem(dialog, IDC_DRIVER_LIST);
+    // Nothing selected first; then each row given, as a click with Ctrl adds it.
+    SetListViewRowSelected(list, program.processId, -1, false);
+    for (int row : rows) SetListViewRowSelected(list, program.processId, row, true);
+    PressButton(dialog, IDC_DRIVER_CHECK);
+    program.Settle();
+    CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_DRIVER_CHECK)) != FALSE; }, 60000),
+          ControlText(dialog, IDC_DRIVER_STATUS) + L" " + program.Dialogs());
+    return DriverCodecRows(program, dialog);
 }

@@ -68,3 +68,58 @@ HWND OpenTransforms(const ProgramUnderTest& program);
 // Chooses a row of the dialog's category (1331) or view (1332) combobox as a user does.
 void ChooseTransformsRow(HWND dialog, int comboId, int row);
 Table TransformRows(const ProgramUnderTest& program, HWND dialog);
+
+// The load check's test DLLs of missing imports (fixtures/missing_imports),
+// and the test driver vantrel_drivercodec.dll (fixtures/drivercodec), of
+// this width or the other (its build tree's).
+std::wstring MissingImportDll(const wchar_t* name, bool otherWidth = false);
+std::wstring DriverCodecDll(bool otherWidth = false);
+
+// A folder of copies of files, for a planted codec; each copy keeps its
+// file's name, or takes the name given.
+struct CopiedFiles {
+    ScratchFolder folder;
+    CopiedFiles(const std::wstring& name, std::initializer_list<std::wstring> files,
+                const std::wstring& separator = L" ");
+    // Copies file as copyName into the folder; its path.
+    std::wstring Copy(const std::wstring& file, const std::wstring& copyName) const;
+    std::wstring Path(const wchar_t* name) const { return folder.path + L"\\" + name; }
+};
+
+// The keys of the ACM and Video for Windows codecs, under HKEY_LOCAL_MACHINE.
+extern const wchar_t kDrivers32Key[];      // "SOFTWARE\Microsoft\Windows NT\CurrentVersion\Drivers32"
+extern const wchar_t kDriversDescKey[];    // "...\drivers.desc"
+extern const wchar_t kDriverCacheKey[];    // "SOFTWARE\Microsoft\AudioCompressionManager\DriverCache"
+
+// A value of Drivers32 in a view (0: the driver's own), and its description
+// in drivers.desc where one is given, as an installer writes them; removed at
+// the end, with the audio compression manager's cache entry of its name
+// (which any process that loads winmm.dll writes under Wine).
+struct PlantedDriver {
+    std::wstring name;
+    std::wstring data;
+    REGSAM view;
+    std::wstring descriptionName;  // the drivers.desc value's name, or empty
+    PlantedDriver(const std::wstring& valueName, const std::wstring& file, REGSAM inView = 0,
+                  const std::wstring& description = L"");
+    ~PlantedDriver();
+    PlantedDriver(const PlantedDriver&) = delete;
+    PlantedDriver& operator=(const PlantedDriver&) = delete;
+};
+
+// Writes a text value under HKEY_LOCAL_MACHINE in a view; false on failure.
+bool WriteMachineText(const std::wstring& path, const wchar_t* name, const std::wstring& value, REGSAM view = 0);
+// A value's type and bytes under HKEY_LOCAL_MACHINE in a view; empty when it is not there.
+std::vector<BYTE> MachineValue(const std::wstring& path, const wchar_t* name, REGSAM view = 0, DWORD* type = nullptr);
+// Removes the audio compression manager's cache entry of an alias, in both views.
+void RemoveDriverCacheEntry(const std::wstring& alias);
+
+// Dialog 136, "Кодеки ACM и Video for Windows", opened by its command on the
+// running program; its columns, in the dialog's order.
+extern const wchar_t kDriverCodecsTitle[];
+enum DriverColumn { kDriverName, kDriverKind, kDriverDescription, kDriverFile, kDriverState, kDriverColumns };
+HWND OpenDriverCodecs(const ProgramUnderTest& program);
+Table DriverCodecRows(const ProgramUnderTest& program, HWND dialog);
+// Presses "Проверить загрузку" with the rows selected (none: all of them) and
+// waits until the check is over; the rows then.
+Table CheckDriverCodecs(const ProgramUnderTest& program, HWND dialog, const std::vector<int>& rows = {});

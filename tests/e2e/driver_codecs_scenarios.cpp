@@ -1,0 +1,310 @@
+// The ACM and Video for Windows codecs: command 40046 and dialog 136, with
+// the test driver's copies (vantrel_drivercodec.dll, whose file name chooses
+// its fault) registered as values of Drivers32 beside Wine's own codecs of
+// system.ini, checked in the load check's child and never loaded by the
+// program itself; the load check (command 40045) checks them too.
+#include "list_view_rows.h"
+#include "test_codec.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+
+namespace {
+
+const wchar_t kLoads[] = L"загружается";
+const wchar_t kVideo[] = L"видео (VfW)";
+const wchar_t kAudio[] = L"звук (ACM)";
+
+const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name) {
+    const int at = RowNamed(rows, name);
+    return at < 0 ? nullptr : &rows[static_cast<std::size_t>(at)];
+}
+
+// A row's kind, description, file and state, for comparing whole.
+std::wstring RowText(const Table& rows, const std::wstring& name) {
+    const auto* row = Row(rows, name);
+    return row ? (*row)[kDriverKind] + L" | " + (*row)[kDriverDescription] + L" | " + (*row)[kDriverFile] + L" | " +
+                     (*row)[kDriverState]
+               : L"(no row " + name + L")";
+}
+
+std::wstring State(const Table& rows, const std::wstring& name) {
+    const auto* row = Row(rows, name);
+    return row ? (*row)[kDriverState] : L"(no row " + name + L")";
+}
+
+// The file's facts as the column shows them after its path.
+std::wstring TestDriverFile(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    std::wstring size = std::to_wstring(data.nFileSizeLow);
+    for (int at = static_cast<int>(size.size()) - 3; at > 0; at -= 3) size.insert(static_cast<std::size_t>(at), L" ");
+    return path + L" (версия 2.0.0.1, Vantrel Test Codecs, " + size + L" байт)";
+}
+
+// The files of another process's modules whose paths hold part.
+std::vector<std::wstring> ModulesHolding(DWORD processId, const std::wstring& part) {
+    std::vector<std::wstring> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
+    if (snapshot == INVALID_HANDLE_VALUE) return {L"(no module snapshot)"};
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32FirstW(snapshot, &module); more; more = Module32NextW(snapshot, &module)) {
+        std::wstring path = module.szExePath;
+        if (path.find(part) != std::wstring::npos) found.push_back(path);
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+}  // namespace
+
+// Our codecs among Wine's own (system.ini's, never changed): each state named
+// as data, then each result of the check (a crash, a hang, a refused open, a
+// missing DLL with its chain) while the program answers and loads none of
+// them; the load check names them too, and its "Управление.." opens dialog
+// 136 on the codec's row; a system.ini row is not deleted.
+SCENARIO(driver_codecs_listed_and_checked) {
+    // In a folder without blanks: the system takes what follows a blank as the driver's arguments.
+    const CopiedFiles files(L"Vantrel_drivers", {MissingImportDll(L"vantrel_needs_absent.dll")}, L"_");
+    const std::wstring video = files.Copy(DriverCodecDll(), L"vantrel_video.dll");
+    const std::wstring audio = files.Copy(DriverCodecDll(), L"vantrel_audio.dll");
+    const std::wstring crash = files.Copy(DriverCodecDll(), L"vantrel_crash.dll");
+    const std::wstring hang = files.Copy(DriverCodecDll(), L"vantrel_hang.dll");
+    const std::wstring refuse = files.Copy(DriverCodecDll(), L"vantrel_refuse.dll");
+    const std::wstring needs = files.Path(L"vantrel_needs_absent.dll");
+    const std::wstring gone = files.Path(L"gone.dll");
+    const PlantedDriver sound(L"vidc.VTok", video, 0, L"Vantrel Test Video");
+    const PlantedDriver soundAudio(L"msacm.vantrel", audio);
+    const PlantedDriver crashing(L"vidc.VTcr", crash);
+    const PlantedDriver hanging(L"vidc.VThg", hang);
+    const PlantedDriver refusing(L"msacm.vantrelrefuse", refuse);
+    const PlantedDriver missingImport(L"msacm.vantrelneeds", needs);
+    const PlantedDriver missing(L"vidc.VTgn", gone);
+    const PlantedDriver badName(L"vidc.vantrel", video);
+    const PlantedDriver other(L"vantrel.other", video);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    HWND dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    CHECK(GetWindow(dialog, GW_OWNER) == program.mainWindow && !IsWindowEnabled(program.mainWindow),
+          L"dialog 136 is not modal to the main window");
+    CHECK(ListViewHeadings(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId) ==
+              (std::vector<std::wstring>{L"Кодек", L"Вид", L"Описание", L"Файл", L"Состояние"}),
+          Joined(ListViewHeadings(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId)));
+    const std::wstring ownView = sizeof(void*) == 8 ? L"64-разрядные программы" : L"32-разрядные программы";
+    CHECK(ControlText(dialog, IDC_DRIVER_VIEW) == ownView, ControlText(dialog, IDC_DRIVER_VIEW));
+    const Table listed = DriverCodecRows(program, dialog);
+    LookPoint(L"driver-codecs");
+
+    const std::wstring testFile = L"Pelmora Vantrel test driver";
+    CHECK(RowText(listed, L"vidc.VTok") ==
+              std::wstring(kVideo) + L" | Vantrel Test Video | " + TestDriverFile(video) + L" | в порядке",
+          RowText(listed, L"vidc.VTok"));
+    CHECK(RowText(listed, L"msacm.vantrel") ==
+              std::wstring(kAudio) + L" | " + testFile + L" | " + TestDriverFile(audio) + L" | в порядке",
+          RowText(listed, L"msacm.vantrel"));
+    CHECK(RowText(listed, L"vidc.VTgn") == std::wstring(kVideo) + L" |  | " + gone + L" | файл не найден",
+          RowText(listed, L"vidc.VTgn"));
+    CHECK(State(listed, L"vidc.vantrel") == L"имя не действует", RowText(listed, L"vidc.vantrel"));
+    for (const wchar_t* name : {L"vidc.VTcr", L"vidc.VThg", L"msacm.vantrelrefuse", L"msacm.vantrelneeds"}) {
+        CHECK(State(listed, name) == L"в порядке", RowText(listed, name));
+    }
+    CHECK(RowNamed(listed, L"vantrel.other") < 0, TableText(listed));
+    // Wine's own codecs, from system.ini only: listed with it.
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring wineFile = std::wstring(system) + L"\\msrle32.dll (";
+    const auto* rle = Row(listed, L"vidc.mrle");
+    CHECK(rle && (*rle)[kDriverKind] == kVideo && (*rle)[kDriverFile].rfind(wineFile, 0) == 0 &&
+              (*rle)[kDriverState] == L"в порядке, из system.ini",
+          RowText(listed, L"vidc.mrle"));
+    CHECK(State(listed, L"msacm.imaadpcm") == L"в порядке, из system.ini", RowText(listed, L"msacm.imaadpcm"));
+    // Sorted by kind, then name.
+    for (std::size_t i = 1; i < listed.size(); ++i) {
+        const bool sameKind = listed[i - 1][kDriverKind] == listed[i][kDriverKind];
+        CHECK(sameKind ? lstrcmpiW(listed[i - 1][kDriverName].c_str(), listed[i][kDriverName].c_str()) <= 0
+                       : listed[i - 1][kDriverKind] == kVideo,
+              listed[i - 1][kDriverName] + L" before " + listed[i][kDriverName]);
+    }
+
+    // All of them checked: the hang named within 10 s, the program answering meanwhile.
+    PressButton(dialog, IDC_DRIVER_CHECK);
+    program.Settle();
+    CHECK(WaitUntil([&] { return ControlText(dialog, IDC_DRIVER_STATUS).find(L"vidc.VThg") != std::wstring::npos ||
+                                 IsWindowEnabled(GetDlgItem(dialog, IDC_DRIVER_CHECK)); },
+                    60000),
+          ControlText(dialog, IDC_DRIVER_STATUS));
+    const ULONGLONG hangStarted = GetTickCount64();
+    bool answered = true;
+    while (ControlText(dialog, IDC_DRIVER_STATUS).find(L"vidc.VThg") != std::wstring::npos &&
+           GetTickCount64() - hangStarted < 15000) {
+        answered = answered && program.MainWindowAnswers();
+    }
+    CHECK(answered, L"the program stopped answering while a codec hung");
+    CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_DRIVER_CHECK)) != FALSE; }, 60000),
+          ControlText(dialog, IDC_DRIVER_STATUS));
+    const Table checked = DriverCodecRows(program, dialog);
+    LookPoint(L"driver-codecs-checked");
+    CHECK(State(checked, L"vidc.VTok") == kLoads && State(checked, L"msacm.vantrel") == kLoads, TableText(checked));
+    CHECK(State(checked, L"vidc.VTcr") == L"аварийно завершил работу при открытии (0xC0000005)",
+          RowText(checked, L"vidc.VTcr"));
+    CHECK(State(checked, L"vidc.VThg") == L"не ответил за 5 секунд при открытии", RowText(checked, L"vidc.VThg"));
+    CHECK(State(checked, L"msacm.vantrelrefuse") == L"не открывается", RowText(checked, L"msacm.vantrelrefuse"));
+    CHECK(State(checked, L"msacm.vantrelneeds") ==
+              L"не найдена библиотека: vantrel_absent.dll (для vantrel_needs_absent.dll)",
+          RowText(checked, L"msacm.vantrelneeds"));
+    CHECK(State(checked, L"vidc.VTgn") == L"файл не найден" && State(checked, L"vidc.vantrel") == L"имя не действует",
+          TableText(checked));
+    // Wine's own load, and stay marked as system.ini's.
+    for (const auto& row : checked) {
+        if (row[kDriverFile].rfind(system, 0) != 0) continue;
+        CHECK(row[kDriverState] == std::wstring(kLoads) + L", из system.ini", row[kDriverName] + L": " + row[kDriverState]);
+    }
+    const std::size_t failing = static_cast<std::size_t>(std::count_if(checked.begin(), checked.end(), [](const auto& row) {
+        return row[kDriverState].rfind(kLoads, 0) != 0;
+    }));
+    CHECK(ControlText(dialog, IDC_DRIVER_STATUS) ==
+              Format(L"Проверено кодеков: %zu, с ошибками: %zu.", checked.size(), failing),
+          ControlText(dialog, IDC_DRIVER_STATUS));
+    // The program itself loaded none of them.
+    CHECK(ModulesHolding(program.processId, files.folder.path).empty(),
+          Joined(ModulesHolding(program.processId, files.folder.path)));
+    CHECK(program.ChildProcessCount() == 0, Format(L"%d children", program.ChildProcessCount()));
+
+    // The selected codec alone: its result afresh, the others as they were.
+    const Table again = CheckDriverCodecs(program, dialog, {RowNamed(checked, L"vidc.VTcr")});
+    CHECK(again == checked, TableText(again));
+
+    // A row of system.ini is never changed.
+    SetListViewRowSelected(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, -1, false);
+    SelectListViewRow(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, RowNamed(checked, L"vidc.mrle"));
+    PressButton(dialog, IDC_DRIVER_DELETE);
+    HWND box = WaitForMessageBox(program, {dialog});
+    CHECK(box && MessageBoxText(box) == L"Запись system.ini программа не изменяет.", program.Dialogs());
+    if (box) PressButton(box, IDOK);
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+
+    // The load check names them as "кодек VfW" and "кодек ACM"; its
+    // "Управление.." opens dialog 136 on the codec's row.
+    program.PostCommand(IDM_LOAD_CHECK);
+    HWND load = program.WaitForDialog(L"Проверка загрузки кодеков");
+    if (!load) return CheckFailed(__FILE__, __LINE__, "dialog 135", program.Dialogs());
+    CHECK(WaitUntil([&] { return !IsWindowVisible(GetDlgItem(load, IDC_LOAD_STOP)); }, 90000),
+          ControlText(load, IDC_LOAD_CURRENT));
+    const Table loadRows = ListViewRows(GetDlgItem(load, IDC_LOAD_LIST), program.processId, 4);
+    const auto loadRow = [&](const std::wstring& name) {
+        const int at = RowNamed(loadRows, name);
+        return at < 0 ? L"(no row " + name + L")" : Joined(loadRows[static_cast<std::size_t>(at)]);
+    };
+    CHECK(loadRow(L"vidc.VTcr") == Joined({L"vidc.VTcr", L"кодек VfW", crash,
+                                           L"аварийно завершил работу при открытии (0xC0000005)"}),
+          loadRow(L"vidc.VTcr"));
+    CHECK(loadRow(L"msacm.vantrel") == Joined({L"msacm.vantrel", L"кодек ACM", audio, kLoads}), loadRow(L"msacm.vantrel"));
+    SelectListViewRow(GetDlgItem(load, IDC_LOAD_LIST), program.processId, RowNamed(loadRows, L"vidc.VTcr"));
+    PressButton(load, IDC_LOAD_MANAGE);
+    dialog = program.WaitForDialog(kDriverCodecsTitle);
+    if (!dialog) return CheckFailed(__FILE__, __LINE__, "dialog 136 from dialog 135", program.Dialogs());
+    const Table managed = DriverCodecRows(program, dialog);
+    const LRESULT selected = SendDlgItemMessageW(dialog, IDC_DRIVER_LIST, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                                 LVNI_SELECTED);
+    CHECK(selected >= 0 && selected == RowNamed(managed, L"vidc.VTcr") && !IsWindowEnabled(load),
+          Format(L"row %ld of ", static_cast<long>(selected)) + TableText(managed));
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+    CHECK(WaitUntil([&] { return IsWindowEnabled(load) && !IsWindowVisible(GetDlgItem(load, IDC_LOAD_STOP)); }, 30000),
+          program.Dialogs());
+    PressButton(load, IDCANCEL);
+    CHECK(program.WaitDialogGone(load), program.Dialogs());
+    CHECK(ModulesHolding(program.processId, files.folder.path).empty(),
+          Joined(ModulesHolding(program.processId, files.folder.path)));
+}
+
+// An audio codec that crashes when it is opened, registered since the audio
+// compression manager last made its cache (no entry of its own there): under
+// Wine every process that loads winmm.dll opens it as it loads. The program
+// does not import winmm.dll, so it starts and answers; dialog 136 lists the
+// codec from the registry, and its check names the crash, in the child.
+// (Wine's device enumerator, devenum.dll, imports winmm.dll: the program's
+// first list fill opens the codec there, and Wine's loader catches its crash
+// and fails that load.)
+SCENARIO(driver_codec_crashing_uncached) {
+    const CopiedFiles files(L"Vantrel_uncached", {}, L"_");
+    const PlantedDriver crashing(L"msacm.vantrelcrash", files.Copy(DriverCodecDll(), L"vantrel_crash.acm"));
+    RemoveDriverCacheEntry(crashing.name);
+    ProgramUnderTest program;
+    if (!program.Start(exePath, L"", false)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    CHECK(program.Settle() && program.MainWindowAnswers(), program.State());
+    HWND dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    const Table rows = DriverCodecRows(program, dialog);
+    CHECK(State(rows, crashing.name) == L"в порядке", RowText(rows, crashing.name));
+    const Table checked = CheckDriverCodecs(program, dialog, {RowNamed(rows, crashing.name)});
+    CHECK(State(checked, crashing.name) == L"аварийно завершил работу при открытии (0xC0000005)",
+          RowText(checked, crashing.name));
+    CHECK(program.MainWindowAnswers(), program.State());
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+    PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
+    const int exitCode = program.WaitExit();
+    CHECK(exitCode == 0, Format(L"exit code 0x%08X", exitCode));
+}
+
+// Codecs of both widths: a driver of the other width registered in the
+// program's own view is named as such; the other view's codecs are listed
+// with their states, checked as data only (that width's build opens them),
+// and deleted there with their backup, as the other width's programs see them.
+OTHER_WIDTH_SCENARIO(driver_codecs_of_both_widths) {
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const std::wstring otherWidthFile = sizeof(void*) == 8 ? L"32-разрядный файл" : L"64-разрядный файл";
+    const std::wstring ownWidthFile = sizeof(void*) == 8 ? L"64-разрядный файл" : L"32-разрядный файл";
+    const CopiedFiles files(L"Vantrel_widths", {}, L"_");
+    const std::wstring other = files.Copy(DriverCodecDll(true), L"vantrel_other.dll");
+    const std::wstring own = files.Copy(DriverCodecDll(), L"vantrel_own.dll");
+    const PlantedDriver otherInOwn(L"vidc.VTow", other);
+    const PlantedDriver ownInOther(L"msacm.vantrelown", own, otherView);
+    const PlantedDriver soundInOther(L"vidc.VTos", other, otherView);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    HWND dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    Table rows = DriverCodecRows(program, dialog);
+    CHECK(State(rows, otherInOwn.name) == L"другая разрядность (" + otherWidthFile + L")", RowText(rows, otherInOwn.name));
+    CHECK(RowNamed(rows, soundInOther.name) < 0 && RowNamed(rows, ownInOther.name) < 0, TableText(rows));
+    // The other width's programs: chosen as a user chooses them.
+    HWND view = GetDlgItem(dialog, IDC_DRIVER_VIEW);
+    CHECK(ComboBoxRows(view).size() == 2, Joined(ComboBoxRows(view)));
+    SendMessageW(view, CB_SETCURSEL, 1 - SendMessageW(view, CB_GETCURSEL, 0, 0), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVER_VIEW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(view));
+    rows = DriverCodecRows(program, dialog);
+    CHECK(State(rows, soundInOther.name) == L"в порядке" &&
+              State(rows, ownInOther.name) == L"другая разрядность (" + ownWidthFile + L")" &&
+              RowNamed(rows, otherInOwn.name) < 0,
+          TableText(rows));
+    const Table checked = CheckDriverCodecs(program, dialog);
+    CHECK(State(checked, soundInOther.name) == L"Проверить загрузку: программа другой разрядности" &&
+              State(checked, ownInOther.name) == ownWidthFile,
+          TableText(checked));
+    LookPoint(L"driver-codecs-other-width");
+    // Deleted in that view: its backup names the key where those programs read it.
+    const std::vector<std::wstring> before = BackupFiles();
+    SetListViewRowSelected(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, -1, false);
+    SelectListViewRow(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, RowNamed(checked, soundInOther.name));
+    PressButton(dialog, IDC_DRIVER_DELETE);
+    HWND confirm = WaitForMessageBox(program, {dialog});
+    if (confirm) PressButton(confirm, IDYES);
+    const std::wstring backup = WaitForNewBackup(before);
+    const std::wstring text = backup.empty() ? L"" : RegFileText(backup);
+    const std::wstring key = std::wstring(L"[HKEY_LOCAL_MACHINE\\Software\\") + (sizeof(void*) == 8 ? L"Wow6432Node\\" : L"") +
+                             L"Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\r\n\"vidc.VTos\"=";
+    CHECK(text.find(key) != std::wstring::npos, text);
+    CHECK(MachineValue(kDrivers32Key, soundInOther.name.c_str(), otherView).empty() &&
+              !MachineValue(kDrivers32Key, otherInOwn.name.c_str()).empty(),
+          L"the wrong view's value went");
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+}
