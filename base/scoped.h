@@ -286,6 +286,9 @@ public:
         reinterpret_cast<T*>(block_.Get())[count_++] = item;
         return true;
     }
+    // Makes room for count items at once, so that appending them copies
+    // nothing (a list of large items grows by whole copies otherwise).
+    bool Reserve(SIZE_T count) { return block_.Reserve(count * sizeof(T)); }
     SIZE_T Count() const { return count_; }
     T* Data() const { return reinterpret_cast<T*>(block_.Get()); }
     T& operator[](SIZE_T index) const { return Data()[index]; }

@@ -100,21 +100,43 @@ void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
     DescribeServerFile(view, judged.file, judged.facts, kNameCapacity, judged.description, kNameCapacity);
 }
 
+// A case-blind hash of a text, so that looking a name up among hundreds
+// compares numbers first.
+DWORD TextHash(const wchar_t* text) {
+    DWORD hash = 2166136261u;
+    for (const wchar_t* at = text; *at; ++at) {
+        wchar_t c = *at;
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        hash = (hash ^ c) * 16777619u;
+    }
+    return hash;
+}
+
+bool SameTextIgnoringCase(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
 // The files judged for the list, each once.
 class FileJudge {
 public:
     explicit FileJudge(REGSAM view) : view_(view) {}
+    void Expect(SIZE_T files) {
+        files_.Reserve(files);
+        keys_.Reserve(files);
+    }
     const JudgedFile& Judge(const wchar_t* data) {
         wchar_t file[kNameCapacity];
         FileOfData(data, file, kNameCapacity);
-        for (SIZE_T i = 0; i < files_.Count(); ++i) {
-            if (lstrcmpiW(files_[i].file, file) == 0 && (std::wcschr(data, L' ') != nullptr) == spaced_[i]) {
-                return files_[i];
-            }
+        // A path with a blank is judged with its own words: kept apart from the same file without one.
+        const bool spaced = std::wcschr(data, L' ') != nullptr;
+        const DWORD hash = TextHash(file) ^ (spaced ? 1u : 0u);
+        for (SIZE_T i = 0; i < keys_.Count(); ++i) {
+            if (keys_[i] == hash && SameTextIgnoringCase(files_[i].file, file)) return files_[i];
         }
         JudgedFile judged;
         JudgeFile(view_, data, judged);
-        if (files_.Append(judged) && spaced_.Append(std::wcschr(data, L' ') != nullptr)) return files_[files_.Count() - 1];
+        if (files_.Append(judged) && keys_.Append(hash)) return files_[files_.Count() - 1];
+        files_.Truncate(keys_.Count());
         last_ = judged;
         return last_;
     }
@@ -122,7 +144,7 @@ public:
 private:
     REGSAM view_;
     HeapArray<JudgedFile> files_;
-    HeapArray<bool> spaced_;
+    HeapArray<DWORD> keys_;
     JudgedFile last_ = {};
 };
 
@@ -131,24 +153,107 @@ bool OpenMachineKey(REGSAM view, const wchar_t* path, RegKey& key) {
     return OpenKeyPathUnlessLink(key, HKEY_LOCAL_MACHINE, path, KEY_READ | view) == KeyOpened;
 }
 
-// The description drivers.desc gives the data: the value named by the data
-// as written, else by its file's name.
-void ReadDescription(HKEY descriptions, const wchar_t* data, wchar_t* text, std::size_t capacity) {
-    CopyText(text, capacity, L"");
-    if (!descriptions || data[0] == L'\0') return;
-    if (ReadStringValue(descriptions, data, text, capacity) && text[0] != L'\0') return;
-    const wchar_t* name = data;
-    for (const wchar_t* at = data; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
-    if (name != data) ReadStringValue(descriptions, name, text, capacity);
+// A value's data as text, from the bytes an enumeration gave: up to its
+// first zero, cut to the room; any type but text names no file.
+void DataText(DWORD type, const BYTE* bytes, DWORD size, wchar_t* text, std::size_t capacity) {
+    text[0] = L'\0';
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return;
+    const auto* chars = reinterpret_cast<const wchar_t*>(bytes);
+    const std::size_t units = size / sizeof(wchar_t);
+    std::size_t length = 0;
+    while (length < units && length + 1 < capacity && chars[length] != L'\0') ++length;
+    for (std::size_t i = 0; i < length; ++i) text[i] = chars[i];
+    text[length] = L'\0';
 }
+
+// Calls take(name, nameLength, text) for each value of an open key, its data
+// read in the same call where it fits (a longer one read on its own and
+// cut); false when take is, or memory ran out.
+template <typename Take>
+bool ForEachTextValue(HKEY key, Take&& take) {
+    HeapBuffer name;
+    if (!name.Reserve(kValueNameRoom * sizeof(wchar_t))) return false;
+    auto* nameChars = reinterpret_cast<wchar_t*>(name.Get());
+    BYTE data[kNameCapacity * sizeof(wchar_t)];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = kValueNameRoom;
+        DWORD size = sizeof(data);
+        DWORD type = REG_NONE;
+        LONG status = RegEnumValueW(key, index, nameChars, &nameLength, nullptr, &type, data, &size);
+        if (status == ERROR_NO_MORE_ITEMS) return true;
+        wchar_t text[kNameCapacity];
+        if (status == ERROR_MORE_DATA) {
+            // Data larger than the room: the name again, then the value read (and cut) on its own.
+            nameLength = kValueNameRoom;
+            status = RegEnumValueW(key, index, nameChars, &nameLength, nullptr, &type, nullptr, nullptr);
+            if (status != ERROR_SUCCESS) continue;
+            nameChars[nameLength < kValueNameRoom ? nameLength : kValueNameRoom - 1] = L'\0';
+            ReadStringValue(key, nameChars, text, kNameCapacity);
+        } else if (status == ERROR_SUCCESS) {
+            nameChars[nameLength < kValueNameRoom ? nameLength : kValueNameRoom - 1] = L'\0';
+            DataText(type, data, size, text, kNameCapacity);
+        } else {
+            continue;
+        }
+        if (!take(static_cast<const wchar_t*>(nameChars), static_cast<std::size_t>(nameLength),
+                  static_cast<const wchar_t*>(text))) {
+            return false;
+        }
+    }
+}
+
+// drivers.desc, read once: each value's name with its text.
+class Descriptions {
+public:
+    explicit Descriptions(REGSAM view) {
+        RegKey key;
+        if (!OpenMachineKey(view, kDriverDescriptionsPath, key)) return;
+        ForEachTextValue(key.Get(), [&](const wchar_t* name, std::size_t length, const wchar_t* text) {
+            if (length >= kNameCapacity || text[0] == L'\0') return true;  // names no file a value can hold
+            Description described;
+            CopyText(described.name, kNameCapacity, name);
+            CopyText(described.text, kNameCapacity, text);
+            described.hash = TextHash(name);
+            return list_.Append(described);
+        });
+    }
+    // The description of the data: the value named by the data as written,
+    // else by its file's name; empty where neither is there.
+    void Of(const wchar_t* data, wchar_t* text, std::size_t capacity) const {
+        CopyText(text, capacity, L"");
+        if (data[0] == L'\0') return;
+        const wchar_t* file = data;
+        for (const wchar_t* at = data; *at; ++at) {
+            if (*at == L'\\' || *at == L'/') file = at + 1;
+        }
+        const Description* found = Find(data);
+        if (!found && file != data) found = Find(file);
+        if (found) CopyText(text, capacity, found->text);
+    }
+
+private:
+    struct Description {
+        DWORD hash;
+        wchar_t name[kNameCapacity];
+        wchar_t text[kNameCapacity];
+    };
+    const Description* Find(const wchar_t* name) const {
+        const DWORD hash = TextHash(name);
+        for (SIZE_T i = 0; i < list_.Count(); ++i) {
+            if (list_[i].hash == hash && SameTextIgnoringCase(list_[i].name, name)) return &list_[i];
+        }
+        return nullptr;
+    }
+    HeapArray<Description> list_;
+};
 
 class RowMaker {
 public:
-    RowMaker(REGSAM view, DriverCodecList& codecs) : view_(view), judge_(view), codecs_(codecs) {
-        // Without the key (a link, or none), no row has a description of its own there.
-        OpenMachineKey(view, kDriverDescriptionsPath, descriptions_);
+    RowMaker(REGSAM view, DriverCodecList& codecs) : judge_(view), descriptions_(view), codecs_(codecs) {}
+    // Room for the rows of that many values (and a system.ini's few more), made at once.
+    void Expect(SIZE_T values) {
+        codecs_.Reserve(values + 32);
+        judge_.Expect(values + 32);
     }
     bool Add(const wchar_t* name, std::size_t nameLength, const wchar_t* data, bool fromSystemIni) {
         DriverKind kind;
@@ -163,7 +268,7 @@ public:
         CopyText(codec.file, kNameCapacity, judged.file);
         codec.fileFound = judged.found;
         CopyText(codec.facts, kNameCapacity, judged.facts);
-        ReadDescription(descriptions_.Get(), data, codec.description, kNameCapacity);
+        descriptions_.Of(data, codec.description, kNameCapacity);
         if (codec.description[0] == L'\0') CopyText(codec.description, kNameCapacity, judged.description);
         ReplaceUnsafeInLine(codec.description, L'?');
         const wchar_t* state = judged.state ? judged.state : judged.stateText;
@@ -178,40 +283,30 @@ public:
     }
 
 private:
-    REGSAM view_;
     FileJudge judge_;
+    Descriptions descriptions_;
     DriverCodecList& codecs_;
-    RegKey descriptions_;
 };
 
 // The codec values of Drivers32 in the view; false when memory ran out.
 bool ReadRegistryValues(REGSAM view, RowMaker& rows) {
     RegKey drivers;
     if (!OpenMachineKey(view, kDrivers32Path, drivers)) return true;
-    HeapBuffer name;
-    if (!name.Reserve(kValueNameRoom * sizeof(wchar_t))) return false;
-    auto* nameChars = reinterpret_cast<wchar_t*>(name.Get());
-    for (DWORD index = 0;; ++index) {
-        DWORD nameLength = kValueNameRoom;
-        DWORD type = REG_NONE;
-        const LONG status = RegEnumValueW(drivers.Get(), index, nameChars, &nameLength, nullptr, &type, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) break;
-        if (status != ERROR_SUCCESS) continue;
-        nameChars[nameLength < kValueNameRoom ? nameLength : kValueNameRoom - 1] = L'\0';
-        DriverKind kind;
-        if (!DriverKindOfName(nameChars, &kind)) continue;
-        // The data as the system reads it: text, cut to the room; any other type names no file.
-        wchar_t data[kNameCapacity];
-        ReadStringValue(drivers.Get(), nameChars, data, kNameCapacity);
-        if (!rows.Add(nameChars, nameLength, data, false)) return false;
+    DWORD values = 0;
+    if (RegQueryInfoKeyW(drivers.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
+        rows.Expect(values);
     }
-    return true;
+    return ForEachTextValue(drivers.Get(), [&](const wchar_t* name, std::size_t length, const wchar_t* data) {
+        return rows.Add(name, length, data, false);
+    });
 }
 
-// Whether the codecs read from the registry hold the name.
+// Whether the codecs read from the registry hold the name (the registry's
+// names are the same without regard to letter case).
 bool HoldsName(const DriverCodecList& codecs, SIZE_T registryRows, const wchar_t* name) {
     for (SIZE_T i = 0; i < registryRows; ++i) {
-        if (!codecs[i].nameCut && lstrcmpiW(codecs[i].name, name) == 0) return true;
+        if (!codecs[i].nameCut && SameTextIgnoringCase(codecs[i].name, name)) return true;
     }
     return false;
 }
@@ -263,24 +358,22 @@ bool DriverNameWorks(const wchar_t* valueName) {
 
 bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs) {
     codecs.Clear();
-    RowMaker rows(view, codecs);
-    const bool whole = ReadRegistryValues(view, rows) && ReadSystemIni(codecs, rows);
-    // Sorted by kind, then name: the rows are large, so their order is sorted first.
+    DriverCodecList read;
+    RowMaker rows(view, read);
+    bool whole = ReadRegistryValues(view, rows) && ReadSystemIni(read, rows);
+    // Sorted by kind, then name: the rows are large, so their order is sorted
+    // and they are copied once, in it.
     HeapArray<SIZE_T> order;
-    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
+    for (SIZE_T i = 0; i < read.Count(); ++i) {
         if (!order.Append(i)) return false;
     }
     std::sort(order.Data(), order.Data() + order.Count(), [&](SIZE_T a, SIZE_T b) {
-        if (codecs[a].kind != codecs[b].kind) return codecs[a].kind < codecs[b].kind;
-        const int byName = lstrcmpiW(codecs[a].name, codecs[b].name);
+        if (read[a].kind != read[b].kind) return read[a].kind < read[b].kind;
+        const int byName = lstrcmpiW(read[a].name, read[b].name);
         return byName != 0 ? byName < 0 : a < b;
     });
-    DriverCodecList sorted;
-    for (SIZE_T i = 0; i < order.Count(); ++i) {
-        if (!sorted.Append(codecs[order[i]])) return false;
-    }
-    codecs.Clear();
-    for (SIZE_T i = 0; i < sorted.Count(); ++i) codecs.Append(sorted[i]);
+    codecs.Reserve(read.Count());
+    for (SIZE_T i = 0; i < order.Count(); ++i) whole = codecs.Append(read[order[i]]) && whole;
     return whole;
 }
 
@@ -304,7 +397,7 @@ void DriverNameText(const DriverCodec& codec, wchar_t* text, std::size_t capacit
 
 long FindDriverCodec(const DriverCodecList& codecs, DriverKind kind, const wchar_t* name) {
     for (SIZE_T i = 0; i < codecs.Count(); ++i) {
-        if (codecs[i].kind == kind && lstrcmpiW(codecs[i].name, name) == 0) return static_cast<long>(i);
+        if (codecs[i].kind == kind && SameTextIgnoringCase(codecs[i].name, name)) return static_cast<long>(i);
     }
     return -1;
 }
