@@ -2,8 +2,9 @@
 //   vantrel_bench fill
 //       writes the synthetic registry into the current Wine prefix;
 //   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
-//       times the program's operations in this process (1 to 4) and the real
-//       program as a process (5 to 9), then prints the result table on stdout;
+//       times the program's operations in this process (1 to 4, 10 to 14c,
+//       16) and the real program as a process (5 to 9), then prints the
+//       result table on stdout;
 //   vantrel_bench loads <PelmoraVantrel.exe> [scale]
 //       measurement 15, on a prefix not yet filled: prints its table.
 // scale multiplies every repetition count (default 1).
@@ -33,6 +34,7 @@ int wmain(int argc, wchar_t** argv) {
         RunTransformsMeasurement(rows, scale);
         RunTransformsDialogMeasurements(rows, scale);
         RunBackupsMeasurement(rows, scale);
+        RunDriversMeasurement(rows, scale);
         RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         if (Selected("9")) MeasurePlaybackCheck(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         PrintTable(rows);
