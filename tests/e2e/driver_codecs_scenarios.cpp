@@ -148,6 +148,9 @@ SCENARIO(driver_codecs_listed_and_checked) {
           ControlText(dialog, IDC_DRIVER_STATUS));
     const Table checked = DriverCodecRows(program, dialog);
     LookPoint(L"driver-codecs-checked");
+    SendMessageW(GetDlgItem(dialog, IDC_DRIVER_LIST), LVM_SCROLL, 2000, 0);  // to the states
+    LookPoint(L"driver-codecs-states");
+    SendMessageW(GetDlgItem(dialog, IDC_DRIVER_LIST), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
     CHECK(State(checked, L"vidc.VTok") == kLoads && State(checked, L"msacm.vantrel") == kLoads, TableText(checked));
     CHECK(State(checked, L"vidc.VTcr") == L"аварийно завершил работу при открытии (0xC0000005)",
           RowText(checked, L"vidc.VTcr"));
