@@ -43,7 +43,6 @@ struct JudgedFile {
     wchar_t file[kNameCapacity];
     const wchar_t* state;            // a constant state, or null where text holds it
     wchar_t stateText[kShortTextCapacity];
-    bool found;
     wchar_t facts[kNameCapacity];
     wchar_t description[kNameCapacity];
 };
@@ -70,7 +69,6 @@ void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
     FileOfData(data, judged.file, kNameCapacity);
     judged.state = kDriverStateOk;
     judged.stateText[0] = L'\0';
-    judged.found = false;
     judged.facts[0] = L'\0';
     judged.description[0] = L'\0';
     wchar_t reached[kNameCapacity];
@@ -96,7 +94,6 @@ void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
         break;
     }
     }
-    judged.found = image.reading == ImageRead;
     DescribeServerFile(view, judged.file, judged.facts, kNameCapacity, judged.description, kNameCapacity);
 }
 
@@ -266,7 +263,6 @@ public:
         CopyText(codec.data, kNameCapacity, data);
         const JudgedFile& judged = judge_.Judge(data);
         CopyText(codec.file, kNameCapacity, judged.file);
-        codec.fileFound = judged.found;
         CopyText(codec.facts, kNameCapacity, judged.facts);
         descriptions_.Of(data, codec.description, kNameCapacity);
         if (codec.description[0] == L'\0') CopyText(codec.description, kNameCapacity, judged.description);

@@ -46,7 +46,6 @@ struct DriverCodec {
     // blank (the rest are the driver's arguments), a bare name in the
     // width's system folder; as those programs name it.
     wchar_t file[kNameCapacity];
-    bool fileFound;                     // the file is there and is a DLL of the view's width
     wchar_t facts[kNameCapacity];       // "версия 1.2.3.4, Company, 123 456 байт", or empty
     wchar_t description[kNameCapacity]; // drivers.desc, else the file's own description
     wchar_t state[kShortTextCapacity];  // "в порядке", "файл не найден", ...; ", из system.ini" after it

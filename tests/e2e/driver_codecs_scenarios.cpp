@@ -83,6 +83,10 @@ SCENARIO(driver_codecs_listed_and_checked) {
     const PlantedDriver missingImport(L"msacm.vantrelneeds", needs);
     const PlantedDriver missing(L"vidc.VTgn", gone);
     const PlantedDriver badName(L"vidc.vantrel", video);
+    // A DLL that loads but is no driver.
+    const CopiedFiles plain(L"Vantrel_plain", {MissingImportDll(L"vantrel_needs_absent.dll"),
+                                               MissingImportDll(L"vantrel_absent.dll")}, L"_");
+    const PlantedDriver noEntry(L"vidc.VTne", plain.Path(L"vantrel_needs_absent.dll"));
     const PlantedDriver other(L"vantrel.other", video);
 
     ProgramUnderTest program;
@@ -159,7 +163,8 @@ SCENARIO(driver_codecs_listed_and_checked) {
     CHECK(State(checked, L"msacm.vantrelneeds") ==
               L"не найдена библиотека: vantrel_absent.dll (для vantrel_needs_absent.dll)",
           RowText(checked, L"msacm.vantrelneeds"));
-    CHECK(State(checked, L"vidc.VTgn") == L"файл не найден" && State(checked, L"vidc.vantrel") == L"имя не действует",
+    CHECK(State(checked, L"vidc.VTgn") == L"файл не найден" && State(checked, L"vidc.vantrel") == L"имя не действует" &&
+              State(checked, L"vidc.VTne") == L"нет функции DriverProc",
           TableText(checked));
     // Wine's own load, and stay marked as system.ini's.
     for (const auto& row : checked) {
