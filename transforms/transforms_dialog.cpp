@@ -5,6 +5,7 @@
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
+#include "../catalogue/registry_text.h"
 #include "../catalogue/server_file_facts.h"
 #include "../catalogue/view_registry.h"
 #include "../codecs/manage_dialog.h"
@@ -277,10 +278,13 @@ void GoToPlace(HWND dialog, const TransformPlace& place) {
         SendDlgItemMessageW(dialog, IDC_TRANSFORM_CATEGORY, CB_SETCURSEL, place.category, 0);
         FillRows(dialog);
     }
-    // The shown rows are the chosen category's, each an index into the view's rows.
+    // A class id is one class whatever its spelling: the row may spell it without braces.
+    GUID wanted;
+    if (!ParseClassIdText(place.classId, &wanted)) return;
     const TransformsDialogState& state = StateOf(dialog);
     for (std::size_t i = 0; i < state.shownCount; ++i) {
-        if (lstrcmpiW(state.Shown(i).classId, place.classId) != 0) continue;
+        GUID id;
+        if (!ParseClassIdText(state.Shown(i).classId, &id) || !IsEqualGUID(id, wanted)) continue;
         HWND list = List(dialog);
         ListView_SetItemState(list, static_cast<int>(i), LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(list, static_cast<int>(i), FALSE);
