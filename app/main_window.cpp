@@ -6,6 +6,7 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../resources/resource.h"
+#include "audio_codecs_gate.h"
 
 namespace {
 
@@ -50,7 +51,11 @@ void AddTooltip(HWND tooltip, HWND button, HINSTANCE instance, int stringId) {
 
 }  // namespace
 
-bool CreateMainWindow(HINSTANCE instance) {
+namespace {
+
+// The main window with its controls and the category chosen, its list not
+// yet filled.
+bool BuildMainWindow(HINSTANCE instance) {
     // The button pictures live until the process ends; they are never released.
     // Loaded in this order; attached in the order of the buttons.
     const HBITMAP propertiesPicture = LoadButtonBitmap(instance, IDB_PROPERTIES);
@@ -117,6 +122,13 @@ bool CreateMainWindow(HINSTANCE instance) {
 
     FillCategoryCombo();
     SendMessageW(g_app.categoryCombo, CB_SETCURSEL, kDefaultCategoryRow, 0);
+    return true;
+}
+
+}  // namespace
+
+bool CreateMainWindow(HINSTANCE instance) {
+    if (!BuildMainWindow(instance)) return false;
     // Selecting by message does not notify the window, so the list is filled here.
     RefreshFilterList();
     return true;
@@ -129,7 +141,14 @@ int RunProgram(HINSTANCE instance, int showCommand) {
     InitCommonControlsEx(&controls);
     CoInitialize(nullptr);
 
-    if (!CreateMainWindow(instance)) return -1;
+    if (!BuildMainWindow(instance)) return -1;
+    // The list fill loads DirectShow, and with it the audio codecs the audio
+    // compression manager opens as it loads.
+    if (!AudioCodecsLetDirectShowLoad(showCommand)) {
+        DestroyWindow(g_app.mainWindow);
+        return 0;
+    }
+    RefreshFilterList();
 
     ShowWindow(g_app.mainWindow, showCommand);
 

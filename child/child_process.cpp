@@ -155,6 +155,10 @@ void ChildProcess::End(ChildState state) {
     state_ = state;
 }
 
+void ChildProcess::WaitForEnd(DWORD ms) const {
+    if (state_ == ChildRunning) WaitForSingleObject(process_.Process(), ms);
+}
+
 ChildState ChildProcess::Poll() {
     if (state_ != ChildRunning) return state_;
     if (!ReadAvailable()) {

@@ -69,6 +69,8 @@ public:
     void End(ChildState state);
     // The time limit counts anew from now, timeMs long.
     void RestartClock(DWORD timeMs);
+    // Waits at most ms for the child to end (Poll then tells how).
+    void WaitForEnd(DWORD ms) const;
     // The child's exit code, once it has ended by itself.
     DWORD ExitCode() const { return exitCode_; }
     // Whether the child runs with administrator rights: the program is

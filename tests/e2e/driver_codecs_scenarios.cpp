@@ -231,31 +231,50 @@ SCENARIO(driver_codecs_listed_and_checked) {
           Joined(ModulesHolding(program.processId, files.folder.path)));
 }
 
-// An audio codec that crashes when it is opened, registered since the audio
-// compression manager last made its cache (no entry of its own there): under
-// Wine every process that loads winmm.dll opens it as it loads. The program
-// does not import winmm.dll, so it starts and answers; dialog 136 lists the
-// codec from the registry, and its check names the crash, in the child.
-// (Wine's device enumerator, devenum.dll, imports winmm.dll: the program's
-// first list fill opens the codec there, and Wine's loader catches its crash
-// and fails that load.)
-SCENARIO(driver_codec_crashing_uncached) {
+// Audio codecs registered since the audio compression manager last made its
+// cache (no entry of their own there): under Wine every process that loads
+// winmm.dll opens them as it loads, and DirectShow's device enumerator
+// imports it. One hangs and one crashes when opened. The program loads the
+// manager in a child first, names what it found, and opens dialog 136 at the
+// codecs; once the hanging one is turned off there, the list fills and the
+// program answers. The crashing one is listed from the registry, and its
+// check names the crash, in the child.
+SCENARIO(driver_codecs_hanging_and_crashing_uncached) {
     const CopiedFiles files(L"Vantrel_uncached", {}, L"_");
     const PlantedDriver crashing(L"msacm.vantrelcrash", files.Copy(DriverCodecDll(), L"vantrel_crash.acm"));
+    const PlantedDriver hanging(L"msacm.vantrelhang", files.Copy(DriverCodecDll(), L"vantrel_hang.acm"));
     RemoveDriverCacheEntry(crashing.name);
+    RemoveDriverCacheEntry(hanging.name);
     ProgramUnderTest program;
     if (!program.Start(exePath, L"", false)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
-    CHECK(program.Settle() && program.MainWindowAnswers(), program.State());
-    HWND dialog = OpenDriverCodecs(program);
-    if (!dialog) return;
+    HWND box = program.WaitForDialog(L"Кодек ACM не открывается", 20000);
+    if (!box) return CheckFailed(__FILE__, __LINE__, "the question about the audio codecs", program.Dialogs());
+    LookPoint(L"audio-codecs-question");
+    const std::wstring question = MessageBoxText(box);
+    CHECK(question.find(L"не ответил за 5 секунд при открытии") != std::wstring::npos &&
+              question.find(hanging.name) != std::wstring::npos,
+          question);
+    CHECK(program.MainWindowAnswers() && program.ListRows().empty(), program.State());
+    PressButton(box, IDYES);
+    HWND dialog = program.WaitForDialog(kDriverCodecsTitle);
+    if (!dialog) return CheckFailed(__FILE__, __LINE__, "dialog 136 after the question", program.Dialogs());
     const Table rows = DriverCodecRows(program, dialog);
-    CHECK(State(rows, crashing.name) == L"в порядке", RowText(rows, crashing.name));
-    const Table checked = CheckDriverCodecs(program, dialog, {RowNamed(rows, crashing.name)});
-    CHECK(State(checked, crashing.name) == L"аварийно завершил работу при открытии (0xC0000005)",
-          RowText(checked, crashing.name));
-    CHECK(program.MainWindowAnswers(), program.State());
+    CHECK(State(rows, crashing.name) == L"в порядке" && State(rows, hanging.name) == L"в порядке", TableText(rows));
+    const Table checked = CheckDriverCodecs(program, dialog, {RowNamed(rows, crashing.name), RowNamed(rows, hanging.name)});
+    CHECK(State(checked, crashing.name) == L"аварийно завершил работу при открытии (0xC0000005)" &&
+              State(checked, hanging.name) == L"не ответил за 5 секунд при открытии",
+          TableText(checked));
+    // The hanging codec turned off: the manager then loads in the child, and in the program.
+    SetListViewRowSelected(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, -1, false);
+    SelectListViewRow(GetDlgItem(dialog, IDC_DRIVER_LIST), program.processId, RowNamed(checked, hanging.name));
+    PressButton(dialog, IDC_DRIVER_DELETE);
+    HWND confirm = WaitForMessageBox(program, {dialog});
+    if (confirm) PressButton(confirm, IDYES);
+    CHECK(WaitUntil([&] { return MachineValue(kDrivers32Key, hanging.name.c_str()).empty(); }), program.Dialogs());
     PressButton(dialog, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+    CHECK(WaitUntil([&] { return !program.ListRows().empty(); }, 20000), program.Dialogs());
+    CHECK(program.Settle() && program.MainWindowAnswers(), program.State());
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int exitCode = program.WaitExit();
     CHECK(exitCode == 0, Format(L"exit code 0x%08X", exitCode));

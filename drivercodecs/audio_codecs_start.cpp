@@ -1,0 +1,131 @@
+#include "audio_codecs_start.h"
+
+#include "../base/bounded_text.h"
+#include "../base/scoped.h"
+#include "../child/child_lines.h"
+#include "../child/child_process.h"
+#include "../child/child_side.h"
+#include "driver_codecs.h"
+
+#include <cwchar>
+
+const wchar_t kAudioStartOption[] = L"/vantrel-audio-start";
+
+namespace {
+
+const wchar_t kDriverCachePath[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
+// The most of system.ini's [drivers32] read: far more than any machine holds.
+constexpr DWORD kSectionChars = 32 * 1024;
+
+// Adds the name to the list when it is an audio codec's without a cache entry.
+void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t* names, std::size_t capacity) {
+    DriverKind kind;
+    if (!DriverKindOfName(name, &kind) || kind != DriverAudio) return;
+    RegKey entry;
+    if (cache && RegOpenKeyExW(cache, name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS) return;
+    if (*count > 0) AppendText(names, capacity, L", ");
+    AppendText(names, capacity, name);
+    ++*count;
+}
+
+// The loads the child tries before it says they fail.
+constexpr int kLoadAttempts = 16;
+
+// The child's one line: "D", both DLLs loaded; "F", they would not load.
+class EndLineReader : public ChildLineReader {
+public:
+    void TakeLine(wchar_t* line) override {
+        if (last_ == L'\0' && (line[0] == L'D' || line[0] == L'F')) last_ = line[0];
+    }
+    bool Complete() const override { return last_ != L'\0'; }
+    bool Loaded() const { return last_ == L'D'; }
+
+private:
+    wchar_t last_ = L'\0';
+};
+
+}  // namespace
+
+std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
+    if (capacity > 0) names[0] = L'\0';
+    std::size_t count = 0;
+    RegKey cache;
+    // No cache at all: every audio codec is opened as the manager loads.
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverCachePath, 0, KEY_ENUMERATE_SUB_KEYS, cache.Put());
+    RegKey drivers;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32Path, 0, KEY_QUERY_VALUE, drivers.Put()) == ERROR_SUCCESS) {
+        wchar_t name[kDriverNameCapacity];
+        for (DWORD index = 0;; ++index) {
+            DWORD length = kDriverNameCapacity;
+            const LONG status = RegEnumValueW(drivers.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == ERROR_MORE_DATA) continue;  // longer than any name the manager takes
+            if (status != ERROR_SUCCESS) break;
+            name[kDriverNameCapacity - 1] = L'\0';
+            NoteIfUncached(cache.Get(), name, &count, names, capacity);
+        }
+    }
+    // The section's rows, "name=file"; a name the registry holds as well has
+    // been looked at already and is looked at again to no harm.
+    HeapBuffer section;
+    if (!section.Reserve(kSectionChars * sizeof(wchar_t))) return count;
+    auto* lines = reinterpret_cast<wchar_t*>(section.Get());
+    const DWORD length = GetPrivateProfileSectionW(L"drivers32", lines, kSectionChars, L"system.ini");
+    if (length == 0 || length >= kSectionChars - 2) return count;
+    lines[length] = L'\0';
+    lines[length + 1] = L'\0';
+    for (wchar_t* line = lines; *line; line += std::wcslen(line) + 1) {
+        wchar_t* equals = std::wcschr(line, L'=');
+        if (!equals || line[0] == L';') continue;
+        *equals = L'\0';
+        wchar_t value[kNameCapacity];
+        DWORD size = sizeof(value);
+        const bool inRegistry = drivers && RegQueryValueExW(drivers.Get(), line, nullptr, nullptr,
+                                                            reinterpret_cast<BYTE*>(value), &size) != ERROR_FILE_NOT_FOUND;
+        if (!inRegistry) NoteIfUncached(cache.Get(), line, &count, names, capacity);
+    }
+    return count;
+}
+
+AudioStartResult CheckAudioCodecsStart(DWORD* code) {
+    *code = 0;
+    EndLineReader reader;
+    ChildProcess child(reader);
+    wchar_t arguments[64];
+    FormatText(arguments, 64, L"%ls", kAudioStartOption);
+    const ChildLimits limits = {8, 64, kAudioStartSeconds * 1000};
+    if (!child.Start(arguments, limits)) return AudioStartNotRun;
+    for (;;) {
+        switch (child.Poll()) {
+        case ChildRunning: break;
+        case ChildFinished: return reader.Loaded() ? AudioStartEnded : AudioStartFailed;
+        case ChildTimedOut: return AudioStartHung;
+        case ChildNotStarted: return AudioStartNotRun;
+        default: *code = child.ExitCode(); return AudioStartCrashed;
+        }
+        // The child either ends within its time or is ended; nothing else
+        // of the program runs yet, so this wait keeps nothing from answering.
+        child.WaitForEnd(20);
+    }
+}
+
+bool IsAudioStartChild() { return ReadChildCommandLine(kAudioStartOption, nullptr, 0, 0); }
+
+int RunAudioStartChild() {
+    const HANDLE channel = BeginChildProcess();
+    // As DirectShow's device enumerator loads them in the program. Under Wine
+    // a codec that crashes as the manager opens it fails that load (the crash
+    // is caught) and leaves a cache entry, so the next load passes it by: the
+    // load is tried again while it fails, as the program's later list fills
+    // would try it.
+    for (int attempt = 0; attempt < kLoadAttempts; ++attempt) {
+        const HMODULE winmm = LoadLibraryW(L"winmm.dll");
+        const HMODULE manager = winmm ? LoadLibraryW(L"msacm32.dll") : nullptr;
+        if (manager) {
+            WriteChildLine(channel, 8, L'D', {});
+            EndChildProcess();
+        }
+        if (winmm) FreeLibrary(winmm);
+    }
+    WriteChildLine(channel, 8, L'F', {});
+    EndChildProcess();
+}
