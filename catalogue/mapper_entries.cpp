@@ -240,6 +240,17 @@ void FindDamagedMapperEntries(DamagedMapperEntries& found) {
     });
 }
 
+void ForgetMapperEntryAt(const wchar_t* entryPath) {
+    for (std::size_t i = 0; i < g_kept.placeCount; ++i) {
+        KeptPlace& kept = g_kept.places[i];
+        const int length = lstrlenW(kept.place.path);
+        if (kept.place.root == HKEY_CLASSES_ROOT && lstrlenW(entryPath) > length && entryPath[length] == L'\\' &&
+            CompareStringOrdinal(kept.place.path, length, entryPath, length, TRUE) == CSTR_EQUAL) {
+            kept.known = false;
+        }
+    }
+}
+
 void ForgetMapperEntriesCheck() {
     g_kept.known = false;
     for (KeptPlace& kept : g_kept.places) kept.known = false;

@@ -32,8 +32,11 @@ void FindDamagedMapperEntries(DamagedMapperEntries& found);
 
 // Makes the next check read every entry again. The program's own changes to
 // the registry call it, so that they count whether or not a notification
-// has arrived yet.
+// has arrived yet (on Windows one may come after the change has returned).
 void ForgetMapperEntriesCheck();
+// The same for the one key of entries that holds the entry at
+// HKEY_CLASSES_ROOT\entryPath, for a change of that entry alone.
+void ForgetMapperEntryAt(const wchar_t* entryPath);
 
 // How many keys of entries the checks have read so far: a kept answer reads none.
 std::size_t MapperEntryKeysRead();

@@ -34,9 +34,10 @@ enum EntryOutcome {
     EntryNotBackedUp,
 };
 
-// Writes the merit into bytes 4 to 7 of the entry's FilterData when that
-// value is sound (and so holds a merit word).
-EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uint32_t merit, HWND owner) {
+// Writes the merit into bytes 4 to 7 of the FilterData of the entry at
+// entryPath when that value is sound (and so holds a merit word).
+EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* entryPath, const wchar_t* friendlyName, std::uint32_t merit,
+                               HWND owner) {
     DWORD size = 0;
     if (RegQueryValueExW(entry, L"FilterData", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
         return EntryNotWritten;
@@ -61,7 +62,7 @@ EntryOutcome RewriteEntryMerit(HKEY entry, const wchar_t* friendlyName, std::uin
     if (!BackUpFilterData(entry, friendlyName, classId)) return EntryNotBackedUp;
     for (DWORD i = 0; i < 4; ++i) block.Get()[kMeritOffset + i] = static_cast<BYTE>(merit >> (8 * i));
     const LONG written = RegSetValueExW(entry, L"FilterData", 0, REG_BINARY, block.Get(), size);
-    ForgetMapperEntriesCheck();
+    ForgetMapperEntryAt(entryPath);
     if (written != ERROR_SUCCESS) {
         ShowError(kWriteFailedMessage);
         // Refused for lack of rights: a restart with them is offered.
@@ -89,7 +90,7 @@ void WriteFilterMerit(HWND owner) {
     RegKey entry;
     EntryOutcome outcome = EntryNotWritten;
     if (FindSelectedEntry(entryPath) && entry.Open(HKEY_CLASSES_ROOT, entryPath) == ERROR_SUCCESS) {
-        outcome = RewriteEntryMerit(entry.Get(), g_app.selectedName, merit, owner);
+        outcome = RewriteEntryMerit(entry.Get(), entryPath, g_app.selectedName, merit, owner);
     }
     if (outcome == EntryNotWritten) ShowError(kNotChangedMessage);
 }

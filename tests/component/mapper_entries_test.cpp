@@ -67,7 +67,7 @@ TEST(MapperEntriesCheck, KeptUntilAKeyChangesOrTheProgramWritesAndReadEveryTimeW
     DeleteTree(damagedEntry);
     EXPECT_EQ(0u, Check().damaged) << "the deletion was not seen";
 
-    // The program's own merit write makes the next check read every key.
+    // The program's own merit write makes the next check read the key it wrote in.
     MapperFilter filter(L"Vantrel Kept Check Filter", 0x00600000);
     ASSERT_TRUE(filter.Registered());
     Check();
@@ -82,7 +82,7 @@ TEST(MapperEntriesCheck, KeptUntilAKeyChangesOrTheProgramWritesAndReadEveryTimeW
     }
     g_app.selectedByClassId = false;
     EXPECT_EQ(L"0x00600001", FilterDataMerit(filter.InstancePath()));
-    EXPECT_EQ(first.keysRead, Check().keysRead) << "after the program's own write not every key was read again";
+    EXPECT_EQ(1u, Check().keysRead) << "after the program's own write its key was not read again, or others were";
 
     // A category whose Instance key can be read but not watched: read at
     // every check, so a change below it is seen without any notification.
