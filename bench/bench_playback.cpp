@@ -39,6 +39,24 @@ bool InstallCodec(const std::wstring& dll, const std::wstring& folder, const std
     return reg && SUCCEEDED(reg());
 }
 
+// A window's text as the window system keeps it (InternalGetWindowText): read
+// without a message to the program's thread, so that polling it 1 ms apart
+// takes no time from the program and its child on the one pinned CPU.
+std::wstring KeptText(HWND window) {
+    wchar_t text[512];
+    const int length = InternalGetWindowText(window, text, 512);
+    return std::wstring(text, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+// The program's visible dialog of that title, found as FindVisibleDialog finds
+// it, but with the titles read as the window system keeps them.
+HWND FindKeptTitleDialog(DWORD pid, const wchar_t* title) {
+    for (HWND window : VisibleTopLevelWindows(pid, L"#32770")) {
+        if (KeptText(window) == title) return window;
+    }
+    return nullptr;
+}
+
 // One check in the running program: the command, the file typed into the
 // open-file dialog (untimed), then OK until the chain shows; the dialog is
 // closed afterwards (untimed). Negative on failure.
@@ -54,9 +72,10 @@ double ProgramCheck(HWND mainWindow, DWORD pid, const std::wstring& file) {
     PostMessageW(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
     const bool shown = PollUntil(
         [&] {
-            if (!check) check = FindVisibleDialog(pid, kCheckTitle);
-            return check && ControlText(check, IDC_PLAYBACK_RESULT) != kRunning &&
-                   !ControlText(check, IDC_PLAYBACK_RESULT).empty() &&
+            if (!check) check = FindKeptTitleDialog(pid, kCheckTitle);
+            if (!check) return false;
+            const std::wstring result = KeptText(GetDlgItem(check, IDC_PLAYBACK_RESULT));
+            return result != kRunning && !result.empty() &&
                    SendMessageW(GetDlgItem(check, IDC_PLAYBACK_CHAIN), LVM_GETITEMCOUNT, 0, 0) >= kChainRows;
         },
         30000);
