@@ -129,6 +129,15 @@ public:
     }
     BYTE* Get() const { return data_; }
     SIZE_T Size() const { return size_; }
+    // Trades blocks with other.
+    void Swap(HeapBuffer& other) {
+        BYTE* data = data_;
+        const SIZE_T size = size_;
+        data_ = other.data_;
+        size_ = other.size_;
+        other.data_ = data;
+        other.size_ = size;
+    }
 
 private:
     BYTE* data_ = nullptr;
@@ -293,6 +302,13 @@ public:
     T* Data() const { return reinterpret_cast<T*>(block_.Get()); }
     T& operator[](SIZE_T index) const { return Data()[index]; }
     void Clear() { count_ = 0; }
+    // Trades contents with other.
+    void Swap(HeapArray& other) {
+        block_.Swap(other.block_);
+        const SIZE_T count = count_;
+        count_ = other.count_;
+        other.count_ = count;
+    }
     // Keeps the first `count` items (fewer than there are) and drops the rest.
     void Truncate(SIZE_T count) {
         if (count < count_) count_ = count;

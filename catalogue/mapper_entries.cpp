@@ -7,6 +7,8 @@
 #include "key_watch.h"
 #include "registry_text.h"
 
+#include <cstdint>
+
 namespace {
 
 // The category of filter categories: each of its entries names one category.
@@ -97,13 +99,26 @@ struct DamagedName {
     wchar_t text[kNameCapacity];
 };
 
-// What one key of entries held when it was last read: how many entries with
-// a damaged FilterData, and the names of the first few.
+// What one entry came to when it was last checked, known by its name (a hash
+// of it) and by the time its key was last written, which every change of a
+// value of the key moves on.
+struct KeptEntry {
+    std::uint64_t nameHash;
+    FILETIME written;
+    bool opened;   // one that could not be opened is tried again every time
+    bool settled;  // written well before it was checked: see kSettledAfter
+    bool damaged;
+    SIZE_T nameAt; // a damaged entry whose name is kept: where, among the place's names; else SIZE_MAX
+};
+
+// What one key of entries held when it was last read: each entry as above,
+// how many have a damaged FilterData, and the names of the first few.
 struct KeptPlace {
     EntryKeyPath place = {};
     PlaceWatch watch;
     bool known = false;
     std::size_t damaged = 0;
+    HeapArray<KeptEntry> entries;
     HeapArray<DamagedName> names;
 };
 
@@ -119,26 +134,99 @@ struct KeptCheck {
 
 KeptCheck g_kept;
 std::size_t g_keysRead = 0;
+std::size_t g_entriesChecked = 0;
+
+// A key's write time moves on in steps of the system clock's tick, so two
+// writes in one tick leave one time. An entry written this shortly before it
+// was checked is opened again at the next reading of its key, whatever its
+// time says then. (In 100 ns units: two seconds.)
+constexpr std::uint64_t kSettledAfter = 20000000ull;
+
+std::uint64_t FileTimeValue(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+std::uint64_t NameHash(const wchar_t* name) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (; *name; ++name) hash = (hash ^ static_cast<std::uint16_t>(*name)) * 1099511628211ull;
+    return hash;
+}
+
+// The entry's name as the result shows it: its FriendlyName, else its key's name.
+void ReadShownName(HKEY entry, const wchar_t* keyName, DamagedName& name) {
+    if (!ReadRegistryText(entry, L"FriendlyName", name.text, kNameCapacity) || name.text[0] == L'\0') {
+        CopyText(name.text, kNameCapacity, keyName);
+    }
+}
 
 // Reads the place's entries again. A kept place is watched first, so that a
-// change made while its entries are read is seen at the next check.
+// change made while its entries are read is seen at the next check. Each
+// entry is listed with its key's last write time, and only one that is new,
+// was written since, or could not be opened is opened and checked: the
+// others are as they were.
 void ReadPlace(KeptPlace& kept, bool keep) {
     kept.known = keep && kept.watch.Arm(kept.place);
-    kept.damaged = 0;
-    kept.names.Clear();
     ++g_keysRead;
-    ForEachEntry(kept.place, [&](HKEY entry, const wchar_t* keyName) {
-        if (!FilterDataDamaged(CheckEntryFilterData(entry))) return false;
-        if (kept.damaged < kDamagedNamesKept) {
-            DamagedName name;
-            if (!ReadRegistryText(entry, L"FriendlyName", name.text, kNameCapacity) || name.text[0] == L'\0') {
-                CopyText(name.text, kNameCapacity, keyName);
+    HeapArray<KeptEntry> entries;
+    HeapArray<DamagedName> names;
+    std::size_t damaged = 0;
+    FILETIME nowTime;
+    GetSystemTimeAsFileTime(&nowTime);
+    const std::uint64_t readAt = FileTimeValue(nowTime);
+    RegKey key;
+    if (RegOpenKeyExW(kept.place.root, kept.place.path, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.Put()) ==
+        ERROR_SUCCESS) {
+        SIZE_T before = 0;  // the kept entry the next one is compared with
+        wchar_t name[256];
+        for (DWORD index = 0;; ++index) {
+            DWORD length = 256;
+            KeptEntry now = {};
+            if (RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, &now.written) !=
+                ERROR_SUCCESS) {
+                break;
             }
-            kept.names.Append(name);
+            name[255] = L'\0';
+            now.nameHash = NameHash(name);
+            now.nameAt = SIZE_MAX;
+            // The same entry as before, at its place in the listing or one
+            // further on (one before it went away); a new entry matches none.
+            const KeptEntry* was = nullptr;
+            for (SIZE_T at = before; at < kept.entries.Count() && at < before + 2 && !was; ++at) {
+                if (kept.entries[at].nameHash == now.nameHash) {
+                    was = &kept.entries[at];
+                    before = at + 1;
+                }
+            }
+            RegKey entry;
+            now.settled = FileTimeValue(now.written) + kSettledAfter < readAt;
+            if (was && was->opened && was->settled && CompareFileTime(&was->written, &now.written) == 0) {
+                now.opened = true;
+                now.damaged = was->damaged;
+            } else if (RegOpenKeyExW(key.Get(), name, 0, KEY_READ, entry.Put()) == ERROR_SUCCESS) {
+                ++g_entriesChecked;
+                now.opened = true;
+                now.damaged = FilterDataDamaged(CheckEntryFilterData(entry.Get()));
+                was = nullptr;
+            }
+            if (now.damaged && damaged < kDamagedNamesKept) {
+                DamagedName shown;
+                if (was && was->nameAt != SIZE_MAX) {
+                    shown = kept.names[was->nameAt];
+                } else if (entry || RegOpenKeyExW(key.Get(), name, 0, KEY_READ, entry.Put()) == ERROR_SUCCESS) {
+                    ReadShownName(entry.Get(), name, shown);
+                } else {
+                    CopyText(shown.text, kNameCapacity, name);
+                }
+                now.nameAt = names.Count();
+                names.Append(shown);
+            }
+            damaged += now.damaged ? 1 : 0;
+            entries.Append(now);
         }
-        ++kept.damaged;
-        return false;
-    });
+    }
+    kept.entries.Swap(entries);
+    kept.names.Swap(names);
+    kept.damaged = damaged;
 }
 
 // Calls visit(place) for the keys of every category the category of
@@ -257,3 +345,5 @@ void ForgetMapperEntriesCheck() {
 }
 
 std::size_t MapperEntryKeysRead() { return g_keysRead; }
+
+std::size_t MapperEntriesChecked() { return g_entriesChecked; }

@@ -16,9 +16,9 @@
 // HKEY_CURRENT_USER\Software\Microsoft\ActiveMovie\devenum\{category}.
 //
 // What each of those keys held is kept with a change notification on it and
-// read again only once the key has changed (or could not be watched), so a
-// walk of the mapper costs no second walk of every entry while the registry
-// stays as it was.
+// read again only once the key has changed (or could not be watched); then
+// only its entries written since are opened again. So a walk of the mapper
+// costs no second walk of every entry while the registry stays as it was.
 bool MapperEntriesSound();
 
 // The entries among those whose FilterData is damaged: how many, and the
@@ -38,5 +38,8 @@ void ForgetMapperEntriesCheck();
 // HKEY_CLASSES_ROOT\entryPath, for a change of that entry alone.
 void ForgetMapperEntryAt(const wchar_t* entryPath);
 
-// How many keys of entries the checks have read so far: a kept answer reads none.
+// How many keys of entries the checks have read so far (a kept answer reads
+// none), and how many entries in them they have opened and checked (an entry
+// whose key has not been written since it was checked is not opened again).
 std::size_t MapperEntryKeysRead();
+std::size_t MapperEntriesChecked();

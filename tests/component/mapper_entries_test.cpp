@@ -22,16 +22,36 @@ struct CheckResult {
     std::size_t damaged;
     std::wstring names;
     std::size_t keysRead;  // keys of entries read again for this check
+    std::size_t opened;    // entries in them opened and checked again
 };
 
 CheckResult Check() {
     const std::size_t before = MapperEntryKeysRead();
+    const std::size_t openedBefore = MapperEntriesChecked();
     DamagedMapperEntries found;
     FindDamagedMapperEntries(found);
     std::wstring names;
     for (std::size_t i = 0; i < found.count && i < kDamagedNamesKept; ++i) names += found.names[i] + std::wstring(L";");
     EXPECT_EQ(found.count == 0, MapperEntriesSound()) << "the two answers of one check differ";
-    return {found.count, names, MapperEntryKeysRead() - before};
+    return {found.count, names, MapperEntryKeysRead() - before, MapperEntriesChecked() - openedBefore};
+}
+
+// Waits until every key written so far is older than the time an entry's key
+// must have been written before it was checked for the check to trust its
+// write time (two seconds), so that only a write made after this is opened.
+bool WaitUntilWritesSettle() {
+    const auto now = [] {
+        FILETIME time;
+        GetSystemTimeAsFileTime(&time);
+        return (ULONGLONG(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    const ULONGLONG settled = now() + 21000000ull;
+    const DWORD deadline = GetTickCount() + 5000;
+    while (now() <= settled) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) return false;
+        Sleep(50);
+    }
+    return true;
 }
 
 // Sets the DACL of HKEY_CLASSES_ROOT\path from its SDDL text.
@@ -67,10 +87,25 @@ TEST(MapperEntriesCheck, KeptUntilAKeyChangesOrTheProgramWritesAndReadEveryTimeW
     DeleteTree(damagedEntry);
     EXPECT_EQ(0u, Check().damaged) << "the deletion was not seen";
 
-    // The program's own merit write makes the next check read the key it wrote in.
+    // An entry checked once is opened again only once its key was written
+    // since: another program damaging it in place is seen, and no other
+    // entry of its key is opened for that.
     MapperFilter filter(L"Vantrel Kept Check Filter", 0x00600000);
     ASSERT_TRUE(filter.Registered());
-    Check();
+    ASSERT_TRUE(WaitUntilWritesSettle());
+    EXPECT_EQ(1u, Check().opened) << "entries not written since their check were opened again";
+    BYTE saved[512];
+    DWORD savedSize = sizeof(saved);
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CLASSES_ROOT, filter.InstancePath().c_str(), L"FilterData",
+                                          RRF_RT_REG_BINARY, nullptr, saved, &savedSize));
+    ASSERT_TRUE(WriteValue(filter.InstancePath(), L"FilterData", REG_BINARY, kCutRecord, sizeof(kCutRecord)));
+    const CheckResult inPlace = Check();
+    EXPECT_EQ(1u, inPlace.damaged) << "a FilterData damaged in place was not seen";
+    EXPECT_EQ(1u, inPlace.opened);
+    ASSERT_TRUE(WriteValue(filter.InstancePath(), L"FilterData", REG_BINARY, saved, savedSize));
+    EXPECT_EQ(0u, Check().damaged);
+
+    // The program's own merit write makes the next check read the key it wrote in.
     CopyText(g_app.selectedName, kNameCapacity, L"Vantrel Kept Check Filter");
     CopyText(g_app.selectedClsid, kNameCapacity, filter.ClassId().c_str());
     g_app.selectedByClassId = true;
