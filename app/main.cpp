@@ -11,6 +11,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wchar_t path[kNameCapacity];
     if (IsPlaybackCheckChild(path, kNameCapacity)) return RunPlaybackCheckChild(path);
+    if (IsWaitingPlaybackCheckChild()) return RunPlaybackCheckChild(nullptr);
     HANDLE section = nullptr;
     if (IsLoadCheckChild(&section)) return RunLoadCheckChild(section);
     if (IsAudioStartChild()) return RunAudioStartChild();

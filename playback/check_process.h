@@ -8,8 +8,12 @@ constexpr DWORD kCheckTimeLimitMs = 15000;
 
 class PlaybackCheckRun final : private ChildLineReader {
 public:
-    // Starts the child for the file at once.
-    explicit PlaybackCheckRun(const wchar_t* path);
+    // Starts the child at once, before the file is known: it makes its
+    // filter graph and waits for Begin.
+    PlaybackCheckRun();
+    // Hands the child the file; its time limit counts from now. False when
+    // the child is gone (Poll then says how).
+    bool Begin(const wchar_t* path);
 
     // A child that sends a line longer than it ever writes, or more than a
     // whole report holds, is ended at once; so is one still at work at the

@@ -192,14 +192,24 @@ bool IsPlaybackCheckChild(wchar_t* path, std::size_t capacity) {
     return ReadChildCommandLine(kPlaybackCheckOption, &path, 1, capacity);
 }
 
+bool IsWaitingPlaybackCheckChild() { return ReadChildCommandLine(kPlaybackCheckOption, nullptr, 0, 0); }
+
 int RunPlaybackCheckChild(const wchar_t* path) {
     g_channel = BeginChildProcess();
     CoInitialize(nullptr);
 
     HRESULT hr;
     {
+        // The graph is made before the file is known: the system's own
+        // filter graph, which loads no codec until a file is rendered.
         ComPtr<IGraphBuilder> graph;
         hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid());
+        wchar_t readPath[kNameCapacity];
+        if (!path) {
+            // No line: the program is gone, or chose no file.
+            if (!ReadChildInput(readPath, kNameCapacity)) EndChildProcess();
+            path = readPath;
+        }
         if (SUCCEEDED(hr) && graph) {
             ComPtr<IObjectWithSite> site;
             if (SUCCEEDED(graph->QueryInterface(IID_IObjectWithSite, site.PutVoid())) && site) {

@@ -15,5 +15,12 @@ extern const wchar_t kPlaybackCheckOption[];
 // to path (capacity characters).
 bool IsPlaybackCheckChild(wchar_t* path, std::size_t capacity);
 
-// Builds the graph for the file, reports it and ends the process.
+// Whether the process was started as the child without a file: "<exe>"
+// <option>. It makes its filter graph at once and then reads the file's path
+// as a line of its standard input, so that the program can start it before
+// the file is chosen and the user waits for neither its start nor the graph's.
+bool IsWaitingPlaybackCheckChild();
+
+// Builds the graph for the file (null: the path read from standard input
+// once the graph is made), reports it and ends the process.
 int RunPlaybackCheckChild(const wchar_t* path);

@@ -85,14 +85,14 @@ void EnableActions(HWND dialog, bool enable) {
     EnableWindow(GetDlgItem(dialog, IDC_PLAYBACK_MAKE_PREFERRED), enable && RowToPrefer(dialog) != nullptr);
 }
 
-// Starts the child for the file (a child still at work is ended first).
+// Hands the file to the child started for it (a new one where none waits).
 // The entries whose FilterData the child's filter mapper would read past are
-// found first: the result names them, whatever the child does.
+// found meanwhile: the result names them, whatever the child does.
 void LaunchCheck() {
-    g_check.run.reset();
     g_check.rowCount = 0;
+    if (!g_check.run) g_check.run.reset(new (std::nothrow) PlaybackCheckRun());
+    if (g_check.run) g_check.run->Begin(g_check.path);
     FindDamagedMapperEntries(g_check.damaged);
-    g_check.run.reset(new (std::nothrow) PlaybackCheckRun(g_check.path));
 }
 
 void FinishCheck(HWND dialog, ChildState state);
@@ -115,7 +115,9 @@ void FollowCheck(HWND dialog) {
     if (state != ChildRunning) FinishCheck(dialog, state);
 }
 
+// Checks the file again with a new child (one still at work is ended first).
 void StartCheck(HWND dialog) {
+    g_check.run.reset();
     LaunchCheck();
     ShowRows(dialog);
     FollowCheck(dialog);
@@ -234,9 +236,14 @@ void RunPlaybackCheckCommand() {
     open.lpstrTitle = L"Выберите файл для проверки";
     // A path that does not exist is checked too: the check says so.
     open.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_LONGNAMES;
-    if (!GetOpenFileNameW(&open)) return;
+    // The child starts while the user chooses the file, and builds the
+    // graph while dialog 130 is made; one whose file is not chosen is ended.
+    g_check.run.reset(new (std::nothrow) PlaybackCheckRun());
+    if (!GetOpenFileNameW(&open)) {
+        g_check.run.reset();
+        return;
+    }
     fileName[std::size(fileName) - 1] = L'\0';
-    // The child starts at once and builds the graph while the dialog is made.
     CopyText(g_check.path, kNameCapacity, fileName);
     LaunchCheck();
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PLAYBACK_CHECK), g_app.mainWindow,
