@@ -7,15 +7,12 @@
 #include "../child/child_side.h"
 #include "driver_codecs.h"
 
-#include <cwchar>
 
 const wchar_t kAudioStartOption[] = L"/vantrel-audio-start";
 
 namespace {
 
 const wchar_t kDriverCachePath[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
-// The most of system.ini's [drivers32] read: far more than any machine holds.
-constexpr DWORD kSectionChars = 32 * 1024;
 
 // Adds the name to the list when it is an audio codec's without a cache entry.
 void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t* names, std::size_t capacity) {
@@ -64,25 +61,16 @@ std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
             NoteIfUncached(cache.Get(), name, &count, names, capacity);
         }
     }
-    // The section's rows, "name=file"; a name the registry holds as well has
-    // been looked at already and is looked at again to no harm.
+    // The rows of system.ini the registry does not hold.
     HeapBuffer section;
-    if (!section.Reserve(kSectionChars * sizeof(wchar_t))) return count;
-    auto* lines = reinterpret_cast<wchar_t*>(section.Get());
-    const DWORD length = GetPrivateProfileSectionW(L"drivers32", lines, kSectionChars, L"system.ini");
-    if (length == 0 || length >= kSectionChars - 2) return count;
-    lines[length] = L'\0';
-    lines[length + 1] = L'\0';
-    for (wchar_t* line = lines; *line; line += std::wcslen(line) + 1) {
-        wchar_t* equals = std::wcschr(line, L'=');
-        if (!equals || line[0] == L';') continue;
-        *equals = L'\0';
+    ForEachSystemIniDriver(ReadSystemIniDrivers(section), [&](const wchar_t* name, const wchar_t*) {
         wchar_t value[kNameCapacity];
         DWORD size = sizeof(value);
-        const bool inRegistry = drivers && RegQueryValueExW(drivers.Get(), line, nullptr, nullptr,
+        const bool inRegistry = drivers && RegQueryValueExW(drivers.Get(), name, nullptr, nullptr,
                                                             reinterpret_cast<BYTE*>(value), &size) != ERROR_FILE_NOT_FOUND;
-        if (!inRegistry) NoteIfUncached(cache.Get(), line, &count, names, capacity);
-    }
+        if (!inRegistry) NoteIfUncached(cache.Get(), name, &count, names, capacity);
+        return true;
+    });
     return count;
 }
 

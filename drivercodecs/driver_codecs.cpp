@@ -307,31 +307,28 @@ bool HoldsName(const DriverCodecList& codecs, SIZE_T registryRows, const wchar_t
     return false;
 }
 
-// The rows of system.ini's [drivers32] that the registry does not hold, read
-// as the system reads the section ("name=file" lines; comments are not lines).
+// The rows of system.ini's [drivers32] that the registry does not hold.
 bool ReadSystemIni(DriverCodecList& codecs, RowMaker& rows) {
     HeapBuffer section;
-    if (!section.Reserve(kSectionRoom * sizeof(wchar_t))) return false;
-    auto* lines = reinterpret_cast<wchar_t*>(section.Get());
-    const DWORD length = GetPrivateProfileSectionW(L"drivers32", lines, kSectionRoom, L"system.ini");
-    if (length == 0 || length >= kSectionRoom - 2) return true;
-    lines[length] = L'\0';
-    lines[length + 1] = L'\0';
+    wchar_t* iniRows = ReadSystemIniDrivers(section);
+    if (!iniRows && !section.Get()) return false;  // memory ran out
     const SIZE_T registryRows = codecs.Count();
-    for (wchar_t* line = lines; *line; line += std::wcslen(line) + 1) {
-        wchar_t* equals = std::wcschr(line, L'=');
-        if (!equals || line[0] == L';') continue;
-        *equals = L'\0';
-        // The system's reading of a section leaves no blanks around the name.
-        const std::size_t nameLength = std::wcslen(line);
-        const bool codec = !HoldsName(codecs, registryRows, line) && !rows.Add(line, nameLength, equals + 1, true);
-        *equals = L'=';
-        if (codec) return false;
-    }
-    return true;
+    return ForEachSystemIniDriver(iniRows, [&](const wchar_t* name, const wchar_t* data) {
+        return HoldsName(codecs, registryRows, name) || rows.Add(name, std::wcslen(name), data, true);
+    });
 }
 
 }  // namespace
+
+wchar_t* ReadSystemIniDrivers(HeapBuffer& section) {
+    if (!section.Reserve(kSectionRoom * sizeof(wchar_t))) return nullptr;
+    auto* rows = reinterpret_cast<wchar_t*>(section.Get());
+    const DWORD length = GetPrivateProfileSectionW(L"drivers32", rows, kSectionRoom, L"system.ini");
+    if (length == 0 || length >= kSectionRoom - 2) return nullptr;
+    rows[length] = L'\0';
+    rows[length + 1] = L'\0';
+    return rows;
+}
 
 const wchar_t* DriverKindTitle(DriverKind kind) { return kind == DriverVideo ? L"видео (VfW)" : L"звук (ACM)"; }
 

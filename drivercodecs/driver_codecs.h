@@ -72,5 +72,29 @@ void DriverNameText(const DriverCodec& codec, wchar_t* text, std::size_t capacit
 // The "Файл" column: the file with its facts in brackets, or "(не указан)".
 void DriverFileText(const DriverCodec& codec, wchar_t* text, std::size_t capacity);
 
+// system.ini's [drivers32] as the system reads it, into section: its rows
+// one after another, each terminated, the last followed by a second
+// terminator. Null when the section is empty or longer than any machine's,
+// or memory ran out.
+wchar_t* ReadSystemIniDrivers(HeapBuffer& section);
+
+// Calls visit(name, data) for each "name=file" row of the section read by
+// ReadSystemIniDrivers (a comment is no row; the system's reading leaves no
+// blanks around the name) until a visit returns false; whether none did.
+template <typename Visitor>
+bool ForEachSystemIniDriver(wchar_t* rows, Visitor&& visit) {
+    for (wchar_t* line = rows; line && *line; line += lstrlenW(line) + 1) {
+        if (line[0] == L';') continue;
+        wchar_t* equals = line;
+        while (*equals && *equals != L'=') ++equals;
+        if (!*equals) continue;
+        *equals = L'\0';
+        const bool goOn = visit(static_cast<const wchar_t*>(line), static_cast<const wchar_t*>(equals + 1));
+        *equals = L'=';
+        if (!goOn) return false;
+    }
+    return true;
+}
+
 // The index of the row of that kind and name (letter case aside), or -1.
 long FindDriverCodec(const DriverCodecList& codecs, DriverKind kind, const wchar_t* name);
