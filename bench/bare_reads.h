@@ -5,7 +5,11 @@
 #pragma once
 #include "../base/win_headers.h"
 
+#include <commctrl.h>
+
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +20,27 @@
 std::wstring BareValue(HKEY key, const wchar_t* name);
 // A report list view's columns, 100 pixels wide, inserted straight with LVM_INSERTCOLUMNW.
 void BareInsertColumns(HWND list, const wchar_t* const* headings, int count);
+
+// Each column of a report list view sized by the list itself to the longest
+// of its heading and its rows' texts (cell(row, column) of rows rows), and
+// a margin, as the bare dialogs size theirs.
+template <typename Cell>
+void BareFitColumns(HWND list, const wchar_t* const* headings, int count, std::size_t rows, Cell&& cell) {
+    for (int column = 0; column < count; ++column) {
+        const wchar_t* longest = headings[column];
+        std::size_t longestLength = std::wcslen(longest);
+        for (std::size_t row = 0; row < rows; ++row) {
+            const wchar_t* text = cell(row, column);
+            const std::size_t length = std::wcslen(text);
+            if (length > longestLength) {
+                longest = text;
+                longestLength = length;
+            }
+        }
+        const LRESULT width = SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(longest));
+        SendMessageW(list, LVM_SETCOLUMNWIDTH, column, width + 24);
+    }
+}
 
 // A key itself in the view, never one a link there points to, and null for a
 // link: the two calls (an open with REG_OPTION_OPEN_LINK, a look at

@@ -87,26 +87,11 @@ INT_PTR CALLBACK BareBackupsDialog(HWND dialog, UINT message, WPARAM, LPARAM lPa
         return a.when != b.when ? a.when > b.when : a.written > b.written;
     });
     SendMessageW(list, LVM_SETITEMCOUNT, g_bareRows.size(), 0);
-    for (int i = 0; i < 4; ++i) {
-        const wchar_t* longest = headings[i];
-        for (const BackupRow& row : g_bareRows) {
-            if (std::wcslen(BareCell(row, i)) > std::wcslen(longest)) longest = BareCell(row, i);
-        }
-        const int width = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(longest)));
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, width + 24);
-    }
+    BareFitColumns(list, headings, 4, g_bareRows.size(),
+                   [](std::size_t row, int column) { return BareCell(g_bareRows[row], column); });
     return TRUE;
 }
 
-// Makes dialog 134's template with the procedure, draws it whole, and
-// destroys it; returns the rows its list held.
-int ShowAndDestroy(DLGPROC procedure) {
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_BACKUPS), nullptr, procedure, 0);
-    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const int rows = static_cast<int>(SendDlgItemMessageW(dialog, IDC_BACKUP_LIST, LVM_GETITEMCOUNT, 0, 0));
-    DestroyWindow(dialog);
-    return rows;
-}
 
 }  // namespace
 
@@ -128,7 +113,7 @@ void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale) {
     std::size_t bareListed = 0;
     std::vector<BackupRow> bareRows;
     bareRows.reserve(kBenchBackups);
-    const auto program = [&] { listed = ShowAndDestroy(BackupsDialog); };
+    const auto program = [&] { listed = ShowAndDestroyDialog(IDD_BACKUPS, IDC_BACKUP_LIST, BackupsDialog); };
     program();  // unmeasured rounds of both sides first
     bareListed = BareListing(backups, bareRows);
     for (int i = 0; i < 9 * scale; ++i) {
@@ -167,7 +152,7 @@ void RunBackupsMeasurement(std::vector<ResultRow>& rows, int scale) {
                          "first, the virtual list's count set and each column sized from its longest text; drawn alike";
     dialogRow.unit = "ms";
     int bareShown = 0;
-    const auto bare = [&] { bareShown = ShowAndDestroy(BareBackupsDialog); };
+    const auto bare = [&] { bareShown = ShowAndDestroyDialog(IDD_BACKUPS, IDC_BACKUP_LIST, BareBackupsDialog); };
     program();
     bare();
     for (int i = 0; i < 9 * scale; ++i) {

@@ -2,6 +2,8 @@
 
 #include "../tests/common/test_windows.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -140,4 +142,13 @@ void PrintTable(const std::vector<ResultRow>& rows) {
         if (!row.note.empty()) std::printf("   seen: %s\n", row.note.c_str());
     }
     std::fflush(stdout);
+}
+
+int ShowAndDestroyDialog(int templateId, int listId, DLGPROC procedure) {
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, procedure, 0);
+    if (!dialog) return -1;
+    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    const int rows = static_cast<int>(SendDlgItemMessageW(dialog, listId, LVM_GETITEMCOUNT, 0, 0));
+    DestroyWindow(dialog);
+    return rows;
 }

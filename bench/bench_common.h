@@ -20,6 +20,11 @@ constexpr int kBenchTransforms = 500;       // Media Foundation video decoders, 
 // the filter of measurements 3, 7 and 8.
 extern const wchar_t kBenchLastFilterName[];
 
+// Makes the dialog template with the procedure (no owner), draws it whole
+// and destroys it; returns the rows its list (listId) held, -1 when it could
+// not be made. Times the program's dialogs and their bare twins alike.
+int ShowAndDestroyDialog(int templateId, int listId, DLGPROC procedure);
+
 // Milliseconds from an arbitrary origin, from the performance counter.
 double NowMs();
 

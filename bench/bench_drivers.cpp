@@ -230,27 +230,11 @@ INT_PTR CALLBACK BareDriversDialog(HWND dialog, UINT message, WPARAM, LPARAM lPa
     BareInsertColumns(list, headings, kColumns);
     BareReadRows(g_bareRows);
     SendMessageW(list, LVM_SETITEMCOUNT, g_bareRows.size(), 0);
-    for (int i = 0; i < kColumns; ++i) {
-        const wchar_t* longest = headings[i];
-        for (const BareRow& row : g_bareRows) {
-            if (row.cells[i].size() > std::wcslen(longest)) longest = row.cells[i].c_str();
-        }
-        const int width = static_cast<int>(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(longest)));
-        SendMessageW(list, LVM_SETCOLUMNWIDTH, i, width + 24);
-    }
+    BareFitColumns(list, headings, kColumns, g_bareRows.size(),
+                   [](std::size_t row, int column) { return g_bareRows[row].cells[column].c_str(); });
     return TRUE;
 }
 
-// Makes dialog 136's template with the procedure, draws it whole and
-// destroys it; returns the rows its list held.
-int ShowAndDestroy(DLGPROC procedure) {
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_DRIVER_CODECS), nullptr, procedure, 0);
-    if (!dialog) return -1;
-    RedrawWindow(dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const int rows = static_cast<int>(SendDlgItemMessageW(dialog, IDC_DRIVER_LIST, LVM_GETITEMCOUNT, 0, 0));
-    DestroyWindow(dialog);
-    return rows;
-}
 
 }  // namespace
 
@@ -269,8 +253,8 @@ void RunDriversMeasurement(std::vector<ResultRow>& rows, int scale) {
                    "its count and each column sized from its longest text; drawn alike";
     row.unit = "ms";
     int shown = 0, bareShown = 0;
-    const auto program = [&] { shown = ShowAndDestroy(DriverCodecsDialog); };
-    const auto bare = [&] { bareShown = ShowAndDestroy(BareDriversDialog); };
+    const auto program = [&] { shown = ShowAndDestroyDialog(IDD_DRIVER_CODECS, IDC_DRIVER_LIST, DriverCodecsDialog); };
+    const auto bare = [&] { bareShown = ShowAndDestroyDialog(IDD_DRIVER_CODECS, IDC_DRIVER_LIST, BareDriversDialog); };
     program();  // unmeasured rounds of both sides first
     bare();
     Samples reading, bareReading;

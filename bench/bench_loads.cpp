@@ -5,6 +5,7 @@
 // for the same codecs in one process (bench_bare_loads.exe). Runs before the
 // fill: the fill's 1,500 registrations would be checked too.
 #include "bench_common.h"
+#include "bench_program.h"
 
 #include "../base/scoped.h"
 #include "../resources/resource.h"
@@ -123,25 +124,15 @@ int RunLoadsMeasurement(const std::wstring& programExe, int scale) {
     const bool sound = Plant(planted, codec, std::wstring(temp) + L"Vantrel bench filters", L"filter") &&
                        Plant(planted, codec, std::wstring(temp) + L"Vantrel bench dmos", L"dmo") &&
                        Plant(planted, codec, std::wstring(temp) + L"Vantrel bench transforms", L"mft");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    ProcessHandles program;
-    std::wstring commandLine = L"\"" + programExe + L"\"";
-    if (!sound || !CreateProcessW(programExe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  programFolder.c_str(), &startup, program.Get())) {
+    BenchProgram program;
+    if (!sound || !program.Start(programExe)) {
         row.note = sound ? "the program could not be started" : "the codecs could not be planted";
         rows.push_back(std::move(row));
         PrintTable(rows);
         return 1;
     }
-    const DWORD pid = program.Get()->dwProcessId;
-    HWND mainWindow = nullptr;
-    PollUntil(
-        [&] {
-            for (HWND window : VisibleTopLevelWindows(pid, L"MyClass")) mainWindow = window;
-            return mainWindow && SendMessageW(GetDlgItem(mainWindow, IDC_FILTER_LIST), LB_GETCOUNT, 0, 0) > 0;
-        },
-        30000);
+    const DWORD pid = program.Pid();
+    const HWND mainWindow = program.WaitFilledList(L"MyClass", 30000);
     std::wstring summary;
     int loaded = 0, failures = 0;
     // One unmeasured round of each first.
@@ -160,8 +151,7 @@ int RunLoadsMeasurement(const std::wstring& programExe, int scale) {
         row.program.Add(checked);
         row.reference.Add(bareTime);
     }
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-    WaitForSingleObject(program.Process(), 10000);
+    program.Close(mainWindow);
     row.note = Text("program: %s; bare: %d codecs loaded; %d of %d rounds failed", Utf8(summary).c_str(), loaded,
                     failures, reps);
     Progress("15 done: %s", row.note.c_str());

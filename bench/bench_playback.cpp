@@ -2,6 +2,7 @@
 // open-file dialog until dialog 130 shows the chain, against the bare program
 // that builds the same graph in a fresh process and lists its filters.
 #include "bench_common.h"
+#include "bench_program.h"
 
 #include "../base/scoped.h"
 #include "../resources/resource.h"
@@ -136,24 +137,14 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
         return;
     }
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    ProcessHandles program;
-    std::wstring commandLine = L"\"" + programExe + L"\"";
-    if (!CreateProcessW(programExe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        programFolder.c_str(), &startup, program.Get())) {
+    BenchProgram program;
+    if (!program.Start(programExe)) {
         row.note = "the program could not be started";
         rows.push_back(std::move(row));
         return;
     }
-    const DWORD pid = program.Get()->dwProcessId;
-    HWND mainWindow = nullptr;
-    PollUntil(
-        [&] {
-            for (HWND window : VisibleTopLevelWindows(pid, L"MyClass")) mainWindow = window;
-            return mainWindow && SendMessageW(GetDlgItem(mainWindow, IDC_FILTER_LIST), LB_GETCOUNT, 0, 0) > 0;
-        },
-        30000);
+    const DWORD pid = program.Pid();
+    const HWND mainWindow = program.WaitFilledList(L"MyClass", 30000);
     int failures = 0, filters = 0;
     // One unmeasured round of each first.
     ProgramCheck(mainWindow, pid, file);
@@ -171,8 +162,7 @@ void MeasurePlaybackCheck(std::vector<ResultRow>& rows, const std::wstring& prog
         row.program.Add(checked);
         row.reference.Add(bare);
     }
-    PostMessageW(mainWindow, WM_CLOSE, 0, 0);
-    WaitForSingleObject(program.Process(), 10000);
+    program.Close(mainWindow);
     DeleteTree(kTestAviExtensionKey);
     row.note = Text("chain of %d filters on both sides; %d of %d rounds failed", kChainRows, failures, reps);
     Progress("9 done: %s", row.note.c_str());

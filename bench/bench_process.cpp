@@ -5,82 +5,17 @@
 // program driven the same way; peak working set after a scan driven through
 // the program's own menu command against the peak just after start (6).
 #include "bench_common.h"
+#include "bench_program.h"
 
 #include "../base/scoped.h"
 #include "../resources/resource.h"
 #include "../tests/common/test_windows.h"
-
-#include <psapi.h>
 
 namespace {
 
 const wchar_t kScanDoneText[] = L"Поиск завершен.";
 const wchar_t kManageTitle[] = L"Управление кодеком";
 const wchar_t kMeritTitle[] = L"Изменить приоритет кодека";
-
-// The program under measurement, ended (if still running) and its handles closed when the owner goes.
-class Child {
-public:
-    ~Child() {
-        if (Process() && Running()) {
-            TerminateProcess(Process(), 99);
-            WaitForSingleObject(Process(), 5000);
-        }
-    }
-    // Starts the program with its own folder as the current directory.
-    bool Start(const std::wstring& path) {
-        wchar_t full[MAX_PATH];
-        const DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-        const std::wstring exe = (length > 0 && length < MAX_PATH) ? full : path;
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                            &startup, handles_.Get())) {
-            return false;
-        }
-        pid_ = handles_.Get()->dwProcessId;
-        return true;
-    }
-    // Polls (1 ms apart) until a visible top-level window of that class has a
-    // list with rows; returns the window, or null after the deadline.
-    HWND WaitFilledList(const wchar_t* className, DWORD deadlineMs) {
-        const double end = NowMs() + deadlineMs;
-        while (NowMs() < end) {
-            for (HWND window : VisibleTopLevelWindows(pid_, className)) {
-                const HWND list = GetDlgItem(window, IDC_FILTER_LIST);
-                if (list && SendMessageW(list, LB_GETCOUNT, 0, 0) > 0) return window;
-            }
-            if (WaitForSingleObject(Process(), 1) != WAIT_TIMEOUT) return nullptr;
-        }
-        return nullptr;
-    }
-    // Closes the window as its close box does and waits for the exit code (-1000: none in time).
-    int Close(HWND window) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(Process(), 10000) != WAIT_OBJECT_0) return -1000;
-        return ExitCode();
-    }
-    double PeakWorkingSetMb() const {
-        PROCESS_MEMORY_COUNTERS counters{};
-        counters.cb = sizeof(counters);
-        if (!GetProcessMemoryInfo(Process(), &counters, sizeof(counters))) return -1.0;
-        return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
-    }
-    int ExitCode() const {
-        DWORD code = 0;
-        GetExitCodeProcess(Process(), &code);
-        return static_cast<int>(code);
-    }
-    DWORD Pid() const { return pid_; }
-    bool Running() const { return WaitForSingleObject(Process(), 0) == WAIT_TIMEOUT; }
-
-private:
-    HANDLE Process() const { return handles_.Process(); }
-    ProcessHandles handles_;
-    DWORD pid_ = 0;
-};
 
 // One cold start: from CreateProcess to a visible window whose list has rows.
 // A start that fails says where in `failure`, and gives no time.
@@ -91,7 +26,7 @@ struct StartResult {
 
 StartResult ColdStart(const std::wstring& exe, const wchar_t* className) {
     StartResult result;
-    Child child;
+    BenchProgram child;
     const double start = NowMs();
     if (!child.Start(exe)) {
         result.failure = Text("CreateProcess failed (error %lu)", GetLastError());
@@ -125,7 +60,7 @@ struct ScanRun {
 // again when the closing message shows, before pressing its OK.
 ScanRun DriveScan(const std::wstring& exe) {
     ScanRun run;
-    Child child;
+    BenchProgram child;
     if (!child.Start(exe)) {
         run.failure = Text("CreateProcess failed (error %lu)", GetLastError());
         return run;
@@ -182,7 +117,7 @@ struct Driven {
     Driven(const char* label_, const wchar_t* className_) : label(label_), className(className_) {}
     const char* label;
     const wchar_t* className;
-    Child child;
+    BenchProgram child;
     HWND window = nullptr;
     HWND list = nullptr;
     HWND manage = nullptr;
