@@ -3,6 +3,7 @@
 #include "manage_dialog.h"
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/dialog_state.h"
 #include "../base/list_box.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
@@ -15,8 +16,6 @@
 #include "../resources/resource.h"
 #include "managed_codec.h"
 #include "regsvr32.h"
-
-#include <new>
 
 namespace {
 
@@ -37,7 +36,7 @@ void ShowMerit(HWND dialog) {
 
 // The codec this dialog was opened for (see ManagedCodec).
 ManagedCodec& CodecOf(HWND dialog) {
-    return *reinterpret_cast<ManagedCodec*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return *DialogState<ManagedCodec>(dialog);
 }
 
 void ChangeMerit(HWND dialog, ManagedCodec& codec) {
@@ -81,13 +80,9 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     case WM_INITDIALOG: {
         // The dialog's own copy of the codec it opens for, taken from the
         // selection just looked up; it lives as long as the dialog does.
-        auto* copy = new (std::nothrow) ManagedCodec;
-        if (!copy) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
+        auto* copy = MakeDialogState<ManagedCodec>(dialog);
+        if (!copy) return TRUE;
         TakeManagedCodec(*copy);
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(copy));
         const ManagedCodec& codec = *copy;
         SetDlgItemTextW(dialog, IDC_FRIENDLY_NAME, codec.name);
         SetDlgItemTextW(dialog, IDC_OBJECT_NAME, codec.objectName);
@@ -97,7 +92,7 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         return TRUE;
     }
     case WM_NCDESTROY:
-        delete reinterpret_cast<ManagedCodec*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        DeleteDialogState<ManagedCodec>(dialog);
         return FALSE;
     case WM_CLOSE:
         EndDialog(dialog, 0);

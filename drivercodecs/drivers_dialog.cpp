@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/dialog_state.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
@@ -13,7 +14,6 @@
 
 #include <iterator>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -63,7 +63,7 @@ struct DriversDialogState {
 };
 
 DriversDialogState& StateOf(HWND dialog) {
-    return *reinterpret_cast<DriversDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return *DialogState<DriversDialogState>(dialog);
 }
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_DRIVER_LIST); }
@@ -280,12 +280,8 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
 INT_PTR CALLBACK DriverCodecsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        auto* state = new (std::nothrow) DriversDialogState;
-        if (!state) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+        auto* state = MakeDialogState<DriversDialogState>(dialog);
+        if (!state) return TRUE;
         const auto* place = reinterpret_cast<const DriverPlace*>(lParam);
         state->makeCheck = place ? place->makeCheck : nullptr;
         SetUpControls(dialog);
@@ -299,7 +295,7 @@ INT_PTR CALLBACK DriverCodecsDialog(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_NCDESTROY:
         // However the dialog goes, a check still at work is ended with its child.
         KillTimer(dialog, kPollTimer);
-        delete reinterpret_cast<DriversDialogState*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        DeleteDialogState<DriversDialogState>(dialog);
         return FALSE;
     case WM_TIMER:
         if (wParam == kPollTimer && GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);

@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/dialog_state.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../codecs/manage_by_class.h"
@@ -40,7 +41,7 @@ struct LoadDialogState {
 };
 
 LoadDialogState& StateOf(HWND dialog) {
-    return *reinterpret_cast<LoadDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return *DialogState<LoadDialogState>(dialog);
 }
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_LOAD_LIST); }
@@ -284,12 +285,8 @@ bool OnGetCell(HWND dialog, NMLVDISPINFOW* info) {
 INT_PTR CALLBACK LoadCheckDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        auto* state = new (std::nothrow) LoadDialogState;
-        if (!state) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+        auto* state = MakeDialogState<LoadDialogState>(dialog);
+        if (!state) return TRUE;
         SetUpReportColumns(List(dialog), kLoadColumns, kLoadColumnCount);
         StartCheck(dialog);
         return TRUE;
@@ -298,7 +295,7 @@ INT_PTR CALLBACK LoadCheckDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
         // However the dialog goes (closed, or destroyed with the main window),
         // a child still at work is ended with its check.
         KillTimer(dialog, kPollTimer);
-        delete reinterpret_cast<LoadDialogState*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        DeleteDialogState<LoadDialogState>(dialog);
         return FALSE;
     case WM_TIMER:
         if (wParam == kPollTimer && GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);

@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
+#include "../base/dialog_state.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
@@ -18,7 +19,6 @@
 
 #include <cwchar>
 #include <iterator>
-#include <new>
 
 namespace {
 
@@ -54,7 +54,7 @@ struct TransformsDialogState {
 };
 
 TransformsDialogState& StateOf(HWND dialog) {
-    return *reinterpret_cast<TransformsDialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return *DialogState<TransformsDialogState>(dialog);
 }
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_TRANSFORM_LIST); }
@@ -316,19 +316,15 @@ void OnCommand(HWND dialog, WORD id, WORD code) {
 INT_PTR CALLBACK TransformsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        auto* state = new (std::nothrow) TransformsDialogState;
-        if (!state) {
-            EndDialog(dialog, 0);
-            return TRUE;
-        }
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+        auto* state = MakeDialogState<TransformsDialogState>(dialog);
+        if (!state) return TRUE;
         SetUpControls(dialog);
         FillRows(dialog);
         if (lParam) GoToPlace(dialog, *reinterpret_cast<const TransformPlace*>(lParam));
         return TRUE;
     }
     case WM_NCDESTROY:
-        delete reinterpret_cast<TransformsDialogState*>(SetWindowLongPtrW(dialog, DWLP_USER, 0));
+        DeleteDialogState<TransformsDialogState>(dialog);
         return FALSE;
     case WM_COMMAND:
         if (GetWindowLongPtrW(dialog, DWLP_USER) == 0) return FALSE;
