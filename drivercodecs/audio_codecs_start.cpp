@@ -64,10 +64,8 @@ std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
     // The rows of system.ini the registry does not hold.
     HeapBuffer section;
     ForEachSystemIniDriver(ReadSystemIniDrivers(section), [&](const wchar_t* name, const wchar_t*) {
-        wchar_t value[kNameCapacity];
-        DWORD size = sizeof(value);
-        const bool inRegistry = drivers && RegQueryValueExW(drivers.Get(), name, nullptr, nullptr,
-                                                            reinterpret_cast<BYTE*>(value), &size) != ERROR_FILE_NOT_FOUND;
+        const bool inRegistry =
+            drivers && RegQueryValueExW(drivers.Get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
         if (!inRegistry) NoteIfUncached(cache.Get(), name, &count, names, capacity);
         return true;
     });
@@ -78,10 +76,8 @@ AudioStartResult CheckAudioCodecsStart(DWORD* code) {
     *code = 0;
     EndLineReader reader;
     ChildProcess child(reader);
-    wchar_t arguments[64];
-    FormatText(arguments, 64, L"%ls", kAudioStartOption);
     const ChildLimits limits = {8, 64, kAudioStartSeconds * 1000};
-    if (!child.Start(arguments, limits)) return AudioStartNotRun;
+    if (!child.Start(kAudioStartOption, limits)) return AudioStartNotRun;
     for (;;) {
         switch (child.Poll()) {
         case ChildRunning: break;
