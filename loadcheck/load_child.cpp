@@ -24,17 +24,18 @@ bool ReadNumber(const wchar_t* text, unsigned long long* value) {
     return text[0] != L'\0' && *end == L'\0';
 }
 
-// Names each step of one codec in the progress before it begins it, and its
-// result on the pipe.
+// Names each step of one codec in the journal before it begins it, and its
+// result after it.
 class CodecSteps {
 public:
-    CodecSteps(LoadWorkView& work, std::size_t index) : work_(work), item_(index) {
-        FormatText(index_, 20, L"%zx", index);
-    }
+    CodecSteps(LoadWorkView& work, std::size_t index) : work_(work) { FormatText(index_, 20, L"%zx", index); }
     void Begin(LoadStep step, int kind = -1) {
         step_ = step;
         kind_ = kind;
-        work_.Begin(item_, step, kind);
+        wchar_t stepText[8], kindText[8];
+        FormatText(stepText, 8, L"%x", static_cast<unsigned>(step_));
+        FormatText(kindText, 8, L"%x", static_cast<unsigned>(kind_));
+        Write(L'S', {index_, stepText, kind_ >= 0 ? kindText : nullptr});
     }
     // The step begun last failed with code; the codec is done.
     void Fail(DWORD code) {
@@ -54,7 +55,6 @@ private:
     }
 
     LoadWorkView& work_;
-    std::size_t item_;
     wchar_t index_[20];
     LoadStep step_ = StepLoadLibrary;
     int kind_ = -1;
@@ -214,23 +214,29 @@ int RunLoadCheckChild(HANDLE section) {
     BeginChildProcess();
     // As a player's thread has it: a single-threaded apartment.
     CoInitialize(nullptr);
-    // The program's word: how many items the list holds, and which to begin with.
+    // The program's word: how many items the list holds, and which it takes:
+    // from first up to, not including, end.
     wchar_t word[64];
-    unsigned long long count = 0, first = 0;
-    wchar_t* space = nullptr;
+    unsigned long long count = 0, first = 0, end = 0;
+    wchar_t* fields[3] = {};
     LoadWorkView work;
-    if (ReadChildInput(word, 64) && (space = wcschr(word, L' ')) != nullptr) {
-        *space = L'\0';
-        if (ReadNumber(word, &count) && ReadNumber(space + 1, &first) && work.Open(section, count)) {
-            for (std::size_t index = first; index < count; ++index) {
-                const LoadWorkItem item = work.Item(index);
-                CodecSteps steps(work, index);
-                if (item.procedure < kLoadProcedureCount) kProcedures[item.procedure](steps, item);
-            }
-            wchar_t last[kLoadLineChars + 1];
-            FormatChildLine(last, kLoadLineChars + 1, L'D', {});
-            work.Write(last);
+    bool read = ReadChildInput(word, 64);
+    fields[0] = word;
+    for (int i = 1; read && i < 3; ++i) {
+        fields[i] = wcschr(fields[i - 1], L' ');
+        if (fields[i]) *fields[i]++ = L'\0';
+        read = fields[i] != nullptr;
+    }
+    if (read && ReadNumber(fields[0], &count) && ReadNumber(fields[1], &first) && ReadNumber(fields[2], &end) &&
+        end <= count && work.Open(section, count)) {
+        for (std::size_t index = first; index < end; ++index) {
+            const LoadWorkItem item = work.Item(index);
+            CodecSteps steps(work, index);
+            if (item.procedure < kLoadProcedureCount) kProcedures[item.procedure](steps, item);
         }
+        wchar_t last[kLoadLineChars + 1];
+        FormatChildLine(last, kLoadLineChars + 1, L'D', {});
+        work.Write(last);
     }
     EndChildProcess();
 }

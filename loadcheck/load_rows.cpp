@@ -8,18 +8,19 @@ const wchar_t* const kLoadColumns[kLoadColumnCount] = {L"Кодек", L"Вид",
 
 namespace {
 
-// The codecs of a list with a result, failing ones first, each group sorted by name.
+// Where a codec's row goes: failing ones first, then those not checked, then the rest.
+int RowGroup(const LoadCodec& codec) {
+    return codec.outcome == OutcomeFails ? 0 : codec.outcome == OutcomeUnchecked ? 1 : 2;
+}
+
+// Every codec of a list, by group, each group sorted by name.
 void AddSorted(LoadCodecList& codecs, LoadRow::Source source, HeapArray<LoadRow>& rows) {
     const SIZE_T start = rows.Count();
-    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
-        if (codecs[i].outcome != OutcomeUnchecked) rows.Append({source, i});
-    }
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) rows.Append({source, i});
     std::sort(rows.Data() + start, rows.Data() + rows.Count(), [&](const LoadRow& a, const LoadRow& b) {
         const LoadCodec& first = codecs[a.index];
         const LoadCodec& second = codecs[b.index];
-        const bool firstFails = first.outcome == OutcomeFails;
-        const bool secondFails = second.outcome == OutcomeFails;
-        if (firstFails != secondFails) return firstFails;
+        if (RowGroup(first) != RowGroup(second)) return RowGroup(first) < RowGroup(second);
         const int order = lstrcmpiW(first.name, second.name);
         return order != 0 ? order < 0 : a.index < b.index;
     });
@@ -69,8 +70,9 @@ void LoadCellText(LoadCheckRun& run, const LoadRow& row, int column, wchar_t* te
 }
 
 void FormatLoadSummary(LoadCheckRun& run, LoadRunState state, wchar_t* text, std::size_t capacity) {
-    FormatText(text, capacity, L"Проверено кодеков: %zu, с ошибками: %zu.", run.Checked(), CountFailing(run.Own()));
     const std::size_t unchecked = run.Own().Count() - run.Checked();
+    FormatText(text, capacity, L"Проверено кодеков: %zu из %zu, с ошибками: %zu, не проверено: %zu.", run.Checked(),
+               run.Own().Count(), CountFailing(run.Own()), unchecked);
     if (state == LoadStopped) {
         wchar_t line[kShortTextCapacity];
         FormatText(line, kShortTextCapacity, L"\nПроверка остановлена: не проверено кодеков: %zu.", unchecked);

@@ -13,14 +13,14 @@ struct LoadRow {
     std::size_t index;  // into the run's list of that view
 };
 
-// The rows of the run's results: every codec with a result (a stopped
-// check's unchecked codecs are left out).
+// The rows of the run's results: every codec, one not checked (the check was
+// stopped, or its child could not be started) with the reason.
 void ArrangeLoadRows(LoadCheckRun& run, HeapArray<LoadRow>& rows);
 
 // A row's text in a column, into text (capacity characters).
 void LoadCellText(LoadCheckRun& run, const LoadRow& row, int column, wchar_t* text, std::size_t capacity);
 
-// "Проверено кодеков: M, с ошибками: K." and the lines after it: the check
+// "Проверено кодеков: N из M, с ошибками: K, не проверено: L." and the lines after it: the check
 // was stopped, could not be started, ran with administrator rights.
 void FormatLoadSummary(LoadCheckRun& run, LoadRunState state, wchar_t* text, std::size_t capacity);
 

@@ -93,6 +93,7 @@ void LoadCheckRun::StartScope(const Scope& scope) {
         child_.reset();
         if (!workList_.Make(work_.Count()) || !StartChild()) {
             state_ = LoadNotStarted;
+            MarkUnchecked(L"не удалось запустить проверку");
             return;
         }
     }
@@ -110,18 +111,21 @@ void LoadCheckRun::StartScope(const Scope& scope) {
         workList_.Set(i, item);
     }
     state_ = Go() ? LoadRunning : LoadNotStarted;
+    if (state_ == LoadNotStarted) MarkUnchecked(L"не удалось запустить проверку");
 }
 
 bool LoadCheckRun::StartChild() {
     first_ = next_;
     current_ = -1;
-    reported_ = static_cast<long>(first_) - 1;
+    stepOrder_ = -1;
+    step_ = StepLoadLibrary;
+    kind_ = 0;
+    resultTaken_ = false;
     childDone_ = false;
-    LONG item = 0, step = 0, kind = 0;
-    steps_ = workList_.Progress(&item, &step, &kind);
+    broken_ = false;
     workList_.ClearJournal();
     consumed_ = 0;
-    // Everything the child may write: a line for each codec the list can hold, and its last.
+    // Everything the child may write: the lines of each codec the list can hold, and its last.
     journal_.Reset(kLoadLineChars, workList_.JournalBytes());
     child_.reset(new (std::nothrow) ChildProcess(pipeLines_));
     wchar_t arguments[64];
@@ -138,8 +142,10 @@ bool LoadCheckRun::StartChild() {
 }
 
 bool LoadCheckRun::Go() {
+    // The list is whole by now (a child may start before it is).
+    end_ = first_ < alone_ ? first_ + 1 : work_.Count();
     wchar_t word[64];
-    FormatText(word, std::size(word), L"%zx %zx", work_.Count(), first_);
+    FormatText(word, std::size(word), L"%zx %zx %zx", work_.Count(), first_, end_);
     if (!child_ || !child_->Send(word)) return false;
     child_->RestartClock(kLoadStartLimitMs);
     return true;
@@ -153,107 +159,179 @@ void LoadCheckRun::Finish(std::size_t item, LoadOutcome outcome, const wchar_t* 
     ++checked_;
 }
 
+void LoadCheckRun::MarkUnchecked(const wchar_t* why) {
+    for (SIZE_T i = 0; i < own_.Count(); ++i) {
+        if (own_[i].outcome == OutcomeUnchecked) FormatText(own_[i].result, kNameCapacity, L"не проверен: %ls", why);
+    }
+}
+
+void LoadCheckRun::RestartStepClock() {
+    const ULONGLONG spent = GetTickCount64() - codecStarted_;
+    const ULONGLONG left = spent < kLoadCodecLimitMs ? kLoadCodecLimitMs - spent : 0;
+    codecLimit_ = left < kLoadStepLimitMs;
+    child_->RestartClock(static_cast<DWORD>(codecLimit_ ? left : kLoadStepLimitMs));
+}
+
+void LoadCheckRun::Believe() {
+    if (current_ < 0 || !resultTaken_) return;
+    Finish(static_cast<std::size_t>(current_), pendingOutcome_, pendingResult_);
+    next_ = static_cast<std::size_t>(current_) + 1;
+    resultTaken_ = false;
+}
+
+void LoadCheckRun::TakeStep(unsigned long index, unsigned long step, long kind) {
+    // Steps come in their order, and a kind's query after the kind before it.
+    const int order = static_cast<int>(step) * (kLoadKindCount + 1) + static_cast<int>(kind + 1);
+    if (current_ >= 0 && index == static_cast<unsigned long>(current_) && !resultTaken_ && order > stepOrder_) {
+        stepOrder_ = order;
+    } else if (index == (current_ < 0 ? first_ : static_cast<std::size_t>(current_) + 1) && index < end_ &&
+               (current_ < 0 || resultTaken_)) {
+        // The next codec: the result of the one before counts now.
+        Believe();
+        current_ = static_cast<long>(index);
+        stepOrder_ = order;
+        codecStarted_ = GetTickCount64();
+    } else {
+        broken_ = true;
+        return;
+    }
+    step_ = static_cast<LoadStep>(step);
+    kind_ = kind >= 0 ? static_cast<int>(kind) : 0;
+    RestartStepClock();
+}
+
+void LoadCheckRun::TakeResult(wchar_t kind, unsigned long index, const wchar_t* fields) {
+    if (current_ < 0 || index != static_cast<unsigned long>(current_) || resultTaken_) {
+        broken_ = true;
+        return;
+    }
+    if (kind == L'O') {
+        if (*fields != L'\0') {
+            broken_ = true;
+            return;
+        }
+        pendingOutcome_ = OutcomeLoads;
+        CopyText(pendingResult_, kNameCapacity, L"загружается");
+    } else {
+        unsigned long step = 0, code = 0, queried = 0;
+        // The failure of the step begun last.
+        if (!NextHexField(fields, &step) || !NextHexField(fields, &code) || step != static_cast<unsigned long>(step_)) {
+            broken_ = true;
+            return;
+        }
+        if (!NextHexField(fields, &queried) || queried >= kLoadKindCount) queried = 0;
+        pendingOutcome_ = OutcomeFails;
+        DescribeStepFailure(step_, static_cast<LoadKind>(queried), code, pendingResult_, kNameCapacity);
+    }
+    resultTaken_ = true;
+}
+
 void LoadCheckRun::TakeLine(wchar_t* line) {
+    // After a break, or after the last line, nothing the journal holds is taken.
+    if (broken_ || childDone_) {
+        broken_ = true;
+        return;
+    }
     const wchar_t* cursor = line + 1;
-    unsigned long index = 0, step = 0, code = 0, kind = 0;
-    // A child reports its own items, each once, in order: anything else in
-    // its pipe (a codec's own writing) is passed over.
-    const auto ownNext = [&] {
-        return NextHexField(cursor, &index) && static_cast<long>(index) > reported_ && index < work_.Count();
-    };
+    unsigned long index = 0, step = 0, kind = 0;
     switch (line[0]) {
-    case L'E': {
-        if (!ownNext() || !NextHexField(cursor, &step) || !NextHexField(cursor, &code) || step >= kLoadStepCount) return;
-        if (!NextHexField(cursor, &kind) || kind >= kLoadKindCount) kind = 0;
-        wchar_t result[kNameCapacity];
-        DescribeStepFailure(static_cast<LoadStep>(step), static_cast<LoadKind>(kind), code, result, kNameCapacity);
-        Finish(index, OutcomeFails, result);
-        reported_ = static_cast<long>(index);
-        return;
-    }
+    case L'S':
+        if (!NextHexField(cursor, &index) || !NextHexField(cursor, &step) || step >= kLoadStepCount) break;
+        if (*cursor == L'\0') return TakeStep(index, step, -1);
+        if (!NextHexField(cursor, &kind) || kind >= kLoadKindCount || *cursor != L'\0') break;
+        return TakeStep(index, step, static_cast<long>(kind));
+    case L'E':
     case L'O':
-        if (!ownNext()) return;
-        Finish(index, OutcomeLoads, L"загружается");
-        reported_ = static_cast<long>(index);
+        if (!NextHexField(cursor, &index)) break;
+        return TakeResult(line[0], index, cursor);
+    case L'D':
+        // The last line: only after the last codec's result. The child ends
+        // now, and its last codec's result counts once it has.
+        if (line[1] != L'\0' || current_ < 0 || static_cast<std::size_t>(current_) + 1 != end_ || !resultTaken_) break;
+        childDone_ = true;
+        child_->RestartClock(kLoadStepLimitMs);
         return;
-    case L'D': childDone_ = true; return;
-    default: return;
+    default: break;
     }
+    broken_ = true;
 }
 
 bool LoadCheckRun::ReadJournal() {
+    if (broken_) return false;
     const BYTE* bytes = nullptr;
     SIZE_T written = 0;
-    if (!workList_.JournalWritten(&bytes, &written) || written < consumed_) return false;
-    if (written == consumed_) return true;
-    const bool sound = journal_.Take(bytes + consumed_, written - consumed_, *this);
-    consumed_ = written;
-    return sound;
-}
-
-void LoadCheckRun::FollowProgress() {
-    LONG item = 0, step = 0, kind = 0;
-    const LONG steps = workList_.Progress(&item, &step, &kind);
-    if (steps == steps_) return;
-    steps_ = steps;
-    // Whatever a codec may have written there, only a step of the child's
-    // own items counts.
-    if (item < static_cast<LONG>(first_) || static_cast<std::size_t>(item) >= work_.Count() || item < current_ ||
-        step < 0 || step >= kLoadStepCount) {
-        return;
+    if (!workList_.JournalWritten(&bytes, &written) || written < consumed_) {
+        broken_ = true;
+        return false;
     }
-    current_ = item;
-    step_ = static_cast<LoadStep>(step);
-    kind_ = kind >= 0 && kind < kLoadKindCount ? kind : 0;
-    child_->RestartClock(kLoadStepLimitMs);
+    if (written == consumed_) return true;
+    // A line longer than the child writes, or more than it may write, breaks the rules too.
+    if (!journal_.Take(bytes + consumed_, written - consumed_, *this)) broken_ = true;
+    consumed_ = written;
+    return !broken_;
 }
 
 void LoadCheckRun::ChildEnded(ChildState state) {
-    // The steps it began and the results it wrote after the last poll.
-    FollowProgress();
-    if (!ReadJournal() && state != ChildFinished) state = ChildFlooded;
-    if (state == ChildFinished) {
+    // The lines it wrote after the last poll.
+    ReadJournal();
+    const bool clean = !broken_ && childDone_ && state == ChildCrashed && child_->ExitCode() == 0;
+    if (clean) {
+        Believe();
+        next_ = end_;
+        failedStarts_ = 0;
         child_.reset();
-        state_ = LoadDone;
-        return;
+        return Continue();
     }
-    if (current_ < 0 && reported_ < static_cast<long>(first_)) {
+    if (current_ < 0 && !broken_) {
         // Ended before it began a codec: no codec is to blame.
         child_.reset();
         if (++failedStarts_ >= 2) {
             state_ = LoadNotStarted;
+            MarkUnchecked(L"не удалось запустить проверку");
             return;
         }
-    } else {
-        // A child that ends after a codec's result was sent blames no codec.
-        if (current_ > reported_) {
-            wchar_t phrase[kShortTextCapacity], result[kNameCapacity];
-            NameStepPhrase(step_, static_cast<LoadKind>(kind_), phrase, kShortTextCapacity);
-            if (state == ChildCrashed) {
-                FormatText(result, kNameCapacity, L"аварийно завершил работу %ls (0x%08lX)", phrase,
-                           static_cast<unsigned long>(child_->ExitCode()));
-            } else if (state == ChildTimedOut) {
-                FormatText(result, kNameCapacity, L"не ответил за %lu секунд %ls",
-                           static_cast<unsigned long>(kLoadStepLimitMs / 1000), phrase);
-            } else {
-                FormatText(result, kNameCapacity, L"передал слишком много данных %ls", phrase);
-            }
-            Finish(static_cast<std::size_t>(current_), OutcomeFails, result);
-        }
-        next_ = static_cast<std::size_t>(current_ > reported_ ? current_ : reported_) + 1;
-        child_.reset();
-        failedStarts_ = 0;
+        return Continue();
     }
+    failedStarts_ = 0;
+    // The codecs from the first without a result that counts up to the one
+    // the child was at may each have done it.
+    const std::size_t last = current_ >= 0 ? static_cast<std::size_t>(current_) : first_;
+    if (next_ == first_ && last == first_) {
+        // The child held this codec alone: it did it.
+        wchar_t phrase[kShortTextCapacity], result[kNameCapacity];
+        NameStepPhrase(step_, static_cast<LoadKind>(kind_), phrase, kShortTextCapacity);
+        if (broken_) {
+            FormatText(result, kNameCapacity, L"вмешался в работу проверки %ls", phrase);
+        } else if (state == ChildCrashed) {
+            FormatText(result, kNameCapacity, L"аварийно завершил работу %ls (0x%08lX)", phrase,
+                       static_cast<unsigned long>(child_->ExitCode()));
+        } else if (state == ChildTimedOut) {
+            FormatText(result, kNameCapacity, L"не ответил за %lu секунд %ls",
+                       static_cast<unsigned long>((codecLimit_ ? kLoadCodecLimitMs : kLoadStepLimitMs) / 1000), phrase);
+        } else {
+            FormatText(result, kNameCapacity, L"передал слишком много данных %ls", phrase);
+        }
+        Finish(first_, OutcomeFails, result);
+        next_ = first_ + 1;
+    } else if (alone_ < last + 1) {
+        alone_ = last + 1;
+    }
+    child_.reset();
+    Continue();
+}
+
+void LoadCheckRun::Continue() {
     if (next_ >= work_.Count()) {
         state_ = LoadDone;
     } else if (!StartChild() || !Go()) {
         state_ = LoadNotStarted;
+        MarkUnchecked(L"не удалось запустить проверку");
     }
 }
 
 LoadRunState LoadCheckRun::Poll() {
     if (state_ != LoadRunning || !child_) return state_;
-    FollowProgress();
+    // A flood of the pipe is told apart from a break of the journal's rules by broken_.
     if (!ReadJournal()) child_->End(ChildFlooded);
     const ChildState state = child_->Poll();
     if (state != ChildRunning) ChildEnded(state);
@@ -264,6 +342,7 @@ void LoadCheckRun::Stop() {
     if (state_ != LoadRunning) return;
     child_.reset();  // the child at work is ended
     state_ = LoadStopped;
+    MarkUnchecked(L"проверка остановлена");
 }
 
 const LoadCodec* LoadCheckRun::Current() const {

@@ -1,9 +1,22 @@
 // The program's side of the load check: the codecs of the program's own
 // registry view read and their files judged as data, then those that pass
-// loaded and created in a child process (load_child.h), a new child going on
-// from the next codec whenever one crashes, hangs over a step or floods its
-// pipe; and the other view's codecs judged by their files alone. Polled from
-// the dialog's timer, so that the program keeps answering meanwhile.
+// loaded and created in a child process (load_child.h); and the other view's
+// codecs judged by their files alone. Polled from the dialog's timer, so
+// that the program keeps answering meanwhile.
+//
+// What the program believes of a child. The codecs run in the child and can
+// write into its journal, so a line is taken only in the order the program
+// gave the codecs: a step of the codec the child is at, or the first step of
+// the next one once the codec before has its result; a result of the codec
+// the child is at; the list's end after the last codec's result. Any other
+// line, or a journal out of its bounds, is a break of its rules and ends the
+// child. A codec's result counts only once the child begins the next codec,
+// or ends cleanly (its last line, then its exit) after it. When a child
+// crashes, hangs, floods or breaks the rules, every codec from the first
+// without a result that counts up to the one it was at is checked again, each
+// in a child of its own; a codec is named with the fault only when its child
+// held it alone (it was the child's first), so that no codec is ever blamed
+// for another's doing. The next child then goes on with the rest.
 #pragma once
 #include "../child/child_process.h"
 #include "codec_inventory.h"
@@ -12,8 +25,10 @@
 
 #include <memory>
 
-// How long a child may take over one step before it is ended.
+// How long a child may take over one step before it is ended, and over
+// one codec, whatever its steps.
 constexpr DWORD kLoadStepLimitMs = 5000;
+constexpr DWORD kLoadCodecLimitMs = 15000;
 // How long a new child may take to start and name its first codec.
 constexpr DWORD kLoadStartLimitMs = 15000;
 
@@ -46,7 +61,8 @@ public:
     };
     void StartDrivers(REGSAM view, const DriverName* names, std::size_t count);
     LoadRunState Poll();
-    // Ends the child at work; the results so far stay.
+    // Ends the child at work; the results so far stay, and the codecs not
+    // checked say so.
     void Stop();
 
     // The program's own view's codecs, and how many of them have a result.
@@ -74,20 +90,31 @@ private:
         bool Takes(const LoadCodec& codec) const;
     };
     void StartScope(const Scope& scope);
-    // The lines of the child's journal.
+    // The lines of the child's journal, each checked against the work list.
     void TakeLine(wchar_t* line) override;
-    bool Complete() const override { return childDone_; }
-    // Takes the lines the child has added to the journal; false on a flood.
+    bool Complete() const override { return false; }
+    void TakeStep(unsigned long index, unsigned long step, long kind);
+    void TakeResult(wchar_t kind, unsigned long index, const wchar_t* fields);
+    // Takes the lines the child has added to the journal; false when the
+    // journal is out of its bounds.
     bool ReadJournal();
-    // Starts a child, which waits for the word that its list is ready (Go).
+    // Starts a child for the work items from next_ on: one of them alone
+    // while some are to be checked again, else all the rest. The child
+    // waits for the word that its list is ready (Go).
     bool StartChild();
     bool Go();
-    // Follows the child's step from the progress it writes: a step begun
-    // restarts the time limit.
-    void FollowProgress();
+    // The time limit counts anew from a step begun: a step's, or what is
+    // left of the codec's.
+    void RestartStepClock();
+    // The current codec's result counts: the child went on or ended cleanly.
+    void Believe();
     void ChildEnded(ChildState state);
+    // Goes on after a child ended: a new child, or the end of the check.
+    void Continue();
     // Sets the result of work item `item`, once.
     void Finish(std::size_t item, LoadOutcome outcome, const wchar_t* result);
+    // Gives every codec of the own view without a result the reason why.
+    void MarkUnchecked(const wchar_t* why);
 
     LoadRunState state_ = LoadNotStarted;
     LoadCodecList own_;
@@ -98,23 +125,29 @@ private:
     // The child's pipe: it writes its lines to the journal, so anything in
     // the pipe is a codec's own writing, bounded and passed over.
     struct PipeLines final : ChildLineReader {
-        const LoadCheckRun& run;
-        explicit PipeLines(const LoadCheckRun& owner) : run(owner) {}
         void TakeLine(wchar_t*) override {}
-        bool Complete() const override { return run.childDone_; }
-    } pipeLines_{*this};
+        bool Complete() const override { return false; }
+    } pipeLines_;
     ChildLineSplitter journal_{kLoadLineChars, 0};
     SIZE_T consumed_ = 0;  // the journal's bytes taken
     std::unique_ptr<ChildProcess> child_;
     ChildEndMessage endMessage_ = {};
-    std::size_t next_ = 0;          // the first work item the next child takes
-    std::size_t first_ = 0;         // the first work item of the child at work
-    long current_ = -1;             // the work item the child is at, -1 before its first
-    long reported_ = -1;            // the last work item whose result the child sent
-    LONG steps_ = 0;                // the child's count of steps begun, as last read
+    std::size_t next_ = 0;      // the first work item without a result that counts
+    std::size_t first_ = 0;     // the child's work items: from first_ up to end_
+    std::size_t end_ = 0;
+    std::size_t alone_ = 0;     // the work items below this, from next_ on, are each checked alone
+    long current_ = -1;         // the work item the child is at, -1 before its first
+    int stepOrder_ = -1;        // the order of the current codec's last step begun
     LoadStep step_ = StepLoadLibrary;
     int kind_ = 0;
-    bool childDone_ = false;
+    ULONGLONG codecStarted_ = 0;
+    bool codecLimit_ = false;   // the clock runs to the codec's limit rather than the step's
+    // The current codec's result, until it counts.
+    bool resultTaken_ = false;
+    LoadOutcome pendingOutcome_ = OutcomeUnchecked;
+    wchar_t pendingResult_[kNameCapacity] = {};
+    bool childDone_ = false;    // its last line came, in order
+    bool broken_ = false;       // it broke the journal's rules
     int failedStarts_ = 0;
     std::size_t checked_ = 0;
     bool elevated_ = false;

@@ -5,24 +5,15 @@
 
 namespace {
 
-// The section: the progress, the journal's count of bytes written, the
-// journal, the items.
-struct LoadSectionHead {
-    LoadProgress progress;
-    volatile LONG journalWritten;
-    DWORD journalBytes;  // the journal's room, as the program made it
-};
-
 LoadSectionHead* HeadIn(BYTE* view) { return reinterpret_cast<LoadSectionHead*>(view); }
-LoadProgress* ProgressIn(BYTE* view) { return &HeadIn(view)->progress; }
 BYTE* JournalIn(BYTE* view) { return view + sizeof(LoadSectionHead); }
 LoadWorkItem* ItemsIn(BYTE* view, SIZE_T journalBytes) {
     return reinterpret_cast<LoadWorkItem*>(JournalIn(view) + journalBytes);
 }
 
-// A line for each item and one more for the last, in bytes, aligned for the items after it.
+// The lines of each item and one more for the last, in bytes, aligned for the items after it.
 SIZE_T JournalBytesFor(std::size_t capacity) {
-    const SIZE_T bytes = (capacity + 1) * kLoadLineChars * sizeof(wchar_t);
+    const SIZE_T bytes = (capacity * kLoadLinesPerCodec + 1) * kLoadLineChars * sizeof(wchar_t);
     return (bytes + 15) & ~static_cast<SIZE_T>(15);
 }
 
@@ -67,19 +58,6 @@ bool LoadWorkList::JournalWritten(const BYTE** bytes, SIZE_T* written) const {
     return true;
 }
 
-LONG LoadWorkList::Progress(LONG* item, LONG* step, LONG* kind) const {
-    const LoadProgress* progress = ProgressIn(view_);
-    for (;;) {
-        const LONG steps = progress->steps;
-        MemoryBarrier();
-        *item = progress->item;
-        *step = progress->step;
-        *kind = progress->kind;
-        MemoryBarrier();
-        if (progress->steps == steps) return steps;
-    }
-}
-
 LoadWorkView::~LoadWorkView() {
     if (view_) UnmapViewOfFile(view_);
 }
@@ -104,14 +82,6 @@ LoadWorkItem LoadWorkView::Item(std::size_t index) const {
     item.path[kNameCapacity - 1] = L'\0';
     item.alias[kDriverNameCapacity - 1] = L'\0';
     return item;
-}
-
-void LoadWorkView::Begin(std::size_t item, int step, int kind) {
-    LoadProgress* progress = ProgressIn(view_);
-    progress->item = static_cast<LONG>(item);
-    progress->step = step;
-    progress->kind = kind;
-    InterlockedIncrement(&progress->steps);
 }
 
 void LoadWorkView::Write(const wchar_t* line) {

@@ -1,13 +1,15 @@
 // What the program and a load check's child share in a section of memory the
 // child inherits: the codecs the child takes, in order (written by the
 // program, so that nothing goes to disk and no list has to fit a command
-// line); the step the child is at (written by the child before it begins
-// each step, so that a child that crashes or hangs is known to have done so
-// at that codec and step); and the child's lines (child_lines.h), appended
-// to a journal that the program reads as it reads a child's pipe. Under Wine
+// line); and the child's lines (child_lines.h), appended to a journal that
+// the program reads as it reads a child's pipe: each step named before it
+// begins (so that a child that crashes or hangs is known to have done so at
+// that codec and step), each codec's result, the list's end. Under Wine
 // every write to a pipe costs a round trip to the system's server: naming
 // each step and result through the pipe made the check take twice as long as
-// the same loads in one process.
+// the same loads in one process. The codecs run in the same process and can
+// write here too: the program believes nothing it reads without checking it
+// against the list it gave (load_run.h).
 #pragma once
 #include "../base/app_state.h"
 #include "../base/scoped.h"
@@ -24,13 +26,16 @@ struct LoadWorkItem {
     wchar_t alias[kDriverNameCapacity];  // a driver's value name: its alias, and a video codec's FOURCC after "vidc."
 };
 
-// The child's step. It writes item, step and kind, then counts the step
-// begun; whatever the child may scribble here, the program bounds it.
-struct LoadProgress {
-    volatile LONG steps;  // steps begun so far
-    volatile LONG item;
-    volatile LONG step;   // LoadStep
-    volatile LONG kind;   // LoadKind of a QueryInterface step
+// The most lines the child writes for one codec: a line for each step it
+// begins (the interface query once for each kind) and its result.
+constexpr std::size_t kLoadLinesPerCodec = 16;
+
+// The head of the section: the journal's count of bytes written in whole
+// lines, and its room as the program made it. The journal follows, then the
+// items.
+struct LoadSectionHead {
+    volatile LONG journalWritten;
+    DWORD journalBytes;
 };
 
 // The program's side.
@@ -56,9 +61,6 @@ public:
     void Set(std::size_t index, const LoadWorkItem& item);
     // The section's handle, for the child to inherit.
     HANDLE Section() const { return section_.Get(); }
-    // The child's step as it last wrote it: the count of steps begun, and the
-    // step itself; read twice over so that the parts belong together.
-    LONG Progress(LONG* item, LONG* step, LONG* kind) const;
 
 private:
     KernelHandle section_;
@@ -79,8 +81,6 @@ public:
     bool Open(HANDLE section, std::size_t count);
     // A copy of item `index`, its texts terminated inside their fields.
     LoadWorkItem Item(std::size_t index) const;
-    // Names the step the child begins now.
-    void Begin(std::size_t item, int step, int kind);
     // Appends a whole line (FormatChildLine) to the journal, where there is room.
     void Write(const wchar_t* line);
 

@@ -175,7 +175,8 @@ SCENARIO(driver_codecs_listed_and_checked) {
         return row[kDriverState].rfind(kLoads, 0) != 0;
     }));
     CHECK(ControlText(dialog, IDC_DRIVER_STATUS) ==
-              Format(L"Проверено кодеков: %zu, с ошибками: %zu.", checked.size(), failing),
+              Format(L"Проверено кодеков: %zu из %zu, с ошибками: %zu, не проверено: 0.", checked.size(), checked.size(),
+                     failing),
           ControlText(dialog, IDC_DRIVER_STATUS));
     // The program itself loaded none of them.
     CHECK(ModulesHolding(program.processId, files.folder.path).empty(),
