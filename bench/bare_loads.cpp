@@ -8,6 +8,13 @@
 // imported DLL looked for, and in its own view each codec loaded and created
 // (LoadLibraryEx, DllGetClassObject, CreateInstance, QueryInterface for its
 // kinds' interfaces, Release). It prints how many codecs loaded and ends.
+//
+// The baseline of measurement 15b, with /with-child: the same reads and
+// judgements, then the codecs loaded and created in a child (the same exe,
+// "/child <section>"), which names each step and result as a line of a
+// journal in memory the two share, as the load check's child does; the
+// parent polls the journal every 5 ms, as the check's dialog polls it,
+// counts the codecs that loaded, and waits for the child's end.
 #include <windows.h>
 
 #include <dmo.h>
@@ -16,6 +23,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -177,12 +185,141 @@ bool ReadFileAsData(const std::wstring& path, REGSAM view, WORD* machine) {
 
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
+// Loads and creates one codec; whether it answered each of its kinds.
+// before(step) is called as each step begins.
+template <typename Before>
+bool LoadAndCreate(const GUID& classId, unsigned kinds, const wchar_t* file, Before before) {
+    before(0);
+    const HMODULE module = LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    before(1);
+    const FARPROC entry = module ? GetProcAddress(module, "DllGetClassObject") : nullptr;
+    IClassFactory* factory = nullptr;
+    before(2);
+    if (!entry || FAILED(reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(entry))(
+                      classId, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+        return false;
+    }
+    IUnknown* object = nullptr;
+    before(3);
+    bool all = false;
+    if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)))) {
+        const IID* interfaces[] = {&IID_IBaseFilter, &IID_IMediaObject, &IID_IMFTransform};
+        all = true;
+        for (int kind = 0; kind < 3; ++kind) {
+            if ((kinds & (1u << kind)) == 0) continue;
+            before(4);
+            IUnknown* answer = nullptr;
+            all = all && SUCCEEDED(object->QueryInterface(*interfaces[kind], reinterpret_cast<void**>(&answer)));
+            if (answer) answer->Release();
+        }
+        before(5);
+        object->Release();
+    }
+    factory->Release();
+    return all;
+}
+
+// What the parent and the child share: the journal's count of bytes, the
+// items' count, the journal, the items.
+struct SharedHead {
+    volatile LONG written;
+    DWORD count;
+};
+struct SharedItem {
+    GUID classId;
+    unsigned kinds;
+    wchar_t file[MAX_PATH];
+};
+constexpr SIZE_T kLineBytes = 64 * sizeof(wchar_t);
+constexpr SIZE_T kLinesPerItem = 16;
+
+SIZE_T JournalBytes(DWORD count) { return (count * kLinesPerItem + 1) * kLineBytes; }
+wchar_t* JournalIn(SharedHead* head) { return reinterpret_cast<wchar_t*>(head + 1); }
+SharedItem* ItemsIn(SharedHead* head) {
+    return reinterpret_cast<SharedItem*>(reinterpret_cast<BYTE*>(head + 1) + JournalBytes(head->count));
+}
+
+void AppendLine(SharedHead* head, const wchar_t* line) {
+    const SIZE_T bytes = wcslen(line) * sizeof(wchar_t);
+    const LONG written = head->written;
+    memcpy(reinterpret_cast<BYTE*>(JournalIn(head)) + written, line, bytes);
+    InterlockedExchange(&head->written, written + static_cast<LONG>(bytes));
+}
+
+int RunChild(const wchar_t* sectionText) {
+    CoInitialize(nullptr);
+    const HANDLE section = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(std::wcstoull(sectionText, nullptr, 16)));
+    auto* head = static_cast<SharedHead*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0));
+    if (!head) return 1;
+    for (DWORD i = 0; i < head->count; ++i) {
+        const SharedItem item = ItemsIn(head)[i];
+        wchar_t line[64];
+        const bool loads = LoadAndCreate(item.classId, item.kinds, item.file, [&](int step) {
+            swprintf(line, 64, L"S\t%lx\t%x\n", static_cast<unsigned long>(i), step);
+            AppendLine(head, line);
+        });
+        swprintf(line, 64, loads ? L"O\t%lx\n" : L"E\t%lx\t3\t80004005\n", static_cast<unsigned long>(i));
+        AppendLine(head, line);
+    }
+    AppendLine(head, L"D\n");
+    TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+}
+
+// Has the child load the codecs; how many loaded, or -1.
+int LoadInChild(const std::vector<SharedItem>& items) {
+    const DWORD count = static_cast<DWORD>(items.size());
+    const SIZE_T bytes = sizeof(SharedHead) + JournalBytes(count) + count * sizeof(SharedItem);
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    const HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0,
+                                              static_cast<DWORD>(bytes), nullptr);
+    auto* head = section ? static_cast<SharedHead*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+    if (!head) return -1;
+    head->count = count;
+    for (DWORD i = 0; i < count; ++i) ItemsIn(head)[i] = items[i];
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    wchar_t commandLine[2 * MAX_PATH];
+    swprintf(commandLine, 2 * MAX_PATH, L"\"%ls\" /child %llx", exe,
+             static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(section)));
+    // The child has only the section: the parent's output ends when the parent does.
+    SetHandleInformation(GetStdHandle(STD_OUTPUT_HANDLE), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(exe, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    int loaded = 0;
+    SIZE_T taken = 0;
+    bool done = false;
+    while (!done) {
+        const bool ended = WaitForSingleObject(process.hProcess, 5) == WAIT_OBJECT_0;
+        const SIZE_T written = static_cast<SIZE_T>(head->written);
+        const wchar_t* journal = JournalIn(head);
+        for (SIZE_T at = taken / sizeof(wchar_t); at < written / sizeof(wchar_t); ++at) {
+            if (at > 0 && journal[at - 1] != L'\n') continue;
+            loaded += journal[at] == L'O';
+            done = done || journal[at] == L'D';
+        }
+        taken = written;
+        if (ended) break;
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    UnmapViewOfFile(head);
+    CloseHandle(section);
+    return loaded;
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && wcscmp(argv[1], L"/child") == 0) return RunChild(argv[2]);
+    const bool withChild = argc == 2 && wcscmp(argv[1], L"/with-child") == 0;
     CoInitialize(nullptr);
     const WORD ownMachine = sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     int loaded = 0;
+    std::vector<SharedItem> items;
     std::vector<REGSAM> views = {0};
     if (sizeof(void*) == 8) views.push_back(KEY_WOW64_32KEY);
     for (REGSAM view : views) {
@@ -199,29 +336,16 @@ int wmain() {
                 sound.push_back(read && (view != 0 || machine == ownMachine));
             }
             if (view != 0 || !sound[at]) continue;
-            const HMODULE module = LoadLibraryExW(codec.file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-            const FARPROC entry = module ? GetProcAddress(module, "DllGetClassObject") : nullptr;
-            IClassFactory* factory = nullptr;
-            if (!entry || FAILED(reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(entry))(
-                              codec.classId, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+            if (withChild) {
+                SharedItem item = {codec.classId, codec.kinds, {}};
+                lstrcpynW(item.file, codec.file.c_str(), MAX_PATH);
+                items.push_back(item);
                 continue;
             }
-            IUnknown* object = nullptr;
-            if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)))) {
-                const IID* interfaces[] = {&IID_IBaseFilter, &IID_IMediaObject, &IID_IMFTransform};
-                bool all = true;
-                for (int kind = 0; kind < 3; ++kind) {
-                    if ((codec.kinds & (1u << kind)) == 0) continue;
-                    IUnknown* answer = nullptr;
-                    all = all && SUCCEEDED(object->QueryInterface(*interfaces[kind], reinterpret_cast<void**>(&answer)));
-                    if (answer) answer->Release();
-                }
-                object->Release();
-                loaded += all;
-            }
-            factory->Release();
+            loaded += LoadAndCreate(codec.classId, codec.kinds, codec.file.c_str(), [](int) {});
         }
     }
+    if (withChild) loaded = LoadInChild(items);
     std::printf("%d\n", loaded);
     std::fflush(stdout);
     // Ends as the program's child does, without unloading the codecs.

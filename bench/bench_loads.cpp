@@ -2,8 +2,11 @@
 // 300 planted ones that load (100 filters, 100 DMOs and 100 transforms, each
 // hundred served by one copy of the test codec), from the command until dialog
 // 135 shows its results, against the bare program that does the same steps
-// for the same codecs in one process (bench_bare_loads.exe). Runs before the
-// fill: the fill's 1,500 registrations would be checked too.
+// for the same codecs in one process (bench_bare_loads.exe); and 15b, the
+// same check against the bare program that has a bare child load them and
+// report through a journal in shared memory (bench_bare_loads.exe
+// /with-child). Runs before the fill: the fill's 1,500 registrations would
+// be checked too.
 #include "bench_common.h"
 #include "bench_program.h"
 
@@ -97,9 +100,9 @@ double ProgramCheck(HWND mainWindow, DWORD pid, std::wstring* summary) {
 
 // One run of the bare program, from CreateProcess until it has ended; the
 // codecs it loaded go to *loaded. Negative on failure.
-double BareCheck(const std::wstring& exe, int* loaded) {
+double BareCheck(const std::wstring& exe, int* loaded, const wchar_t* arguments = L"") {
     std::string out;
-    const double elapsed = RunToEnd(exe, L"", &out);
+    const double elapsed = RunToEnd(exe, arguments, &out);
     *loaded = std::atoi(out.c_str());
     return elapsed;
 }
@@ -113,6 +116,11 @@ int RunLoadsMeasurement(const std::wstring& programExe, int scale) {
                   "read, each of the own view's loaded and created in that one process (no pipe, progress or "
                   "dialog), process ended",
                   "ms", {}, {}, ""};
+    ResultRow withChild{"15b", "the same check, against a bare parent and child",
+                        "bench_bare_loads.exe /with-child started: the same reads and judgements, the codecs loaded and "
+                        "created in a bare child that names each step and result in a journal in shared memory, polled "
+                        "every 5 ms by the parent, until the child has ended",
+                        "ms", {}, {}, ""};
     const std::wstring programFolder = Folder(programExe);
     const std::wstring codec = programFolder + L"\\tests\\fixtures\\testcodec\\testcodec.dll";
     wchar_t own[MAX_PATH];
@@ -134,28 +142,35 @@ int RunLoadsMeasurement(const std::wstring& programExe, int scale) {
     const DWORD pid = program.Pid();
     const HWND mainWindow = program.WaitFilledList(L"MyClass", 30000);
     std::wstring summary;
-    int loaded = 0, failures = 0;
+    int loaded = 0, loadedInChild = 0, failures = 0;
     // One unmeasured round of each first.
     ProgramCheck(mainWindow, pid, &summary);
     BareCheck(bare, &loaded);
+    BareCheck(bare, &loadedInChild, L"/with-child");
     const int reps = 5 * scale;
     for (int i = 0; i < reps; ++i) {
         const double checked = ProgramCheck(mainWindow, pid, &summary);
         const double bareTime = BareCheck(bare, &loaded);
-        if (checked < 0 || bareTime < 0 || loaded < 3 * kPlantedPerKind) {
+        const double childTime = BareCheck(bare, &loadedInChild, L"/with-child");
+        if (checked < 0 || bareTime < 0 || childTime < 0 || loaded < 3 * kPlantedPerKind || loadedInChild != loaded) {
             ++failures;
-            Progress("15 repetition %d not counted: program %.0f ms, bare %.0f ms with %d loaded", i + 1, checked,
-                     bareTime, loaded);
+            Progress("15 repetition %d not counted: program %.0f ms, bare %.0f ms with %d loaded, bare with a child "
+                     "%.0f ms with %d loaded",
+                     i + 1, checked, bareTime, loaded, childTime, loadedInChild);
             continue;
         }
         row.program.Add(checked);
         row.reference.Add(bareTime);
+        withChild.program.Add(checked);
+        withChild.reference.Add(childTime);
     }
     program.Close(mainWindow);
     row.note = Text("program: %s; bare: %d codecs loaded; %d of %d rounds failed", Utf8(summary).c_str(), loaded,
                     failures, reps);
-    Progress("15 done: %s", row.note.c_str());
+    withChild.note = Text("bare child: %d codecs loaded", loadedInChild);
+    Progress("15 done: %s; %s", row.note.c_str(), withChild.note.c_str());
     rows.push_back(std::move(row));
+    rows.push_back(std::move(withChild));
     PrintTable(rows);
     return 0;
 }
