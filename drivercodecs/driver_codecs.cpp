@@ -23,8 +23,12 @@ namespace {
 
 // The longest value name the registry holds (16,383 characters) and its terminator.
 constexpr DWORD kValueNameRoom = 16384;
-// The [drivers32] section is read whole up to this size; Windows' own holds a few dozen lines.
-constexpr DWORD kSectionRoom = 1u << 16;
+// The [drivers32] section is read whole, its room doubled from the first
+// until it fits, up to the last (16 MB, the largest file a restore reads):
+// Windows' own holds a few dozen lines, but the system reads a longer one
+// too, and a row the program did not see would still be loaded.
+constexpr DWORD kFirstSectionRoom = 1u << 16;
+constexpr DWORD kLastSectionRoom = 1u << 23;
 
 struct NamePrefix {
     const wchar_t* prefix;
@@ -321,13 +325,18 @@ bool ReadSystemIni(DriverCodecList& codecs, RowMaker& rows) {
 }  // namespace
 
 wchar_t* ReadSystemIniDrivers(HeapBuffer& section) {
-    if (!section.Reserve(kSectionRoom * sizeof(wchar_t))) return nullptr;
-    auto* rows = reinterpret_cast<wchar_t*>(section.Get());
-    const DWORD length = GetPrivateProfileSectionW(L"drivers32", rows, kSectionRoom, L"system.ini");
-    if (length == 0 || length >= kSectionRoom - 2) return nullptr;
-    rows[length] = L'\0';
-    rows[length + 1] = L'\0';
-    return rows;
+    for (DWORD room = kFirstSectionRoom; room <= kLastSectionRoom; room *= 2) {
+        if (!section.Reserve(room * sizeof(wchar_t))) return nullptr;
+        auto* rows = reinterpret_cast<wchar_t*>(section.Get());
+        // A section that does not fit comes back cut, its length the room less two.
+        const DWORD length = GetPrivateProfileSectionW(L"drivers32", rows, room, L"system.ini");
+        if (length == 0) return nullptr;
+        if (length >= room - 2) continue;
+        rows[length] = L'\0';
+        rows[length + 1] = L'\0';
+        return rows;
+    }
+    return nullptr;
 }
 
 const wchar_t* DriverKindTitle(DriverKind kind) { return kind == DriverVideo ? L"видео (VfW)" : L"звук (ACM)"; }

@@ -74,8 +74,8 @@ void DriverFileText(const DriverCodec& codec, wchar_t* text, std::size_t capacit
 
 // system.ini's [drivers32] as the system reads it, into section: its rows
 // one after another, each terminated, the last followed by a second
-// terminator. Null when the section is empty or longer than any machine's,
-// or memory ran out.
+// terminator, however long (up to 8M characters). Null when the section is
+// empty or longer, or memory ran out.
 wchar_t* ReadSystemIniDrivers(HeapBuffer& section);
 
 // Calls visit(name, data) for each "name=file" row of the section read by
