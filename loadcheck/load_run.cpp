@@ -260,14 +260,13 @@ bool LoadCheckRun::ReadJournal() {
     if (broken_) return false;
     const BYTE* bytes = nullptr;
     SIZE_T written = 0;
-    if (!workList_.JournalWritten(&bytes, &written) || written < consumed_) {
-        broken_ = true;
-        return false;
-    }
-    if (written == consumed_) return true;
-    // A line longer than the child writes, or more than it may write, breaks the rules too.
-    if (!journal_.Take(bytes + consumed_, written - consumed_, *this)) broken_ = true;
-    consumed_ = written;
+    // A count out of bounds breaks the rules; what the child wrote before it
+    // still tells which codec it was at, and is taken first. A line longer
+    // than the child writes, or more than it may write, breaks them too.
+    const bool countSound = workList_.JournalWritten(&bytes, &written);
+    if (written > consumed_ && !journal_.Take(bytes + consumed_, written - consumed_, *this)) broken_ = true;
+    if (!countSound || written < consumed_) broken_ = true;
+    if (written > consumed_) consumed_ = written;
     return !broken_;
 }
 

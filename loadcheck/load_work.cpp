@@ -45,6 +45,8 @@ void LoadWorkList::Set(std::size_t index, const LoadWorkItem& item) {
 }
 
 void LoadWorkList::ClearJournal() {
+    // Emptied whole, so that nothing an earlier child wrote is read as the next one's.
+    memset(JournalIn(view_), 0, journalBytes_);
     InterlockedExchange(&HeadIn(view_)->journalWritten, 0);
     HeadIn(view_)->journalBytes = static_cast<DWORD>(journalBytes_);
 }
@@ -53,9 +55,16 @@ bool LoadWorkList::JournalWritten(const BYTE** bytes, SIZE_T* written) const {
     const LONG count = HeadIn(view_)->journalWritten;
     MemoryBarrier();
     *bytes = JournalIn(view_);
-    if (count < 0 || static_cast<SIZE_T>(count) > journalBytes_) return false;
-    *written = static_cast<SIZE_T>(count);
-    return true;
+    if (count >= 0 && static_cast<SIZE_T>(count) <= journalBytes_) {
+        *written = static_cast<SIZE_T>(count);
+        return true;
+    }
+    // The count is not the child's: what it wrote reaches up to the first empty character.
+    const auto* chars = reinterpret_cast<const wchar_t*>(*bytes);
+    SIZE_T length = 0;
+    while (length < journalBytes_ / sizeof(wchar_t) && chars[length] != L'\0') ++length;
+    *written = length * sizeof(wchar_t);
+    return false;
 }
 
 LoadWorkView::~LoadWorkView() {

@@ -56,7 +56,8 @@ public:
     void ClearJournal();
     // The journal's bytes and how many of them the child has written whole
     // lines into; false when that count is out of the journal's bounds (a
-    // codec wrote there).
+    // codec wrote there), and the bytes up to the first empty character
+    // are given instead, which the child wrote before.
     bool JournalWritten(const BYTE** bytes, SIZE_T* written) const;
     void Set(std::size_t index, const LoadWorkItem& item);
     // The section's handle, for the child to inherit.
