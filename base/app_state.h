@@ -33,6 +33,7 @@ struct AppState {
     wchar_t selectedName[kNameCapacity] = {};
     wchar_t objectName[kNameCapacity] = {};
     wchar_t serverPath[kNameCapacity] = {};
+    DWORD serverPathType = REG_NONE;  // its value's type: only REG_EXPAND_SZ has its variables expanded
     std::uint32_t currentMerit = 0;
     LookupKind lookupKind = LookupNone;
     // The codec was chosen by its class id (a row of the playback check), not

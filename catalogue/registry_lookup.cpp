@@ -6,6 +6,7 @@
 #include "category_table.h"
 #include "instance_entries.h"
 #include "registry_text.h"
+#include "server_path.h"
 
 #include <cwchar>
 
@@ -75,7 +76,8 @@ LookupKind FindFilterRegistration(wchar_t* classIdOut, const wchar_t* friendlyNa
     return LookupNone;
 }
 
-int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath) {
+int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath, DWORD* serverType) {
+    if (serverType) *serverType = REG_NONE;
     if (!IsUsableClassId(classId)) return 0;
     wchar_t path[kNameCapacity];
     CopyText(path, kNameCapacity, L"CLSID\\");
@@ -90,6 +92,7 @@ int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPa
     RegKey server;
     if (server.Open(HKEY_CLASSES_ROOT, path) != ERROR_SUCCESS) return 1;
     if (ReadRegistryText(server.Get(), nullptr, value, kNameCapacity)) CopyText(serverPath, kNameCapacity, value);
+    if (serverType) *serverType = ServerPathType(server.Get());
     return 1;
 }
 

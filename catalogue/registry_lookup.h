@@ -34,9 +34,10 @@ bool FindClassKeyByName(const wchar_t* friendlyName, wchar_t* classIdOut);
 
 // Reads CLSID\<class id>'s default value into objectName and its
 // InprocServer32 default value into serverPath (500 characters each), each
-// only where readable. Returns 0 when the class key cannot be opened, or when
+// only where readable; the server path's value type to serverType (REG_NONE
+// when there is none). Returns 0 when the class key cannot be opened, or when
 // the class id names no single class (empty, or holding a backslash).
-int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath);
+int ReadClassInfo(const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath, DWORD* serverType = nullptr);
 
 // Finds, under instanceKeyPath (ending with a separator), the first entry whose
 // CLSID value equals classId without regard to case; writes its full path to

@@ -98,9 +98,11 @@ bool ServerFileFoundInView(REGSAM view, const wchar_t* serverPath) {
 
 const wchar_t kServerFileOk[] = L"в порядке";
 
-const wchar_t* JudgeServerFile(REGSAM view, bool classKeyFound, const wchar_t* judgedServerPath) {
+const wchar_t* JudgeServerFile(REGSAM view, bool classKeyFound, const wchar_t* judgedServerPath, DWORD serverType) {
     if (!classKeyFound) return L"нет раздела класса";
-    if (std::wcschr(judgedServerPath, L'%') != nullptr) return L"путь с переменными не проверялся";
+    if (serverType == REG_EXPAND_SZ && std::wcschr(judgedServerPath, L'%') != nullptr) {
+        return L"путь с переменными не проверялся";
+    }
     return ServerFileFoundInView(view, judgedServerPath) ? kServerFileOk : L"файл не найден";
 }
 
@@ -118,12 +120,12 @@ void FormatByteCount(unsigned long long count, wchar_t* text, std::size_t capaci
     CopyText(text, capacity, grouped);
 }
 
-bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, wchar_t* facts, std::size_t capacity,
+bool DescribeServerFile(REGSAM view, const wchar_t* serverPath, DWORD serverType, wchar_t* facts, std::size_t capacity,
                         wchar_t* description, std::size_t descriptionCapacity) {
     CopyText(facts, capacity, L"");
     if (description) CopyText(description, descriptionCapacity, L"");
     wchar_t expanded[kNameCapacity];
-    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) CopyText(expanded, kNameCapacity, serverPath);
+    if (!ExpandServerPath(serverPath, serverType, expanded, kNameCapacity)) CopyText(expanded, kNameCapacity, serverPath);
     const FileViewOf file(view, expanded);
     const wchar_t* path = file.Path();
     WIN32_FILE_ATTRIBUTE_DATA attributes;

@@ -27,9 +27,9 @@ bool IsBareName(const wchar_t* path) { return std::wcspbrk(path, L"\\:") == null
 
 }  // namespace
 
-bool ServerFileIdentity(const wchar_t* serverPath, FileIdentity* identity) {
+bool ServerFileIdentity(const wchar_t* serverPath, DWORD serverType, FileIdentity* identity) {
     wchar_t expanded[kNameCapacity];
-    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) return false;
+    if (!ExpandServerPath(serverPath, serverType, expanded, kNameCapacity)) return false;
     wchar_t clean[kNameCapacity];
     CleanPath(expanded, clean);
     if (clean[0] == L'\0') return false;
@@ -61,9 +61,12 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
 bool SameServerFile(const wchar_t* a, const wchar_t* b) {
     FileIdentity first;
     FileIdentity second;
-    if (ServerFileIdentity(a, &first) && ServerFileIdentity(b, &second)) return SameFile(first, second);
+    if (ServerFileIdentity(a, REG_EXPAND_SZ, &first) && ServerFileIdentity(b, REG_EXPAND_SZ, &second)) {
+        return SameFile(first, second);
+    }
     wchar_t expandedA[kNameCapacity];
     wchar_t expandedB[kNameCapacity];
-    return ExpandServerPath(a, expandedA, kNameCapacity) && ExpandServerPath(b, expandedB, kNameCapacity) &&
+    return ExpandServerPath(a, REG_EXPAND_SZ, expandedA, kNameCapacity) &&
+           ExpandServerPath(b, REG_EXPAND_SZ, expandedB, kNameCapacity) &&
            CompareStringOrdinal(expandedA, -1, expandedB, -1, TRUE) == CSTR_EQUAL;
 }

@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "registry_link.h"
 #include "registry_text.h"
+#include "server_path.h"
 #include "string_value.h"
 
 bool SystemIs64Bit() {
@@ -32,7 +33,8 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 }
 
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                    std::size_t capacity, wchar_t* judgedServerPath) {
+                    std::size_t capacity, wchar_t* judgedServerPath, DWORD* serverType) {
+    if (serverType) *serverType = REG_NONE;
     RegKey classes;
     if (!OpenReportKey(classes, HKEY_CLASSES_ROOT, L"CLSID", view)) {
         CopyText(objectName, capacity, L"");
@@ -40,11 +42,13 @@ bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wc
         if (judgedServerPath) CopyText(judgedServerPath, kNameCapacity, L"");
         return false;
     }
-    return ReadClassFactsIn(classes.Get(), view, classId, objectName, serverPath, capacity, judgedServerPath);
+    return ReadClassFactsIn(classes.Get(), view, classId, objectName, serverPath, capacity, judgedServerPath,
+                            serverType);
 }
 
 bool ReadClassFactsIn(HKEY classes, REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                      std::size_t capacity, wchar_t* judgedServerPath) {
+                      std::size_t capacity, wchar_t* judgedServerPath, DWORD* serverType) {
+    if (serverType) *serverType = REG_NONE;
     if (objectName) CopyText(objectName, capacity, L"");
     CopyText(serverPath, capacity, L"");
     if (judgedServerPath) CopyText(judgedServerPath, kNameCapacity, L"");
@@ -54,6 +58,7 @@ bool ReadClassFactsIn(HKEY classes, REGSAM view, const wchar_t* classId, wchar_t
     if (objectName) ReadReportText(classKey.Get(), nullptr, objectName, capacity);
     RegKey server;
     if (OpenReportKey(server, classKey.Get(), L"InprocServer32", view)) {
+        if (serverType) *serverType = ServerPathType(server.Get());
         bool cut = false;
         const bool text = ReadReportText(server.Get(), nullptr, serverPath, capacity, &cut);
         // A text that fits whole reads the same both ways: it is read once.

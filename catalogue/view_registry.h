@@ -33,12 +33,14 @@ bool ReadReportText(HKEY key, const wchar_t* valueName, wchar_t* text, std::size
 // InprocServer32 default value, each as a field to show (ReadReportText).
 // judgedServerPath (optional, kNameCapacity characters) receives the server
 // path as the scan reads it (ReadRegistryText: any type, a value too long
-// for it empty), for judging the file as the scan judges it. False, with
-// every text empty, when the class id names no single key or the key cannot
-// be opened (a link counts as none).
+// for it empty), for judging the file as the scan judges it; serverType
+// (optional) the server path's value type (REG_NONE when there is none),
+// which says whether COM expands its variables. False, with every text
+// empty, when the class id names no single key or the key cannot be opened
+// (a link counts as none).
 bool ReadClassFacts(REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                    std::size_t capacity, wchar_t* judgedServerPath = nullptr);
+                    std::size_t capacity, wchar_t* judgedServerPath = nullptr, DWORD* serverType = nullptr);
 // The same below an open CLSID key of the view, for a caller that reads many
 // classes; objectName may be null when the caller needs no object name.
 bool ReadClassFactsIn(HKEY classes, REGSAM view, const wchar_t* classId, wchar_t* objectName, wchar_t* serverPath,
-                      std::size_t capacity, wchar_t* judgedServerPath = nullptr);
+                      std::size_t capacity, wchar_t* judgedServerPath = nullptr, DWORD* serverType = nullptr);

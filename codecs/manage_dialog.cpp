@@ -56,7 +56,10 @@ bool Confirmed(HWND dialog, const wchar_t* question) {
 void Unregister(HWND dialog, const ManagedCodec& codec) {
     if (!ConfirmUnregistration(dialog)) return;
     PutBackManagedCodec(codec);
-    if (!UnregisterServerFile(dialog, g_app.selectedName, g_app.selectedClsid, g_app.serverPath)) return;
+    if (!UnregisterServerFile(dialog, g_app.selectedName, g_app.selectedClsid, g_app.serverPath,
+                              g_app.serverPathType)) {
+        return;
+    }
     RefreshFilterList();
     EndDialog(dialog, 0);
 }
@@ -108,7 +111,7 @@ INT_PTR CALLBACK ManageDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         switch (id) {
         case IDOK: EndDialog(dialog, 0); break;
         case IDC_CHANGE_MERIT: ChangeMerit(dialog, codec); break;
-        case IDC_CHECK_FILE: ShowServerFileCheck(dialog, ServerFileExists(g_app.serverPath)); break;
+        case IDC_CHECK_FILE: ShowServerFileCheck(dialog, ServerFileExists(g_app.serverPath, g_app.serverPathType)); break;
         case IDC_UNREGISTER: Unregister(dialog, codec); break;
         case IDC_DELETE_CODEC: DeleteCodec(dialog, codec); break;
         default: break;  // Esc's cancel is ignored: the dialog stays open
@@ -131,11 +134,13 @@ void ShowServerFileCheck(HWND owner, bool found) {
 bool ConfirmUnregistration(HWND owner) { return Confirmed(owner, kUnregisterQuestion); }
 bool ConfirmDeletion(HWND owner) { return Confirmed(owner, kDeleteQuestion); }
 
-bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath) {
+bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath,
+                          DWORD serverType) {
     // regsvr32 loads the file the check looked for: the path with its
-    // variables expanded. One too long to expand is not given to it at all.
+    // variables expanded where its value is expandable. One too long to
+    // expand is not given to it at all.
     wchar_t expanded[kNameCapacity];
-    const bool expandable = ExpandServerPath(serverPath, expanded, kNameCapacity);
+    const bool expandable = ExpandServerPath(serverPath, serverType, expanded, kNameCapacity);
     // The file's own unregistration may remove every codec it serves, in any
     // category: all of that is saved first.
     if (!BackUpUnregistration(owner, friendlyName, classId, expanded)) return false;
@@ -167,7 +172,7 @@ void ManageLookedUpCodec() {
     g_app.currentMerit = ReadFilterMerit();
     CopyText(g_app.objectName, kNameCapacity, L"");
     CopyText(g_app.serverPath, kNameCapacity, L"");
-    if (ReadClassInfo(g_app.selectedClsid, g_app.objectName, g_app.serverPath) == 0) {
+    if (ReadClassInfo(g_app.selectedClsid, g_app.objectName, g_app.serverPath, &g_app.serverPathType) == 0) {
         ShowMessageBox(nullptr, L"Невозможно активировать управление для данного кодека:\nДанные в реестре повреждены",
                        nullptr, MB_ICONERROR);
         return;

@@ -31,6 +31,8 @@ void ShowServerFileCheck(HWND owner, bool found);
 bool ConfirmUnregistration(HWND owner);
 bool ConfirmDeletion(HWND owner);
 // Backs up what the file's own unregistration can remove (BackUpUnregistration)
-// and then runs "regsvr32 /u" on serverPath, its variables expanded. False,
+// and then runs "regsvr32 /u" on serverPath (a value of serverType), as
+// ExpandServerPath takes it. False,
 // with nothing run, when the backup could not be written.
-bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath);
+bool UnregisterServerFile(HWND owner, const wchar_t* friendlyName, const wchar_t* classId, const wchar_t* serverPath,
+                          DWORD serverType);

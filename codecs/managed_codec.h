@@ -10,6 +10,7 @@ struct ManagedCodec {
     wchar_t classId[kNameCapacity];
     wchar_t objectName[kNameCapacity];
     wchar_t serverPath[kNameCapacity];
+    DWORD serverPathType;
     std::uint32_t merit;
     LookupKind lookupKind;
     bool byClassId;   // chosen by its class id (AppState's selectedByClassId)

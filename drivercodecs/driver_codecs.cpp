@@ -98,7 +98,8 @@ void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
         break;
     }
     }
-    DescribeServerFile(view, judged.file, judged.facts, kNameCapacity, judged.description, kNameCapacity);
+    // The file as the driver's loading takes it (and as read above): nothing expanded.
+    DescribeServerFile(view, judged.file, REG_SZ, judged.facts, kNameCapacity, judged.description, kNameCapacity);
 }
 
 // A case-blind hash of a text, so that looking a name up among hundreds

@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/dialog_state.h"
+#include "../base/line_safety.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../catalogue/filter_list.h"
@@ -118,6 +119,8 @@ void CellText(const void* owner, std::size_t row, int column, wchar_t* text, std
     case 4: StateText(state, codec, text, capacity); break;
     default: break;
     }
+    // A file's path or a check's result may hold what a name may: each row stays one line.
+    ReplaceUnsafeInLine(text, L'?');
 }
 
 void SetUpControls(HWND dialog) {

@@ -135,7 +135,17 @@ void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
     wchar_t path[64];
     FormatText(path, 64, L"%ls\\InprocServer32", codec.classId);
     wchar_t serverPath[kNameCapacity];
-    const bool read = ReadText(classes, path, nullptr, serverPath, kNameCapacity);
+    DWORD serverType = REG_NONE;
+    bool read = false;
+    {
+        RegKey server;
+        if (OpenForReading(server, classes, path)) {
+            read = ReadReportText(server.Get(), nullptr, serverPath, kNameCapacity);
+            serverType = ServerPathType(server.Get());
+        } else {
+            serverPath[0] = L'\0';
+        }
+    }
     // The class key itself is looked at only for a codec without a server
     // file, or without a name of its registration's.
     codec.classKeyFound = true;
@@ -151,9 +161,10 @@ void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
     codec.file[0] = L'\0';
     codec.fileLocated = false;
     if (!read || serverPath[0] == L'\0') return;
-    // Its variables expanded, as the management dialog's check and COM's loading expand them.
+    // Its variables expanded where its value is expandable, as COM's loading
+    // (and the management dialog's check) expand them; nowhere else.
     wchar_t expanded[kNameCapacity];
-    if (!ExpandServerPath(serverPath, expanded, kNameCapacity)) {
+    if (!ExpandServerPath(serverPath, serverType, expanded, kNameCapacity)) {
         CopyText(codec.file, kNameCapacity, serverPath);
         return;
     }

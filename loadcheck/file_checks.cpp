@@ -20,11 +20,9 @@ void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capaci
 
 }  // namespace
 
-void FileChecks::JudgeFile(const wchar_t* path, Verdict& verdict) const {
+void FileChecks::JudgeFile(const wchar_t* reached, Verdict& verdict) {
     verdict.loadable = false;
     verdict.note[0] = L'\0';
-    wchar_t reached[kNameCapacity];
-    PathInView(search_.View(), path, reached, kNameCapacity);
     ImageFacts facts;
     ReadImage(reached, facts);
     const WORD machine = IsOtherWidthView(search_.View()) ? OtherWidthMachine() : OwnMachine();
@@ -45,7 +43,7 @@ void FileChecks::JudgeFile(const wchar_t* path, Verdict& verdict) const {
         return;
     }
     ImportWalk walk;
-    WalkImports(search_, reached, facts, walk);
+    WalkImports(search_, reached, facts, walk, &walked_);
     if (walk.missingFound) {
         NameMissingImport(walk, verdict.result, kNameCapacity);
         return;
@@ -57,6 +55,38 @@ void FileChecks::JudgeFile(const wchar_t* path, Verdict& verdict) const {
     }
     verdict.loadable = true;
     verdict.result[0] = L'\0';
+}
+
+const FileChecks::Verdict* FileChecks::Judged(const wchar_t* path) {
+    const DWORD pathHash = HashTextIgnoringCase(path);
+    const long byPath = byPath_.Find(pathHash, [&](SIZE_T i) {
+        return CompareStringOrdinal(verdicts_[i].path, -1, path, -1, TRUE) == CSTR_EQUAL;
+    });
+    if (byPath >= 0) return &verdicts_[static_cast<SIZE_T>(byPath)];
+    // Another spelling of a file judged already (8.3 names, "\.\", forward slashes) is not judged again.
+    Verdict& verdict = unkept_;
+    CopyText(verdict.path, kNameCapacity, path);
+    wchar_t reached[kNameCapacity];
+    PathInView(search_.View(), path, reached, kNameCapacity);
+    verdict.keyed = KeyOfFile(reached, &verdict.key);
+    const long byFile = verdict.keyed ? byFile_.Find(HashFileKey(verdict.key), [&](SIZE_T i) {
+        return verdicts_[i].keyed && SameFileKey(verdicts_[i].key, verdict.key);
+    })
+                                      : -1;
+    if (byFile >= 0) {
+        const Verdict& known = verdicts_[static_cast<SIZE_T>(byFile)];
+        verdict.loadable = known.loadable;
+        CopyText(verdict.result, kNameCapacity, known.result);
+        CopyText(verdict.note, kNameCapacity, known.note);
+    } else {
+        JudgeFile(reached, verdict);
+    }
+    // One the heap has no room to keep is judged again next time.
+    if (!verdicts_.Append(verdict)) return &unkept_;
+    const SIZE_T index = verdicts_.Count() - 1;
+    byPath_.Add(pathHash, index);
+    if (verdict.keyed && byFile < 0) byFile_.Add(HashFileKey(verdict.key), index);
+    return &verdicts_[index];
 }
 
 bool FileChecks::Judge(LoadCodec& codec) {
@@ -71,17 +101,7 @@ bool FileChecks::Judge(LoadCodec& codec) {
         CopyText(codec.result, kNameCapacity, failure);
         return false;
     }
-    const Verdict* verdict = nullptr;
-    for (SIZE_T i = 0; i < verdicts_.Count() && !verdict; ++i) {
-        if (lstrcmpiW(verdicts_[i].path, codec.file) == 0) verdict = &verdicts_[i];
-    }
-    Verdict judged;
-    if (!verdict) {
-        CopyText(judged.path, kNameCapacity, codec.file);
-        JudgeFile(codec.file, judged);
-        verdicts_.Append(judged);
-        verdict = &judged;
-    }
+    const Verdict* verdict = Judged(codec.file);
     CopyText(codec.note, kNameCapacity, verdict->note);
     if (!verdict->loadable) {
         codec.outcome = OutcomeFails;

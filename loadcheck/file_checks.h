@@ -20,18 +20,26 @@ public:
     // Judges the codec's class key and file. True when the file may be
     // loaded by a program of the view's width; otherwise the codec's outcome
     // is OutcomeFails with the result that says why. The note names the
-    // delay-loaded DLLs not found. Each file is read once per check.
+    // delay-loaded DLLs not found. Each file (whichever path names it) is
+    // read once per check, and each DLL it needs read and walked once.
     bool Judge(LoadCodec& codec);
 
 private:
     struct Verdict {
         wchar_t path[kNameCapacity];
+        FileKey key;
+        bool keyed;
         bool loadable;
         wchar_t result[kNameCapacity];
         wchar_t note[kNameCapacity];
     };
-    void JudgeFile(const wchar_t* path, Verdict& verdict) const;
+    void JudgeFile(const wchar_t* reached, Verdict& verdict);
+    const Verdict* Judged(const wchar_t* path);
 
     DllSearch search_;
+    ImportWalkMemory walked_;
     HeapArray<Verdict> verdicts_;
+    HashIndex byPath_;  // the verdicts by the path the codec names
+    HashIndex byFile_;  // those of a file that could be opened, by its file
+    Verdict unkept_;    // the last one judged
 };

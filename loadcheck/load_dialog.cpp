@@ -3,6 +3,7 @@
 #include "../base/app_state.h"
 #include "../base/bounded_text.h"
 #include "../base/dialog_state.h"
+#include "../base/line_safety.h"
 #include "../base/list_view.h"
 #include "../base/message_box.h"
 #include "../codecs/manage_by_class.h"
@@ -26,6 +27,8 @@ constexpr UINT kPollIntervalMs = 5;
 constexpr ULONGLONG kProgressIntervalMs = 100;
 // Posted when a child ends, so that its end is followed at once.
 constexpr UINT kChildEnded = WM_APP + 1;
+// Posted by a check's reading of the codecs when it is done.
+constexpr UINT kReadingDone = WM_APP + 2;
 
 // The dialog's check, its rows, and a check of one codec again after it was managed.
 struct LoadDialogState {
@@ -74,15 +77,24 @@ void ShowProgress(HWND dialog, bool now = true) {
     const ULONGLONG tick = GetTickCount64();
     if (!now && tick - state.progressShown < kProgressIntervalMs) return;
     state.progressShown = tick;
-    const std::size_t total = run->Own().Count();
+    // While the files are read, the run's lists are the reading's own: only its counts are shown.
+    const bool reading = run->Reading();
+    std::size_t done = 0, total = 0;
+    if (reading) {
+        run->ReadingProgress(&done, &total);
+    } else {
+        done = run->Checked();
+        total = run->Own().Count();
+    }
     wchar_t text[kShortTextCapacity];
-    FormatText(text, kShortTextCapacity, L"Проверено %zu из %zu", run->Checked(), total);
+    FormatText(text, kShortTextCapacity, reading ? L"Чтение файлов: %zu из %zu" : L"Проверено %zu из %zu", done, total);
     SetTextOnce(dialog, IDC_LOAD_PROGRESS_TEXT, state.shownProgress, kShortTextCapacity, text);
     SendDlgItemMessageW(dialog, IDC_LOAD_PROGRESS, PBM_SETRANGE32, 0, static_cast<LPARAM>(total ? total : 1));
-    SendDlgItemMessageW(dialog, IDC_LOAD_PROGRESS, PBM_SETPOS, run->Checked(), 0);
-    const LoadCodec* current = run->Current();
+    SendDlgItemMessageW(dialog, IDC_LOAD_PROGRESS, PBM_SETPOS, done, 0);
+    const LoadCodec* current = reading ? nullptr : run->Current();
     wchar_t codec[kNameCapacity];
     CopyText(codec, kNameCapacity, current ? current->name : L"");
+    ReplaceUnsafeInLine(codec, L'?');
     SetTextOnce(dialog, IDC_LOAD_CURRENT, state.shownCodec, kNameCapacity, codec);
 }
 
@@ -90,6 +102,7 @@ void ShowProgress(HWND dialog, bool now = true) {
 void RowCell(const void* owner, std::size_t row, int column, wchar_t* text, std::size_t capacity) {
     const LoadDialogState& state = *static_cast<const LoadDialogState*>(owner);
     LoadCellText(*state.run, state.rows[row], column, text, capacity);
+    ReplaceUnsafeInLine(text, L'?');
 }
 
 // Shows the run's results: the rows, their columns sized, the summary line.
@@ -130,10 +143,9 @@ void StartCheck(HWND dialog) {
     state.state = LoadNotStarted;
     if (!state.run) return ShowResults(dialog);
     state.run->PostOnChildEnd(dialog, kChildEnded);
-    // Reading the registry and the codecs' files takes a moment before the child starts.
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    state.run->Start();
-    SetCursor(previous);
+    // The registry and the codecs' files are read on the run's thread; where
+    // no thread can be made, here.
+    if (!state.run->StartReading(nullptr, dialog, kReadingDone)) state.run->Start();
     Follow(dialog);
 }
 
@@ -176,6 +188,10 @@ void OnTimer(HWND dialog) {
     if (!run || !state.following) {
         KillTimer(dialog, kPollTimer);
         return;
+    }
+    if (run->Reading()) {
+        if (!run->ReadingEnded()) return ShowProgress(dialog, false);
+        run->FinishReading();
     }
     const LoadRunState runState = run->Poll();
     ShowProgress(dialog, false);
@@ -241,7 +257,7 @@ void OnManage(HWND dialog) {
     if (!state.recheck) return;
     state.recheck->PostOnChildEnd(dialog, kChildEnded);
     state.rechecked = codec;
-    state.recheck->Start(&state.rechecked);
+    if (!state.recheck->StartReading(&state.rechecked, dialog, kReadingDone)) state.recheck->Start(&state.rechecked);
     Follow(dialog);
 }
 
@@ -277,6 +293,8 @@ bool OnGetCell(HWND dialog, NMLVDISPINFOW* info) {
     }
     LoadCellText(*state.run, state.rows[info->item.iItem], info->item.iSubItem, info->item.pszText,
                  static_cast<std::size_t>(info->item.cchTextMax));
+    // A name or path read from the registry is shown on one line, as every list of the program shows it.
+    ReplaceUnsafeInLine(info->item.pszText, L'?');
     return true;
 }
 
@@ -301,6 +319,7 @@ INT_PTR CALLBACK LoadCheckDialog(HWND dialog, UINT message, WPARAM wParam, LPARA
         if (wParam == kPollTimer && GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
         return TRUE;
     case kChildEnded:
+    case kReadingDone:
         if (GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
         return TRUE;
     case WM_CLOSE:

@@ -7,6 +7,7 @@
 #include "load_child.h"
 
 #include <iterator>
+#include <memory>
 #include <new>
 
 namespace {
@@ -52,28 +53,50 @@ void LoadCheckRun::StartDrivers(REGSAM view, const DriverName* names, std::size_
 }
 
 void LoadCheckRun::StartScope(const Scope& scope) {
+    BeginScope(scope);
+    ReadScope(scope);
+    StartChecking();
+}
+
+void LoadCheckRun::BeginScope(const Scope& scope) {
     state_ = LoadDone;
     // The child starts while the codecs are read and judged: starting the
     // program's exe takes as long as reading them. A check of another view's
     // drivers loads nothing.
     const bool loads = !scope.driversOnly || scope.driverView == 0;
     const bool few = scope.only || scope.nameCount != 0;
-    const bool early = loads && workList_.Make(few ? 16 : kFirstCapacity) && StartChild();
+    early_ = loads && workList_.Make(few ? 16 : kFirstCapacity) && StartChild();
+    InterlockedExchange(&judged_, 0);
+    InterlockedExchange(&toJudge_, 0);
+    InterlockedExchange(&stopReading_, 0);
+}
+
+void LoadCheckRun::ReadScope(const Scope& scope) {
     RegistryView views[2];
     const int viewCount = MachineRegistryViews(views);
+    std::unique_ptr<FileChecks> checks[2];
+    // Every view's codecs first, so that the count to judge is known from the start.
     for (int i = 0; i < viewCount; ++i) {
         const RegistryView& view = views[i];
         if (!view.Own() && scope.only) continue;
         if (scope.driversOnly && view.flag != scope.driverView) continue;
         LoadCodecList& codecs = view.Own() ? own_ : other_;
-        FileChecks checks(view.flag);
-        ReadCodecInventory(view.flag, checks.Search(), codecs, scope.driversOnly ? DriverSourcesOnly : AllCodecSources);
+        checks[i].reset(new (std::nothrow) FileChecks(view.flag));
+        if (!checks[i]) continue;
+        ReadCodecInventory(view.flag, checks[i]->Search(), codecs,
+                           scope.driversOnly ? DriverSourcesOnly : AllCodecSources);
         KeepOnly(codecs, [&](const LoadCodec& codec) { return scope.Takes(codec); });
         if (!view.Own()) otherWidth_ = view.width;
-        for (SIZE_T c = 0; c < codecs.Count(); ++c) {
+        InterlockedExchangeAdd(&toJudge_, static_cast<LONG>(codecs.Count()));
+    }
+    for (int i = 0; i < viewCount; ++i) {
+        const RegistryView& view = views[i];
+        if (!checks[i]) continue;
+        LoadCodecList& codecs = view.Own() ? own_ : other_;
+        for (SIZE_T c = 0; c < codecs.Count() && stopReading_ == 0; ++c) {
             LoadCodec& codec = codecs[c];
             // A driver whose name Windows never looks up has its result already.
-            const bool loadable = codec.outcome == OutcomeUnchecked && checks.Judge(codec);
+            const bool loadable = codec.outcome == OutcomeUnchecked && checks[i]->Judge(codec);
             if (view.Own() && loadable) {
                 work_.Append(c);
             } else if (view.Own()) {
@@ -83,13 +106,18 @@ void LoadCheckRun::StartScope(const Scope& scope) {
                 codec.outcome = OutcomeNotLoaded;
                 CopyText(codec.result, kNameCapacity, kOtherWidthNotLoaded);
             }
+            InterlockedIncrement(&judged_);
         }
     }
+}
+
+void LoadCheckRun::StartChecking() {
+    if (stopReading_ != 0) return;
     if (work_.Count() == 0) {
         child_.reset();
         return;
     }
-    if (!early || work_.Count() > workList_.Capacity()) {
+    if (!early_ || work_.Count() > workList_.Capacity()) {
         child_.reset();
         if (!workList_.Make(work_.Count()) || !StartChild()) {
             state_ = LoadNotStarted;
@@ -112,6 +140,55 @@ void LoadCheckRun::StartScope(const Scope& scope) {
     }
     state_ = Go() ? LoadRunning : LoadNotStarted;
     if (state_ == LoadNotStarted) MarkUnchecked(L"не удалось запустить проверку");
+}
+
+LoadCheckRun::~LoadCheckRun() { StopReading(); }
+
+bool LoadCheckRun::StartReading(const LoadCodec* only, HWND window, UINT message) {
+    readScope_ = Scope();
+    readScope_.only = only;
+    readWindow_ = window;
+    readMessage_ = message;
+    BeginScope(readScope_);
+    // A reading runs as a check does, so that it can be stopped as one.
+    state_ = LoadRunning;
+    *reader_.Put() = CreateThread(nullptr, 0, ReadOnThread, this, 0, nullptr);
+    if (reader_) return true;
+    child_.reset();
+    state_ = LoadNotStarted;
+    return false;
+}
+
+DWORD WINAPI LoadCheckRun::ReadOnThread(void* parameter) {
+    auto* run = static_cast<LoadCheckRun*>(parameter);
+    run->ReadScope(run->readScope_);
+    // The window may be gone by now: a message to it is then lost, never harmful.
+    PostMessageW(run->readWindow_, run->readMessage_, 0, 0);
+    return 0;
+}
+
+bool LoadCheckRun::ReadingEnded() const {
+    return reader_ && WaitForSingleObject(reader_.Get(), 0) == WAIT_OBJECT_0;
+}
+
+void LoadCheckRun::ReadingProgress(std::size_t* judged, std::size_t* total) const {
+    *judged = static_cast<std::size_t>(judged_);
+    *total = static_cast<std::size_t>(toJudge_);
+}
+
+void LoadCheckRun::FinishReading() {
+    if (!reader_) return;
+    WaitForSingleObject(reader_.Get(), INFINITE);
+    reader_.Close();
+    state_ = LoadDone;
+    StartChecking();
+}
+
+void LoadCheckRun::StopReading() {
+    if (!reader_) return;
+    InterlockedExchange(&stopReading_, 1);
+    WaitForSingleObject(reader_.Get(), INFINITE);
+    reader_.Close();
 }
 
 bool LoadCheckRun::StartChild() {
@@ -338,6 +415,7 @@ LoadRunState LoadCheckRun::Poll() {
 }
 
 void LoadCheckRun::Stop() {
+    StopReading();
     if (state_ != LoadRunning) return;
     child_.reset();  // the child at work is ended
     state_ = LoadStopped;

@@ -42,16 +42,32 @@ enum LoadRunState {
 class LoadCheckRun final : private ChildLineReader {
 public:
     LoadCheckRun() = default;
+    // A reading still going is stopped and waited for.
+    ~LoadCheckRun();
     LoadCheckRun(const LoadCheckRun&) = delete;
     LoadCheckRun& operator=(const LoadCheckRun&) = delete;
 
     // Each child started from now on posts message to window when it ends
     // (ChildProcess::PostOnEnd).
     void PostOnChildEnd(HWND window, UINT message) { endMessage_ = {window, message}; }
-    // Reads and judges the codecs and starts the first child. With only,
-    // only that codec of the program's own view is checked (again), and the
-    // other view is not read.
+    // Reads and judges the codecs and starts the first child, on the calling
+    // thread. With only, only that codec of the program's own view is
+    // checked (again), and the other view is not read.
     void Start(const LoadCodec* only = nullptr);
+    // The same, with the codecs read and their files judged on a thread of
+    // the run's own (a hostile file or a slow disk must not stop a window),
+    // the child starting meanwhile: message is posted to window when the
+    // reading is done, and FinishReading then starts the check. Until then
+    // the run's lists and counts are the reading's: nothing but Reading,
+    // ReadingEnded, ReadingProgress, FinishReading and Stop may be called.
+    // False (nothing started) when the thread cannot be made.
+    bool StartReading(const LoadCodec* only, HWND window, UINT message);
+    bool Reading() const { return reader_.Get() != nullptr; }
+    bool ReadingEnded() const;
+    // The codecs whose files are judged so far, of total (0 while the registry is read).
+    void ReadingProgress(std::size_t* judged, std::size_t* total) const;
+    // Waits for the reading to end, then starts the first child (as Start).
+    void FinishReading();
     // Checks the ACM and Video for Windows codecs of one view alone (0: the
     // program's own), those of the kinds and names given (count of them), or
     // all of them where count is 0.
@@ -61,8 +77,8 @@ public:
     };
     void StartDrivers(REGSAM view, const DriverName* names, std::size_t count);
     LoadRunState Poll();
-    // Ends the child at work; the results so far stay, and the codecs not
-    // checked say so.
+    // Ends the child at work, or the reading; the results so far stay, and
+    // the codecs not checked (or not yet judged) say so.
     void Stop();
 
     // The program's own view's codecs, and how many of them have a result.
@@ -90,6 +106,16 @@ private:
         bool Takes(const LoadCodec& codec) const;
     };
     void StartScope(const Scope& scope);
+    // The three parts of a start: the child started early and the state
+    // set, on the polling thread; the codecs read and their files judged
+    // (on any thread: it touches only the lists, the counts and the reading's
+    // progress); the work list written and the child told to go, on the
+    // polling thread again.
+    void BeginScope(const Scope& scope);
+    void ReadScope(const Scope& scope);
+    void StartChecking();
+    static DWORD WINAPI ReadOnThread(void* run);
+    void StopReading();
     // The lines of the child's journal, each checked against the work list.
     void TakeLine(wchar_t* line) override;
     bool Complete() const override { return false; }
@@ -151,4 +177,14 @@ private:
     int failedStarts_ = 0;
     std::size_t checked_ = 0;
     bool elevated_ = false;
+    // The start: whether a child was started before the codecs were read;
+    // the reading's thread, its scope, its progress and its stop.
+    bool early_ = false;
+    KernelHandle reader_;
+    Scope readScope_;
+    HWND readWindow_ = nullptr;
+    UINT readMessage_ = 0;
+    volatile LONG judged_ = 0;
+    volatile LONG toJudge_ = 0;
+    volatile LONG stopReading_ = 0;
 };

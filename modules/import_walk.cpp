@@ -119,81 +119,256 @@ bool DllSearch::LocateServerFile(const wchar_t* serverFile, wchar_t* path) const
     return false;
 }
 
+bool KeyOfFile(const wchar_t* path, FileKey* key) {
+    // Opened for no access at all: only its identity is read.
+    FileHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!file.Valid() || !GetFileInformationByHandle(file.Get(), &information)) return false;
+    key->volume = information.dwVolumeSerialNumber;
+    key->indexHigh = information.nFileIndexHigh;
+    key->indexLow = information.nFileIndexLow;
+    return true;
+}
+
+bool SameFileKey(const FileKey& a, const FileKey& b) {
+    return a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+DWORD HashFileKey(const FileKey& key) {
+    return (key.volume * 16777619u) ^ (key.indexHigh * 2654435761u) ^ key.indexLow;
+}
+
+DWORD ImportWalkMemory::HashOf(const FileKey& key, const wchar_t* codecFolder) {
+    return HashFileKey(key) ^ HashTextIgnoringCase(codecFolder);
+}
+
+const ImportWalkMemory::Walked* ImportWalkMemory::Find(const FileKey& key, const wchar_t* codecFolder) const {
+    const long found = index_.Find(HashOf(key, codecFolder), [&](SIZE_T i) {
+        return SameFileKey(walked_[i].key, key) &&
+               CompareStringOrdinal(walked_[i].codecFolder, -1, codecFolder, -1, TRUE) == CSTR_EQUAL;
+    });
+    return found >= 0 ? &walked_[static_cast<SIZE_T>(found)] : nullptr;
+}
+
+void ImportWalkMemory::Keep(const FileKey& key, const wchar_t* codecFolder, const ImportWalk& walk) {
+    if (Find(key, codecFolder)) return;
+    HeapBuffer block;
+    if (!block.Reserve(sizeof(Walked))) return;
+    auto* walked = reinterpret_cast<Walked*>(block.Get());
+    walked->key = key;
+    CopyText(walked->codecFolder, kNameCapacity, codecFolder);
+    walked->walk = walk;
+    if (walked_.Append(*walked)) index_.Add(HashOf(key, codecFolder), walked_.Count() - 1);
+}
+
 namespace {
+
+// Adds the name to a list of at most kDelayedMissingAtMost, once.
+void AddDelayedMissing(ImportWalk& walk, const wchar_t* name) {
+    for (int i = 0; i < walk.delayedMissingCount; ++i) {
+        if (lstrcmpiW(walk.delayedMissing[i], name) == 0) return;
+    }
+    if (walk.delayedMissingCount < kDelayedMissingAtMost) {
+        CopyText(walk.delayedMissing[walk.delayedMissingCount++], kImportNameCapacity, name);
+    }
+}
+
+void AddChainLink(ImportWalk& walk, const wchar_t* name) {
+    if (walk.chainCount < kChainAtMost) CopyText(walk.chain[walk.chainCount++], kImportNameCapacity, name);
+}
 
 struct Walker {
     const DllSearch& search;
+    ImportWalkMemory& memory;
     wchar_t codecFolder[kNameCapacity];
     ImportWalk& walk;
-    HeapArray<ImportName> visited;
-    const wchar_t* stack[kDepthAtMost] = {};  // the file names from the codec's file down
+
+    // The files met in this walk: on the walk's stack (at their depth) or
+    // walked to their end (kDone).
+    static constexpr int kDone = -1;
+    struct MetFile {
+        FileKey key;
+        int depth;
+    };
+    HeapArray<MetFile> files;
+    HashIndex fileIndex;
+    // The load-time names met in this walk, each looked for once, with the
+    // file it led to (an index into files, or -1: of the system, or unread).
+    struct MetName {
+        wchar_t name[kImportNameCapacity];
+        long file;
+    };
+    HeapArray<MetName> names;
+    HashIndex nameIndex;
+
+    // The modules from the codec's file down: the name each was imported by,
+    // its file, the missing delay-loaded DLLs of it and below it, and the
+    // lowest depth of a file on the stack that its walk met again (its
+    // imports are that file's, still being walked).
+    struct Frame {
+        const wchar_t* name;
+        long file;
+        ImportWalk below;
+        int lowest;
+    };
+    HeapArray<Frame> frames;  // room for kDepthAtMost, made first
     int depth = 0;
 
-    bool Visited(const wchar_t* name) {
-        for (SIZE_T i = 0; i < visited.Count(); ++i) {
-            if (lstrcmpiW(visited[i].name, name) == 0) return true;
-        }
-        ImportName entry = {};
-        CopyText(entry.name, kImportNameCapacity, name);
-        visited.Append(entry);
-        return false;
+    long MetFileOf(const FileKey& key) const {
+        return fileIndex.Find(HashFileKey(key), [&](SIZE_T i) { return SameFileKey(files[i].key, key); });
+    }
+    long AddFile(const FileKey& key, int at) {
+        if (!files.Append({key, at})) return -1;
+        fileIndex.Add(HashFileKey(key), files.Count() - 1);
+        return static_cast<long>(files.Count() - 1);
+    }
+    const MetName* MetNameOf(const wchar_t* name) const {
+        const long found = nameIndex.Find(HashTextIgnoringCase(name), [&](SIZE_T i) {
+            return CompareStringOrdinal(names[i].name, -1, name, -1, TRUE) == CSTR_EQUAL;
+        });
+        return found >= 0 ? &names[static_cast<SIZE_T>(found)] : nullptr;
+    }
+    void AddName(const wchar_t* name, long file) {
+        MetName met;
+        CopyText(met.name, kImportNameCapacity, name);
+        met.file = file;
+        if (names.Append(met)) nameIndex.Add(HashTextIgnoringCase(name), names.Count() - 1);
     }
 
-    void NoteDelayedMissing(const wchar_t* name) {
-        for (int i = 0; i < walk.delayedMissingCount; ++i) {
-            if (lstrcmpiW(walk.delayedMissing[i], name) == 0) return;
-        }
-        if (walk.delayedMissingCount < kDelayedMissingAtMost) {
-            CopyText(walk.delayedMissing[walk.delayedMissingCount++], kImportNameCapacity, name);
-        }
+    // The file met again: one still on the stack makes the walks above it lean on it.
+    void MeetAgain(long file) {
+        if (file < 0 || files[static_cast<SIZE_T>(file)].depth == kDone) return;
+        Frame& top = frames[static_cast<SIZE_T>(depth - 1)];
+        if (files[static_cast<SIZE_T>(file)].depth < top.lowest) top.lowest = files[static_cast<SIZE_T>(file)].depth;
     }
 
-    void NameMissing(const wchar_t* name) {
+    // A missing DLL below the top of the stack: `found` holds it and the
+    // chain up to the DLL named `via` (null: the top imports it). Names it
+    // for the codec, and keeps it for each file on the stack.
+    void NameMissing(const ImportWalk& found, const wchar_t* via) {
+        ImportWalk chain = {};
+        chain.missingFound = true;
+        CopyText(chain.missing, kImportNameCapacity, found.missing);
+        for (int i = 0; i < found.chainCount; ++i) AddChainLink(chain, found.chain[i]);
+        if (via) AddChainLink(chain, via);
+        for (int i = depth - 1; i >= 0; --i) {
+            const Frame& frame = frames[static_cast<SIZE_T>(i)];
+            if (frame.file >= 0) memory.Keep(files[static_cast<SIZE_T>(frame.file)].key, codecFolder, chain);
+            AddChainLink(chain, frame.name);
+        }
         walk.missingFound = true;
-        CopyText(walk.missing, kImportNameCapacity, name);
+        CopyText(walk.missing, kImportNameCapacity, chain.missing);
         walk.chainCount = 0;
-        for (int i = depth - 1; i >= 0 && walk.chainCount < kChainAtMost; --i) {
-            CopyText(walk.chain[walk.chainCount++], kImportNameCapacity, stack[i]);
-        }
+        for (int i = 0; i < chain.chainCount; ++i) AddChainLink(walk, chain.chain[i]);
     }
 
-    // Walks the imports of the module whose file name is `name`; true once a
+    // Walks the imports of the module on top of the stack; true once a
     // missing DLL is named.
-    bool Visit(const wchar_t* name, const ImageFacts& facts) {
-        if (depth >= kDepthAtMost) return false;
-        stack[depth++] = name;
+    bool Walk(const ImageFacts& facts) {
+        Frame& top = frames[static_cast<SIZE_T>(depth - 1)];
         for (SIZE_T i = 0; i < facts.imports.Count(); ++i) {
             const ImportName& import = facts.imports[i];
             wchar_t found[kNameCapacity];
             if (import.delayed) {
-                if (search.Find(codecFolder, import.name, found) == DllSearch::NotFound) NoteDelayedMissing(import.name);
+                // Only the first few are named: the rest need not be looked for.
+                if (top.below.delayedMissingCount < kDelayedMissingAtMost &&
+                    search.Find(codecFolder, import.name, found) == DllSearch::NotFound) {
+                    AddDelayedMissing(top.below, import.name);
+                }
                 continue;
             }
-            if (Visited(import.name)) continue;
+            if (const MetName* met = MetNameOf(import.name)) {
+                MeetAgain(met->file);
+                continue;
+            }
             const DllSearch::Place place = search.Find(codecFolder, import.name, found);
             if (place == DllSearch::NotFound) {
-                NameMissing(import.name);
+                ImportWalk missing = {};
+                CopyText(missing.missing, kImportNameCapacity, import.name);
+                NameMissing(missing, nullptr);
                 return true;
             }
-            if (place != DllSearch::Found) continue;
+            FileKey key;
+            if (place != DllSearch::Found || !KeyOfFile(found, &key)) {
+                AddName(import.name, -1);
+                continue;
+            }
+            long file = MetFileOf(key);
+            if (file >= 0) {
+                AddName(import.name, file);
+                MeetAgain(file);
+                continue;
+            }
+            if (const ImportWalkMemory::Walked* walked = memory.Find(key, codecFolder)) {
+                if (walked->walk.missingFound) {
+                    NameMissing(walked->walk, import.name);
+                    return true;
+                }
+                for (int n = 0; n < walked->walk.delayedMissingCount; ++n) {
+                    AddDelayedMissing(top.below, walked->walk.delayedMissing[n]);
+                }
+                AddName(import.name, AddFile(key, kDone));
+                continue;
+            }
+            if (depth >= kDepthAtMost) {
+                // Deeper chains are not followed: nothing above is kept as sound.
+                top.lowest = -1;
+                AddName(import.name, -1);
+                continue;
+            }
+            file = AddFile(key, depth);
+            AddName(import.name, file);
             ImageFacts dependency;
             ReadImage(found, dependency);
-            if (dependency.reading == ImageRead && Visit(import.name, dependency)) return true;
+            if (dependency.reading != ImageRead) {
+                if (file >= 0) files[static_cast<SIZE_T>(file)].depth = kDone;
+                continue;
+            }
+            Frame& next = frames[static_cast<SIZE_T>(depth)];
+            next.name = import.name;
+            next.file = file;
+            next.below.delayedMissingCount = 0;
+            next.lowest = depth;
+            ++depth;
+            if (Walk(dependency)) return true;
+            --depth;
+            const Frame& walked = next;
+            if (file >= 0) {
+                files[static_cast<SIZE_T>(file)].depth = kDone;
+                // A walk that met a file still on the stack above holds only part of the answer.
+                if (walked.lowest >= depth) memory.Keep(key, codecFolder, walked.below);
+            }
+            for (int n = 0; n < walked.below.delayedMissingCount; ++n) {
+                AddDelayedMissing(top.below, walked.below.delayedMissing[n]);
+            }
+            if (walked.lowest < top.lowest) top.lowest = walked.lowest;
         }
-        --depth;
         return false;
     }
 };
 
 }  // namespace
 
-void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts& facts, ImportWalk& walk) {
+void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts& facts, ImportWalk& walk,
+                 ImportWalkMemory* memory) {
     walk = ImportWalk{};
-    Walker walker{search, {}, walk, {}};
+    ImportWalkMemory own;
+    Walker walker{search, memory ? *memory : own, {}, walk, {}, {}, {}, {}, {}, 0};
     CopyText(walker.codecFolder, kNameCapacity, path);
     wchar_t* slash = std::wcsrchr(walker.codecFolder, L'\\');
     if (slash) *slash = L'\0';
+    if (!walker.frames.Reserve(kDepthAtMost)) return;
+    for (int i = 0; i < kDepthAtMost; ++i) walker.frames.Append({});
     const wchar_t* name = FileNameOf(path);
-    walker.Visited(name);
-    walker.Visit(name, facts);
+    FileKey key;
+    const long file = KeyOfFile(path, &key) ? walker.AddFile(key, 0) : -1;
+    walker.AddName(name, file);
+    walker.frames[0].name = name;
+    walker.frames[0].file = file;
+    walker.frames[0].lowest = 0;
+    walker.depth = 1;
+    if (walker.Walk(facts)) return;
+    const Walker::Frame& root = walker.frames[0];
+    for (int i = 0; i < root.below.delayedMissingCount; ++i) AddDelayedMissing(walk, root.below.delayedMissing[i]);
 }

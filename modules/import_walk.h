@@ -6,6 +6,7 @@
 // is not in the system or Windows folder.
 #pragma once
 #include "../base/app_state.h"
+#include "../base/hash_index.h"
 #include "pe_image.h"
 
 // Where the loader looks, for the programs of one registry view's width.
@@ -66,7 +67,49 @@ struct ImportWalk {
     int delayedMissingCount = 0;
 };
 
+// A file on disk, whichever path names it: its volume and its file index.
+struct FileKey {
+    DWORD volume = 0;
+    DWORD indexHigh = 0;
+    DWORD indexLow = 0;
+};
+
+// The key of the file at path; false when it cannot be opened.
+bool KeyOfFile(const wchar_t* path, FileKey* key);
+bool SameFileKey(const FileKey& a, const FileKey& b);
+DWORD HashFileKey(const FileKey& key);
+
+// What the walks of one check keep of the DLLs they walked: each file
+// found (by its file, not by the name that reached it) with what its walk
+// found, for the codecs of one folder (where the loader looks first), so
+// that a DLL many codecs need is read and walked once per check.
+class ImportWalkMemory {
+public:
+    ImportWalkMemory() = default;
+    ImportWalkMemory(const ImportWalkMemory&) = delete;
+    ImportWalkMemory& operator=(const ImportWalkMemory&) = delete;
+
+    struct Walked {
+        FileKey key;
+        wchar_t codecFolder[kNameCapacity];
+        // What is missing below the file: missing and the chain from the DLL
+        // that imports it up to (not with) the file itself; and the missing
+        // delay-loaded DLLs of the file and of those below it.
+        ImportWalk walk;
+    };
+    const Walked* Find(const FileKey& key, const wchar_t* codecFolder) const;
+    void Keep(const FileKey& key, const wchar_t* codecFolder, const ImportWalk& walk);
+
+private:
+    static DWORD HashOf(const FileKey& key, const wchar_t* codecFolder);
+    HeapArray<Walked> walked_;
+    HashIndex index_;
+};
+
 // Walks the imports of the codec's file at path (as this process reaches
 // it), whose facts were read with its imports. The first DLL not found, in
-// the order the loader meets them, ends the walk.
-void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts& facts, ImportWalk& walk);
+// the order the loader meets them, ends the walk. Each file is read and
+// walked once a walk (a file named by several names or paths is one file);
+// with memory, once a check.
+void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts& facts, ImportWalk& walk,
+                 ImportWalkMemory* memory = nullptr);

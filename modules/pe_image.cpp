@@ -1,6 +1,7 @@
 #include "pe_image.h"
 
 #include "../base/bounded_text.h"
+#include "../base/hash_index.h"
 
 #include <cstring>
 
@@ -8,6 +9,10 @@ namespace {
 
 // More import descriptors than any real DLL has: a table that runs on is cut there.
 constexpr DWORD kDescriptorsAtMost = 2048;
+// More characters of import names than any real DLL has (a real one's names
+// take a few hundred): a file whose names run on is cut there, so that
+// reading and walking a file costs the same however long its names are.
+constexpr std::size_t kImportCharsAtMost = 32 * 1024;
 
 // The file's bytes with every read checked against their end.
 class ImageBytes {
@@ -25,13 +30,14 @@ public:
         return Read(offset, out, sizeof(T));
     }
     // The ASCII name at offset, ended by a zero within the file and the
-    // capacity; false for any other.
-    bool ReadName(unsigned long long offset, wchar_t (&name)[kImportNameCapacity]) const {
+    // capacity, and its length; false for any other.
+    bool ReadName(unsigned long long offset, wchar_t (&name)[kImportNameCapacity], std::size_t* length) const {
         for (std::size_t i = 0; i < kImportNameCapacity; ++i) {
             if (offset + i >= size_) return false;
             const BYTE c = bytes_[offset + i];
             if (c == 0) {
                 name[i] = L'\0';
+                *length = i;
                 return i > 0;
             }
             // A DLL's name is printable ASCII: anything else names no file the loader looks for.
@@ -80,17 +86,42 @@ struct ImageLayout {
     }
 };
 
-void AddImport(ImageFacts& facts, const wchar_t (&name)[kImportNameCapacity], bool delayed) {
-    for (SIZE_T i = 0; i < facts.imports.Count(); ++i) {
-        if (lstrcmpiW(facts.imports[i].name, name) == 0) return;
-    }
-    ImportName entry;
-    std::memcpy(entry.name, name, sizeof(entry.name));
-    entry.delayed = delayed;
-    if (!facts.imports.Append(entry)) facts.importsCut = true;
-}
+// The imports read so far: each name once, found by its hash; and the
+// characters of the names read, bounded.
+struct ImportReading {
+    ImageFacts& facts;
+    HashIndex index;
+    std::size_t chars = 0;
 
-void ReadImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& directory, ImageFacts& facts) {
+    // Adds the name at offset, unless it is there already; false once the
+    // names read run over their bound (the file's imports are cut there).
+    bool Add(const ImageBytes& bytes, unsigned long long offset, bool delayed) {
+        wchar_t name[kImportNameCapacity];
+        std::size_t length = 0;
+        if (!bytes.ReadName(offset, name, &length)) {
+            facts.importsCut = true;
+            return true;
+        }
+        chars += length;
+        if (chars > kImportCharsAtMost) {
+            facts.importsCut = true;
+            return false;
+        }
+        const DWORD hash = HashTextIgnoringCase(name);
+        const auto same = [&](SIZE_T item) {
+            return CompareStringOrdinal(facts.imports[item].name, -1, name, -1, TRUE) == CSTR_EQUAL;
+        };
+        if (index.Find(hash, same) >= 0) return true;
+        ImportName entry;
+        std::memcpy(entry.name, name, sizeof(entry.name));
+        entry.delayed = delayed;
+        if (!facts.imports.Append(entry) || !index.Add(hash, facts.imports.Count() - 1)) facts.importsCut = true;
+        return true;
+    }
+};
+
+void ReadImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& directory, ImportReading& reading) {
+    ImageFacts& facts = reading.facts;
     if (directory.VirtualAddress == 0 || directory.Size == 0) return;
     unsigned long long offset = 0;
     if (!layout.OffsetOf(directory.VirtualAddress, &offset)) {
@@ -105,16 +136,16 @@ void ReadImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& director
         }
         if (descriptor.Name == 0) return;  // the table's end
         unsigned long long nameOffset = 0;
-        wchar_t name[kImportNameCapacity];
-        if (layout.OffsetOf(descriptor.Name, &nameOffset) && layout.bytes.ReadName(nameOffset, name)) {
-            AddImport(facts, name, false);
-        } else {
+        if (!layout.OffsetOf(descriptor.Name, &nameOffset)) {
             facts.importsCut = true;
+        } else if (!reading.Add(layout.bytes, nameOffset, false)) {
+            return;
         }
     }
 }
 
-void ReadDelayImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& directory, ImageFacts& facts) {
+void ReadDelayImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& directory, ImportReading& reading) {
+    ImageFacts& facts = reading.facts;
     if (directory.VirtualAddress == 0 || directory.Size == 0) return;
     unsigned long long offset = 0;
     if (!layout.OffsetOf(directory.VirtualAddress, &offset)) {
@@ -136,12 +167,10 @@ void ReadDelayImports(const ImageLayout& layout, const IMAGE_DATA_DIRECTORY& dir
         unsigned long long rva = descriptor.name;
         if ((descriptor.attributes & 1) == 0) rva = rva >= layout.imageBase ? rva - layout.imageBase : ~0ull;
         unsigned long long nameOffset = 0;
-        wchar_t name[kImportNameCapacity];
-        if (rva <= 0xFFFFFFFFull && layout.OffsetOf(static_cast<DWORD>(rva), &nameOffset) &&
-            layout.bytes.ReadName(nameOffset, name)) {
-            AddImport(facts, name, true);
-        } else {
+        if (rva > 0xFFFFFFFFull || !layout.OffsetOf(static_cast<DWORD>(rva), &nameOffset)) {
             facts.importsCut = true;
+        } else if (!reading.Add(layout.bytes, nameOffset, true)) {
+            return;
         }
     }
 }
@@ -195,11 +224,12 @@ void ReadHeaders(const ImageBytes& bytes, ImageFacts& facts, bool imports) {
     if (facts.reading != ImageRead || !imports) return;
     layout.sectionTable = optionalOffset + file.SizeOfOptionalHeader;
     layout.sectionCount = file.NumberOfSections;
+    ImportReading reading{facts, {}};
     if (directoryCount > IMAGE_DIRECTORY_ENTRY_IMPORT) {
-        ReadImports(layout, directories[IMAGE_DIRECTORY_ENTRY_IMPORT], facts);
+        ReadImports(layout, directories[IMAGE_DIRECTORY_ENTRY_IMPORT], reading);
     }
-    if (directoryCount > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT) {
-        ReadDelayImports(layout, directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT], facts);
+    if (directoryCount > IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT && reading.chars <= kImportCharsAtMost) {
+        ReadDelayImports(layout, directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT], reading);
     }
 }
 

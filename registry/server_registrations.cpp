@@ -32,9 +32,11 @@ bool ServesFile(HKEY classes, const wchar_t* classId, const TargetFile& target) 
     wchar_t value[kNameCapacity];
     wchar_t expanded[kNameCapacity];
     if (!ReadRegistryText(server.Get(), nullptr, value, kNameCapacity)) return false;
+    // The file COM loads for the value: its variables expanded only in an expandable value.
+    const DWORD type = ServerPathType(server.Get());
     FileIdentity identity;
-    if (target.identified && ServerFileIdentity(value, &identity)) return SameFile(identity, target.identity);
-    return ExpandServerPath(value, expanded, kNameCapacity) &&
+    if (target.identified && ServerFileIdentity(value, type, &identity)) return SameFile(identity, target.identity);
+    return ExpandServerPath(value, type, expanded, kNameCapacity) &&
            CompareStringOrdinal(expanded, -1, target.path, -1, TRUE) == CSTR_EQUAL;
 }
 
@@ -53,7 +55,8 @@ void WalkClassKeys(const wchar_t* serverFile, KeyPathList& servedClasses, KeyPat
     RegKey classes;
     if (classes.OpenForReading(HKEY_CLASSES_ROOT, L"CLSID") != ERROR_SUCCESS) return;
     TargetFile target{serverFile, {}, false};
-    target.identified = serverFile[0] != L'\0' && ServerFileIdentity(serverFile, &target.identity);
+    // The file given to regsvr32, its variables expanded already.
+    target.identified = serverFile[0] != L'\0' && ServerFileIdentity(serverFile, REG_SZ, &target.identity);
     ForEachSubkeyName(classes.Get(), [&](const wchar_t* classId) {
         wchar_t classPath[kNameCapacity];
         wchar_t instancePath[kNameCapacity];

@@ -111,10 +111,11 @@ void ReadCategoryEntries(REGSAM view, const wchar_t* registryCategory, CategoryE
 
 // The status of a filter whose registration gave a class id, judged as the
 // maintenance scan judges it.
-const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamaged, const wchar_t* serverPath) {
+const wchar_t* JudgeFilter(REGSAM view, bool classKeyFound, bool filterDataDamaged, const wchar_t* serverPath,
+                           DWORD serverType) {
     // A damaged record is a broken registration whatever its file.
     if (classKeyFound && filterDataDamaged) return L"данные FilterData повреждены";
-    return JudgeServerFile(view, classKeyFound, serverPath);
+    return JudgeServerFile(view, classKeyFound, serverPath, serverType);
 }
 
 // A list row that no Instance entry or class key explains and whose moniker
@@ -146,10 +147,11 @@ void AppendCodecOfOtherKind(GrowingText& text, FilterSource source, const wchar_
             OpenReportKey(objects, directShow.Get(), L"MediaObjects", 0) &&
             OpenReportKey(object, objects.Get(), braceless, 0)) {
             AppendLabelled(text, kRowIndent, L"Класс:", monikerId);
-            if (ReadClassFacts(0, monikerId, objectName, serverPath, kNameCapacity)) {
+            DWORD serverType = REG_NONE;
+            if (ReadClassFacts(0, monikerId, objectName, serverPath, kNameCapacity, nullptr, &serverType)) {
                 AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
                 wchar_t facts[kNameCapacity];
-                DescribeServerFile(0, serverPath, facts, kNameCapacity);
+                DescribeServerFile(0, serverPath, serverType, facts, kNameCapacity);
                 AppendLabelled(text, kRowIndent, L"", facts);
             } else {
                 AppendLabelled(text, kRowIndent, L"Файл:", L"нет раздела класса");
@@ -178,16 +180,18 @@ void AppendFilterFacts(GrowingText& text, ReportProblems& problems, const wchar_
     wchar_t objectName[kNameCapacity];
     wchar_t serverPath[kNameCapacity];
     wchar_t judgedServerPath[kNameCapacity];
+    DWORD serverType = REG_NONE;
     const bool classKeyFound = ReadClassFacts(view, classIdCut ? L"" : classId, objectName, serverPath,
-                                              kNameCapacity, judgedServerPath);
+                                              kNameCapacity, judgedServerPath, &serverType);
     if (classKeyFound) {
         if (objectName[0] != L'\0') AppendLabelled(text, kRowIndent, L"Объект:", objectName);
         AppendLabelled(text, kRowIndent, L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
         wchar_t facts[kNameCapacity];
-        DescribeServerFile(view, serverPath, facts, kNameCapacity);
+        DescribeServerFile(view, serverPath, serverType, facts, kNameCapacity);
         AppendLabelled(text, kRowIndent, L"", facts);
     }
-    AppendStatus(text, problems, name, JudgeFilter(view, classKeyFound, filterDataDamaged, judgedServerPath));
+    AppendStatus(text, problems, name,
+                 JudgeFilter(view, classKeyFound, filterDataDamaged, judgedServerPath, serverType));
 }
 
 void AppendEntry(GrowingText& text, ReportProblems& problems, const CategoryEntries& entries, std::size_t i,

@@ -101,10 +101,11 @@ void AppendMediaObjects(GrowingText& text, const ReportView& view) {
             AppendLabelled(text, L"       ", L"Класс:", classId);
             wchar_t objectName[kNameCapacity];
             wchar_t serverPath[kNameCapacity];
-            if (ReadClassFacts(view.flag, classId, objectName, serverPath, kNameCapacity)) {
+            DWORD serverType = REG_NONE;
+            if (ReadClassFacts(view.flag, classId, objectName, serverPath, kNameCapacity, nullptr, &serverType)) {
                 AppendLabelled(text, L"       ", L"Файл:", serverPath[0] ? serverPath : L"(не указан)");
                 wchar_t facts[kNameCapacity];
-                DescribeServerFile(view.flag, serverPath, facts, kNameCapacity);
+                DescribeServerFile(view.flag, serverPath, serverType, facts, kNameCapacity);
                 AppendLabelled(text, L"       ", L"", facts);
             } else {
                 AppendLabelled(text, L"       ", L"Файл:", L"нет раздела класса");

@@ -67,7 +67,8 @@ void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
 
     wchar_t objectName[kNameCapacity] = {};
     wchar_t serverPath[kNameCapacity] = {};
-    if (ReadClassInfo(classId, objectName, serverPath) == 0) {
+    DWORD serverType = REG_NONE;
+    if (ReadClassInfo(classId, objectName, serverPath, &serverType) == 0) {
         const int answer =
             ShowMessageBox(g_app.mainWindow, L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?",
                            rowText, MB_YESNO | MB_ICONQUESTION);
@@ -86,10 +87,11 @@ void CheckRow(const wchar_t* rowText, ScanLookup& lookup) {
         }
         return;
     }
-    // A path holding an environment variable is not tested. A damaged
-    // FilterData is a broken registration whatever the file.
+    // A path holding an environment variable in an expandable value is not
+    // tested; in any other value it is the path COM looks for, "%" and all. A
+    // damaged FilterData is a broken registration whatever the file.
     if (!filterDataDamaged) {
-        if (std::wcschr(serverPath, L'%') != nullptr) return;
+        if (serverType == REG_EXPAND_SZ && std::wcschr(serverPath, L'%') != nullptr) return;
         if (FileFound(serverPath)) return;
     }
 

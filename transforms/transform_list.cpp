@@ -78,19 +78,20 @@ void TakeClassId(TransformRow& row, const wchar_t* keyName) {
 class FoundFiles {
 public:
     // The facts and status of the file as a row names it (shown and judged), or null.
-    const wchar_t* Find(const wchar_t* path, const wchar_t* judged, const wchar_t** status) const {
+    const wchar_t* Find(const wchar_t* path, const wchar_t* judged, DWORD type, const wchar_t** status) const {
         for (std::size_t i = 0; i < count_; ++i) {
             const Entry& entry = At(i);
-            if (std::wcscmp(entry.path, path) == 0 && std::wcscmp(entry.judged, judged) == 0) {
+            if (std::wcscmp(entry.path, path) == 0 && std::wcscmp(entry.judged, judged) == 0 && entry.type == type) {
                 *status = entry.status;
                 return entry.facts;
             }
         }
         return nullptr;
     }
-    void Add(const wchar_t* path, const wchar_t* judged, const wchar_t* facts, const wchar_t* status) {
+    void Add(const wchar_t* path, const wchar_t* judged, DWORD type, const wchar_t* facts, const wchar_t* status) {
         if (count_ == kAtMost || !entries_.Reserve((count_ + 1) * sizeof(Entry))) return;
         Entry& entry = At(count_++);
+        entry.type = type;
         CopyText(entry.path, kNameCapacity, path);
         CopyText(entry.judged, kNameCapacity, judged);
         CopyText(entry.facts, kNameCapacity, facts);
@@ -102,6 +103,7 @@ private:
         wchar_t path[kNameCapacity];
         wchar_t judged[kNameCapacity];
         wchar_t facts[kNameCapacity];
+        DWORD type;
         const wchar_t* status;
     };
     static constexpr std::size_t kAtMost = 64;
@@ -116,20 +118,20 @@ const wchar_t* ReadServerFile(HKEY classes, REGSAM view, FoundFiles& files, Tran
     wchar_t judged[kNameCapacity] = {};
     const bool classKeyFound = row.classIdIsGuid && classes &&
                                ReadClassFactsIn(classes, view, row.classId, nullptr, row.serverPath, kNameCapacity,
-                                                judged);
+                                                judged, &row.serverPathType);
     *classKeyFoundOut = classKeyFound;
-    if (!classKeyFound) return JudgeServerFile(view, false, judged);
+    if (!classKeyFound) return JudgeServerFile(view, false, judged, row.serverPathType);
     const wchar_t* shown = row.serverPath[0] ? row.serverPath : L"(не указан)";
     const wchar_t* status = nullptr;
-    if (const wchar_t* known = files.Find(row.serverPath, judged, &status)) {
+    if (const wchar_t* known = files.Find(row.serverPath, judged, row.serverPathType, &status)) {
         FormatText(row.file, kNameCapacity, L"%s (%s)", shown, known);
         return status;
     }
     wchar_t facts[kNameCapacity];
-    const bool found = DescribeServerFile(view, row.serverPath, facts, kNameCapacity);
+    const bool found = DescribeServerFile(view, row.serverPath, row.serverPathType, facts, kNameCapacity);
     FormatText(row.file, kNameCapacity, L"%s (%s)", shown, facts);
-    status = JudgeServerFile(view, true, judged);
-    if (found) files.Add(row.serverPath, judged, facts, status);
+    status = JudgeServerFile(view, true, judged, row.serverPathType);
+    if (found) files.Add(row.serverPath, judged, row.serverPathType, facts, status);
     return status;
 }
 

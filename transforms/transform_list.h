@@ -25,6 +25,7 @@ struct TransformRow {
     wchar_t inputs[kFormatsCapacity];
     wchar_t outputs[kFormatsCapacity];
     wchar_t serverPath[kNameCapacity];      // the InprocServer32 default value, as shown and as the actions take it
+    DWORD serverPathType;                   // its type: only REG_EXPAND_SZ has its variables expanded
     wchar_t file[kNameCapacity];            // the server path with its file's facts
     const wchar_t* status;                  // one of the statuses below
     wchar_t note[kNameCapacity];            // from Preferred and DoNotUse

@@ -220,8 +220,8 @@ const TransformRow* SelectedRow(HWND dialog) {
 void CheckServerFile(HWND dialog, const TransformRow& row) {
     const TransformsDialogState& state = StateOf(dialog);
     wchar_t facts[kNameCapacity];
-    ShowServerFileCheck(dialog, DescribeServerFile(state.views[state.shownView].flag, row.serverPath, facts,
-                                                   kNameCapacity));
+    ShowServerFileCheck(dialog, DescribeServerFile(state.views[state.shownView].flag, row.serverPath,
+                                                   row.serverPathType, facts, kNameCapacity));
 }
 
 void Unregister(HWND dialog, TransformRow row) {
@@ -232,7 +232,7 @@ void Unregister(HWND dialog, TransformRow row) {
         return;
     }
     if (!ConfirmUnregistration(dialog)) return;
-    if (!UnregisterServerFile(dialog, row.name, row.classId, row.serverPath)) return;
+    if (!UnregisterServerFile(dialog, row.name, row.classId, row.serverPath, row.serverPathType)) return;
     RefreshFilterList();
     ReadAgain(dialog);
 }

@@ -161,11 +161,14 @@ TEST(ManageDialogOpen, ClassIdCutToFitNamesNoClass) {
                    recorder.Shown()[0].text);
 }
 
-TEST(ServerFile, EnvironmentVariablesAreExpandedBeforeTheCheck) {
-    EXPECT_TRUE(ServerFileExists(L"%SystemRoot%\\system32\\quartz.dll"));
-    EXPECT_FALSE(ServerFileExists(L"%SystemRoot%\\system32\\vantrel-no-such.dll"));
-    EXPECT_FALSE(ServerFileExists(L""));
-    EXPECT_FALSE(ServerFileExists(L"vantrel-no-such-file.ax"));
+// Variables are expanded in an expandable value only: in any other COM
+// looks for the path as written, and so does the check.
+TEST(ServerFile, EnvironmentVariablesAreExpandedOnlyInExpandableValues) {
+    EXPECT_TRUE(ServerFileExists(L"%SystemRoot%\\system32\\quartz.dll", REG_EXPAND_SZ));
+    EXPECT_FALSE(ServerFileExists(L"%SystemRoot%\\system32\\quartz.dll", REG_SZ));
+    EXPECT_FALSE(ServerFileExists(L"%SystemRoot%\\system32\\vantrel-no-such.dll", REG_EXPAND_SZ));
+    EXPECT_FALSE(ServerFileExists(L"", REG_EXPAND_SZ));
+    EXPECT_FALSE(ServerFileExists(L"vantrel-no-such-file.ax", REG_SZ));
 }
 
 }  // namespace

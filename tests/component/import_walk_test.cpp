@@ -4,17 +4,12 @@
 // corruption of a sound image, which must give a result and never a fault.
 #include "../../modules/import_walk.h"
 #include "../../modules/pe_image.h"
+#include "../common/test_images.h"
 #include "test_support.h"
 
 #include <cstring>
 
 namespace {
-
-constexpr DWORD kSectionRva = 0x1000;
-constexpr DWORD kSectionOffset = 0x200;
-constexpr DWORD kImportsAt = 0x00;        // in the section: the import descriptors
-constexpr DWORD kDelayedAt = 0x80;        // the delay-load descriptors
-constexpr DWORD kNamesAt = 0x100;         // the DLLs' names
 
 void Put(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t size) {
     std::memcpy(bytes.data() + at, data, size);
@@ -22,69 +17,6 @@ void Put(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t
 template <typename T>
 void PutValue(std::vector<BYTE>& bytes, std::size_t at, T value) {
     Put(bytes, at, &value, sizeof(value));
-}
-
-// A DLL image of the program's width (or the other's) that imports the DLLs
-// named at load time and delay-loads the others; nothing else is in it.
-std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::vector<std::string>& delayed = {},
-                           WORD machine = OwnMachine()) {
-    std::vector<BYTE> bytes(kSectionOffset + 0x400, 0);
-    IMAGE_DOS_HEADER dos = {};
-    dos.e_magic = IMAGE_DOS_SIGNATURE;
-    dos.e_lfanew = 0x40;
-    PutValue(bytes, 0, dos);
-    PutValue<DWORD>(bytes, 0x40, IMAGE_NT_SIGNATURE);
-    const bool wide = machine == IMAGE_FILE_MACHINE_AMD64;
-    IMAGE_FILE_HEADER file = {};
-    file.Machine = machine;
-    file.NumberOfSections = 1;
-    file.SizeOfOptionalHeader =
-        static_cast<WORD>(wide ? sizeof(IMAGE_OPTIONAL_HEADER64) : sizeof(IMAGE_OPTIONAL_HEADER32));
-    file.Characteristics = IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE;
-    PutValue(bytes, 0x44, file);
-    const std::size_t optional = 0x44 + sizeof(IMAGE_FILE_HEADER);
-    IMAGE_DATA_DIRECTORY directories[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {};
-    directories[IMAGE_DIRECTORY_ENTRY_IMPORT] = {kSectionRva + kImportsAt, 0x80};
-    if (!delayed.empty()) directories[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT] = {kSectionRva + kDelayedAt, 0x80};
-    if (wide) {
-        IMAGE_OPTIONAL_HEADER64 header = {};
-        header.Magic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
-        header.SizeOfHeaders = kSectionOffset;
-        header.ImageBase = 0x180000000ull;
-        header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-        std::memcpy(header.DataDirectory, directories, sizeof(directories));
-        PutValue(bytes, optional, header);
-    } else {
-        IMAGE_OPTIONAL_HEADER32 header = {};
-        header.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
-        header.SizeOfHeaders = kSectionOffset;
-        header.ImageBase = 0x10000000;
-        header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
-        std::memcpy(header.DataDirectory, directories, sizeof(directories));
-        PutValue(bytes, optional, header);
-    }
-    IMAGE_SECTION_HEADER section = {};
-    std::memcpy(section.Name, ".idata", 6);
-    section.Misc.VirtualSize = 0x400;
-    section.VirtualAddress = kSectionRva;
-    section.SizeOfRawData = 0x400;
-    section.PointerToRawData = kSectionOffset;
-    PutValue(bytes, optional + file.SizeOfOptionalHeader, section);
-    DWORD name = kNamesAt;
-    for (std::size_t i = 0; i < imports.size(); ++i) {
-        IMAGE_IMPORT_DESCRIPTOR descriptor = {};
-        descriptor.Name = kSectionRva + name;
-        PutValue(bytes, kSectionOffset + kImportsAt + i * sizeof(descriptor), descriptor);
-        Put(bytes, kSectionOffset + name, imports[i].c_str(), imports[i].size() + 1);
-        name += static_cast<DWORD>(imports[i].size() + 1);
-    }
-    for (std::size_t i = 0; i < delayed.size(); ++i) {
-        const DWORD descriptor[8] = {1, kSectionRva + name, 0, 0, 0, 0, 0, 0};  // attributes 1: addresses are offsets
-        Put(bytes, kSectionOffset + kDelayedAt + i * sizeof(descriptor), descriptor, sizeof(descriptor));
-        Put(bytes, kSectionOffset + name, delayed[i].c_str(), delayed[i].size() + 1);
-        name += static_cast<DWORD>(delayed[i].size() + 1);
-    }
-    return bytes;
 }
 
 struct ScratchFiles {
@@ -202,7 +134,7 @@ TEST(ImportWalk, ReadsDamagedImagesAsData) {
         {"not a DLL", 0x44 + 18, IMAGE_FILE_EXECUTABLE_IMAGE, ImageNotDll, false},
         {"65535 sections", 0x44 + 2, 0xFFFF, ImageRead, false},
         {"import table past the end", directories + 8, 0xFFFFFF00, ImageRead, true},
-        {"import name past the end", kSectionOffset + kImportsAt + 12, 0xFFFFFFF0, ImageRead, true},
+        {"import name past the end", kImageSectionOffset + kImageImportsAt + 12, 0xFFFFFFF0, ImageRead, true},
         {"section data past the end", optional + (OwnMachine() == IMAGE_FILE_MACHINE_AMD64 ? 240 : 224) + 20,
          0xFFFFFFF0, ImageRead, true},
     };
@@ -221,7 +153,7 @@ TEST(ImportWalk, ReadsDamagedImagesAsData) {
 
     // Names that run to the end of the file, or hold what no file name holds.
     std::vector<BYTE> endless = sound;
-    std::memset(endless.data() + kSectionOffset + kNamesAt, 'a', endless.size() - kSectionOffset - kNamesAt);
+    std::memset(endless.data() + kImageSectionOffset + kImageNamesAt, 'a', endless.size() - kImageSectionOffset - kImageNamesAt);
     files.Write(L"endless.dll", endless);
     ImageFacts facts;
     ReadImage(files.Path(L"endless.dll").c_str(), facts);

@@ -1,6 +1,7 @@
 // The codec load check: command 40045 and dialog 135, with codecs of our own
 // that fail at each step (test DLLs: the test codec's load= faults, and the
 // DLLs of missing imports), driven as a user drives them.
+#include "../common/test_images.h"
 #include "list_view_rows.h"
 #include "report_saving.h"
 #include "test_codec.h"
@@ -8,6 +9,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -488,6 +490,88 @@ SCENARIO(load_check_stop_and_close) {
     CHECK(exitCode >= 0 && static_cast<DWORD>(exitCode) < 0xC0000000, Format(L"exit code 0x%08X", exitCode));
     CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
           Format(L"%d children after the main window closed", program.ChildProcessCount()));
+}
+
+// Files made to cost the reading as much as a file can: a codec file with
+// 2,047 load-time and 2,047 delay-loaded imports of 250 characters each
+// (1 MB), and one that imports itself under 200 spellings of its path
+// ("\\." and "/." inserted) before a DLL that is not there. The main window
+// answers within 1 s throughout, and the files are read within 5 s, each
+// named with what the loader would meet. Beside them: a name with a TAB and
+// U+202E, shown with "?"; and a server path with a variable in a REG_SZ
+// value, looked for as written, while the same in REG_EXPAND_SZ is expanded.
+SCENARIO(load_check_hostile_files) {
+    ScratchFolder folder(L"Vantrel hostile");
+    std::vector<std::string> imports, delayed;
+    for (int i = 0; i < 2047; ++i) {
+        char number[16];
+        std::snprintf(number, sizeof(number), "%04d.dll", i);
+        // All alike but for their end, so that no comparison of two stops early.
+        imports.push_back(std::string(242, 'a') + number);
+        delayed.push_back(std::string(241, 'a') + "d" + number);
+    }
+    const std::wstring many = folder.path + L"\\vantrel_many.dll";
+    CHECK(WriteImageFile(many, DllImage(imports, delayed)), many);
+    const std::wstring self = folder.path + L"\\vantrel_self.dll";
+    std::string selfPath(self.begin(), self.end());  // the scratch folder's path is ASCII
+    const std::size_t slash = selfPath.rfind('\\');
+    std::vector<std::string> spellings;
+    for (int i = 0; i < 200; ++i) {
+        std::string spelling = selfPath.substr(0, slash);
+        for (int a = 0; a < i % 20; ++a) spelling += "\\.";
+        for (int b = 0; b < i / 20; ++b) spelling += "/.";
+        spellings.push_back(spelling + selfPath.substr(slash));
+    }
+    spellings.push_back("vantrel_hostile_gone.dll");
+    CHECK(WriteImageFile(self, DllImage(spellings)), self);
+    const PlantedCodec manyImports(L"Vantrel Load Many", L"filter", many);
+    const PlantedCodec selfImports(L"Vantrel Load Self", L"dmo", self);
+    const PlantedCodec unsafeName(L"Vantrel\tLoad\u202EName", L"filter", folder.path + L"\\gone.dll");
+    const std::wstring variablePath = L"%SystemRoot%\\system32\\quartz.dll";
+    const PlantedCodec literal(L"Vantrel Load Literal", L"filter", variablePath);
+    const PlantedCodec expandable(L"Vantrel Load Expandable", L"filter", variablePath);
+    CHECK(WriteText(L"CLSID\\" + expandable.classId + L"\\InprocServer32", nullptr, variablePath, REG_EXPAND_SZ),
+          expandable.classId);
+    wchar_t expanded[MAX_PATH] = {};
+    ExpandEnvironmentStringsW(variablePath.c_str(), expanded, MAX_PATH);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    const ULONGLONG opened = GetTickCount64();
+    const LoadDialog dialog = OpenLoadCheck(program);
+    if (!dialog.window) return;
+    // Until the files are read the progress says so; the main window answers all the while.
+    ULONGLONG slowest = 0, read = 0;
+    while (dialog.Running() && GetTickCount64() - opened < 90000) {
+        const ULONGLONG sent = GetTickCount64();
+        DWORD_PTR result = 0;
+        const bool answered = SendMessageTimeoutW(program.mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result);
+        slowest = std::max(slowest, answered ? GetTickCount64() - sent : 1000);
+        if (read == 0 && ControlText(dialog.window, IDC_LOAD_PROGRESS_TEXT).rfind(L"Проверено ", 0) == 0) {
+            read = GetTickCount64() - opened;
+        }
+        Sleep(20);
+    }
+    CHECK(slowest < 1000, Format(L"the main window took %llu ms to answer", slowest));
+    CHECK(read > 0 && read < 5000, Format(L"the files were read in %llu ms", read));
+    const Table rows = OwnRows(WaitForLoadCheck(program, dialog));
+    CHECK(RowText(rows, manyImports.name) == L"фильтр DirectShow | " + many + L" | не найдена библиотека: " +
+                                                 std::wstring(imports[0].begin(), imports[0].end()) +
+                                                 L" (для vantrel_many.dll)",
+          RowText(rows, manyImports.name));
+    CHECK(RowText(rows, selfImports.name) ==
+              L"DMO | " + self + L" | не найдена библиотека: vantrel_hostile_gone.dll (для vantrel_self.dll)",
+          RowText(rows, selfImports.name));
+    std::wstring shownName = unsafeName.name;
+    std::replace(shownName.begin(), shownName.end(), L'\t', L'?');
+    std::replace(shownName.begin(), shownName.end(), L'\u202E', L'?');
+    CHECK(RowText(rows, shownName) == L"фильтр DirectShow | " + folder.path + L"\\gone.dll | файл не найден",
+          RowText(rows, shownName) + L" in " + TableText(rows));
+    CHECK(RowText(rows, literal.name) == L"фильтр DirectShow | " + variablePath + L" | файл не найден",
+          RowText(rows, literal.name));
+    const auto* expandedRow = Row(rows, expandable.name);
+    CHECK(expandedRow && (*expandedRow)[kFile] == expanded && (*expandedRow)[kResult] != L"файл не найден",
+          RowText(rows, expandable.name));
 }
 
 // Codecs of both widths: one of the other width's registered in the

@@ -120,11 +120,15 @@ SCENARIO(report_of_broken_and_planted_entries) {
     TestCodec missing(L"Vantrel Report Missing", L"none");
     TestCodec variable(L"Vantrel Report Variable", L"none");
     TestCodec binaryPath(L"Vantrel Report Binary Path", L"none");
-    for (const TestCodec* codec : {&good, &missing, &variable, &binaryPath}) {
+    TestCodec literal(L"Vantrel Report Literal", L"none");
+    for (const TestCodec* codec : {&good, &missing, &variable, &binaryPath, &literal}) {
         CHECK(codec->Regsvr32(L"/s") == 0, codec->Regsvr32Result());
     }
     CHECK(DeleteFileW(missing.dllPath.c_str()), Format(L"error %lu", GetLastError()));
-    WriteText(variable.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
+    WriteText(variable.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll",
+              REG_EXPAND_SZ);
+    // The same variable in a value that is not expandable: COM looks for the path as written, and finds nothing.
+    WriteText(literal.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\quartz.dll");
     // A server path stored as binary data: no field to show, but the scan
     // reads its characters all the same and finds the file, and so the status is the scan's.
     {
@@ -260,6 +264,8 @@ SCENARIO(report_of_broken_and_planted_entries) {
           problems);
     const std::wstring variableRow = RowBlock(own, variable.name);
     CHECK(Holds(variableRow, Status(L"путь с переменными не проверялся")), variableRow);
+    const std::wstring literalRow = RowBlock(own, literal.name);
+    CHECK(Holds(literalRow, Status(L"файл не найден")), literalRow);
     const std::wstring orphanRow = RowBlock(own, orphanName);
     CHECK(Holds(orphanRow, Status(L"нет раздела класса")), orphanRow);
     const std::wstring binaryRow = RowBlock(own, binaryPath.name);

@@ -166,10 +166,12 @@ SCENARIO(scan_management_prompt) {
     TestCodec missing(L"Vantrel Missing File", L"none");
     CHECK(missing.Regsvr32(L"/s") == 0, missing.Regsvr32Result());
     CHECK(DeleteFileW(missing.dllPath.c_str()), Format(L"error %lu", GetLastError()));
-    // A codec whose server path holds an environment variable is never tested.
+    // A codec whose server path holds an environment variable in an
+    // expandable value is never tested.
     TestCodec expanded(L"Vantrel Expanded Path", L"none");
     CHECK(expanded.Regsvr32(L"/s") == 0, expanded.Regsvr32Result());
-    WriteText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll");
+    WriteText(expanded.ClassKey() + L"\\InprocServer32", nullptr, L"%SystemRoot%\\system32\\vantrel-none.dll",
+              REG_EXPAND_SZ);
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
