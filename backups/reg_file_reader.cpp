@@ -291,7 +291,8 @@ std::size_t ParseRegFile(const BYTE* bytes, std::size_t size, RegFileContents& c
     return ParseLines(reader, contents);
 }
 
-bool ReadRegFile(const wchar_t* path, RegFileContents& contents, std::size_t* badLine, DWORD* error) {
+bool ReadRegFile(const wchar_t* path, RegFileBytes& bytes, RegFileContents& contents, std::size_t* badLine,
+                 DWORD* error) {
     FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
     LARGE_INTEGER size = {};
@@ -303,13 +304,14 @@ bool ReadRegFile(const wchar_t* path, RegFileContents& contents, std::size_t* ba
         *badLine = 1;  // never read: the size alone refuses it
         return true;
     }
-    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-    HeapBuffer data;
+    const DWORD count = static_cast<DWORD>(size.QuadPart);
     DWORD read = 0;
-    if (!data.Reserve(bytes + 1) || !ReadFile(file.Get(), data.Get(), bytes, &read, nullptr) || read != bytes) {
+    if (!bytes.data.Reserve(count + 1) || !ReadFile(file.Get(), bytes.data.Get(), count, &read, nullptr) ||
+        read != count) {
         *error = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_READ_FAULT;
         return false;
     }
-    *badLine = ParseRegFile(data.Get(), bytes, contents);
+    bytes.size = count;
+    *badLine = ParseRegFile(bytes.data.Get(), count, contents);
     return true;
 }

@@ -61,6 +61,14 @@ bool RegFileValueText(const RegFileContents& contents, const RegFileEntry& entry
 // of a line or a continued value). The entries before that line are kept.
 std::size_t ParseRegFile(const BYTE* bytes, std::size_t size, RegFileContents& contents);
 
-// Reads the file at path and parses it as ParseRegFile does. False, with
-// *error set to the system's code, when the file cannot be read at all.
-bool ReadRegFile(const wchar_t* path, RegFileContents& contents, std::size_t* badLine, DWORD* error);
+// A whole file's bytes as read, before they are parsed.
+struct RegFileBytes {
+    HeapBuffer data;
+    std::size_t size = 0;  // 0 for a file over kLargestBackupFile, which is never read
+};
+
+// Reads the file at path into bytes and parses them as ParseRegFile does.
+// False, with *error set to the system's code, when the file cannot be read
+// at all.
+bool ReadRegFile(const wchar_t* path, RegFileBytes& bytes, RegFileContents& contents, std::size_t* badLine,
+                 DWORD* error);

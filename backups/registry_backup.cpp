@@ -6,6 +6,7 @@
 #include "../base/message_box.h"
 #include "../base/scoped.h"
 #include "backup_file.h"
+#include "backup_seal.h"
 #include "../registry/key_path_list.h"
 #include "reg_file_text.h"
 #include "../catalogue/registry_link.h"
@@ -171,10 +172,17 @@ LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName) {
     return ERROR_MORE_DATA;
 }
 
-bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
+bool WriteBackupOrSay(HWND owner, GrowingText& text, BackupAction action, const wchar_t* friendlyName,
                       const wchar_t* classId, bool complete, wchar_t* written) {
     const BackupFileName name = {BackupActionName(action), BackupActionAsciiName(action), friendlyName, classId};
-    if (complete && !text.failed && WriteBackupFile(text, name, written)) return true;
+    // Without administrator rights the machine's key is refused, and the
+    // backup goes without its hash: such a program can write no machine key
+    // that a restore would need it for. A key or hash that cannot be made
+    // where the rights are there fails the backup, as a failed write does:
+    // a restore into the machine's keys would refuse the file.
+    if (complete && !text.failed && SealBackupText(text) != SealFailed && WriteBackupFile(text, name, written)) {
+        return true;
+    }
     ShowMessageBox(owner, kBackupFailedMessage, nullptr, MB_ICONERROR);
     return false;
 }

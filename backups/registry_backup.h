@@ -58,11 +58,12 @@ bool BackUpFilterData(HKEY entry, const wchar_t* friendlyName, const wchar_t* cl
 // for a name the file cannot hold.
 LONG AppendStoredValue(GrowingText& text, HKEY key, const wchar_t* valueName);
 
-// Writes text, a whole backup file, named for the action. When complete is
-// false or the file cannot be written, shows the failure message, owned by
-// owner, and returns false: the caller must not act. The file's full path
-// goes to written (MAX_PATH characters), when given.
-bool WriteBackupOrSay(HWND owner, const GrowingText& text, BackupAction action, const wchar_t* friendlyName,
+// Writes text, a whole backup file, named for the action, ended with its
+// keyed hash (backup_seal.h) where the process may read the machine's key.
+// When complete is false or the file cannot be written, shows the failure
+// message, owned by owner, and returns false: the caller must not act. The
+// file's full path goes to written (MAX_PATH characters), when given.
+bool WriteBackupOrSay(HWND owner, GrowingText& text, BackupAction action, const wchar_t* friendlyName,
                       const wchar_t* classId, bool complete, wchar_t* written = nullptr);
 
 // The comment line that records a key's owner and permissions (sddl) before

@@ -9,12 +9,14 @@
 #include "../registry/key_ownership.h"
 #include "../registry/ownership_messages.h"
 #include "../registry/removal_report.h"
+#include "backup_seal.h"
 #include "reg_file_reader.h"
 #include "reg_file_text.h"
 #include "registry_backup.h"
 #include "restore_classes.h"
 #include "restore_question.h"
 #include "restore_scope.h"
+#include "restore_value_line.h"
 
 #include <cwchar>
 
@@ -23,6 +25,12 @@ namespace {
 const wchar_t kNotABackup[] = L"Файл не является резервной копией программы";
 const wchar_t kUnreadable[] = L"Не удалось прочитать файл резервной копии";
 const wchar_t kNoKeys[] = L"В резервной копии нет записей реестра.";
+const wchar_t kNotMadeHere[] =
+    L"Файл создан не этой программой на этом компьютере или изменен после создания: восстановление в разделы "
+    L"компьютера запрещено";
+const wchar_t kCheckNeedsRights[] =
+    L"Резервную копию с записями разделов компьютера программа может проверить только с правами администратора.";
+const wchar_t kConfirmCaption[] = L"Подтвердите действие";
 const wchar_t kNotFinishedCaption[] = L"Восстановление не завершено";
 const wchar_t kKeysNotWritten[] = L"Не все записи удалось восстановить в реестре. Не записаны:";
 const wchar_t kOwnedKeyNotWritten[] = L"Не удалось восстановить записи раздела реестра, принадлежащего системе.";
@@ -41,7 +49,7 @@ std::size_t FirstLineOutOfScope(const RegFileContents& contents, bool whole, Cla
         const RegFileEntry& entry = RegFileEntryAt(contents, i);
         const wchar_t* name = RegFileEntryName(contents, entry);
         if (entry.kind != RegFileKey) {
-            if (!RestoreValueAllowed(target, name)) refused = entry.line;
+            if (!RestoreValueAllowed(target, contents, entry)) refused = entry.line;
             continue;
         }
         RegKey key;
@@ -64,10 +72,11 @@ bool HasKeys(const RegFileContents& contents) {
 }
 
 // Reads the file and says why it is not restored; true when it may be.
-bool ReadBackupToRestore(HWND owner, const wchar_t* path, RegFileContents& contents, ClassesOfFile& classes) {
+bool ReadBackupToRestore(HWND owner, const wchar_t* path, RegFileBytes& bytes, RegFileContents& contents,
+                         ClassesOfFile& classes) {
     std::size_t badLine = 0;
     DWORD error = ERROR_SUCCESS;
-    if (!ReadRegFile(path, contents, &badLine, &error) || contents.failed) {
+    if (!ReadRegFile(path, bytes, contents, &badLine, &error) || contents.failed) {
         ShowMessageBox(owner, kUnreadable, nullptr, MB_ICONERROR);
         return false;
     }
@@ -89,18 +98,40 @@ bool ReadBackupToRestore(HWND owner, const wchar_t* path, RegFileContents& conte
     return false;
 }
 
-// Whether the key entry is one of the classes' own keys (named among the classes already).
-bool IsWrittenClassKey(const RegFileContents& contents, const ClassesOfFile& classes, const wchar_t* name) {
-    const std::size_t length = std::wcslen(name);
-    for (SIZE_T i = 0; i < classes.classes.Count(); ++i) {
-        const WrittenClass& written = classes.classes[i];
-        if (written.nameLength != length) continue;
-        const wchar_t* classKey = RegFileEntryName(contents, RegFileEntryAt(contents, written.entry));
-        if (CompareStringOrdinal(classKey, static_cast<int>(length), name, static_cast<int>(length), TRUE) ==
-            CSTR_EQUAL) {
+// Whether the file writes any key outside HKEY_CURRENT_USER (every key of
+// it is one a restore may write by now).
+bool WritesMachineKeys(const RegFileContents& contents) {
+    for (std::size_t i = 0; i < contents.count; ++i) {
+        const RegFileEntry& entry = RegFileEntryAt(contents, i);
+        RestoreTarget target;
+        if (entry.kind == RegFileKey &&
+            (!FindRestoreTarget(RegFileEntryName(contents, entry), target) || target.root != HKEY_CURRENT_USER)) {
             return true;
         }
     }
+    return false;
+}
+
+// The backup folder is the user's own, and any program the user runs may
+// write a file there: the machine's keys, which the programs of every user
+// read (elevated ones included), are written only from a file this program wrote on this
+// machine with administrator rights, unchanged since (backup_seal.h). The
+// user's own keys need no such file. Says why a file is refused; true when
+// it may be restored. *closing when this instance closes for a restart with
+// administrator rights, which the check of the file needs.
+bool MadeHereWhereNeeded(HWND owner, const RegFileBytes& bytes, const RegFileContents& contents, bool* closing) {
+    if (!WritesMachineKeys(contents)) return true;
+    const SealCheck seal = CheckBackupSeal(bytes.data.Get(), bytes.size);
+    if (seal == SealMatches) return true;
+    if (seal == SealKeyRefused && !ProcessIsElevated()) {
+        wchar_t text[kNameCapacity];
+        FormatText(text, kNameCapacity, L"%ls\n%ls", kCheckNeedsRights, kRestartAsAdministratorQuestion);
+        if (ShowMessageBox(owner, text, kConfirmCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            *closing = RestartAsAdministrator();
+        }
+        return false;
+    }
+    ShowMessageBox(owner, seal == SealUnchecked ? kUnreadable : kNotMadeHere, nullptr, MB_ICONERROR);
     return false;
 }
 
@@ -118,7 +149,8 @@ bool KeyIsMissing(const wchar_t* name) {
     return OpenFileKey(name, false, KEY_READ, target, key, &status) == KeyNotOpened && status == ERROR_FILE_NOT_FOUND;
 }
 
-// Asks with every class the file writes, then every other key.
+// Asks with every class the file writes, then every key with each value it
+// sets or removes there.
 bool Confirm(HWND owner, const RegFileContents& contents, const ClassesOfFile& classes) {
     RestoreQuestion question;
     for (SIZE_T i = 0; i < classes.classes.Count(); ++i) {
@@ -128,10 +160,15 @@ bool Confirm(HWND owner, const RegFileContents& contents, const ClassesOfFile& c
     }
     for (std::size_t i = 0; i < contents.count; ++i) {
         const RegFileEntry& entry = RegFileEntryAt(contents, i);
-        if (entry.kind != RegFileKey) continue;
+        if (entry.kind != RegFileKey) {
+            GrowingText line;
+            AppendValueForQuestion(line, contents, entry);
+            AddQuestionLine(question, TextChars(line));
+            continue;
+        }
         const wchar_t* name = RegFileEntryName(contents, entry);
         question.createsKeys = question.createsKeys || KeyIsMissing(name);
-        if (!IsWrittenClassKey(contents, classes, name)) AddQuestionLine(question, name);
+        AddQuestionLine(question, name);
     }
     return AskToRestore(owner, question);
 }
@@ -320,9 +357,12 @@ void WriteEntries(HWND owner, const RegFileContents& contents, NamedKeys& notWri
 RestoreResult RestoreBackup(HWND owner, const wchar_t* path, const wchar_t* friendlyName, const wchar_t* classId,
                             wchar_t* ownBackup) {
     ownBackup[0] = L'\0';
+    RegFileBytes bytes;
     RegFileContents contents;
     ClassesOfFile classes;
-    if (!ReadBackupToRestore(owner, path, contents, classes)) return RestoreNotDone;
+    if (!ReadBackupToRestore(owner, path, bytes, contents, classes)) return RestoreNotDone;
+    bool closing = false;
+    if (!MadeHereWhereNeeded(owner, bytes, contents, &closing)) return closing ? RestoreClosing : RestoreNotDone;
     if (!Confirm(owner, contents, classes)) return RestoreNotDone;
     if (!BackUpBeforeRestore(owner, contents, friendlyName, classId, ownBackup)) return RestoreNotDone;
     NamedKeys notWritten;

@@ -7,7 +7,8 @@
 enum RestoreResult {
     RestoreNotDone,   // refused, unreadable, empty, not confirmed, or its own backup failed: nothing written
     RestoreWritten,   // written, whole or in part (a part is reported)
-    RestoreClosing,   // written in part, and this instance closes for a restart with administrator rights
+    RestoreClosing,   // written in part, or not checked for lack of rights, and this instance closes for a
+                      // restart with administrator rights
 };
 
 // Restores the backup file at path, every box owned by owner:
@@ -18,8 +19,15 @@ enum RestoreResult {
 //   file over 16 MB) gets "Файл не является резервной копией программы" with
 //   its first line at fault, and nothing is written; a file without keys gets
 //   "В резервной копии нет записей реестра.";
-// - asks "Восстановить записи реестра из резервной копии?" with every class
-//   and key it writes (restore_question.h);
+// - a file that writes any key outside HKEY_CURRENT_USER is restored only
+//   with the keyed hash this program gave it on this machine, unchanged
+//   (backup_seal.h); any other gets "Файл создан не этой программой на этом
+//   компьютере или изменен после создания: восстановление в разделы
+//   компьютера запрещено", and nothing is written; where the hash cannot be
+//   checked for lack of administrator rights, the restart with them is offered;
+// - asks "Восстановить записи реестра из резервной копии?" with every class,
+//   and every key with each value it sets (its type and data) or removes
+//   (restore_question.h, restore_value_line.h);
 // - backs up every value it will overwrite or remove, as it is now, and
 //   marks the values it will make as removed, in the keys there and in the
 //   keys it makes; before a key it will write as its temporary owner, the

@@ -1,7 +1,8 @@
 // The restore's question, "Восстановить записи реестра из резервной копии?"
 // (caption "Подтвердите действие", only Yes goes on), with everything the
-// file writes: its classes first, each with its name, then its other keys.
-// It never leaves a key out: where they do not fit a message box, the
+// file writes: its classes first, each with its name, then every key, each
+// with the values it sets or removes there under it (restore_value_line.h).
+// It never leaves a line out: where they do not fit a message box, the
 // question is dialog 137, with all of them in a list.
 #pragma once
 #include "../base/growing_text.h"

@@ -3,20 +3,20 @@
 #include "../base/bounded_text.h"
 #include "../base/growing_text.h"
 #include "../registry/registry_location.h"
+#include "restore_drivers.h"
 
 #include <cwchar>
-#include <initializer_list>
 
 // One kind of key a restore may write: under the root (named rootName in a
 // file), the key `key` below base, or, where key is null, the codec keys
-// below base; valueAllowed says which of its values, null for any. Another
-// kind of key or value a restore may write is another row of kRestoreKinds.
+// below base; values says which of its values. Another kind of key or value
+// a restore may write is another row of kRestoreKinds.
 struct RestoreKind {
     HKEY root;
     const wchar_t* rootName;
     const wchar_t* base;
     const wchar_t* key;
-    bool (*valueAllowed)(const wchar_t* valueName);
+    RestoreValues values;
 };
 
 namespace {
@@ -25,38 +25,24 @@ constexpr std::size_t kLongestKeyName = 255;
 
 const wchar_t kClasses[] = L"Software\\Classes";
 
-// The values of Drivers32 a codec's deletion backs up: the ACM and Video for
-// Windows codecs' own ("vidc.", "vids.", "msacm."). The key's other values
-// (wave, midi, mixer, aux, ...) name the system's sound drivers.
-bool IsCodecDriverValue(const wchar_t* valueName) {
-    for (const wchar_t* prefix : {L"vidc.", L"vids.", L"msacm."}) {
-        const int length = static_cast<int>(std::wcslen(prefix));
-        if (static_cast<int>(std::wcslen(valueName)) >= length &&
-            CompareStringOrdinal(valueName, length, prefix, length, TRUE) == CSTR_EQUAL) {
-            return true;
-        }
-    }
-    return false;
-}
-
 const RestoreKind kRestoreKinds[] = {
     // The codec keys of the machine's classes and of the user's.
-    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kClasses, nullptr, nullptr},
-    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kClasses, nullptr, nullptr},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kClasses, nullptr, RestoreAnyValue},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kClasses, nullptr, RestoreAnyValue},
     // DirectShow's preferred decoders, of either view (Media Foundation's
     // lie among the codec keys of the machine's classes).
-    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred", nullptr},
-    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred", nullptr},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\DirectShow\\Preferred", RestoreAnyValue},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Wow6432Node\\Microsoft\\DirectShow\\Preferred", RestoreAnyValue},
     // The ACM and Video for Windows codecs, of either view: their Drivers32
     // values, and their descriptions.
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
-     IsCodecDriverValue},
+     RestoreCodecDriverValues},
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
-     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", IsCodecDriverValue},
+     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", RestoreCodecDriverValues},
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE", L"Microsoft\\Windows NT\\CurrentVersion\\drivers.desc",
-     nullptr},
+     RestoreDriverDescriptions},
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
-     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", nullptr},
+     L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", RestoreDriverDescriptions},
 };
 
 // A name that a walk can take as it is: not empty (which a doubled or a
@@ -243,8 +229,24 @@ bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
     return false;
 }
 
-bool RestoreValueAllowed(const RestoreTarget& target, const wchar_t* valueName) {
-    return target.kind && (!target.kind->valueAllowed || target.kind->valueAllowed(valueName));
+RestoreValues RestoreValuesOf(const RestoreTarget& target) {
+    return target.kind ? target.kind->values : RestoreAnyValue;
+}
+
+bool InOtherHalf(const RestoreTarget& target) {
+    const wchar_t* at = target.below;
+    KeyPathName name;
+    return at && NextKeyPathName(&at, name) && SameKeyPathName(name, L"Wow6432Node");
+}
+
+bool RestoreValueAllowed(const RestoreTarget& target, const RegFileContents& contents, const RegFileEntry& value) {
+    if (!target.kind) return false;
+    switch (target.kind->values) {
+    case RestoreAnyValue: return true;
+    case RestoreCodecDriverValues: return CodecDriverValueAllowed(value, RegFileEntryName(contents, value));
+    case RestoreDriverDescriptions: return DriverDescriptionAllowed(contents, value, InOtherHalf(target));
+    }
+    return false;
 }
 
 bool IsClassesTarget(const RestoreTarget& target) { return target.kind && !target.kind->key; }

@@ -4,13 +4,14 @@
 // Wow6432Node included), the keys under CLSID, DirectShow, Filter, Media Type
 // and MediaFoundation, the DirectShow preferences key of either view, and the
 // ACM and Video for Windows codecs' values of Drivers32 and drivers.desc, of
-// either view.
+// either view (restore_drivers.h).
 // A file that names any other key is not one of its backups. Each kind of key
 // is one row of a table (restore_scope.cpp), with the values it may hold;
 // which classes below CLSID a file may write is decided on top of this
 // (restore_classes.h).
 #pragma once
 #include "../catalogue/registry_link.h"
+#include "reg_file_reader.h"
 
 #include <cstddef>
 
@@ -31,8 +32,21 @@ struct RestoreTarget {
 // non-empty, at most 255 characters, and neither "." nor "..". Fills target.
 bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target);
 
-// Whether a restore may set or remove the value of that name in the target's key.
-bool RestoreValueAllowed(const RestoreTarget& target, const wchar_t* valueName);
+// Which values of its key a kind of key takes.
+enum RestoreValues {
+    RestoreAnyValue,            // a codec key's: any
+    RestoreCodecDriverValues,   // Drivers32's: the codecs' own (restore_drivers.h)
+    RestoreDriverDescriptions,  // drivers.desc's: the descriptions of the file's codecs (restore_drivers.h)
+};
+RestoreValues RestoreValuesOf(const RestoreTarget& target);
+
+// Whether the target's key lies in the 32-bit view's half (below Wow6432Node).
+bool InOtherHalf(const RestoreTarget& target);
+
+// Whether a restore may set or remove the value of the file's value line
+// `value` in the target's key (its name, its type, and for a description
+// the codec values of the same file).
+bool RestoreValueAllowed(const RestoreTarget& target, const RegFileContents& contents, const RegFileEntry& value);
 
 // Whether the target is a codec key below a classes root ("Software\Classes"
 // of the machine or the user), where the classes below CLSID are judged.

@@ -3,6 +3,8 @@
 #pragma once
 #include "win_headers.h"
 
+#include <bcrypt.h>
+
 // An open registry key; closed when the owner goes out of scope.
 class RegKey {
 public:
@@ -317,4 +319,59 @@ public:
 private:
     HeapBuffer block_;
     SIZE_T count_ = 0;
+};
+
+// A block the system allocated with LocalAlloc for the caller (a security
+// descriptor made from its text, say), freed with LocalFree.
+class LocalMemory {
+public:
+    LocalMemory() = default;
+    ~LocalMemory() { LocalFree(ptr_); }
+    LocalMemory(const LocalMemory&) = delete;
+    LocalMemory& operator=(const LocalMemory&) = delete;
+
+    // The address to hand to an allocating call; whatever was held is freed first.
+    void** Put() {
+        LocalFree(ptr_);
+        ptr_ = nullptr;
+        return &ptr_;
+    }
+    void* Get() const { return ptr_; }
+
+private:
+    void* ptr_ = nullptr;
+};
+
+// An algorithm provider of the platform's cryptography (BCryptOpenAlgorithmProvider).
+class CryptoAlgorithm {
+public:
+    CryptoAlgorithm() = default;
+    ~CryptoAlgorithm() {
+        if (handle_) BCryptCloseAlgorithmProvider(handle_, 0);
+    }
+    CryptoAlgorithm(const CryptoAlgorithm&) = delete;
+    CryptoAlgorithm& operator=(const CryptoAlgorithm&) = delete;
+
+    BCRYPT_ALG_HANDLE* Put() { return &handle_; }
+    BCRYPT_ALG_HANDLE Get() const { return handle_; }
+
+private:
+    BCRYPT_ALG_HANDLE handle_ = nullptr;
+};
+
+// A hash object of the platform's cryptography (BCryptCreateHash).
+class CryptoHash {
+public:
+    CryptoHash() = default;
+    ~CryptoHash() {
+        if (handle_) BCryptDestroyHash(handle_);
+    }
+    CryptoHash(const CryptoHash&) = delete;
+    CryptoHash& operator=(const CryptoHash&) = delete;
+
+    BCRYPT_HASH_HANDLE* Put() { return &handle_; }
+    BCRYPT_HASH_HANDLE Get() const { return handle_; }
+
+private:
+    BCRYPT_HASH_HANDLE handle_ = nullptr;
 };

@@ -1,6 +1,8 @@
 // What a restore accepts: the lines of the backups' own form, read back as
 // they were written, the keys a restore may write, and the classes below
-// CLSID as the registry and the file make them codecs or not.
+// CLSID as the registry and the file make them codecs or not; the hash that
+// marks a backup as the program's own.
+#include "../../backups/backup_seal.h"
 #include "../../backups/reg_file_reader.h"
 #include "../../backups/reg_file_text.h"
 #include "../../backups/restore_classes.h"
@@ -131,23 +133,62 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         RestoreTarget target;
         EXPECT_EQ(test.allowed, FindRestoreTarget(test.name, target)) << Utf8(test.name);
     }
-    // Of Drivers32 only the codecs' values: never a sound driver's or another program's.
+    // Of Drivers32 only a codec's own value in the form Windows reads, as
+    // text; of drivers.desc only the description of a file that a codec
+    // value of the same file names, in the same view.
+    const std::wstring current = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+    const std::wstring drivers = current + L"Drivers32]\r\n";
+    const std::wstring descriptions = current + L"drivers.desc]\r\n";
+    const std::wstring otherDrivers = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\r\n";
+    const std::wstring xvid = drivers + L"\"vidc.XVID\"=\"C:\\\\codecs\\\\xvid.dll\"\r\n";
     const struct {
-        const wchar_t* key;
-        const wchar_t* value;
+        std::wstring lines;
         bool allowed;
     } values[] = {
-        {L"Drivers32", L"vidc.XVID", true},        {L"Drivers32", L"VIDS.draw", true},
-        {L"Drivers32", L"msacm.l3acm", true},      {L"Drivers32", L"wave", false},
-        {L"Drivers32", L"wavemapper", false},      {L"Drivers32", L"midi1", false},
-        {L"Drivers32", L"", false},                {L"Drivers32", L"vidc", false},
-        {L"Drivers32", L"msacm", false},           {L"drivers.desc", L"xvid.dll", true},
+        {xvid, true},
+        {drivers + L"\"VIDS.draw\"=\"draw.dll\"\r\n\"msacm.l3acm\"=\"l3codeca.acm\"\r\n", true},
+        {drivers + L"\"MsAcm.x\"=\"x.acm\"\r\n", true},  // Windows compares the names so
+        {drivers + L"\"msacm.x\"=-\r\n", true},
+        {drivers + L"\"wave\"=\"wdmaud.drv\"\r\n", false},
+        {drivers + L"\"wavemapper\"=\"msacm32.drv\"\r\n", false},
+        {drivers + L"\"midi1\"=\"x.drv\"\r\n", false},
+        {drivers + L"@=\"x.dll\"\r\n", false},
+        {drivers + L"\"vidc\"=\"x.dll\"\r\n", false},
+        {drivers + L"\"VIDC.X\"=\"x.dll\"\r\n", false},  // not four characters
+        {drivers + L"\"vidc.abcde\"=\"x.dll\"\r\n", false},
+        {drivers + L"\"vidc.\"=\"x.dll\"\r\n", false},
+        {drivers + L"\"msacm.\"=\"x.acm\"\r\n", false},
+        {drivers + L"\"msacm.x \"=\"x.acm\"\r\n", false},
+        {drivers + L"\"msacm. x\"=\"x.acm\"\r\n", false},
+        {drivers + L"\"vidc.abc \"=\"x.dll\"\r\n", false},
+        {drivers + L"\"msacm.x\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n", false},  // %TEMP%
+        {drivers + L"\"msacm.x\"=hex:01,02\r\n", false},
+        {drivers + L"\"msacm.x\"=dword:00000001\r\n", false},
+        // Descriptions: by the codec's file name or its whole path, letter case aside.
+        {xvid + descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n", true},
+        {xvid + descriptions + L"\"C:\\\\Codecs\\\\XVID.dll\"=\"Xvid\"\r\n", true},
+        {descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n" + xvid, true},
+        {xvid + descriptions + L"\"wdmaud.drv\"=\"spoofed\"\r\n", false},
+        {descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n", false},
+        {otherDrivers + L"\"vidc.XVID\"=\"C:\\\\codecs\\\\xvid.dll\"\r\n" + descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n", false},
+        {drivers + L"\"wave\"=\"xvid.dll\"\r\n" + descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n", false},
+        {drivers + L"\"vidc.XVID\"=-\r\n" + descriptions + L"\"xvid.dll\"=-\r\n", true},
+        {descriptions + L"\"xvid.dll\"=-\r\n", false},
     };
     for (const auto& test : values) {
+        RegFileContents contents;
+        ASSERT_EQ(0u, Parse(L"Windows Registry Editor Version 5.00\r\n\r\n" + test.lines, contents)) << Utf8(test.lines);
+        bool allowed = true;
         RestoreTarget target;
-        const std::wstring key = std::wstring(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\") + test.key;
-        ASSERT_TRUE(FindRestoreTarget(key.c_str(), target)) << Utf8(key);
-        EXPECT_EQ(test.allowed, RestoreValueAllowed(target, test.value)) << Utf8(test.value);
+        for (std::size_t i = 0; i < contents.count; ++i) {
+            const RegFileEntry& entry = RegFileEntryAt(contents, i);
+            if (entry.kind == RegFileKey) {
+                ASSERT_TRUE(FindRestoreTarget(RegFileEntryName(contents, entry), target)) << Utf8(test.lines);
+            } else {
+                allowed = allowed && RestoreValueAllowed(target, contents, entry);
+            }
+        }
+        EXPECT_EQ(test.allowed, allowed) << Utf8(test.lines);
     }
     std::wstring longName = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\" + std::wstring(256, L'a');
     RestoreTarget target;
@@ -240,4 +281,41 @@ TEST(RestoreClasses, JudgedByTheRegistryAndTheFile) {
         EXPECT_EQ(test.refusedLine, classes.refusedLine) << test.kind;
         EXPECT_EQ(test.classes, classes.classes.Count()) << test.kind;
     }
+}
+
+// A backup's hash line matches only the program's own text, unchanged, with
+// that line last: any byte changed (the byte order mark, a value, the hash
+// itself) or a line added after it, and the file is not the program's.
+TEST(BackupSeal, MatchesOnlyTheUnchangedText) {
+    HKEY existing = nullptr;
+    const bool keyThere = RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelmora Vantrel", 0,
+                                        KEY_READ | KEY_WOW64_64KEY, &existing) == ERROR_SUCCESS;
+    if (existing) RegCloseKey(existing);
+    GrowingText text;
+    AppendRegFileHeader(text);
+    AppendRegKeyLine(text, L"HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{x}", 44);
+    AppendRegValueLine(text, L"", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"codec"), 12);
+    GrowingText again;
+    AppendChars(again, TextChars(text), text.length);
+    ASSERT_EQ(SealAdded, SealBackupText(text));
+    ASSERT_EQ(SealAdded, SealBackupText(again));
+    EXPECT_TEXT_EQ(TextChars(text), TextChars(again));  // one key per machine, made once
+    std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(TextChars(text)),
+                            reinterpret_cast<const BYTE*>(TextChars(text)) + text.length * sizeof(wchar_t));
+    RegFileContents contents;
+    EXPECT_EQ(0u, ParseRegFile(bytes.data(), bytes.size(), contents));
+    EXPECT_EQ(2u, contents.count);
+    EXPECT_EQ(SealMatches, CheckBackupSeal(bytes.data(), bytes.size()));
+    for (std::size_t at : {std::size_t{0}, std::size_t{30}, bytes.size() / 2, bytes.size() - 6}) {
+        std::vector<BYTE> changed = bytes;
+        changed[at] ^= 1;
+        EXPECT_EQ(SealNotMatched, CheckBackupSeal(changed.data(), changed.size())) << at;
+    }
+    std::vector<BYTE> longer = bytes;
+    for (wchar_t c : std::wstring(L"\r\n[HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\{y}]\r\n")) {
+        longer.insert(longer.end(), {static_cast<BYTE>(c & 0xFF), static_cast<BYTE>(c >> 8)});
+    }
+    EXPECT_EQ(SealNotMatched, CheckBackupSeal(longer.data(), longer.size()));
+    EXPECT_EQ(SealNotMatched, CheckBackupSeal(bytes.data(), bytes.size() - 4));  // without its line end
+    if (!keyThere) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Pelmora Vantrel", KEY_WOW64_64KEY, 0);
 }

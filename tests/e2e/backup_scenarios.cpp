@@ -308,16 +308,6 @@ std::wstring MachineClassesName(const std::wstring& path) {
            path;
 }
 
-// The keys a registry file's text names, in its order.
-std::vector<std::wstring> FileKeys(const std::wstring& text) {
-    std::vector<std::wstring> names;
-    for (size_t at = text.find(L"\r\n["); at != std::wstring::npos; at = text.find(L"\r\n[", at + 1)) {
-        const size_t end = text.find(L"]\r\n", at);
-        if (end != std::wstring::npos) names.push_back(text.substr(at + 3, end - at - 3));
-    }
-    return names;
-}
-
 // Whether the key's full name is a class key itself: one name after CLSID.
 bool IsClassKeyName(const std::wstring& name) {
     const size_t classes = name.find(L"\\CLSID\\");
@@ -325,26 +315,40 @@ bool IsClassKeyName(const std::wstring& name) {
 }
 
 // Checks that the question names every key of the file: each class once,
-// first (alone, or with its name in brackets), then every other key in the
-// file's order.
+// first (alone, or with its name in brackets), then every key in the file's
+// order, each followed by one line for each of its values, under it.
 void CheckQuestionNamesEveryKey(const std::wstring& asked, const std::wstring& fileText) {
-    std::vector<std::wstring> classes, others;
-    for (const std::wstring& key : FileKeys(fileText)) {
-        if (!IsClassKeyName(key)) {
-            others.push_back(key);
-        } else if (std::find(classes.begin(), classes.end(), key) == classes.end()) {
-            classes.push_back(key);
+    std::vector<std::wstring> classes;
+    std::vector<std::pair<std::wstring, size_t>> keys;  // each key with its number of values
+    for (size_t at = 0; at < fileText.size();) {
+        const size_t end = std::min(fileText.find(L"\r\n", at), fileText.size());
+        const std::wstring line = fileText.substr(at, end - at);
+        at = end + 2;
+        if (line.size() > 2 && line[0] == L'[') {
+            const std::wstring key = line.substr(1, line.size() - 2);
+            keys.emplace_back(key, 0);
+            if (IsClassKeyName(key) && std::find(classes.begin(), classes.end(), key) == classes.end()) {
+                classes.push_back(key);
+            }
+        } else if (!keys.empty() && !line.empty() && (line[0] == L'"' || line[0] == L'@')) {
+            ++keys.back().second;
         }
     }
     const std::vector<std::wstring> lines = QuestionLines(asked);
-    bool named = lines.size() == classes.size() + others.size();
+    size_t expected = classes.size();
+    for (const auto& key : keys) expected += 1 + key.second;
+    bool named = lines.size() == expected;
     for (size_t i = 0; named && i < classes.size(); ++i) {
         named = lines[i] == classes[i] || lines[i].rfind(classes[i] + L" (", 0) == 0;
     }
-    for (size_t i = 0; named && i < others.size(); ++i) named = lines[classes.size() + i] == others[i];
+    size_t at = classes.size();
+    for (size_t k = 0; named && k < keys.size(); ++k) {
+        named = lines[at++] == keys[k].first;
+        for (size_t v = 0; named && v < keys[k].second; ++v) named = lines[at++].rfind(L"    «", 0) == 0;
+    }
     CHECK(named && asked.find(L"и еще") == std::wstring::npos,
-          Format(L"%lu classes and %lu other keys in the file; the question:\n", (unsigned long)classes.size(),
-                 (unsigned long)others.size()) + asked);
+          Format(L"%lu classes and %lu keys in the file; the question:\n", (unsigned long)classes.size(),
+                 (unsigned long)keys.size()) + asked);
 }
 
 // Writes text as a registry file of the backups' own form: UTF-16LE with a byte order mark.
@@ -354,6 +358,130 @@ void WriteRegFile(const std::wstring& path, const std::wstring& text) {
     DWORD written = 0;
     WriteFile(file, whole.data(), static_cast<DWORD>(whole.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(file);
+}
+
+// The refusal of a file that would write the machine's keys without the
+// hash this program gave it on this machine, and that hash's line.
+const wchar_t kNotMadeHere[] =
+    L"Файл создан не этой программой на этом компьютере или изменен после создания: восстановление в разделы "
+    L"компьютера запрещено";
+const wchar_t kHashLabel[] = L"; Хеш резервной копии (HMAC-SHA256): ";
+const wchar_t kHashKeyPath[] = L"SOFTWARE\\Pelmora Vantrel";
+
+// The machine's key of the backups' hash as the program keeps it (the 64-bit
+// view, for both widths); empty before the program made one.
+std::vector<BYTE> BackupHashKey() {
+    BYTE bytes[64] = {};
+    DWORD size = sizeof(bytes);
+    DWORD type = 0;
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHashKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS ||
+        RegQueryValueExW(key.Get(), L"BackupHashKey", nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
+        type != REG_BINARY) {
+        return {};
+    }
+    return std::vector<BYTE>(bytes, bytes + size);
+}
+
+// Whether the key that holds the backups' hash key lets only Administrators
+// and SYSTEM at it (nothing inherited) and holds that one value, nothing else.
+bool HashKeyKeptForAdministrators() {
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kHashKeyPath, 0, KEY_READ | KEY_WOW64_64KEY, key.Put()) != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD subkeys = 1, values = 0, size = 0;
+    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    std::vector<BYTE> descriptor(size ? size : 1);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    ACL* dacl = nullptr;
+    if (RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size) != ERROR_SUCCESS ||
+        !GetSecurityDescriptorControl(descriptor.data(), &control, &revision) ||
+        !GetSecurityDescriptorDacl(descriptor.data(), &present, &dacl, &defaulted) || !present || !dacl) {
+        return false;
+    }
+    std::printf("the hash key: %lu values, %lu subkeys, %u entries of its DACL, %s\n", (unsigned long)values,
+                (unsigned long)subkeys, dacl->AceCount, (control & SE_DACL_PROTECTED) ? "protected" : "inheriting");
+    bool administrators = false, system = false, others = false;
+    for (WORD i = 0; i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (!GetAce(dacl, i, &entry)) return false;
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        const bool isAllowed = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE;
+        if (isAllowed && IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+            administrators = true;
+        } else if (isAllowed && IsWellKnownSid(sid, WinLocalSystemSid)) {
+            system = true;
+        } else {
+            others = true;
+        }
+    }
+    return values == 1 && subkeys == 0 && (control & SE_DACL_PROTECTED) && administrators && system && !others;
+}
+
+// The line a backup of the program ends with: HMAC-SHA256 with key of the
+// file's bytes before it (text after the byte order mark, which counts too).
+std::wstring HashLine(const std::vector<BYTE>& key, const std::wstring& text) {
+    const std::wstring whole = L"\xFEFF" + text;
+    CryptoAlgorithm algorithm;
+    CryptoHash hash;
+    BYTE digest[32] = {};
+    if (key.empty() ||
+        !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(algorithm.Put(), BCRYPT_SHA256_ALGORITHM, nullptr,
+                                                    BCRYPT_ALG_HANDLE_HMAC_FLAG)) ||
+        !BCRYPT_SUCCESS(BCryptCreateHash(algorithm.Get(), hash.Put(), nullptr, 0, const_cast<BYTE*>(key.data()),
+                                         static_cast<ULONG>(key.size()), 0)) ||
+        !BCRYPT_SUCCESS(BCryptHashData(hash.Get(), reinterpret_cast<BYTE*>(const_cast<wchar_t*>(whole.data())),
+                                       static_cast<ULONG>(whole.size() * sizeof(wchar_t)), 0)) ||
+        !BCRYPT_SUCCESS(BCryptFinishHash(hash.Get(), digest, sizeof(digest), 0))) {
+        return L"(no hash)";
+    }
+    std::wstring line = kHashLabel;
+    for (BYTE b : digest) line += Format(L"%02x", b);
+    return line + L"\r\n";
+}
+
+// The machine's key of the backups' hash, made by the program where there
+// is none yet: a file of the user's own keys (which needs no hash) restored,
+// whose own backup the program gives the first hash. The user's classes are
+// left as they were.
+std::vector<BYTE> ProgramHashKey(const ProgramUnderTest& program) {
+    if (!BackupHashKey().empty()) return BackupHashKey();
+    RegKey probe;
+    const bool hadUserClasses = RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ | KEY_WOW64_64KEY,
+                                              probe.Put()) == ERROR_SUCCESS;
+    probe.Close();
+    const std::wstring id = NewGuidText();
+    const std::wstring userKey = L"Software\\Classes\\Filter\\" + id;
+    const std::wstring file = BackupFolder() + L"\\Vantrel hash key " + id.substr(1, 8) + L".reg";
+    CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(BackupFolder().c_str(), nullptr);
+    WriteRegFile(file, L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + userKey +
+                           L"]\r\n@=\"Vantrel hash key\"\r\n");
+    const std::wstring own = RestoreInDialog(program, file);
+    const std::wstring made = hadUserClasses ? userKey : std::wstring(L"Software\\Classes");
+    RegKey tree;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, made.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, tree.Put()) == ERROR_SUCCESS) {
+        RegDeleteTreeW(tree.Get(), nullptr);
+    }
+    tree.Close();
+    RegDeleteKeyExW(HKEY_CURRENT_USER, made.c_str(), KEY_WOW64_64KEY, 0);
+    for (const std::wstring& path : {file, own}) DeleteFileW(path.c_str());
+    CHECK(!BackupHashKey().empty(), L"the program made no key for its backups' hash");
+    return BackupHashKey();
+}
+
+// Writes text as WriteRegFile does, ended with a blank line and the hash
+// line the program's own backups end with on this machine: a file as if the
+// program had written it.
+void WriteProgramsRegFile(const ProgramUnderTest& program, const std::wstring& path, const std::wstring& text) {
+    const std::wstring body = text + L"\r\n";
+    WriteRegFile(path, body + HashLine(ProgramHashKey(program), body));
 }
 
 }  // namespace
@@ -840,13 +968,15 @@ SCENARIO(restore_preferred_and_refused_write) {
     const std::wstring removal = BackupFolder() + L"\\Vantrel preferred " + subtype.substr(1, 8) + L".reg";
     CreateDirectoryW(BackupFolder().substr(0, BackupFolder().rfind(L'\\')).c_str(), nullptr);
     CreateDirectoryW(BackupFolder().c_str(), nullptr);
-    WriteRegFile(removal, L"Windows Registry Editor Version 5.00\r\n\r\n[" + fullName + L"]\r\n\"" + subtype + L"\"=-\r\n");
 
     RefuseKeys({L"DirectShow\\Preferred"});
     ProgramUnderTest program;
     const bool started = program.Start(exePath);
     RefuseKeys({});
     if (!started) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    // A file of the machine's keys: as if the program had written it here.
+    WriteProgramsRegFile(program, removal,
+                         L"Windows Registry Editor Version 5.00\r\n\r\n[" + fullName + L"]\r\n\"" + subtype + L"\"=-\r\n");
 
     // The removal, and its own backup restored: the value is back as it was.
     const std::wstring own = RestoreInDialog(program, removal);
@@ -1113,12 +1243,16 @@ SCENARIO(restore_question_names_every_class) {
         text += L"\r\n[" + MachineClassesName(dmo) + L"]\r\n@=\"Vantrel DMO " + std::to_wstring(i) + L"\"\r\n";
         classKeys.push_back(classKey);
         lines.push_back(MachineClassesName(classKey) + L" (" + name + L")");
-        others.push_back(MachineClassesName(classKey + L"\\InprocServer32"));
-        others.push_back(MachineClassesName(dmo));
+        // Every key after the classes, each value under its key with its type and data.
+        others.insert(others.end(), {MachineClassesName(classKey), L"    «(по умолчанию)» (REG_SZ): " + name,
+                                     MachineClassesName(classKey + L"\\InprocServer32"),
+                                     L"    «(по умолчанию)» (REG_SZ): C:\\codecs\\vantrel twelve.ax",
+                                     L"    «ThreadingModel» (REG_SZ): Both", MachineClassesName(dmo),
+                                     L"    «(по умолчанию)» (REG_SZ): Vantrel DMO " + std::to_wstring(i)});
     }
     lines.insert(lines.end(), others.begin(), others.end());
     const std::wstring file = BackupFolder() + L"\\Vantrel twelve classes " + id + L".reg";
-    WriteRegFile(file, text);
+    WriteProgramsRegFile(program, file, text);
     const auto nameOf = [](const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); };
 
     HWND dialog = OpenBackupsDialog(program);
@@ -1239,8 +1373,9 @@ SCENARIO(restore_user_classes_and_a_key_in_part) {
     const std::wstring partKey = L"Filter\\" + NewGuidText();
     keys.Own(partKey);
     const std::wstring partFile = BackupFolder() + L"\\Vantrel in part " + id.substr(1, 8) + L".reg";
-    WriteRegFile(partFile, header + L"[" + MachineClassesName(partKey) + L"]\r\n\"Good\"=\"yes\"\r\n\"" +
-                               std::wstring(20000, L'a') + L"\"=\"no\"\r\n");
+    // A file of the machine's keys, as if the program had written it here.
+    WriteProgramsRegFile(program, partFile, header + L"[" + MachineClassesName(partKey) + L"]\r\n\"Good\"=\"yes\"\r\n\"" +
+                                                std::wstring(20000, L'a') + L"\"=\"no\"\r\n");
 
     const std::wstring target = L"Software\\Vantrel user classes " + id.substr(1, 8);
     HKEY made = nullptr;
@@ -1352,6 +1487,13 @@ SCENARIO(backup_driver_codec_round_trip) {
     CHECK(ContainsNoCase(text, L"[" + where + L"Drivers32]\r\n\"vidc.VTbk\"=\"" + escaped + L"\"\r\n") &&
               ContainsNoCase(text, L"[" + where + L"drivers.desc]\r\n\"" + escaped + L"\"=\"Vantrel Backup Video\"\r\n"),
           text);
+    // Its last line: the hash of the text before it with the machine's key,
+    // which is its key's one value, readable by Administrators and SYSTEM only.
+    const std::vector<BYTE> hashKey = BackupHashKey();
+    const size_t lastLine = text.rfind(L"\r\n", text.size() < 3 ? 0 : text.size() - 3) + 2;
+    CHECK(hashKey.size() == 32 && text.substr(lastLine) == HashLine(hashKey, text.substr(0, lastLine)),
+          Format(L"a key of %lu bytes; the backup ends: ", (unsigned long)hashKey.size()) + text.substr(lastLine));
+    CHECK(HashKeyKeptForAdministrators(), L"the key's permissions or values are not only for administrators");
     CHECK(MachineValue(kDrivers32Key, codec.name.c_str()).empty() && MachineValue(kDriversDescKey, file.c_str()).empty(),
           L"not deleted");
     CHECK(RowNamed(DriverCodecRows(program, dialog), codec.name) < 0, L"the row stayed");
@@ -1391,6 +1533,69 @@ SCENARIO(backup_driver_codec_round_trip) {
         CHECK(program.WaitDialogGone(backups), program.Dialogs());
     }
     DeleteFileW(foreign.c_str());
+
+    // An audio codec turned off: its backup, changed by one byte or without
+    // its hash line, and a file planted with codec values of its own that name
+    // another DLL, are each refused before any question, nothing written and
+    // no backup taken; the backup itself is restored, its question naming the
+    // value and its data under its key.
+    dialog = OpenDriverCodecs(program);
+    if (!dialog) return;
+    before = BackupFiles();
+    deleteRow(gone.name);
+    const std::wstring acmBackup = WaitForNewBackup(before);
+    CHECK(!acmBackup.empty() && MachineValue(kDrivers32Key, gone.name.c_str()).empty(), L"the audio codec not deleted");
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+    const std::wstring acmText = RegFileText(acmBackup);
+    std::wstring changed = acmText;
+    const size_t fileAt = changed.find(L"gone.acm");
+    if (fileAt != std::wstring::npos) changed[fileAt] = L'G';  // one byte of UTF-16LE
+    std::wstring planted = L"Windows Registry Editor Version 5.00\r\n\r\n[" + where + L"Drivers32]\r\n";
+    const std::vector<std::wstring> codecNames = {gone.name, L"msacm.imaadpcm", L"vidc.h2pb", L"vids.h2pb"};
+    for (size_t i = 1; i < codecNames.size(); ++i) planted += L"\"" + codecNames[i] + L"\"=\"" + escaped + L"\"\r\n";
+    const size_t hashAt = acmText.rfind(kHashLabel);
+    const struct {
+        const wchar_t* kind;
+        std::wstring text;
+    } refusedFiles[] = {{L"changed", changed},
+                        {L"without its hash", hashAt == std::wstring::npos ? acmText : acmText.substr(0, hashAt)},
+                        {L"planted", planted}};
+    const auto codecValues = [&] {
+        std::vector<std::vector<BYTE>> values;
+        for (const std::wstring& name : codecNames) values.push_back(MachineValue(kDrivers32Key, name.c_str()));
+        return values;
+    };
+    const std::vector<std::vector<BYTE>> valuesBefore = codecValues();
+    std::vector<std::wstring> refusedPaths;
+    for (const auto& refused : refusedFiles) {
+        refusedPaths.push_back(BackupFolder() + L"\\Vantrel " + refused.kind + L" " + NewGuidText().substr(1, 8) + L".reg");
+        WriteRegFile(refusedPaths.back(), refused.text);
+    }
+    if (HWND backups = OpenBackupsDialog(program)) {
+        for (size_t i = 0; i < std::size(refusedFiles); ++i) {
+            const std::vector<std::wstring> files = BackupFiles();
+            if (!PressForBackup(program, backups, refusedPaths[i], IDC_BACKUP_RESTORE)) continue;
+            HWND box = WaitForMessageBox(program, {backups});
+            CHECK(box && MessageBoxText(box) == kNotMadeHere && GetDlgItem(box, IDOK),
+                  std::wstring(refusedFiles[i].kind) + L": " + program.Dialogs());
+            if (box) PressButton(box, GetDlgItem(box, IDOK) ? IDOK : IDNO);
+            CHECK(!box || program.WaitDialogGone(box), program.Dialogs());
+            CHECK(codecValues() == valuesBefore && BackupFiles() == files, std::wstring(refusedFiles[i].kind) + L": written");
+        }
+        std::wstring acmAsked;
+        const std::wstring report = RestoreFromDialog(program, backups, acmBackup, nullptr, nullptr, false, &acmAsked);
+        CHECK(report.empty(), report);
+        const std::vector<std::wstring> lines = QuestionLines(acmAsked);
+        const std::wstring data = gone.data.size() > 100 ? gone.data.substr(0, 100) + L"..." : gone.data;
+        CHECK(lines.size() == 2 && ContainsNoCase(lines[0], where + L"Drivers32") &&
+                  lines[1] == L"    «" + gone.name + L"» (REG_SZ): " + data,
+              acmAsked);
+        CHECK(!MachineValue(kDrivers32Key, gone.name.c_str()).empty(), L"the audio codec not restored");
+        PressButton(backups, IDCANCEL);
+        CHECK(program.WaitDialogGone(backups), program.Dialogs());
+    }
+    for (const std::wstring& path : refusedPaths) DeleteFileW(path.c_str());
 
     // The report: each view's codecs with their states, the missing file among the problems.
     ScratchFolder saved(L"Vantrel driver report");
