@@ -74,6 +74,35 @@ run_wine() {
   "${WINE[@]}" "$@"
 }
 
+# The seconds each phase of a script took, one line per phase in a file that
+# the script's background jobs append to as well; printed at the end
+# (print_phases), so that where the time goes is seen on every run.
+PHASES_FILE=""
+start_phases() {
+  mkdir -p "$ROOT/build"
+  PHASES_FILE="$ROOT/build/phases-$1.txt"
+  : >"$PHASES_FILE"
+  PHASES_START=$SECONDS
+}
+# Runs a command as the phase named, notes its seconds, and returns its
+# status. The command runs as it would without it: where the caller's errexit
+# applies (a bare call under set -e), a failure ends the script there.
+phase() {
+  local name="$1" start=$SECONDS status
+  shift
+  "$@"
+  status=$?
+  [[ -z "$PHASES_FILE" ]] || printf '  %-44s %5d s%s\n' "$name" $((SECONDS - start)) \
+    "$( ((status == 0)) || echo "  (failed: $status)")" >>"$PHASES_FILE"
+  return $status
+}
+print_phases() {
+  [[ -n "$PHASES_FILE" && -f "$PHASES_FILE" ]] || return 0
+  echo "== Time per phase (seconds; the x86 suite runs while the x64 tree is built and tested) =="
+  cat "$PHASES_FILE"
+  printf '  %-44s %5d s\n' "the whole command" $((SECONDS - PHASES_START))
+}
+
 # Installs whatever of the packages is missing (quiet, does nothing when all are
 # there): all of them, or the ones named.
 ensure_packages() {
