@@ -88,17 +88,37 @@ start_phases() {
 # status. The command runs as it would without it: where the caller's errexit
 # applies (a bare call under set -e), a failure ends the script there.
 phase() {
-  local name="$1" start=$SECONDS status
+  local name="$1" start=$SECONDS cpu=0 status
   shift
+  [[ -z "$PHASES_FILE" ]] || { children_cpu; cpu=$CHILDREN_CPU; }
   "$@"
   status=$?
-  [[ -z "$PHASES_FILE" ]] || printf '  %-44s %5d s%s\n' "$name" $((SECONDS - start)) \
+  [[ -n "$PHASES_FILE" ]] || return $status
+  children_cpu
+  printf '  %-44s %5d s   CPU %5d s%s\n' "$name" $((SECONDS - start)) $((CHILDREN_CPU - cpu)) \
     "$( ((status == 0)) || echo "  (failed: $status)")" >>"$PHASES_FILE"
   return $status
 }
+# Sets CHILDREN_CPU to the CPU seconds (user and system) of this shell's
+# finished child processes so far, from the shell's own "times": a phase's
+# CPU beside its seconds tells a slow phase from a machine busy with other
+# work. ("times" reports on the shell it runs in: it writes to a file, never
+# to a command substitution's subshell.)
+children_cpu() {
+  local file="$PHASES_FILE.times.$BASHPID" user system time minutes seconds total=0
+  times >"$file"
+  read -r user system < <(tail -n 1 "$file")
+  rm -f "$file"
+  for time in "$user" "$system"; do
+    minutes=${time%%m*} seconds=${time#*m}
+    seconds=${seconds%s}
+    total=$((total + 10#$minutes * 60 + 10#${seconds%%.*}))
+  done
+  CHILDREN_CPU=$total
+}
 print_phases() {
   [[ -n "$PHASES_FILE" && -f "$PHASES_FILE" ]] || return 0
-  echo "== Time per phase (seconds; the x86 suite runs while the x64 tree is built and tested) =="
+  echo "== Time per phase, in seconds${1:+ ($1)} =="
   cat "$PHASES_FILE"
   printf '  %-44s %5d s\n' "the whole command" $((SECONDS - PHASES_START))
 }
@@ -128,10 +148,10 @@ configure() {
 }
 
 # Builds only the x64 program (with its help file) and, for the screenshot
-# without a display, the driver that starts it.
+# without a display, the driver (with only the main window's scenarios) that starts it.
 build_program() {
   configure x64
-  cmake --build --preset x64 -j2 --target vantrel vantrel_driver
+  cmake --build --preset x64 -j2 --target vantrel vantrel_screenshot
 }
 
 # Builds one width's program, tests and release package, with the number of
