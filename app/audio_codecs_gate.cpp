@@ -24,22 +24,27 @@ void FirstName(const wchar_t* names, wchar_t* name, std::size_t capacity) {
 
 }  // namespace
 
+bool AudioCodecFailsToOpen(wchar_t* names, std::size_t namesCapacity, wchar_t* what, std::size_t whatCapacity) {
+    if (FindUncachedAudioCodecs(names, namesCapacity) == 0) return false;
+    DWORD code = 0;
+    const AudioStartResult result = CheckAudioCodecsStart(&code);
+    // Where no child can run, or the DLLs only fail to load (DirectShow
+    // then fails to load in the program too, which it survives), the
+    // program goes on as it always has.
+    if (result == AudioStartEnded || result == AudioStartFailed || result == AudioStartNotRun) return false;
+    if (result == AudioStartHung) {
+        FormatText(what, whatCapacity, L"не ответил за %lu секунд", kAudioStartSeconds);
+    } else {
+        FormatText(what, whatCapacity, L"аварийно завершил работу (0x%08lX)", code);
+    }
+    return true;
+}
+
 bool AudioCodecsLetDirectShowLoad(int showCommand) {
     for (;;) {
         wchar_t names[kNameCapacity];
-        if (FindUncachedAudioCodecs(names, kNameCapacity) == 0) return true;
-        DWORD code = 0;
-        const AudioStartResult result = CheckAudioCodecsStart(&code);
-        // Where no child can run, or the DLLs only fail to load (DirectShow
-        // then fails to load in the program too, which it survives), the
-        // program goes on as it always has.
-        if (result == AudioStartEnded || result == AudioStartFailed || result == AudioStartNotRun) return true;
         wchar_t what[kShortTextCapacity];
-        if (result == AudioStartHung) {
-            FormatText(what, kShortTextCapacity, L"не ответил за %lu секунд", kAudioStartSeconds);
-        } else {
-            FormatText(what, kShortTextCapacity, L"аварийно завершил работу (0x%08lX)", code);
-        }
+        if (!AudioCodecFailsToOpen(names, kNameCapacity, what, kShortTextCapacity)) return true;
         wchar_t text[kNameCapacity * 2];
         FormatText(text, kNameCapacity * 2,
                    L"Кодек ACM, которого нет в кэше диспетчера сжатия звука, %ls при открытии. Так кодеки ACM "

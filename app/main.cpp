@@ -1,12 +1,30 @@
-// The program's entry point: everything happens in RunProgram. The only
-// command lines the program reads are its checks' children's own, with which
-// it starts a copy of itself to build a file's graph, to load codecs, or to
-// load the audio codecs' manager before the program does.
+// The program's entry point. The checks' children come first: with their own
+// command lines the program starts a copy of itself to build a file's graph,
+// to load codecs, or to load the audio codecs' manager before the program
+// does. Then the program's own command line: a report written to a file
+// without a window, the usage, or the window as always (RunProgram).
 #include "../base/app_state.h"
 #include "../drivercodecs/audio_codecs_start.h"
 #include "../loadcheck/load_child.h"
 #include "../playback/graph_child.h"
+#include "command_line.h"
+#include "command_runs.h"
 #include "main_window.h"
+
+namespace {
+
+// The commands that end without a window; COM is there for them as for the window.
+int RunCommand(const ProgramCommand& command) {
+    if (command.kind == CommandUsage) return PrintUsage(command);
+    // No error box of the system stops a command that nobody watches.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    CoInitialize(nullptr);
+    const int code = command.kind == CommandReport ? RunReportCommand(command) : RunLoadCheckCommand(command);
+    CoUninitialize();
+    return code;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     wchar_t path[kNameCapacity];
@@ -15,5 +33,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     HANDLE section = nullptr;
     if (IsLoadCheckChild(&section)) return RunLoadCheckChild(section);
     if (IsAudioStartChild()) return RunAudioStartChild();
+    ProgramCommand command;
+    ReadProgramCommand(command);
+    if (command.kind != CommandWindow) return RunCommand(command);
     return RunProgram(instance, showCommand);
 }

@@ -162,6 +162,23 @@ private:
     T* ptr_ = nullptr;
 };
 
+// A memory block from LocalAlloc (CommandLineToArgvW's words), freed with LocalFree.
+template <typename T>
+class LocalMem {
+public:
+    explicit LocalMem(T* p) : ptr_(p) {}
+    ~LocalMem() {
+        if (ptr_) LocalFree(ptr_);
+    }
+    LocalMem(const LocalMem&) = delete;
+    LocalMem& operator=(const LocalMem&) = delete;
+
+    T* Get() const { return ptr_; }
+
+private:
+    T* ptr_;
+};
+
 // A search handle from FindFirstFileW.
 class FindHandle {
 public:

@@ -14,12 +14,27 @@ namespace {
 
 const wchar_t kDriverCachePath[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
 
-// Adds the name to the list when it is an audio codec's without a cache entry.
+// Whether the cache entry holds what the manager reads instead of opening the
+// codec. Wine's manager makes the entry's key before it opens a codec and
+// writes its values only once the codec answered: a codec that hung or
+// crashed in the open (in the child of this check, say) leaves an empty key,
+// and the manager opens that codec again in the next process.
+bool CacheEntryComplete(HKEY entry) {
+    for (const wchar_t* value : {L"fdwSupport", L"cFormatTags", L"cFilterTags"}) {
+        if (RegQueryValueExW(entry, value, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    }
+    return true;
+}
+
+// Adds the name to the list when it is an audio codec's without a complete cache entry.
 void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t* names, std::size_t capacity) {
     DriverKind kind;
     if (!DriverKindOfName(name, &kind) || kind != DriverAudio) return;
     RegKey entry;
-    if (cache && RegOpenKeyExW(cache, name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS) return;
+    if (cache && RegOpenKeyExW(cache, name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS &&
+        CacheEntryComplete(entry.Get())) {
+        return;
+    }
     if (*count > 0) AppendText(names, capacity, L", ");
     AppendText(names, capacity, name);
     ++*count;

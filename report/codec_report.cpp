@@ -3,7 +3,8 @@
 #include "report_sections.h"
 #include "report_text.h"
 
-void BuildCodecReport(GrowingText& text) {
+unsigned BuildCodecReport(GrowingText& text, const ReportWithoutLists* withoutLists) {
+    unsigned problemCount = 0;
     SYSTEMTIME now;
     GetLocalTime(&now);
     ReportView views[2];
@@ -19,15 +20,18 @@ void BuildCodecReport(GrowingText& text) {
         // The view is written apart, so that its problems can come first.
         GrowingText body;
         ReportProblems problems;
-        AppendCategoryFilters(body, problems, views[i]);
+        const bool lists = views[i].Own() && !withoutLists;
+        if (views[i].Own() && withoutLists) AppendListsNotRead(body, problems, *withoutLists);
+        AppendCategoryFilters(body, problems, views[i], lists);
         AppendPlaybackPreferences(body, views[i]);
         AppendMediaObjects(body, views[i]);
         AppendMediaFoundationTransforms(body, problems, views[i]);
         AppendDriverCodecs(body, problems, views[i]);
         if (body.failed || problems.lines.failed) {
             text.failed = true;
-            return;
+            return problemCount;
         }
+        problemCount += problems.count;
         if (problems.count == 0) {
             AppendLine(text, L"Неполадок не найдено.");
         } else {
@@ -38,4 +42,5 @@ void BuildCodecReport(GrowingText& text) {
         AppendChars(text, TextChars(body), body.length);
     }
     AppendLine(text, L"Конец отчета.");
+    return problemCount;
 }

@@ -434,7 +434,20 @@ void NoteProblem(ReportProblems& problems, const wchar_t* name, const wchar_t* s
 }
 
 
-void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view) {
+void AppendListsNotRead(GrowingText& text, ReportProblems& problems, const ReportWithoutLists& why) {
+    AppendString(text, L"Списки программы не прочитаны: кодек ACM, которого нет в кэше диспетчера сжатия звука, ");
+    AppendString(text, why.what);
+    AppendLine(text, L" при открытии, а DirectShow открывает такие кодеки, когда загружается. Ниже все записи "
+                     L"Instance категорий, как для другой разрядности.");
+    AppendString(text, L"Кодеки ACM без записи в кэше: ");
+    AppendLine(text, why.codecs);
+    AppendLine(text);
+    problems.where = L"Кодеки ACM без записи в кэше";
+    NoteProblem(problems, why.codecs, why.what);
+    problems.where = L"";
+}
+
+void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view, bool lists) {
     CategoryEntries entries[kCategoryCount];
     for (std::size_t row = 0; row < kCategoryCount; ++row) {
         if (KeySlot(row) != row) continue;
@@ -444,7 +457,7 @@ void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const Re
             return;
         }
     }
-    if (view.Own()) {
+    if (lists) {
         SortedNames names;
         ScanLookup lookup;
         for (std::size_t row = 0; row < kCategoryCount; ++row) {
@@ -457,16 +470,16 @@ void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const Re
         const std::size_t owner = KeyOwner(slot);
         wchar_t title[kNameCapacity];
         CategoryName(CategoryTable[owner], title, kNameCapacity);
-        if (view.Own()) {
+        if (lists) {
             AppendText(title, kNameCapacity, L": записи Instance, которых нет в списках программы");
         } else {
             AppendText(title, kNameCapacity, L": записи Instance");
         }
         wchar_t where[kShortTextCapacity];
         CategoryName(CategoryTable[owner], where, kShortTextCapacity);
-        AppendText(where, kShortTextCapacity, view.Own() ? L", вне списков" : L"");
+        AppendText(where, kShortTextCapacity, lists ? L", вне списков" : L"");
         problems.where = where;
-        AppendEntries(text, problems, title, owner, entries[slot], view.flag, view.Own());
+        AppendEntries(text, problems, title, owner, entries[slot], view.flag, lists);
         problems.where = L"";
     }
 }

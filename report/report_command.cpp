@@ -43,8 +43,6 @@ bool ChooseReportPath(HWND owner, const wchar_t* title, wchar_t* path, std::size
     return GetSaveFileNameW(&dialog) != FALSE;
 }
 
-namespace {
-
 const wchar_t* DescribeSaveError(DWORD error) {
     switch (error) {
     case ERROR_PATH_NOT_FOUND:
@@ -72,6 +70,8 @@ const wchar_t* DescribeSaveError(DWORD error) {
         return nullptr;
     }
 }
+
+namespace {
 
 void ShowSaveFailure(HWND owner, const wchar_t* path, DWORD error) {
     wchar_t message[kPathCapacity + 300];

@@ -14,3 +14,6 @@ bool ChooseReportPath(HWND owner, const wchar_t* title, wchar_t* path, std::size
 // After WriteReportFile: the message that says why it failed, or the offer to
 // open the saved file, owned by owner.
 void FinishReportSave(HWND owner, const wchar_t* path, DWORD error);
+// Why WriteReportFile failed with error, as the message says it, or null
+// where the program has no words for it.
+const wchar_t* DescribeSaveError(DWORD error);

@@ -12,10 +12,13 @@ struct ReportProblems {
 };
 
 void AppendReportHeader(GrowingText& text, const SYSTEMTIME& now, const ReportView* views, int viewCount);
-// The five categories of one view: for the program's own view the rows its
-// lists show, then the Instance entries no row stands for; for the other
-// view every Instance entry.
-void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view);
+// The five categories of one view: with lists (the program's own view) the
+// rows its lists show, then the Instance entries no row stands for; without
+// them every Instance entry.
+void AppendCategoryFilters(GrowingText& text, ReportProblems& problems, const ReportView& view, bool lists);
+// Why the program's own view has no list rows: the audio codecs that do not
+// open, among the view's problems.
+void AppendListsNotRead(GrowingText& text, ReportProblems& problems, const ReportWithoutLists& why);
 // The preferred, blocked and extension source filters of one view.
 void AppendPlaybackPreferences(GrowingText& text, const ReportView& view);
 // The DMO registrations of one view.

@@ -74,6 +74,55 @@ run_wine() {
   "${WINE[@]}" "$@"
 }
 
+# The seconds each phase of a script took, one line per phase in a file that
+# the script's background jobs append to as well; printed at the end
+# (print_phases), so that where the time goes is seen on every run.
+PHASES_FILE=""
+start_phases() {
+  mkdir -p "$ROOT/build"
+  PHASES_FILE="$ROOT/build/phases-$1.txt"
+  : >"$PHASES_FILE"
+  PHASES_START=$SECONDS
+}
+# Runs a command as the phase named, notes its seconds, and returns its
+# status. The command runs as it would without it: where the caller's errexit
+# applies (a bare call under set -e), a failure ends the script there.
+phase() {
+  local name="$1" start=$SECONDS cpu=0 status
+  shift
+  [[ -z "$PHASES_FILE" ]] || { children_cpu; cpu=$CHILDREN_CPU; }
+  "$@"
+  status=$?
+  [[ -n "$PHASES_FILE" ]] || return $status
+  children_cpu
+  printf '  %-44s %5d s   CPU %5d s%s\n' "$name" $((SECONDS - start)) $((CHILDREN_CPU - cpu)) \
+    "$( ((status == 0)) || echo "  (failed: $status)")" >>"$PHASES_FILE"
+  return $status
+}
+# Sets CHILDREN_CPU to the CPU seconds (user and system) of this shell's
+# finished child processes so far, from the shell's own "times": a phase's
+# CPU beside its seconds tells a slow phase from a machine busy with other
+# work. ("times" reports on the shell it runs in: it writes to a file, never
+# to a command substitution's subshell.)
+children_cpu() {
+  local file="$PHASES_FILE.times.$BASHPID" user system time minutes seconds total=0
+  times >"$file"
+  read -r user system < <(tail -n 1 "$file")
+  rm -f "$file"
+  for time in "$user" "$system"; do
+    minutes=${time%%m*} seconds=${time#*m}
+    seconds=${seconds%s}
+    total=$((total + 10#$minutes * 60 + 10#${seconds%%.*}))
+  done
+  CHILDREN_CPU=$total
+}
+print_phases() {
+  [[ -n "$PHASES_FILE" && -f "$PHASES_FILE" ]] || return 0
+  echo "== Time per phase, in seconds${1:+ ($1)} =="
+  cat "$PHASES_FILE"
+  printf '  %-44s %5d s\n' "the whole command" $((SECONDS - PHASES_START))
+}
+
 # Installs whatever of the packages is missing (quiet, does nothing when all are
 # there): all of them, or the ones named.
 ensure_packages() {
@@ -99,10 +148,10 @@ configure() {
 }
 
 # Builds only the x64 program (with its help file) and, for the screenshot
-# without a display, the driver that starts it.
+# without a display, the driver (with only the main window's scenarios) that starts it.
 build_program() {
   configure x64
-  cmake --build --preset x64 -j2 --target vantrel vantrel_driver
+  cmake --build --preset x64 -j2 --target vantrel vantrel_screenshot
 }
 
 # Builds one width's program, tests and release package, with the number of

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs inside the virtual display for ./scripts/run: the test driver starts the
-# program, waits for its filled list and signals; the screenshot is taken here;
-# then the driver closes the program through its close box and returns its exit code.
+# Runs inside the virtual display for ./scripts/run: the test driver (built
+# with only the main window's scenarios) starts the program, waits for its filled list and
+# signals; the screenshot is taken here; then the driver closes the program
+# through its close box and returns its exit code.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
@@ -9,7 +10,7 @@ signals="$ROOT/build/run-signals"
 rm -rf "$signals" && mkdir -p "$signals"
 start_wineserver
 cd "$BUILD"
-run_wine "$BUILD/tests/e2e/vantrel_driver.exe" screenshot "$BUILD/PelmoraVantrel.exe" "$signals" &
+run_wine "$BUILD/tests/e2e/vantrel_screenshot.exe" screenshot "$BUILD/PelmoraVantrel.exe" "$signals" &
 driver=$!
 for _ in $(seq 1 600); do
   [[ -f "$signals/ready" ]] && break

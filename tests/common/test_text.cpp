@@ -50,3 +50,12 @@ std::wstring WindowsPath(const std::wstring& path) {
     std::replace(out.begin(), out.end(), L'/', L'\\');
     return out;
 }
+
+std::wstring FirstDifference(const std::wstring& a, const std::wstring& b) {
+    std::size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    if (at == a.size() && at == b.size()) return L"the same";
+    const std::size_t from = at > 20 ? at - 20 : 0;
+    return Format(L"at %zu of %zu and %zu: [", at, a.size(), b.size()) + a.substr(from, 80) + L"] against [" +
+           b.substr(from, 80) + L"]";
+}

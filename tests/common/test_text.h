@@ -13,6 +13,10 @@ std::wstring Format(const wchar_t* format, ...);
 // Items as one text, "[a][b]", for failure messages.
 std::wstring Joined(const std::vector<std::wstring>& items);
 
+// Where two texts first differ, for failure messages: the offset and 80
+// characters of each from a little before it; "the same" when they do not.
+std::wstring FirstDifference(const std::wstring& a, const std::wstring& b);
+
 // A 32-bit value written as the program writes merits: "0x00600000".
 std::wstring HexWord(std::uint32_t value);
 

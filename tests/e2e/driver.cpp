@@ -5,6 +5,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -34,6 +35,108 @@ std::wstring Utf8FileText(const std::wstring& path) {
     bytes.resize(read);
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
     return FromUtf8(bytes);
+}
+
+// ---- The program started with a command line ----
+
+namespace {
+
+// The process and the processes it started, as Toolhelp lists them now.
+std::set<DWORD> ProcessTree(DWORD root) {
+    std::set<DWORD> tree = {root};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return tree;
+    std::vector<std::pair<DWORD, DWORD>> parents;  // (process, parent)
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    }
+    CloseHandle(snapshot);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& [process, parent] : parents) {
+            if (tree.count(parent) && !tree.count(process)) grew = tree.insert(process).second;
+        }
+    }
+    return tree;
+}
+
+struct VisibleSearch {
+    std::set<DWORD> processes;
+    std::vector<std::wstring>* seen;
+};
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<VisibleSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (!search->processes.count(owner) || !IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    const std::wstring seen = std::wstring(className) + L": " + WindowText(window);
+    if (std::find(search->seen->begin(), search->seen->end(), seen) == search->seen->end()) search->seen->push_back(seen);
+    return TRUE;
+}
+
+// Takes what the pipe holds now, without waiting.
+void ReadAvailable(HANDLE pipe, std::string& bytes) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        std::string chunk(available, '\0');
+        DWORD read = 0;
+        if (!ReadFile(pipe, chunk.data(), available, &read, nullptr) || read == 0) return;
+        bytes.append(chunk, 0, read);
+    }
+}
+
+}  // namespace
+
+CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& arguments, DWORD deadlineMs) {
+    CommandRun run;
+    SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring commandLine = L"\"" + exePath + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    ProcessHandles process;
+    const BOOL started = CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, process.Get());
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        run.output = Format(L"(not started: error %lu)", GetLastError());
+        return run;
+    }
+    std::string bytes;
+    const ULONGLONG deadline = GetTickCount64() + deadlineMs;
+    bool ended = false;
+    while (!ended && GetTickCount64() < deadline) {
+        VisibleSearch search{ProcessTree(process.Get()->dwProcessId), &run.windowsSeen};
+        EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        ReadAvailable(readEnd, bytes);
+        ended = WaitForSingleObject(process.Process(), 20) == WAIT_OBJECT_0;
+    }
+    if (ended) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.Process(), &code);
+        run.exitCode = static_cast<int>(code);
+    } else {
+        TerminateProcess(process.Process(), 1);
+        WaitForSingleObject(process.Process(), 5000);
+    }
+    ReadAvailable(readEnd, bytes);
+    CloseHandle(readEnd);
+    run.output = FromUtf8(bytes);
+    return run;
+}
+
+std::wstring Describe(const CommandRun& run) {
+    return Format(L"exit code %d, output: ", run.exitCode) + run.output + L", windows: " + Joined(run.windowsSeen);
 }
 
 // ---- The program under test ----

@@ -90,6 +90,20 @@ struct ProgramUnderTest {
     std::vector<HWND> VisibleDialogs() const;
 };
 
+// The program started with a command line of its own ("/report file"), its
+// standard output a pipe, and followed to its end: its exit code (-1000 when
+// it was still running at the deadline, and was then ended), what it wrote,
+// and every visible top-level window that it or a process it started showed
+// meanwhile ("class: title"), looked for every 20 ms.
+struct CommandRun {
+    int exitCode = -1000;
+    std::wstring output;
+    std::vector<std::wstring> windowsSeen;
+};
+CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& arguments, DWORD deadlineMs = 60000);
+// "exit code N, output: ..., windows: ...", for failure messages.
+std::wstring Describe(const CommandRun& run);
+
 // Names the keys that programs started from now on refuse to change once
 // LoadRefusals has run in them: texts that the keys' full names hold,
 // case not minded.

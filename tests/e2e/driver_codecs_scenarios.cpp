@@ -278,13 +278,25 @@ SCENARIO(driver_codecs_listed_and_checked) {
 // manager in a child first, names what it found, and opens dialog 136 at the
 // codecs; once the hanging one is turned off there, the list fills and the
 // program answers. The crashing one is listed from the registry, and its
-// check names the crash, in the child.
+// check names the crash, in the child. The report from the command line,
+// which asks nobody, is written without the program's lists, saying why.
 SCENARIO(driver_codecs_hanging_and_crashing_uncached) {
     const CopiedFiles files(L"Vantrel_uncached", {}, L"_");
     const PlantedDriver crashing(L"msacm.vantrelcrash", files.Copy(DriverCodecDll(), L"vantrel_crash.acm"));
     const PlantedDriver hanging(L"msacm.vantrelhang", files.Copy(DriverCodecDll(), L"vantrel_hang.acm"));
     RemoveDriverCacheEntry(crashing.name);
     RemoveDriverCacheEntry(hanging.name);
+    // The report from the command line asks nothing: it is written without
+    // the program's lists, and says why.
+    const ScratchFolder reports(L"Vantrel uncached report");
+    const CommandRun command = RunProgramCommand(exePath, L"/report \"" + reports.path + L"\\report.txt\"");
+    const std::wstring report = Utf8FileText(reports.path + L"\\report.txt");
+    CHECK(command.exitCode == 1 && command.windowsSeen.empty() &&
+              report.find(L"\r\nСписки программы не прочитаны: кодек ACM, которого нет в кэше диспетчера сжатия звука, "
+                          L"не ответил за 5 секунд при открытии") != std::wstring::npos &&
+              report.find(L"  Кодеки ACM без записи в кэше: ") != std::wstring::npos &&
+              report.find(hanging.name) != std::wstring::npos && report.find(L"строк в списке программы") == std::wstring::npos,
+          Describe(command) + L"\n" + report.substr(0, 3000));
     ProgramUnderTest program;
     if (!program.Start(exePath, L"", false)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
     HWND box = program.WaitForDialog(L"Кодек ACM не открывается", 20000);

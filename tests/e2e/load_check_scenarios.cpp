@@ -165,6 +165,14 @@ void ManageRow(const ProgramUnderTest& program, const LoadDialog& dialog, const 
     PressButton(dialog.window, IDC_LOAD_MANAGE);
 }
 
+// The saved report without its "Дата:" line, the one line two reports of
+// the same check may differ in.
+std::wstring WithoutDateLine(const std::wstring& text) {
+    const std::size_t line = text.find(L"\r\nДата: ");
+    if (line == std::wstring::npos) return text;
+    return text.substr(0, line) + text.substr(text.find(L"\r\n", line + 2));
+}
+
 }  // namespace
 
 // Codecs of ours that fail at every step the check takes, among the
@@ -373,6 +381,14 @@ SCENARIO(load_check_names_each_failure) {
     }
     const std::wstring reportText = Utf8FileText(reportPath);
     CHECK(reportText.find(dialog.Summary()) != std::wstring::npos, reportText.substr(0, 400));
+    // The same check from the command line, without a window: the same
+    // report but for its date, and exit code 1 for the codecs that fail.
+    const std::wstring commandPath = saved.path + L"\\command.txt";
+    const CommandRun command = RunProgramCommand(exePath, L"/loadcheck \"" + commandPath + L"\"", 90000);
+    CHECK(command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
+    const std::wstring commandText = Utf8FileText(commandPath);
+    CHECK(WithoutDateLine(commandText) == WithoutDateLine(reportText) && WithoutDateLine(reportText) != reportText,
+          FirstDifference(WithoutDateLine(commandText), WithoutDateLine(reportText)));
 
     // "Управление.." on a filter: the management dialog of its own class id,
     // while dialog 135 waits disabled; deleted there, the codec is checked

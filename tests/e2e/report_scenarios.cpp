@@ -110,6 +110,14 @@ std::wstring AsReported(std::wstring row) {
     return row;
 }
 
+// The report without its "Дата и время:" line, the one line two reports of
+// the same registry may differ in.
+std::wstring WithoutTimeLine(const std::wstring& text) {
+    const std::size_t line = text.find(L"\r\nДата и время:");
+    if (line == std::wstring::npos) return text;
+    return text.substr(0, line) + text.substr(text.find(L"\r\n", line + 2));
+}
+
 }  // namespace
 
 // Broken and planted registrations: each row gets the status the scan would
@@ -232,6 +240,17 @@ SCENARIO(report_of_broken_and_planted_entries) {
     CHECK(bareEnds == 0, Format(L"%zu line ends without their pair", bareEnds));
     const std::wstring text = Utf8FileText(path);
     std::printf("%s\n", Utf8(text).c_str());
+    // The same report from the command line, without a window: the same file
+    // but for its time, and exit code 1 for the problems it names.
+    const std::wstring commandPath = folder.path + L"\\command.txt";
+    const CommandRun command = RunProgramCommand(exePath, L"/report \"" + commandPath + L"\"");
+    CHECK(command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
+    const std::vector<BYTE> commandBytes = FileBytes(commandPath);
+    CHECK(commandBytes.size() > 3 && commandBytes[0] == 0xEF && commandBytes[1] == 0xBB && commandBytes[2] == 0xBF,
+          Format(L"%zu bytes", commandBytes.size()));
+    const std::wstring commandText = Utf8FileText(commandPath);
+    CHECK(WithoutTimeLine(commandText) == WithoutTimeLine(text) && WithoutTimeLine(text) != text,
+          FirstDifference(WithoutTimeLine(commandText), WithoutTimeLine(text)));
     CHECK(text.rfind(L"Отчет Pelmora Vantrel v1.2\r\n", 0) == 0, text.substr(0, 200));
     CHECK(Holds(text, kProgramIs64Bit ? L"Программа:             64-разрядная сборка (x64)\r\n"
                                       : L"Программа:             32-разрядная сборка (x86)\r\n"),
