@@ -31,11 +31,6 @@ public:
         return true;
     }
 
-    void Clear() {
-        count_ = 0;
-        if (slotCount_ != 0) std::memset(block_.Get(), 0, slotCount_ * sizeof(Slot));
-    }
-
 private:
     struct Slot {
         DWORD hash;

@@ -24,7 +24,7 @@ namespace {
 
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 5;
-constexpr ULONGLONG kProgressIntervalMs = 100;
+constexpr UINT kProgressIntervalMs = 100;
 // Posted when a child ends, so that its end is followed at once.
 constexpr UINT kChildEnded = WM_APP + 1;
 // Posted by a check's reading of the codecs when it is done.
@@ -129,7 +129,10 @@ void Follow(HWND dialog) {
     state.shownCodec[0] = L'\0';
     ShowProgress(dialog);
     state.following = true;
-    SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
+    // While the files are read there is nothing to poll: the reading posts
+    // its end, and the timer only shows the progress.
+    LoadCheckRun* run = Running(state);
+    SetTimer(dialog, kPollTimer, run && run->Reading() ? kProgressIntervalMs : kPollIntervalMs, nullptr);
 }
 
 // The whole check, afresh.
@@ -190,8 +193,9 @@ void OnTimer(HWND dialog) {
         return;
     }
     if (run->Reading()) {
-        if (!run->ReadingEnded()) return ShowProgress(dialog, false);
+        if (!run->ReadingEnded()) return ShowProgress(dialog);
         run->FinishReading();
+        SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
     }
     const LoadRunState runState = run->Poll();
     ShowProgress(dialog, false);
