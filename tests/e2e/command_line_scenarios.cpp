@@ -43,7 +43,7 @@ SCENARIO(command_line_usage_and_exit_codes) {
     const std::vector<std::wstring> filesBefore = FilesNearby();
     for (const auto& [arguments, problem] : cases) {
         const CommandRun run = RunProgramCommand(exePath, arguments, 20000);
-        CHECK(run.exitCode == 2 && run.windowsSeen.empty() && run.output.rfind(problem + L"Pelmora Vantrel v1.2\r\n", 0) == 0 &&
+        CHECK(run.leftovers == 0 && run.exitCode == 2 && run.windowsSeen.empty() && run.output.rfind(problem + L"Pelmora Vantrel v1.2\r\n", 0) == 0 &&
                   Holds(run.output, kUsageLine),
               arguments + L": " + Describe(run));
     }
@@ -51,7 +51,7 @@ SCENARIO(command_line_usage_and_exit_codes) {
     ScratchFolder folder(L"Vantrel command");
     const std::wstring absent = folder.path + L"\\absent\\report.txt";
     const CommandRun run = RunProgramCommand(exePath, L"/report \"" + absent + L"\"");
-    CHECK(run.exitCode == 2 && run.windowsSeen.empty() &&
+    CHECK(run.leftovers == 0 && run.exitCode == 2 && run.windowsSeen.empty() &&
               run.output == L"Не удалось сохранить отчет:\r\n" + absent +
                                 L"\r\nПапка не найдена.\r\nФайл под этим именем не создан и не изменен.\r\n",
           Describe(run));
@@ -68,7 +68,7 @@ SCENARIO(command_line_usage_and_exit_codes) {
     SetCurrentDirectoryW(current);
     const std::wstring text = Utf8FileText(folder.path + L"\\clean report.txt");
     const std::size_t first = text.find(L"\r\nНеполадок не найдено.\r\n");
-    CHECK(clean.exitCode == 0 && clean.windowsSeen.empty() && clean.output.empty() && first != std::wstring::npos &&
+    CHECK(clean.leftovers == 0 && clean.exitCode == 0 && clean.windowsSeen.empty() && clean.output.empty() && first != std::wstring::npos &&
               text.find(L"\r\nНеполадок не найдено.\r\n", first + 1) != std::wstring::npos &&
               text.find(L"Неполадки") == std::wstring::npos,
           Describe(clean) + L"\n" + text.substr(0, 2000));

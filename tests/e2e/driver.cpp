@@ -125,6 +125,10 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
         DWORD code = 0;
         GetExitCodeProcess(process.Process(), &code);
         run.exitCode = static_cast<int>(code);
+        // Its children end with it (the checks' children are in a job that ends with the program).
+        const DWORD processId = process.Get()->dwProcessId;
+        WaitUntil([&] { return ProcessTree(processId).size() == 1; }, 5000);
+        run.leftovers = ProcessTree(processId).size() - 1;
     } else {
         TerminateProcess(process.Process(), 1);
         WaitForSingleObject(process.Process(), 5000);
@@ -136,7 +140,8 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
 }
 
 std::wstring Describe(const CommandRun& run) {
-    return Format(L"exit code %d, output: ", run.exitCode) + run.output + L", windows: " + Joined(run.windowsSeen);
+    return Format(L"exit code %d, %zu processes left, output: ", run.exitCode, run.leftovers) + run.output +
+           L", windows: " + Joined(run.windowsSeen);
 }
 
 // ---- The program under test ----

@@ -94,11 +94,13 @@ struct ProgramUnderTest {
 // standard output a pipe, and followed to its end: its exit code (-1000 when
 // it was still running at the deadline, and was then ended), what it wrote,
 // and every visible top-level window that it or a process it started showed
-// meanwhile ("class: title"), looked for every 20 ms.
+// meanwhile ("class: title"), looked for every 20 ms; and how many of the
+// processes it started still ran 5 s after it ended.
 struct CommandRun {
     int exitCode = -1000;
     std::wstring output;
     std::vector<std::wstring> windowsSeen;
+    std::size_t leftovers = 0;
 };
 CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& arguments, DWORD deadlineMs = 60000);
 // "exit code N, output: ..., windows: ...", for failure messages.

@@ -291,7 +291,7 @@ SCENARIO(driver_codecs_hanging_and_crashing_uncached) {
     const ScratchFolder reports(L"Vantrel uncached report");
     const CommandRun command = RunProgramCommand(exePath, L"/report \"" + reports.path + L"\\report.txt\"");
     const std::wstring report = Utf8FileText(reports.path + L"\\report.txt");
-    CHECK(command.exitCode == 1 && command.windowsSeen.empty() &&
+    CHECK(command.leftovers == 0 && command.exitCode == 1 && command.windowsSeen.empty() &&
               report.find(L"\r\nСписки программы не прочитаны: кодек ACM, которого нет в кэше диспетчера сжатия звука, "
                           L"не ответил за 5 секунд при открытии") != std::wstring::npos &&
               report.find(L"  Кодеки ACM без записи в кэше: ") != std::wstring::npos &&

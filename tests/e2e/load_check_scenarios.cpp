@@ -385,7 +385,7 @@ SCENARIO(load_check_names_each_failure) {
     // report but for its date, and exit code 1 for the codecs that fail.
     const std::wstring commandPath = saved.path + L"\\command.txt";
     const CommandRun command = RunProgramCommand(exePath, L"/loadcheck \"" + commandPath + L"\"", 90000);
-    CHECK(command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
+    CHECK(command.leftovers == 0 && command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
     const std::wstring commandText = Utf8FileText(commandPath);
     CHECK(WithoutDateLine(commandText) == WithoutDateLine(reportText) && WithoutDateLine(reportText) != reportText,
           FirstDifference(WithoutDateLine(commandText), WithoutDateLine(reportText)));

@@ -244,7 +244,7 @@ SCENARIO(report_of_broken_and_planted_entries) {
     // but for its time, and exit code 1 for the problems it names.
     const std::wstring commandPath = folder.path + L"\\command.txt";
     const CommandRun command = RunProgramCommand(exePath, L"/report \"" + commandPath + L"\"");
-    CHECK(command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
+    CHECK(command.leftovers == 0 && command.exitCode == 1 && command.windowsSeen.empty() && command.output.empty(), Describe(command));
     const std::vector<BYTE> commandBytes = FileBytes(commandPath);
     CHECK(commandBytes.size() > 3 && commandBytes[0] == 0xEF && commandBytes[1] == 0xBB && commandBytes[2] == 0xBF,
           Format(L"%zu bytes", commandBytes.size()));
