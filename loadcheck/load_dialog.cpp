@@ -196,6 +196,8 @@ void OnTimer(HWND dialog) {
         if (!run->ReadingEnded()) return ShowProgress(dialog);
         run->FinishReading();
         SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
+        // The codecs' loading begins: said at once, not a tick later.
+        ShowProgress(dialog);
     }
     const LoadRunState runState = run->Poll();
     ShowProgress(dialog, false);
