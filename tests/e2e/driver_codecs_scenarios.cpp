@@ -60,7 +60,8 @@ std::vector<std::wstring> ModulesHolding(DWORD processId, const std::wstring& pa
 
 // system.ini's [drivers32] made longer than 64K characters by rows of no
 // codec ahead of Wine's own (the system reads them all); its bytes put back
-// at the end.
+// at the end. The file is replaced, never written in place: a test prefix's
+// files are links to its template's, which other prefixes share.
 struct LongSystemIniSection {
     std::wstring path;
     std::string before;
@@ -85,13 +86,14 @@ struct LongSystemIniSection {
     }
     ~LongSystemIniSection() { CHECK(WriteBytes(before), path); }
     bool WriteBytes(const std::string& bytes) const {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const std::wstring written = path + L".vantrel";
+        HANDLE file = CreateFileW(written.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
-        DWORD written = 0;
-        const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                           written == bytes.size();
+        DWORD count = 0;
+        const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) &&
+                           count == bytes.size();
         CloseHandle(file);
-        return whole;
+        return whole && MoveFileExW(written.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
 };
 
