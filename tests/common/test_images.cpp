@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-void Put(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t size) {
+void PutImageBytes(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t size) {
     std::memcpy(bytes.data() + at, data, size);
 }
-template <typename T>
-void PutValue(std::vector<BYTE>& bytes, std::size_t at, T value) {
-    Put(bytes, at, &value, sizeof(value));
-}
+
+namespace {
 
 DWORD RoundUp(std::size_t size, DWORD unit) { return static_cast<DWORD>((size + unit - 1) / unit * unit); }
 
@@ -36,8 +32,8 @@ std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::v
     IMAGE_DOS_HEADER dos = {};
     dos.e_magic = IMAGE_DOS_SIGNATURE;
     dos.e_lfanew = 0x40;
-    PutValue(bytes, 0, dos);
-    PutValue<DWORD>(bytes, 0x40, IMAGE_NT_SIGNATURE);
+    PutImageValue(bytes, 0, dos);
+    PutImageValue<DWORD>(bytes, 0x40, IMAGE_NT_SIGNATURE);
     const bool wide = machine == IMAGE_FILE_MACHINE_AMD64;
     IMAGE_FILE_HEADER file = {};
     file.Machine = machine;
@@ -45,7 +41,7 @@ std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::v
     file.SizeOfOptionalHeader =
         static_cast<WORD>(wide ? sizeof(IMAGE_OPTIONAL_HEADER64) : sizeof(IMAGE_OPTIONAL_HEADER32));
     file.Characteristics = IMAGE_FILE_DLL | IMAGE_FILE_EXECUTABLE_IMAGE;
-    PutValue(bytes, 0x44, file);
+    PutImageValue(bytes, 0x44, file);
     const std::size_t optional = 0x44 + sizeof(IMAGE_FILE_HEADER);
     IMAGE_DATA_DIRECTORY directories[IMAGE_NUMBEROF_DIRECTORY_ENTRIES] = {};
     directories[IMAGE_DIRECTORY_ENTRY_IMPORT] = {kImageSectionRva + kImageImportsAt, delayedAt - kImageImportsAt};
@@ -57,7 +53,7 @@ std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::v
         header.ImageBase = 0x180000000ull;
         header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
         std::memcpy(header.DataDirectory, directories, sizeof(directories));
-        PutValue(bytes, optional, header);
+        PutImageValue(bytes, optional, header);
     } else {
         IMAGE_OPTIONAL_HEADER32 header = {};
         header.Magic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
@@ -65,7 +61,7 @@ std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::v
         header.ImageBase = 0x10000000;
         header.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
         std::memcpy(header.DataDirectory, directories, sizeof(directories));
-        PutValue(bytes, optional, header);
+        PutImageValue(bytes, optional, header);
     }
     IMAGE_SECTION_HEADER section = {};
     std::memcpy(section.Name, ".idata", 6);
@@ -73,19 +69,19 @@ std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::v
     section.VirtualAddress = kImageSectionRva;
     section.SizeOfRawData = sectionSize;
     section.PointerToRawData = kImageSectionOffset;
-    PutValue(bytes, optional + file.SizeOfOptionalHeader, section);
+    PutImageValue(bytes, optional + file.SizeOfOptionalHeader, section);
     DWORD name = namesAt;
     for (std::size_t i = 0; i < imports.size(); ++i) {
         IMAGE_IMPORT_DESCRIPTOR descriptor = {};
         descriptor.Name = kImageSectionRva + name;
-        PutValue(bytes, kImageSectionOffset + kImageImportsAt + i * sizeof(descriptor), descriptor);
-        Put(bytes, kImageSectionOffset + name, imports[i].c_str(), imports[i].size() + 1);
+        PutImageValue(bytes, kImageSectionOffset + kImageImportsAt + i * sizeof(descriptor), descriptor);
+        PutImageBytes(bytes, kImageSectionOffset + name, imports[i].c_str(), imports[i].size() + 1);
         name += static_cast<DWORD>(imports[i].size() + 1);
     }
     for (std::size_t i = 0; i < delayed.size(); ++i) {
         const DWORD descriptor[8] = {1, kImageSectionRva + name, 0, 0, 0, 0, 0, 0};  // attributes 1: addresses are offsets
-        Put(bytes, kImageSectionOffset + delayedAt + i * sizeof(descriptor), descriptor, sizeof(descriptor));
-        Put(bytes, kImageSectionOffset + name, delayed[i].c_str(), delayed[i].size() + 1);
+        PutImageBytes(bytes, kImageSectionOffset + delayedAt + i * sizeof(descriptor), descriptor, sizeof(descriptor));
+        PutImageBytes(bytes, kImageSectionOffset + name, delayed[i].c_str(), delayed[i].size() + 1);
         name += static_cast<DWORD>(delayed[i].size() + 1);
     }
     return bytes;

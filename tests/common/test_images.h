@@ -22,6 +22,13 @@ constexpr DWORD kImageNamesAt = 0x100;
 // The machine of the tests' own width.
 WORD TestOwnMachine();
 
+// Writes size bytes of data into an image at offset at (within its size).
+void PutImageBytes(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t size);
+template <typename T>
+void PutImageValue(std::vector<BYTE>& bytes, std::size_t at, T value) {
+    PutImageBytes(bytes, at, &value, sizeof(value));
+}
+
 // A DLL image of the machine (0: the tests' own width) that imports the DLLs
 // named at load time and delay-loads the others.
 std::vector<BYTE> DllImage(const std::vector<std::string>& imports, const std::vector<std::string>& delayed = {},

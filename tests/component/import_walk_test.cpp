@@ -7,17 +7,8 @@
 #include "../common/test_images.h"
 #include "test_support.h"
 
-#include <cstring>
 
 namespace {
-
-void Put(std::vector<BYTE>& bytes, std::size_t at, const void* data, std::size_t size) {
-    std::memcpy(bytes.data() + at, data, size);
-}
-template <typename T>
-void PutValue(std::vector<BYTE>& bytes, std::size_t at, T value) {
-    Put(bytes, at, &value, sizeof(value));
-}
 
 struct ScratchFiles {
     std::wstring folder;
@@ -142,8 +133,8 @@ TEST(ImportWalk, ReadsDamagedImagesAsData) {
         std::vector<BYTE> bytes = sound;
         // Fields of two bytes keep their neighbour.
         const bool word = damage.at == 0x44 + 18 || damage.at == 0x44 + 2;
-        if (word) PutValue<WORD>(bytes, damage.at, static_cast<WORD>(damage.value));
-        else PutValue<DWORD>(bytes, damage.at, damage.value);
+        if (word) PutImageValue<WORD>(bytes, damage.at, static_cast<WORD>(damage.value));
+        else PutImageValue<DWORD>(bytes, damage.at, damage.value);
         files.Write(L"damaged.dll", bytes);
         ImageFacts facts;
         ReadImage(files.Path(L"damaged.dll").c_str(), facts);
