@@ -2,6 +2,7 @@
 
 #include "../base/app_state.h"
 #include "../base/scoped.h"
+#include "../modules/import_walk.h"
 #include "server_path.h"
 
 #include <cwchar>
@@ -42,15 +43,11 @@ bool ServerFileIdentity(const wchar_t* serverPath, DWORD serverType, FileIdentit
         if (length == 0 || length >= kNameCapacity) return false;
         file = found;
     }
-    // Opened for no access at all: only its identity is read.
-    FileHandle handle(CreateFileW(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.Valid()) return false;
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(handle.Get(), &information)) return false;
-    identity->volumeSerial = information.dwVolumeSerialNumber;
-    identity->indexHigh = information.nFileIndexHigh;
-    identity->indexLow = information.nFileIndexLow;
+    FileKey key;
+    if (!KeyOfFile(file, &key)) return false;
+    identity->volumeSerial = key.volume;
+    identity->indexHigh = key.indexHigh;
+    identity->indexLow = key.indexLow;
     return true;
 }
 
