@@ -4,7 +4,6 @@
 #include "../loadcheck/load_rows.h"
 #include "../report/codec_report.h"
 #include "../report/report_file.h"
-#include "audio_codecs_gate.h"
 
 namespace {
 
@@ -47,16 +46,10 @@ bool AnyFails(LoadCodecList& codecs) {
 }  // namespace
 
 int RunReportCommand(const ProgramCommand& command) {
-    // The report's lists load DirectShow, and with it every audio codec the
-    // audio compression manager has not cached: where one of them hangs or
-    // crashes, nobody is there to answer the window's question, so the
-    // report is made without the lists and says why.
-    wchar_t names[kNameCapacity];
-    wchar_t what[kShortTextCapacity];
-    const bool codecFails = AudioCodecFailsToOpen(names, kNameCapacity, what, kShortTextCapacity);
-    const ReportWithoutLists withoutLists = {names, what};
+    // Where a child's walk of the compressors crashed or hung, the report is
+    // made without the lists and says why; nobody is asked anything.
     GrowingText text;
-    const unsigned problems = BuildCodecReport(text, codecFails ? &withoutLists : nullptr);
+    const unsigned problems = BuildCodecReport(text);
     return EndCommand(command, WriteReportFile(command.file, text), problems != 0);
 }
 

@@ -1,12 +1,12 @@
 // The program's entry point. The checks' children come first: with their own
 // command lines the program starts a copy of itself to build a file's graph,
-// to load codecs, or to load the audio codecs' manager before the program
-// does. Then the program's own command line: a report written to a file
+// to load codecs, or to walk a compressor category before the program does. Then the program's own command line: a report written to a file
 // without a window, the usage, or the window as always (RunProgram).
 #include "../base/app_state.h"
-#include "../drivercodecs/audio_codecs_start.h"
+#include "../loadcheck/codec_walk.h"
 #include "../loadcheck/load_child.h"
 #include "../playback/graph_child.h"
+#include "codec_walk_guard.h"
 #include "command_line.h"
 #include "command_runs.h"
 #include "main_window.h"
@@ -32,7 +32,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     if (IsWaitingPlaybackCheckChild()) return RunPlaybackCheckChild(nullptr);
     HANDLE section = nullptr;
     if (IsLoadCheckChild(&section)) return RunLoadCheckChild(section);
-    if (IsAudioStartChild()) return RunAudioStartChild();
+    WalkKind walk;
+    if (IsCodecWalkChild(&walk)) return RunCodecWalkChild(walk);
+    // Every walk of the platform's categories in the program is made by a child first.
+    InstallCodecWalkGuard();
     ProgramCommand command;
     ReadProgramCommand(command);
     if (command.kind != CommandWindow) return RunCommand(command);

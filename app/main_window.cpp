@@ -6,7 +6,6 @@
 #include "../catalogue/category_table.h"
 #include "../catalogue/filter_list.h"
 #include "../resources/resource.h"
-#include "audio_codecs_gate.h"
 
 namespace {
 
@@ -142,12 +141,6 @@ int RunProgram(HINSTANCE instance, int showCommand) {
     CoInitialize(nullptr);
 
     if (!BuildMainWindow(instance)) return -1;
-    // The list fill loads DirectShow, and with it the audio codecs the audio
-    // compression manager opens as it loads.
-    if (!AudioCodecsLetDirectShowLoad(showCommand)) {
-        DestroyWindow(g_app.mainWindow);
-        return 0;
-    }
     RefreshFilterList();
 
     ShowWindow(g_app.mainWindow, showCommand);

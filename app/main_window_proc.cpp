@@ -13,6 +13,7 @@
 #include "../resources/resource.h"
 #include "../scan/scan.h"
 #include "../transforms/transforms_dialog.h"
+#include "codec_walk_guard.h"
 #include "help_links.h"
 #include "main_window.h"
 
@@ -25,6 +26,7 @@ void OnCommand(WORD id, WORD code) {
         break;
     case IDC_CATEGORY_COMBO:
         if (code == CBN_SELCHANGE) {
+            const UserChoosesCategory choice;
             RefreshFilterList();
             SendMessageW(g_app.filterList, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         }
@@ -69,6 +71,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case kWalkRefusedMessage:
+        AskAboutRefusedWalk(wParam != 0);
         return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);

@@ -3,8 +3,11 @@
 #include "../base/app_state.h"
 #include "../base/scoped.h"
 #include "category_table.h"
+#include "instance_entries.h"
 #include "moniker_walk.h"
+#include "string_value.h"
 #include "system_filters.h"
+#include "walk_guard.h"
 
 void RefreshFilterList() {
     const LRESULT category = SendMessageW(g_app.categoryCombo, CB_GETCURSEL, 0, 0);
@@ -44,15 +47,42 @@ HRESULT EnumerateCategory(GUID category) {
     g_app.currentCategory = GUID_NULL;
 
     const HRESULT opened = AddCategoryNames(g_app.filterList, category, g_app.hideSystemFilters);
+    if (opened == E_ABORT) NoteWalkRefused(&category);
     if (FAILED(opened)) return opened;
     g_app.currentCategory = category;
     return S_OK;
 }
 
+namespace {
+
+void AddInstanceNames(HWND list, const GUID& category, bool hideSystemFilters) {
+    wchar_t categoryText[40];
+    if (StringFromGUID2(category, categoryText, 40) == 0) return;
+    wchar_t instancePath[kNameCapacity];
+    BuildInstanceKeyPath(instancePath, kNameCapacity, categoryText);
+    ForEachInstanceEntry(instancePath, [&](HKEY entry, const wchar_t*) {
+        wchar_t name[kNameCapacity];
+        if (ReadStringValue(entry, L"FriendlyName", name, kNameCapacity) && name[0] &&
+            (!hideSystemFilters || !IsSystemFilterName(name))) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        }
+        return false;
+    });
+}
+
+}  // namespace
+
 HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
                          const std::function<LPARAM(IMoniker*)>& itemData) {
     ComPtr<IEnumMoniker> monikers;
     const HRESULT opened = OpenCategoryMonikers(category, monikers);
+    // Where the enumerator may not load here, a category of DirectShow
+    // filters is read from its Instance entries, as the enumerator reads it;
+    // the compressors' lists stay empty (their codecs are registered elsewhere).
+    if (opened == E_ABORT && !itemData && category != CLSID_AudioCompressorCategory &&
+        category != CLSID_VideoCompressorCategory) {
+        AddInstanceNames(list, category, hideSystemFilters);
+    }
     if (FAILED(opened) || !monikers) return opened;
     // Each moniker's friendly name, unless it is hidden as a system filter.
     ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {

@@ -1,6 +1,9 @@
 #include "moniker_walk.h"
 
+#include "walk_guard.h"
+
 HRESULT OpenCategoryMonikers(const GUID& category, ComPtr<IEnumMoniker>& monikers) {
+    if (!PlatformWalkAllowed(&category)) return E_ABORT;
     ComPtr<ICreateDevEnum> devices;
     const HRESULT created = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
                                              IID_ICreateDevEnum, devices.PutVoid());

@@ -3,7 +3,8 @@
 #pragma once
 #include "../base/scoped.h"
 
-// The System Device Enumerator's monikers of a category. A failure to create
+// The System Device Enumerator's monikers of a category. E_ABORT where the
+// walk guard refuses the walk here (walk_guard.h); a failure to create
 // the enumerator is returned; otherwise S_OK, with monikers left empty when
 // the category has no class enumerator (an empty category answers S_FALSE).
 HRESULT OpenCategoryMonikers(const GUID& category, ComPtr<IEnumMoniker>& monikers);

@@ -3,6 +3,7 @@
 #include "../catalogue/filter_data.h"
 #include "../catalogue/mapper_entries.h"
 #include "../catalogue/moniker_walk.h"
+#include "../catalogue/walk_guard.h"
 #include "am_filter_data.h"
 #include "merit.h"
 
@@ -28,6 +29,7 @@ public:
 }  // namespace
 
 std::uint32_t ReadMeritOfFilter(const wchar_t* friendlyName) {
+    if (!PlatformWalkAllowed(nullptr)) return 0;
     MapperForRead mapper;
     if (FAILED(mapper.Create()) || !g_app.filterMapper) return 0;
 
@@ -57,7 +59,9 @@ std::uint32_t ReadFilterMerit() {
     // crash the program: then the walk is not made at all. A codec chosen by
     // its class id is not looked for by name either, since the mapper would
     // answer for the first filter of that name, which may be another one.
-    if (g_app.selectedByClassId || !MapperEntriesSound()) {
+    // Where the mapper's walk may not run here (it opens the compressors of
+    // every category), the entry's own FilterData gives the merit too.
+    if (g_app.selectedByClassId || !MapperEntriesSound() || !PlatformWalkAllowed(nullptr)) {
         std::uint32_t merit = 0;
         CheckSelectedEntryFilterData(&merit);
         return merit;

@@ -1,10 +1,21 @@
 #include "codec_report.h"
 
+#include "../base/app_state.h"
+#include "../catalogue/walk_guard.h"
 #include "report_sections.h"
 #include "report_text.h"
 
 unsigned BuildCodecReport(GrowingText& text, const ReportWithoutLists* withoutLists) {
     unsigned problemCount = 0;
+    // The lists walk the compressors' categories: where their child's walk
+    // failed, the report is made without them and says why.
+    wchar_t codec[kNameCapacity] = {};
+    wchar_t what[kShortTextCapacity] = {};
+    const ReportWithoutLists refused = {codec, what};
+    if (!withoutLists && !PlatformWalkAllowed(nullptr) &&
+        WhyWalkRefused(nullptr, codec, kNameCapacity, what, kShortTextCapacity)) {
+        withoutLists = &refused;
+    }
     SYSTEMTIME now;
     GetLocalTime(&now);
     ReportView views[2];

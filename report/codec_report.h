@@ -19,17 +19,17 @@ struct ReportView {
 // Fills views (room for two) with the machine's views, 64-bit first; returns their count.
 int MachineReportViews(ReportView (&views)[2]);
 
-// Where the program must not load DirectShow (an audio codec without a cache
-// entry hangs or crashes as the audio compression manager opens it, and
-// DirectShow's device enumerator loads that manager), the report is made
-// without the program's lists: the codecs at fault and what they did.
+// Where the program must not walk DirectShow's categories (a child's walk of
+// the compressors crashed or hung at a codec), the report is made without
+// the program's lists: the codec at fault and what it did.
 struct ReportWithoutLists {
-    const wchar_t* codecs;  // the audio codecs without a cache entry, ", "-joined
-    const wchar_t* what;    // "не ответил за 5 секунд при открытии", ...
+    const wchar_t* codec;  // "msacm.x", or empty where the walk itself failed
+    const wchar_t* what;   // "не ответил за 5 секунд при открытии", ...
 };
 
 // Writes the whole report, with CRLF line ends, into text; text.failed when
-// memory ran out. With withoutLists, the program's own view shows every
+// memory ran out. With withoutLists (or where the walk guard refuses the
+// walks and says why), the program's own view shows every
 // Instance entry, as the other view does, after a line that says why.
 // Returns how many rows, in all views, are not in order.
 unsigned BuildCodecReport(GrowingText& text, const ReportWithoutLists* withoutLists = nullptr);

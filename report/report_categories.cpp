@@ -435,15 +435,18 @@ void NoteProblem(ReportProblems& problems, const wchar_t* name, const wchar_t* s
 
 
 void AppendListsNotRead(GrowingText& text, ReportProblems& problems, const ReportWithoutLists& why) {
-    AppendString(text, L"Списки программы не прочитаны: кодек ACM, которого нет в кэше диспетчера сжатия звука, ");
+    AppendString(text, L"Списки программы не прочитаны: ");
+    AppendString(text, why.codec[0] ? L"кодек " : L"кодек сжатия ");
+    if (why.codec[0]) {
+        AppendString(text, why.codec);
+        AppendString(text, L" ");
+    }
     AppendString(text, why.what);
-    AppendLine(text, L" при открытии, а DirectShow открывает такие кодеки, когда загружается. Ниже все записи "
-                     L"Instance категорий, как для другой разрядности.");
-    AppendString(text, L"Кодеки ACM без записи в кэше: ");
-    AppendLine(text, why.codecs);
+    AppendLine(text, L", когда его открывала проверка в отдельном процессе, а списки DirectShow открывают такие кодеки. "
+                     L"Ниже все записи Instance категорий, как для другой разрядности.");
     AppendLine(text);
-    problems.where = L"Кодеки ACM без записи в кэше";
-    NoteProblem(problems, why.codecs, why.what);
+    problems.where = L"Списки DirectShow";
+    NoteProblem(problems, why.codec[0] ? why.codec : L"обход категорий", why.what);
     problems.where = L"";
 }
 

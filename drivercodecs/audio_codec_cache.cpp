@@ -1,14 +1,11 @@
-#include "audio_codecs_start.h"
+#include "audio_codec_cache.h"
 
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
-#include "../child/child_lines.h"
-#include "../child/child_process.h"
-#include "../child/child_side.h"
 #include "driver_codecs.h"
 
+#include <initializer_list>
 
-const wchar_t kAudioStartOption[] = L"/vantrel-audio-start";
 
 namespace {
 
@@ -40,23 +37,15 @@ void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t
     ++*count;
 }
 
-// The loads the child tries before it says they fail.
-constexpr int kLoadAttempts = 16;
-
-// The child's one line: "D", both DLLs loaded; "F", they would not load.
-class EndLineReader : public ChildLineReader {
-public:
-    void TakeLine(wchar_t* line) override {
-        if (last_ == L'\0' && (line[0] == L'D' || line[0] == L'F')) last_ = line[0];
-    }
-    bool Complete() const override { return last_ != L'\0'; }
-    bool Loaded() const { return last_ == L'D'; }
-
-private:
-    wchar_t last_ = L'\0';
-};
-
 }  // namespace
+
+bool AudioCodecCached(const wchar_t* name) {
+    RegKey cache;
+    RegKey entry;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverCachePath, 0, KEY_ENUMERATE_SUB_KEYS, cache.Put()) == ERROR_SUCCESS &&
+           RegOpenKeyExW(cache.Get(), name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS &&
+           CacheEntryComplete(entry.Get());
+}
 
 std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
     if (capacity > 0) names[0] = L'\0';
@@ -87,44 +76,3 @@ std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
     return count;
 }
 
-AudioStartResult CheckAudioCodecsStart(DWORD* code) {
-    *code = 0;
-    EndLineReader reader;
-    ChildProcess child(reader);
-    const ChildLimits limits = {8, 64, kAudioStartSeconds * 1000};
-    if (!child.Start(kAudioStartOption, limits)) return AudioStartNotRun;
-    for (;;) {
-        switch (child.Poll()) {
-        case ChildRunning: break;
-        case ChildFinished: return reader.Loaded() ? AudioStartEnded : AudioStartFailed;
-        case ChildTimedOut: return AudioStartHung;
-        case ChildNotStarted: return AudioStartNotRun;
-        default: *code = child.ExitCode(); return AudioStartCrashed;
-        }
-        // The child either ends within its time or is ended; nothing else
-        // of the program runs yet, so this wait keeps nothing from answering.
-        child.WaitForEnd(20);
-    }
-}
-
-bool IsAudioStartChild() { return ReadChildCommandLine(kAudioStartOption, nullptr, 0, 0); }
-
-int RunAudioStartChild() {
-    const HANDLE channel = BeginChildProcess();
-    // As DirectShow's device enumerator loads them in the program. Under Wine
-    // a codec that crashes as the manager opens it fails that load (the crash
-    // is caught) and leaves a cache entry, so the next load passes it by: the
-    // load is tried again while it fails, as the program's later list fills
-    // would try it.
-    for (int attempt = 0; attempt < kLoadAttempts; ++attempt) {
-        const HMODULE winmm = LoadLibraryW(L"winmm.dll");
-        const HMODULE manager = winmm ? LoadLibraryW(L"msacm32.dll") : nullptr;
-        if (manager) {
-            WriteChildLine(channel, 8, L'D', {});
-            EndChildProcess();
-        }
-        if (winmm) FreeLibrary(winmm);
-    }
-    WriteChildLine(channel, 8, L'F', {});
-    EndChildProcess();
-}
