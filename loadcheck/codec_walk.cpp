@@ -24,14 +24,22 @@ public:
                 return Flood();
             }
             this->step = static_cast<LoadStep>(step);
+            manager = false;
             walking = false;
             // Each step has its own time.
             if (child_) child_->RestartClock(kWalkStepSeconds * 1000);
             return;
         case L'E':
         case L'O': return;
+        case L'M':
+            codec[0] = L'\0';
+            this->step = StepDriverOpen;
+            manager = true;
+            if (child_) child_->RestartClock(kWalkSeconds * 1000);
+            return;
         case L'W':
             codec[0] = L'\0';
+            manager = false;
             walking = true;
             if (child_) child_->RestartClock(kWalkSeconds * 1000);
             return;
@@ -44,6 +52,7 @@ public:
 
     wchar_t codec[kDriverNameCapacity] = {};
     LoadStep step = StepLoadLibrary;
+    bool manager = false;  // the audio compression manager loads, and opens the codecs it has not cached
     bool walking = false;
     bool done = false;
     bool flooded = false;
@@ -63,13 +72,10 @@ struct KeptVerdict {
     WalkVerdict verdict;
     KeyWatch drivers;
     KeyWatch descriptions;
-    KeyWatch cache;
     WIN32_FILE_ATTRIBUTE_DATA systemIni = {};
 };
 
 KeptVerdict g_kept[kWalkKindCount];
-
-const wchar_t kDriverCachePath[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
 
 void ReadSystemIniFacts(WIN32_FILE_ATTRIBUTE_DATA* facts) {
     *facts = {};
@@ -81,7 +87,7 @@ void ReadSystemIniFacts(WIN32_FILE_ATTRIBUTE_DATA* facts) {
 }
 
 bool StillHolds(KeptVerdict& kept) {
-    if (!kept.made || kept.drivers.Fired() || kept.descriptions.Fired() || kept.cache.Fired()) return false;
+    if (!kept.made || kept.drivers.Fired() || kept.descriptions.Fired()) return false;
     WIN32_FILE_ATTRIBUTE_DATA now;
     ReadSystemIniFacts(&now);
     return now.nFileSizeLow == kept.systemIni.nFileSizeLow && now.nFileSizeHigh == kept.systemIni.nFileSizeHigh &&
@@ -103,13 +109,34 @@ void Walk(WalkKind kind, WalkVerdict& verdict) {
     running = &child;
     ChildState state;
     // The program waits: nothing of its own may load these codecs before the
-    // child's walk ends, and every step of it has its time limit.
-    while ((state = child.Poll()) == ChildRunning) child.WaitForEnd(10);
+    // child's walk ends, and every step of it has its time limit. Meanwhile
+    // its windows are drawn and answer what is sent to them; the user's input
+    // and posted commands wait for the walk's end, so that no second fill
+    // starts inside this one.
+    while ((state = child.Poll()) == ChildRunning) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_PAINT | QS_SENDMESSAGE);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+            DispatchMessageW(&message);
+        }
+    }
     if (state == ChildCrashed && child.ExitCode() == 0 && reader.done) {
         verdict.sound = true;
         return;
     }
     CopyText(verdict.codec, kDriverNameCapacity, reader.walking ? L"" : reader.codec);
+    // Every codec passed alone: the failure comes from a codec the audio
+    // compression manager opened again; the one it has no cache entry for
+    // (the child ended before it wrote one) is named.
+    if ((reader.walking || reader.manager) && kind == WalkAudio) {
+        wchar_t uncached[kNameCapacity];
+        if (FindUncachedAudioCodecs(uncached, kNameCapacity) != 0) {
+            for (wchar_t* at = uncached; *at; ++at) {
+                if (*at == L',') *at = L'\0';
+            }
+            CopyText(verdict.codec, kDriverNameCapacity, uncached);
+        }
+    }
     wchar_t phrase[kShortTextCapacity];
     if (reader.walking) {
         CopyText(phrase, kShortTextCapacity, L"при обходе списка");
@@ -119,7 +146,7 @@ void Walk(WalkKind kind, WalkVerdict& verdict) {
     if (state == ChildTimedOut) {
         verdict.hung = true;
         FormatText(verdict.what, kShortTextCapacity, L"не ответил за %lu секунд %ls",
-                   reader.walking ? kWalkSeconds : kWalkStepSeconds, phrase);
+                   reader.walking || reader.manager ? kWalkSeconds : kWalkStepSeconds, phrase);
     } else if (state == ChildFlooded || reader.flooded) {
         FormatText(verdict.what, kShortTextCapacity, L"вмешался в работу проверки %ls", phrase);
     } else {
@@ -140,10 +167,11 @@ const WalkVerdict& CodecWalkVerdict(WalkKind kind) {
     Walk(kind, kept.verdict);
     kept.made = true;
     ++kept.number;
-    // Watched from after the child's end: the cache entries it wrote are no change.
+    // The codecs' keys and file, watched from after the child's end. The
+    // audio compression manager's cache is not: every process that loads the
+    // manager writes it, and a codec it caches has passed.
     kept.drivers.Arm(HKEY_LOCAL_MACHINE, kDrivers32Path);
     kept.descriptions.Arm(HKEY_LOCAL_MACHINE, kDriverDescriptionsPath);
-    kept.cache.Arm(HKEY_LOCAL_MACHINE, kDriverCachePath);
     ReadSystemIniFacts(&kept.systemIni);
     return kept.verdict;
 }
@@ -180,12 +208,7 @@ bool RefusingWalk(const GUID* category, WalkKind* kind) {
 void DescribeRefusedWalk(WalkKind kind, wchar_t* text, std::size_t capacity) {
     const WalkVerdict& verdict = g_kept[kind].verdict;
     const wchar_t* list = kind == WalkAudio ? L"Audio Compressors" : L"Video Compressors";
-    const wchar_t* because = verdict.hung ? L"не зависла" : L"не закрылась";
-    if (verdict.codec[0]) {
-        FormatText(text, capacity, L"Кодек %ls %ls: список «%ls» не заполнен, чтобы программа %ls", verdict.codec,
-                   verdict.what, list, because);
-    } else {
-        FormatText(text, capacity, L"Список «%ls» %ls: он не заполнен, чтобы программа %ls", list, verdict.what,
-                   because);
-    }
+    const wchar_t* codec = verdict.codec[0] ? verdict.codec : kind == WalkAudio ? L"ACM" : L"Video for Windows";
+    FormatText(text, capacity, L"Кодек %ls %ls: список «%ls» не заполнен, чтобы программа %ls", codec, verdict.what,
+               list, verdict.hung ? L"не зависла" : L"не закрылась");
 }

@@ -18,7 +18,7 @@ constexpr std::size_t kCodecWalkLineChars = kDriverNameCapacity + 64;
 
 // Limits of the child: each step of a codec, and the platform's walk.
 constexpr DWORD kWalkStepSeconds = 5;
-constexpr DWORD kWalkSeconds = 15;
+constexpr DWORD kWalkSeconds = 10;
 
 // The category of the kind: audio or video compressors.
 const GUID& WalkCategory(WalkKind kind);

@@ -52,9 +52,8 @@ int RunCodecWalkChild(WalkKind kind) {
     CoInitialize(nullptr);
     // Each codec of the kind first, alone and named, opened as the system
     // opens it: the one that crashes or hangs is then known by its name. The
-    // audio codecs without a cache entry come first: the first DLL loaded
-    // that imports winmm.dll loads the audio compression manager, which
-    // opens each of them unnamed.
+    // audio codecs without a cache entry come first, then the audio
+    // compression manager, which opens each of them again as it loads.
     const DriverKind driverKind = kind == WalkAudio ? DriverAudio : DriverVideo;
     DriverCodecList codecs;
     ReadDriverCodecs(0, codecs);
@@ -66,6 +65,13 @@ int RunCodecWalkChild(WalkKind kind) {
             if (first != (pass == 0)) continue;
             PipeSteps steps(channel, codec.name);
             OpenDriverAsSystem(steps, codec.file, codec.name, kind == WalkAudio);
+        }
+        // The manager loads before any other DLL can load it: it opens each
+        // audio codec without a cache entry once more.
+        if (pass == 0 && driverKind == DriverAudio) {
+            WriteChildLine(channel, kCodecWalkLineChars, L'M', {});
+            LoadLibraryW(L"winmm.dll");
+            LoadLibraryW(L"msacm32.dll");
         }
     }
     // Then the walk the program would make: the device enumerator loads the
