@@ -32,7 +32,7 @@ void Refused(const GUID*) {
 
 }  // namespace
 
-void InstallCodecWalkGuard() { SetWalkGuard({CodecWalkAllowed, Why, Refused}); }
+void InstallCodecWalkGuard() { SetWalkGuard({CodecWalkAllowed, Why, Refused, CodecWalkRows}); }
 
 UserChoosesCategory::UserChoosesCategory() { g_userChoosing = true; }
 UserChoosesCategory::~UserChoosesCategory() { g_userChoosing = false; }

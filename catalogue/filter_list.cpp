@@ -73,25 +73,43 @@ void AddInstanceNames(HWND list, const GUID& category, bool hideSystemFilters) {
 }  // namespace
 
 HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
-                         const std::function<LPARAM(IMoniker*)>& itemData) {
+                         const std::function<LPARAM(const wchar_t*)>& itemData) {
+    const auto add = [&](const wchar_t* text, const wchar_t* displayName) {
+        if (!hideSystemFilters || !IsSystemFilterName(text)) {
+            const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            if (itemData && row >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(row), itemData(displayName));
+        }
+    };
+    // A compressor category's walk opens its codecs: its rows are those the
+    // child that walked it first sent, so the program opens none of them.
+    const bool compressors = category == CLSID_AudioCompressorCategory || category == CLSID_VideoCompressorCategory;
+    if (compressors && PlatformWalkAllowed(&category)) {
+        if (const GrowingText* rows = WalkedRows(&category)) {
+            const wchar_t* at = rows->length ? TextChars(*rows) : L"";
+            for (const wchar_t* end = at + rows->length; at < end;) {
+                const wchar_t* displayName = at;
+                const wchar_t* name = displayName + lstrlenW(displayName) + 1;
+                if (name >= end) break;
+                add(name, displayName);
+                at = name + lstrlenW(name) + 1;
+            }
+            return S_OK;
+        }
+    }
     ComPtr<IEnumMoniker> monikers;
     const HRESULT opened = OpenCategoryMonikers(category, monikers);
     // Where the enumerator may not load here, a category of DirectShow
     // filters is read from its Instance entries, as the enumerator reads it;
     // the compressors' lists stay empty (their codecs are registered elsewhere).
-    if (opened == E_ABORT && !itemData && category != CLSID_AudioCompressorCategory &&
-        category != CLSID_VideoCompressorCategory) {
-        AddInstanceNames(list, category, hideSystemFilters);
-    }
+    if (opened == E_ABORT && !itemData && !compressors) AddInstanceNames(list, category, hideSystemFilters);
     if (FAILED(opened) || !monikers) return opened;
     // Each moniker's friendly name, unless it is hidden as a system filter.
     ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
         ScopedVariant name;
         const wchar_t* text = ReadFriendlyName(moniker, name);
-        if (text && (!hideSystemFilters || !IsSystemFilterName(text))) {
-            const LRESULT row = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-            if (itemData && row >= 0) SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(row), itemData(moniker));
-        }
+        if (!text) return false;
+        const CoTaskMem<wchar_t> displayName(itemData ? MonikerDisplayName(moniker) : nullptr);
+        add(text, displayName.Get() ? displayName.Get() : L"");
         return false;
     });
     return opened;

@@ -1,5 +1,7 @@
 #include "filter_source.h"
 
+#include "moniker_walk.h"
+
 #include "../base/bounded_text.h"
 #include "../base/scoped.h"
 
@@ -63,10 +65,6 @@ FilterSource ClassifyDisplayName(const wchar_t* displayName, wchar_t (&id)[kMoni
 
 FilterSource ClassifyFilterMoniker(IMoniker* moniker, wchar_t (&id)[kMonikerIdCapacity]) {
     id[0] = L'\0';
-    ComPtr<IBindCtx> context;
-    if (FAILED(CreateBindCtx(0, context.Put())) || !context) return SourceOther;
-    wchar_t* name = nullptr;
-    if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || !name) return SourceOther;
-    CoTaskMem<wchar_t> owned(name);
-    return ClassifyDisplayName(name, id);
+    const CoTaskMem<wchar_t> name(MonikerDisplayName(moniker));
+    return name.Get() ? ClassifyDisplayName(name.Get(), id) : SourceOther;
 }

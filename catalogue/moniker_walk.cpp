@@ -30,3 +30,11 @@ const wchar_t* ReadFriendlyName(IMoniker* moniker, ScopedVariant& name) {
     if (!BindPropertyBag(moniker, bag)) return nullptr;
     return ReadFriendlyName(bag.Get(), name);
 }
+
+wchar_t* MonikerDisplayName(IMoniker* moniker) {
+    ComPtr<IBindCtx> context;
+    if (FAILED(CreateBindCtx(0, context.Put())) || !context) return nullptr;
+    wchar_t* name = nullptr;
+    if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name))) return nullptr;
+    return name;
+}

@@ -30,3 +30,7 @@ const wchar_t* ReadFriendlyName(IPropertyBag* bag, ScopedVariant& name, VARTYPE 
 
 // Both of the above for one moniker.
 const wchar_t* ReadFriendlyName(IMoniker* moniker, ScopedVariant& name);
+
+// The moniker's display name, allocated with CoTaskMemAlloc (the caller frees
+// it), or null.
+wchar_t* MonikerDisplayName(IMoniker* moniker);

@@ -16,3 +16,5 @@ bool WhyWalkRefused(const GUID* category, wchar_t* codec, std::size_t codecCapac
 void NoteWalkRefused(const GUID* category) {
     if (g_guard.refused) g_guard.refused(category);
 }
+
+const GrowingText* WalkedRows(const GUID* category) { return g_guard.walkedRows ? g_guard.walkedRows(category) : nullptr; }

@@ -4,6 +4,7 @@
 // has not cached). The program installs the guard that has a child make the
 // same walk first; without one every walk is allowed (a child's own process).
 #pragma once
+#include "../base/growing_text.h"
 #include "../base/win_headers.h"
 
 #include <cstddef>
@@ -19,6 +20,9 @@ struct WalkGuard {
     // The main list's walk of category was refused (its list stays empty,
     // or shows the category's Instance entries only).
     void (*refused)(const GUID* category);
+    // The rows the child walked for a compressor category, each a moniker's
+    // display name and its friendly name, both terminated; null where it has none.
+    const GrowingText* (*walkedRows)(const GUID* category);
 };
 
 void SetWalkGuard(const WalkGuard& guard);
@@ -27,3 +31,4 @@ bool PlatformWalkAllowed(const GUID* category);
 bool WhyWalkRefused(const GUID* category, wchar_t* codec, std::size_t codecCapacity, wchar_t* what,
                     std::size_t whatCapacity);
 void NoteWalkRefused(const GUID* category);
+const GrowingText* WalkedRows(const GUID* category);

@@ -8,12 +8,14 @@
 #include "codec_kinds.h"
 #include "load_steps.h"
 
+#include <cwchar>
+
 namespace {
 
 // What the walk's child says, in the order it says it.
 class WalkReader : public ChildLineReader {
 public:
-    explicit WalkReader(ChildProcess*& child) : child_(child) {}
+    WalkReader(ChildProcess*& child, GrowingText& rows) : child_(child), rows_(rows) {}
     void TakeLine(wchar_t* line) override {
         const wchar_t* cursor = line + 1;
         unsigned long step = 0;
@@ -43,6 +45,16 @@ public:
             walking = true;
             if (child_) child_->RestartClock(kWalkSeconds * 1000);
             return;
+        case L'N': {
+            wchar_t displayName[kChildLineCapacity], name[kChildLineCapacity];
+            if (!walking || !NextLineField(cursor, displayName, kChildLineCapacity) ||
+                !NextLineField(cursor, name, kChildLineCapacity)) {
+                return Flood();
+            }
+            AppendChars(rows_, displayName, std::wcslen(displayName) + 1);
+            AppendChars(rows_, name, std::wcslen(name) + 1);
+            return;
+        }
         case L'D': done = walking; return;
         default: return Flood();
         }
@@ -63,6 +75,7 @@ private:
         if (child_) child_->End(ChildFlooded);
     }
     ChildProcess*& child_;
+    GrowingText& rows_;
 };
 
 // A verdict kept with what tells that it may no longer hold.
@@ -95,9 +108,14 @@ bool StillHolds(KeptVerdict& kept) {
 }
 
 void Walk(WalkKind kind, WalkVerdict& verdict) {
-    verdict = WalkVerdict();
+    verdict.sound = false;
+    verdict.hung = false;
+    verdict.codec[0] = L'\0';
+    verdict.what[0] = L'\0';
+    TruncateText(verdict.rows, 0);
+    verdict.rows.failed = false;
     ChildProcess* running = nullptr;
-    WalkReader reader(running);
+    WalkReader reader(running, verdict.rows);
     ChildProcess child(reader);
     const ChildLimits limits = {kCodecWalkLineChars, 4 * 1024 * 1024, kWalkStepSeconds * 1000};
     wchar_t arguments[32];
@@ -120,7 +138,7 @@ void Walk(WalkKind kind, WalkVerdict& verdict) {
             DispatchMessageW(&message);
         }
     }
-    if (state == ChildCrashed && child.ExitCode() == 0 && reader.done) {
+    if (state == ChildCrashed && child.ExitCode() == 0 && reader.done && !verdict.rows.failed) {
         verdict.sound = true;
         return;
     }
@@ -174,6 +192,16 @@ const WalkVerdict& CodecWalkVerdict(WalkKind kind) {
     kept.descriptions.Arm(HKEY_LOCAL_MACHINE, kDriverDescriptionsPath);
     ReadSystemIniFacts(&kept.systemIni);
     return kept.verdict;
+}
+
+const GrowingText* CodecWalkRows(const GUID* category) {
+    if (!category) return nullptr;
+    const WalkKind kind = *category == CLSID_AudioCompressorCategory   ? WalkAudio
+                          : *category == CLSID_VideoCompressorCategory ? WalkVideo
+                                                                       : kWalkKindCount;
+    if (kind == kWalkKindCount) return nullptr;
+    const WalkVerdict& verdict = CodecWalkVerdict(kind);
+    return verdict.sound ? &verdict.rows : nullptr;
 }
 
 ULONG CodecWalkVerdictNumber(WalkKind kind) { return g_kept[kind].number; }

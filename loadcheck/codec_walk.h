@@ -7,6 +7,7 @@
 // verdict is kept until the keys and the file it read change.
 #pragma once
 #include "../base/app_state.h"
+#include "../base/growing_text.h"
 #include "../drivercodecs/driver_codecs.h"
 
 extern const wchar_t kCodecWalkOption[];  // "/vantrel-walk"
@@ -14,7 +15,7 @@ extern const wchar_t kCodecWalkOption[];  // "/vantrel-walk"
 enum WalkKind { WalkAudio, WalkVideo, kWalkKindCount };
 
 // The longest line the walk's child writes, its line feed included.
-constexpr std::size_t kCodecWalkLineChars = kDriverNameCapacity + 64;
+constexpr std::size_t kCodecWalkLineChars = 1024;
 
 // Limits of the child: each step of a codec, and the platform's walk.
 constexpr DWORD kWalkStepSeconds = 5;
@@ -30,11 +31,17 @@ struct WalkVerdict {
     // "не удалось запустить проверку".
     wchar_t what[kShortTextCapacity] = {};
     bool hung = false;                         // it was ended at its time limit
+    // The rows its walk listed: each a moniker's display name and its friendly name, terminated.
+    GrowingText rows;
 };
 
 // The verdict for the kind, the child's walk made first where none is kept
 // or what it read has changed since.
 const WalkVerdict& CodecWalkVerdict(WalkKind kind);
+
+// The rows the child walked for a compressor category (null: another
+// category, or no sound verdict), the verdict made first where none is kept.
+const GrowingText* CodecWalkRows(const GUID* category);
 
 // Counts the verdicts of the kind made so far: a new number, a new verdict.
 ULONG CodecWalkVerdictNumber(WalkKind kind);

@@ -83,7 +83,11 @@ int RunCodecWalkChild(WalkKind kind) {
     if (SUCCEEDED(OpenCategoryMonikers(WalkCategory(kind), monikers)) && monikers) {
         ForEachMoniker(monikers.Get(), [&](IMoniker* moniker) {
             ScopedVariant name;
-            if (ReadFriendlyName(moniker, name)) ++names;
+            const wchar_t* text = ReadFriendlyName(moniker, name);
+            if (!text) return false;
+            const CoTaskMem<wchar_t> displayName(MonikerDisplayName(moniker));
+            WriteChildLine(channel, kCodecWalkLineChars, L'N', {displayName.Get() ? displayName.Get() : L"", text});
+            ++names;
             return false;
         });
     }

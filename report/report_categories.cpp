@@ -229,9 +229,9 @@ public:
     void Fill(const GUID& category) {
         SendMessageW(list_, LB_RESETCONTENT, 0, 0);
         TruncateText(ids_, 0);
-        AddCategoryNames(list_, category, false, [&](IMoniker* moniker) {
+        AddCategoryNames(list_, category, false, [&](const wchar_t* displayName) {
             wchar_t id[kMonikerIdCapacity];
-            const FilterSource source = ClassifyFilterMoniker(moniker, id);
+            const FilterSource source = ClassifyDisplayName(displayName, id);
             const std::size_t at = ids_.length;
             AppendChars(ids_, id, std::wcslen(id) + 1);
             return static_cast<LPARAM>(source) | static_cast<LPARAM>(at << kSourceBits);

@@ -322,11 +322,12 @@ struct DriverRecord {
 }  // namespace
 
 // Well-behaved codecs that record every process loading them: the program's
-// start, the categories that hold no compressors and dialog 136 run none of
-// their code in the program; the child that walks a category first does, and ends so that the
-// audio compression manager caches the audio codec. A second fill of a
-// compressor category starts no child; a change of Drivers32 makes the next
-// one try again.
+// start, every category, the report, the scan and the dialogs run none of
+// their code in the program; the child that walks a category first does, and
+// ends so that the audio compression manager caches the audio codec. The
+// filter mapper's walk of a filter's merit loads them in the program after
+// that child. A second fill starts no child; a change of Drivers32 makes the
+// next one try again.
 SCENARIO(codecs_walked_in_a_child_first) {
     const CopiedFiles files(L"Vantrel_recorded", {}, L"_");
     const std::wstring audio = files.Copy(DriverCodecDll(), L"vantrel_recorded.acm");
@@ -337,31 +338,40 @@ SCENARIO(codecs_walked_in_a_child_first) {
     RemoveDriverCacheEntry(audioCodec.name);
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
-    for (int category : {1, 4, 2}) {
+    for (int category : {1, 4, 0, 3, 2}) {
         program.ChooseCategory(category);
         CHECK(program.Settle(), program.State());
+        if (category == 3) CHECK(program.WaitForRow(L"Vantrel Test Video Codec", true), Joined(program.ListRows()));
     }
-    HWND drivers = OpenDriverCodecs(program);
-    if (drivers) PressButton(drivers, IDCANCEL);
-    CHECK(drivers && program.WaitDialogGone(drivers), program.Dialogs());
-    // The audio codec has no cache entry: the enumerator of the filters' list loads the manager, after the child.
-    CHECK(audioRecord.Lines(program.processId).empty() && !audioRecord.Lines(0, L"/vantrel-walk a").empty(),
-          audioRecord.Text());
-    CHECK(videoRecord.Text().empty(), videoRecord.Text());
+    for (int command : {IDM_DRIVER_CODECS, IDM_PREFERRED_DECODERS, IDM_TRANSFORMS, IDM_REGISTRY_BACKUPS}) {
+        program.PostCommand(command);
+        HWND dialog = program.WaitForDialog();
+        if (dialog) PressButton(dialog, IDCANCEL);
+        CHECK(dialog && program.WaitDialogGone(dialog), Format(L"%d: ", command) + program.Dialogs());
+    }
+    program.PostCommand(IDM_SCAN);
+    HWND finished = WaitForMessageBox(program, {});
+    CHECK(finished && MessageBoxText(finished) == L"Поиск завершен.", program.Dialogs());
+    if (finished) PressButton(finished, IDOK);
+    const ScratchFolder reports(L"Vantrel recorded report");
+    const CommandRun command = RunProgramCommand(exePath, L"/report \"" + reports.path + L"\\report.txt\"");
+    CHECK(command.exitCode == 0 || command.exitCode == 1, Describe(command));
+    for (const DriverRecord* record : {&audioRecord, &videoRecord}) {
+        CHECK(record->Lines(program.processId).empty() && record->Lines(0, L"/report").empty() &&
+                  !record->Lines(0, L"/vantrel-walk").empty(),
+              record->Text());
+    }
     CHECK(!MachineValue(kDriverCacheKey + std::wstring(L"\\") + audioCodec.name, L"fdwSupport").empty(),
           audioRecord.Text());
-    // The merit read walks every category through the filter mapper, after the children's walks.
+    // The filter mapper's walk of a merit, and the video codecs' list again: no new child.
+    const std::size_t videoWalks = videoRecord.Processes(L"/vantrel-walk v");
+    program.ChooseCategory(2);
     CHECK(program.WaitForRow(L"AVI Splitter", true), Joined(program.ListRows()));
     program.DoubleClickRow(program.RowIndex(L"AVI Splitter"));
     HWND manage = program.WaitForDialog(kManageTitle);
     CHECK(manage && ControlText(manage, IDC_MERIT_TEXT) == L"Средний (MERIT_NORMAL)", program.Dialogs());
     if (manage) PressButton(manage, IDOK);
     CHECK(program.WaitDialogGone(manage), program.Dialogs());
-    // A compressor category: the child's walk, then the program's own.
-    program.ChooseCategory(3);
-    CHECK(program.Settle() && program.WaitForRow(L"Vantrel Test Video Codec", true), Joined(program.ListRows()));
-    const std::size_t videoWalks = videoRecord.Processes(L"/vantrel-walk v");
-    program.ChooseCategory(2);
     program.ChooseCategory(3);
     CHECK(program.Settle() && videoRecord.Processes(L"/vantrel-walk v") == videoWalks, videoRecord.Text());
     const PlantedDriver another(L"vidc.VTr2", video);
