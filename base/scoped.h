@@ -196,6 +196,31 @@ private:
     HANDLE handle_;
 };
 
+// A folder's change notification from FindFirstChangeNotificationW.
+class ChangeNotification {
+public:
+    ChangeNotification() = default;
+    ~ChangeNotification() { Close(); }
+    ChangeNotification(const ChangeNotification&) = delete;
+    ChangeNotification& operator=(const ChangeNotification&) = delete;
+
+    // Watches folder for the changes filter names; false where it cannot.
+    bool Open(const wchar_t* folder, DWORD filter) {
+        Close();
+        handle_ = FindFirstChangeNotificationW(folder, FALSE, filter);
+        return handle_ != INVALID_HANDLE_VALUE;
+    }
+    // Whether a change came since Open (or it could not be opened).
+    bool Fired() const { return handle_ == INVALID_HANDLE_VALUE || WaitForSingleObject(handle_, 0) != WAIT_TIMEOUT; }
+    void Close() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 // A file handle from CreateFileW.
 class FileHandle {
 public:

@@ -83,7 +83,7 @@ HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
     // A compressor category's walk opens its codecs: its rows are those the
     // child that walked it first sent, so the program opens none of them.
     const bool compressors = category == CLSID_AudioCompressorCategory || category == CLSID_VideoCompressorCategory;
-    if (compressors && PlatformWalkAllowed(&category)) {
+    if (compressors) {
         if (const GrowingText* rows = WalkedRows(&category)) {
             const wchar_t* at = rows->length ? TextChars(*rows) : L"";
             for (const wchar_t* end = at + rows->length; at < end;) {
@@ -95,6 +95,7 @@ HRESULT AddCategoryNames(HWND list, GUID category, bool hideSystemFilters,
             }
             return S_OK;
         }
+        if (!PlatformWalkAllowed(&category)) return E_ABORT;
     }
     ComPtr<IEnumMoniker> monikers;
     const HRESULT opened = OpenCategoryMonikers(category, monikers);

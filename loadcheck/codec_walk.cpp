@@ -86,23 +86,30 @@ struct KeptVerdict {
     KeyWatch drivers;
     KeyWatch descriptions;
     WIN32_FILE_ATTRIBUTE_DATA systemIni = {};
+    ChangeNotification windowsFolder;  // system.ini's folder: its size and time are compared only once it changed
 };
 
 KeptVerdict g_kept[kWalkKindCount];
 
-void ReadSystemIniFacts(WIN32_FILE_ATTRIBUTE_DATA* facts) {
+constexpr DWORD kFileChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+
+// Reads system.ini's size and time, and watches its folder from then on.
+void ReadSystemIniFacts(KeptVerdict& kept, WIN32_FILE_ATTRIBUTE_DATA* facts) {
     *facts = {};
     wchar_t path[MAX_PATH];
     const UINT length = GetWindowsDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
+    kept.windowsFolder.Open(path, kFileChanges);
     AppendText(path, MAX_PATH, L"\\system.ini");
     GetFileAttributesExW(path, GetFileExInfoStandard, facts);
 }
 
 bool StillHolds(KeptVerdict& kept) {
     if (!kept.made || kept.drivers.Fired() || kept.descriptions.Fired()) return false;
+    if (!kept.windowsFolder.Fired()) return true;
+    // Something in the folder changed: system.ini itself, or another file.
     WIN32_FILE_ATTRIBUTE_DATA now;
-    ReadSystemIniFacts(&now);
+    ReadSystemIniFacts(kept, &now);
     return now.nFileSizeLow == kept.systemIni.nFileSizeLow && now.nFileSizeHigh == kept.systemIni.nFileSizeHigh &&
            CompareFileTime(&now.ftLastWriteTime, &kept.systemIni.ftLastWriteTime) == 0;
 }
@@ -190,7 +197,7 @@ const WalkVerdict& CodecWalkVerdict(WalkKind kind) {
     // manager writes it, and a codec it caches has passed.
     kept.drivers.Arm(HKEY_LOCAL_MACHINE, kDrivers32Path);
     kept.descriptions.Arm(HKEY_LOCAL_MACHINE, kDriverDescriptionsPath);
-    ReadSystemIniFacts(&kept.systemIni);
+    ReadSystemIniFacts(kept, &kept.systemIni);
     return kept.verdict;
 }
 
