@@ -53,22 +53,27 @@ void LoadCheckRun::StartDrivers(REGSAM view, const DriverName* names, std::size_
 }
 
 void LoadCheckRun::StartScope(const Scope& scope) {
-    BeginScope(scope);
+    BeginScope();
+    StartEarlyChild(scope);
     ReadScope(scope);
     StartChecking();
 }
 
-void LoadCheckRun::BeginScope(const Scope& scope) {
+void LoadCheckRun::BeginScope() {
     state_ = LoadDone;
+    InterlockedExchange(&judged_, 0);
+    InterlockedExchange(&toJudge_, 0);
+    InterlockedExchange(&stopReading_, 0);
+    InterlockedExchange(&readDone_, 0);
+}
+
+void LoadCheckRun::StartEarlyChild(const Scope& scope) {
     // The child starts while the codecs are read and judged: starting the
     // program's exe takes as long as reading them. A check of another view's
     // drivers loads nothing.
     const bool loads = !scope.driversOnly || scope.driverView == 0;
     const bool few = scope.only || scope.nameCount != 0;
     early_ = loads && workList_.Make(few ? 16 : kFirstCapacity) && StartChild();
-    InterlockedExchange(&judged_, 0);
-    InterlockedExchange(&toJudge_, 0);
-    InterlockedExchange(&stopReading_, 0);
 }
 
 void LoadCheckRun::ReadScope(const Scope& scope) {
@@ -149,27 +154,34 @@ bool LoadCheckRun::StartReading(const LoadCodec* only, HWND window, UINT message
     readScope_.only = only;
     readWindow_ = window;
     readMessage_ = message;
-    BeginScope(readScope_);
+    BeginScope();
     // A reading runs as a check does, so that it can be stopped as one.
     state_ = LoadRunning;
     *reader_.Put() = CreateThread(nullptr, 0, ReadOnThread, this, 0, nullptr);
-    if (reader_) return true;
-    child_.reset();
-    state_ = LoadNotStarted;
-    return false;
+    if (!reader_) {
+        state_ = LoadNotStarted;
+        return false;
+    }
+    // The reading has begun: the child's start (a process made, which takes
+    // a while of waiting) overlaps it.
+    StartEarlyChild(readScope_);
+    return true;
 }
 
 DWORD WINAPI LoadCheckRun::ReadOnThread(void* parameter) {
     auto* run = static_cast<LoadCheckRun*>(parameter);
     run->ReadScope(run->readScope_);
+    // Said done before the message goes: the window takes the reading as
+    // over when the message comes, not when the thread has ended (Wine tells
+    // every loaded DLL of a thread's end first, and the window would wait
+    // for its next timer tick).
+    InterlockedExchange(&run->readDone_, 1);
     // The window may be gone by now: a message to it is then lost, never harmful.
     PostMessageW(run->readWindow_, run->readMessage_, 0, 0);
     return 0;
 }
 
-bool LoadCheckRun::ReadingEnded() const {
-    return reader_ && WaitForSingleObject(reader_.Get(), 0) == WAIT_OBJECT_0;
-}
+bool LoadCheckRun::ReadingEnded() const { return reader_ && readDone_ != 0; }
 
 void LoadCheckRun::ReadingProgress(std::size_t* judged, std::size_t* total) const {
     *judged = static_cast<std::size_t>(judged_);

@@ -106,12 +106,14 @@ private:
         bool Takes(const LoadCodec& codec) const;
     };
     void StartScope(const Scope& scope);
-    // The three parts of a start: the child started early and the state
-    // set, on the polling thread; the codecs read and their files judged
+    // The parts of a start: the state and the reading's counts set, and the
+    // child started early (it touches only the child, its work list and
+    // journal), on the polling thread; the codecs read and their files judged
     // (on any thread: it touches only the lists, the counts and the reading's
     // progress); the work list written and the child told to go, on the
     // polling thread again.
-    void BeginScope(const Scope& scope);
+    void BeginScope();
+    void StartEarlyChild(const Scope& scope);
     void ReadScope(const Scope& scope);
     void StartChecking();
     static DWORD WINAPI ReadOnThread(void* run);
@@ -187,4 +189,7 @@ private:
     volatile LONG judged_ = 0;
     volatile LONG toJudge_ = 0;
     volatile LONG stopReading_ = 0;
+    // Set by the reading thread once its work is done, before it posts its
+    // message: the thread itself may take a while longer to end.
+    volatile LONG readDone_ = 0;
 };
