@@ -1,6 +1,7 @@
 #include "codec_inventory.h"
 
 #include "../base/bounded_text.h"
+#include "../base/hash_index.h"
 #include "../catalogue/category_table.h"
 #include "../catalogue/registry_text.h"
 #include "../catalogue/server_path.h"
@@ -131,7 +132,41 @@ void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecL
 
 // The class key's server file as the checks take it: InprocServer32's
 // default value read as COM reads it when a program makes the class.
-void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
+// The server files located so far: codec packs register many classes in one
+// DLL, and each is looked for on disk once.
+class LocatedFiles {
+public:
+    explicit LocatedFiles(const DllSearch& search) : search_(search) {}
+    // As DllSearch::LocateServerFile.
+    bool Locate(const wchar_t* serverFile, wchar_t* path) {
+        const DWORD hash = HashTextIgnoringCase(serverFile);
+        const long known = index_.Find(hash, [&](SIZE_T i) {
+            return CompareStringOrdinal(files_[i].serverFile, -1, serverFile, -1, TRUE) == CSTR_EQUAL;
+        });
+        if (known >= 0) {
+            CopyText(path, kNameCapacity, files_[static_cast<SIZE_T>(known)].path);
+            return files_[static_cast<SIZE_T>(known)].found;
+        }
+        File file;
+        CopyText(file.serverFile, kNameCapacity, serverFile);
+        file.found = search_.LocateServerFile(serverFile, file.path);
+        CopyText(path, kNameCapacity, file.path);
+        if (files_.Append(file)) index_.Add(hash, files_.Count() - 1);
+        return file.found;
+    }
+
+private:
+    struct File {
+        wchar_t serverFile[kNameCapacity];
+        wchar_t path[kNameCapacity];
+        bool found;
+    };
+    const DllSearch& search_;
+    HeapArray<File> files_;
+    HashIndex index_;
+};
+
+void ReadServerFile(HKEY classes, LocatedFiles& located, LoadCodec& codec) {
     wchar_t path[64];
     FormatText(path, 64, L"%ls\\InprocServer32", codec.classId);
     wchar_t serverPath[kNameCapacity];
@@ -168,7 +203,7 @@ void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
         CopyText(codec.file, kNameCapacity, serverPath);
         return;
     }
-    codec.fileLocated = search.LocateServerFile(expanded, codec.file);
+    codec.fileLocated = located.Locate(expanded, codec.file);
 }
 
 // The ACM and Video for Windows codecs, as the list of dialog 136 reads
@@ -205,7 +240,8 @@ void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& cod
         ReadFilters(classes.Get(), codecs);
         ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
         ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
-        for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
+        LocatedFiles located(search);
+        for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), located, codecs[i]);
     }
     ReadDriverInventory(view, codecs);
 }
