@@ -212,6 +212,8 @@ public:
     }
     // Whether a change came since Open (or it could not be opened).
     bool Fired() const { return handle_ == INVALID_HANDLE_VALUE || WaitForSingleObject(handle_, 0) != WAIT_TIMEOUT; }
+    // The handle to wait on, or null where none is open.
+    HANDLE Handle() const { return handle_ == INVALID_HANDLE_VALUE ? nullptr : handle_; }
     void Close() {
         if (handle_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handle_);
         handle_ = INVALID_HANDLE_VALUE;

@@ -103,6 +103,8 @@ void RunTransformsDialogMeasurements(std::vector<ResultRow>& rows, int scale);  
 // Measurement 16: dialog 136 with 500 codec values planted in Drivers32 (removed afterwards).
 void RunDriversMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_drivers.cpp
 void RunWalksMeasurement(std::vector<ResultRow>& rows, int scale);    // bench_walks.cpp
+// The bare child of measurement 18c ("/bare-walk"): walks the audio compressors and ends.
+int RunBareWalk();
 // Measurement 15 on a prefix not yet filled; prints its own table.
 int RunLoadsMeasurement(const std::wstring& programExe, int scale);  // bench_loads.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.

@@ -27,6 +27,7 @@ int wmain(int argc, wchar_t** argv) {
     // The walk guard's child is a copy of this program, as the program's is of the program.
     WalkKind walk;
     if (IsCodecWalkChild(&walk)) return RunCodecWalkChild(walk);
+    if (argc >= 2 && std::wcscmp(argv[1], L"/bare-walk") == 0) return RunBareWalk();
     if (argc >= 2 && std::wcscmp(argv[1], L"fill") == 0) return FillRegistry();
     if (argc >= 4 && std::wcscmp(argv[1], L"run") == 0) {
         const int scale = argc >= 5 ? std::max(1, _wtoi(argv[4])) : 1;

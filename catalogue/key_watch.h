@@ -24,6 +24,10 @@ public:
     // Nothing watched any more: Fired holds until the next Arm.
     void Disarm();
 
+    // The event its notification sets, while it is armed (null otherwise),
+    // for a caller that waits on several watches at once.
+    HANDLE ArmedEvent() const { return armed_ ? changed_.Get() : nullptr; }
+
 private:
     RegKey key_;
     KernelHandle changed_;

@@ -105,8 +105,12 @@ void ReadSystemIniFacts(KeptVerdict& kept, WIN32_FILE_ATTRIBUTE_DATA* facts) {
 }
 
 bool StillHolds(KeptVerdict& kept) {
-    if (!kept.made || kept.drivers.Fired() || kept.descriptions.Fired()) return false;
-    if (!kept.windowsFolder.Fired()) return true;
+    if (!kept.made) return false;
+    // One wait on all three: each wait is a round trip to the system.
+    const HANDLE changes[] = {kept.drivers.ArmedEvent(), kept.descriptions.ArmedEvent(), kept.windowsFolder.Handle()};
+    if (!changes[0] || !changes[1]) return false;
+    if (changes[2] && WaitForMultipleObjects(3, changes, FALSE, 0) == WAIT_TIMEOUT) return true;
+    if (kept.drivers.Fired() || kept.descriptions.Fired()) return false;
     // Something in the folder changed: system.ini itself, or another file.
     WIN32_FILE_ATTRIBUTE_DATA now;
     ReadSystemIniFacts(kept, &now);
