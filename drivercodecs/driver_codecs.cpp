@@ -69,12 +69,13 @@ void FileOfData(const wchar_t* data, wchar_t* file, std::size_t capacity) {
     if (length == 0 || length >= MAX_PATH || !JoinText(file, capacity, system, L"\\", taken)) CopyText(file, capacity, taken);
 }
 
-void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged) {
+void JudgeFile(REGSAM view, const wchar_t* data, JudgedFile& judged, DriverReading reading) {
     FileOfData(data, judged.file, kNameCapacity);
     judged.state = kDriverStateOk;
     judged.stateText[0] = L'\0';
     judged.facts[0] = L'\0';
     judged.description[0] = L'\0';
+    if (reading == DriverNamesAndFiles) return;
     wchar_t reached[kNameCapacity];
     PathInView(view, judged.file, reached, kNameCapacity);
     ImageFacts image;
@@ -121,7 +122,7 @@ bool SameTextIgnoringCase(const wchar_t* a, const wchar_t* b) {
 // The files judged for the list, each once.
 class FileJudge {
 public:
-    explicit FileJudge(REGSAM view) : view_(view) {}
+    FileJudge(REGSAM view, DriverReading reading) : view_(view), reading_(reading) {}
     void Expect(SIZE_T files) {
         files_.Reserve(files);
         keys_.Reserve(files);
@@ -136,7 +137,7 @@ public:
             if (keys_[i] == hash && SameTextIgnoringCase(files_[i].file, file)) return files_[i];
         }
         JudgedFile judged;
-        JudgeFile(view_, data, judged);
+        JudgeFile(view_, data, judged, reading_);
         if (files_.Append(judged) && keys_.Append(hash)) return files_[files_.Count() - 1];
         files_.Truncate(keys_.Count());
         last_ = judged;
@@ -145,6 +146,7 @@ public:
 
 private:
     REGSAM view_;
+    DriverReading reading_;
     HeapArray<JudgedFile> files_;
     HeapArray<DWORD> keys_;
     JudgedFile last_ = {};
@@ -251,7 +253,8 @@ private:
 
 class RowMaker {
 public:
-    RowMaker(REGSAM view, DriverCodecList& codecs) : judge_(view), descriptions_(view), codecs_(codecs) {}
+    RowMaker(REGSAM view, DriverCodecList& codecs, DriverReading reading)
+        : judge_(view, reading), descriptions_(view), codecs_(codecs) {}
     // Room for the rows of that many values (and a system.ini's few more), made at once.
     void Expect(SIZE_T values) {
         codecs_.Reserve(values + 32);
@@ -359,10 +362,10 @@ bool DriverNameWorks(const wchar_t* valueName) {
     return std::wcslen(valueName) == 9;
 }
 
-bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs) {
+bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs, DriverReading reading) {
     codecs.Clear();
     DriverCodecList read;
-    RowMaker rows(view, read);
+    RowMaker rows(view, read, reading);
     bool whole = ReadRegistryValues(view, rows) && ReadSystemIni(read, rows);
     // Sorted by kind, then name: the rows are large, so their order is sorted
     // and they are copied once, in it.

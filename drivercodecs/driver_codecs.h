@@ -60,10 +60,15 @@ extern const wchar_t kDriverStateNoFile[];     // "файл не найден"
 extern const wchar_t kDriverStateBadName[];    // "имя не действует"
 extern const wchar_t kDriverFromSystemIni[];   // "из system.ini"
 
+enum DriverReading {
+    DriverRowsWhole,      // every column: the file read as data, its facts and description, its state
+    DriverNamesAndFiles,  // the names, data, files and descriptions of drivers.desc only (the load check judges the files itself)
+};
+
 // Reads the view's codecs (0: the program's own; KEY_WOW64_64KEY or
 // KEY_WOW64_32KEY) into codecs, emptied first, sorted by kind, then name.
 // False when memory ran out and the list is not whole.
-bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs);
+bool ReadDriverCodecs(REGSAM view, DriverCodecList& codecs, DriverReading reading = DriverRowsWhole);
 
 // The name as a row shows it: cut with "…", control characters and
 // direction marks as "?", so that it stays one line.

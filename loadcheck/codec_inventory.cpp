@@ -211,7 +211,8 @@ void ReadServerFile(HKEY classes, LocatedFiles& located, LoadCodec& codec) {
 // loading never searches for further.
 void ReadDriverInventory(REGSAM view, LoadCodecList& codecs) {
     DriverCodecList drivers;
-    ReadDriverCodecs(view, drivers);
+    // The files are judged as every codec's are, later: their facts are not needed here.
+    ReadDriverCodecs(view, drivers, DriverNamesAndFiles);
     for (SIZE_T i = 0; i < drivers.Count(); ++i) {
         const DriverCodec& driver = drivers[i];
         LoadCodec codec = {};
