@@ -12,6 +12,7 @@
 #include "../report/report_command.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
+#include "../shellhandlers/shell_dialog.h"
 #include "../transforms/transforms_dialog.h"
 #include "help_links.h"
 #include "main_window.h"
@@ -53,6 +54,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
     case IDM_LOAD_CHECK: OpenLoadCheckDialog(); break;
     case IDM_DRIVER_CODECS: OpenDriverCodecsDialog(MakeDriverLoadCheck); break;
+    case IDM_SHELL_HANDLERS: OpenShellHandlersDialog(); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }
