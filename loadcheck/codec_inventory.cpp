@@ -6,6 +6,7 @@
 #include "../catalogue/server_path.h"
 #include "../catalogue/view_registry.h"
 #include "../modules/import_walk.h"
+#include "../shellhandlers/shell_handlers.h"
 #include "../transforms/transform_categories.h"
 
 #include <cwchar>
@@ -129,6 +130,16 @@ void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecL
     });
 }
 
+// Explorer's handlers as the shell finds them (only those of the extension, where one is given).
+void ReadShellHandlerCodecs(REGSAM view, const wchar_t* extension, LoadCodecList& codecs) {
+    ShellHandlerList rows;
+    ReadShellHandlers(view, rows);
+    for (SIZE_T i = 0; i < rows.Count(); ++i) {
+        if (extension && lstrcmpiW(rows[i].extension, extension) != 0) continue;
+        AddCodec(codecs, rows[i].classGuid, static_cast<LoadKind>(static_cast<int>(LoadKindShellThumbnail) + static_cast<int>(rows[i].kind)), rows[i].name);
+    }
+}
+
 // The class key's server file as the checks take it: InprocServer32's
 // default value read as COM reads it when a program makes the class.
 void ReadServerFile(HKEY classes, const DllSearch& search, LoadCodec& codec) {
@@ -197,17 +208,21 @@ void ReadDriverInventory(REGSAM view, LoadCodecList& codecs) {
 
 }  // namespace
 
-void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs, LoadSources sources) {
+void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs, LoadSources sources,
+                        const wchar_t* extension) {
     codecs.Clear();
     RegKey classes;
-    if (sources == AllCodecSources &&
+    if (sources != DriverSourcesOnly &&
         RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | view, classes.Put()) == ERROR_SUCCESS) {
-        ReadFilters(classes.Get(), codecs);
-        ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
-        ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+        if (sources == AllCodecSources) {
+            ReadFilters(classes.Get(), codecs);
+            ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
+            ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+        }
+        ReadShellHandlerCodecs(view, extension, codecs);
         for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
     }
-    ReadDriverInventory(view, codecs);
+    if (sources != ShellHandlerSourcesOnly) ReadDriverInventory(view, codecs);
 }
 
 bool SameLoadCodec(const LoadCodec& a, const LoadCodec& b) {

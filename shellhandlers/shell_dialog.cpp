@@ -12,8 +12,11 @@
 #include "shell_switch.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
+#include <climits>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -22,6 +25,13 @@ const wchar_t* const kColumns[] = {L"Расширение", L"Вид", L"Сос�
 constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
 
 constexpr std::size_t kDetailsCapacity = kHiddenCapacity + kNameCapacity * 2;
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollIntervalMs = 5;
+// Posted when the check's child ends, so that its end is followed at once.
+constexpr UINT kChildEnded = WM_APP + 1;
+
+const wchar_t kMediaFiles[] = L"Видео и аудио\0*.avi;*.mkv;*.mp4;*.m4v;*.mov;*.wmv;*.asf;*.mpg;*.mpeg;*.ts;*.webm;*.flv;"
+                              L"*.mp3;*.wav;*.wma;*.m4a;*.flac;*.ogg;*.aac\0Все файлы (*.*)\0*.*\0";
 
 // A property handler turned off while the dialog is open: its row as it
 // was, and the backup that turns it on again.
@@ -37,6 +47,16 @@ struct ShellDialogState {
     int shownView = 0;
     ShellHandlerList rows;
     HeapArray<TurnedOff> turnedOff;
+    // The check at work, or the last one: of a view's handlers, or of a file's extension.
+    ShellCheckMaker makeCheck = nullptr;
+    std::unique_ptr<ShellLoadCheck> check;
+    REGSAM checkedView = 0;
+    bool checking = false;
+    bool fileCheck = false;
+    wchar_t checkedExtension[kExtensionCapacity] = {};
+    // The folder of the thumbnails a file's check made, removed with the dialog.
+    wchar_t thumbnails[MAX_PATH] = {};
+    HBITMAP thumbnail = nullptr;  // shown, deleted with the dialog
 
     // The property handler of the view and extension turned off here, or null.
     const TurnedOff* TurnedOffAt(REGSAM view, const wchar_t* extension) const {
@@ -56,6 +76,34 @@ REGSAM ShownView(HWND dialog) {
     return state.views[state.shownView].flag;
 }
 
+// The row's state: the judged one, or the result of the last check that took it.
+void StateText(const ShellDialogState& state, const ShellHandlerRow& row, wchar_t* text, std::size_t capacity) {
+    ShellLoadCheck::Result result = {};
+    if (!state.check || state.checkedView != state.views[state.shownView].flag ||
+        (state.fileCheck && lstrcmpiW(row.extension, state.checkedExtension) != 0) ||
+        !state.check->ResultOf(row.classGuid, &result)) {
+        CopyText(text, capacity, row.stateText);
+        return;
+    }
+    wchar_t said[kNameCapacity];
+    if (!state.fileCheck || !result.passed || !result.made) {
+        CopyText(said, kNameCapacity, result.text);
+    } else if (row.kind == ShellProperty) {
+        FormatText(said, kNameCapacity, L"свойств: %lu", result.propertyCount == ULONG_MAX ? 0ul : result.propertyCount);
+    } else if (row.kind == ShellPreview) {
+        CopyText(said, kNameCapacity, L"инициализирован файлом");
+    } else if (result.thumbnailWidth == 0) {
+        CopyText(said, kNameCapacity, L"эскиз не создан");
+    } else {
+        FormatText(said, kNameCapacity, L"эскиз %lu × %lu", result.thumbnailWidth, result.thumbnailHeight);
+    }
+    if (row.state == ShellStateBlocked) {
+        FormatText(text, capacity, L"%ls; %ls", row.stateText, said);
+    } else {
+        CopyText(text, capacity, said);
+    }
+}
+
 void CellText(const void* owner, std::size_t row, int column, wchar_t* text, std::size_t capacity) {
     const ShellDialogState& state = *static_cast<const ShellDialogState*>(owner);
     CopyText(text, capacity, L"");
@@ -64,7 +112,7 @@ void CellText(const void* owner, std::size_t row, int column, wchar_t* text, std
     switch (column) {
     case 0: CopyText(text, capacity, handler.extension); break;
     case 1: CopyText(text, capacity, kShellKinds[handler.kind].title); break;
-    case 2: CopyText(text, capacity, handler.stateText); break;
+    case 2: StateText(state, handler, text, capacity); break;
     case 3: CopyText(text, capacity, handler.name); break;
     case 4: CopyText(text, capacity, handler.file); break;
     case 5: CopyText(text, capacity, handler.where); break;
@@ -151,6 +199,185 @@ void ReadRows(HWND dialog) {
     ShowRows(dialog);
 }
 
+void ShowStatus(HWND dialog) {
+    ShellDialogState& state = StateOf(dialog);
+    wchar_t text[kNameCapacity] = {};
+    if (state.check && state.checkedView == ShownView(dialog)) state.check->Progress(text, kNameCapacity);
+    ReplaceUnsafeInLine(text, L'?');
+    SetDlgItemTextW(dialog, IDC_SHELL_STATUS, text);
+}
+
+void EnableActions(HWND dialog, bool enabled) {
+    for (int id : {IDC_SHELL_VIEW, IDC_SHELL_CHECK, IDC_SHELL_CHECK_FILE, IDC_SHELL_OFF, IDC_SHELL_ON}) {
+        EnableWindow(GetDlgItem(dialog, id), enabled);
+    }
+}
+
+// The rows the check failed move ahead of the others, each group in its order.
+void MoveFailedFirst(HWND dialog) {
+    ShellDialogState& state = StateOf(dialog);
+    ShellHandlerList sorted;
+    if (!sorted.Reserve(state.rows.Count())) return;
+    for (int failedPass = 1; failedPass >= 0; --failedPass) {
+        for (SIZE_T i = 0; i < state.rows.Count(); ++i) {
+            const ShellHandlerRow& row = state.rows[i];
+            ShellLoadCheck::Result result = {};
+            const bool taken = !state.fileCheck || lstrcmpiW(row.extension, state.checkedExtension) == 0;
+            const bool failed = IsShellProblem(row) ||
+                                (taken && state.check->ResultOf(row.classGuid, &result) && !result.passed);
+            if (failed == (failedPass == 1)) sorted.Append(row);
+        }
+    }
+    state.rows.Swap(sorted);
+    ListView_SetItemState(List(dialog), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// Shows the thumbnail at path, made by the handler of the row, fitted into its box.
+void ShowThumbnail(HWND dialog, const wchar_t* path, const ShellLoadCheck::Result& result) {
+    ShellDialogState& state = StateOf(dialog);
+    RECT box = {};
+    GetClientRect(GetDlgItem(dialog, IDC_SHELL_THUMBNAIL), &box);
+    int width = static_cast<int>(result.thumbnailWidth), height = static_cast<int>(result.thumbnailHeight);
+    const int roomWidth = box.right - 2, roomHeight = box.bottom - 2;
+    if (width > roomWidth || height > roomHeight) {
+        // Scaled down as a whole, its sides in their proportion.
+        if (width * roomHeight > height * roomWidth) {
+            height = height * roomWidth / width;
+            width = roomWidth;
+        } else {
+            width = width * roomHeight / height;
+            height = roomHeight;
+        }
+    }
+    const auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, path, IMAGE_BITMAP, width > 0 ? width : 1,
+                                                         height > 0 ? height : 1, LR_LOADFROMFILE));
+    const auto previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(dialog, IDC_SHELL_THUMBNAIL, STM_SETIMAGE,
+                                                                       IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (previous) DeleteObject(previous);
+    if (state.thumbnail && state.thumbnail != previous) DeleteObject(state.thumbnail);
+    state.thumbnail = bitmap;
+    wchar_t text[kShortTextCapacity] = {};
+    if (bitmap) FormatText(text, kShortTextCapacity, L"Эскиз: %lu × %lu", result.thumbnailWidth, result.thumbnailHeight);
+    SetDlgItemTextW(dialog, IDC_SHELL_THUMBNAIL_TEXT, text);
+}
+
+// After a file's check: the first thumbnail a handler of the extension made.
+void ShowMadeThumbnail(HWND dialog) {
+    ShellDialogState& state = StateOf(dialog);
+    for (SIZE_T i = 0; i < state.rows.Count(); ++i) {
+        const ShellHandlerRow& row = state.rows[i];
+        ShellLoadCheck::Result result = {};
+        if ((row.kind != ShellThumbnail && row.kind != ShellExtractImage) ||
+            lstrcmpiW(row.extension, state.checkedExtension) != 0 || !state.check->ResultOf(row.classGuid, &result) ||
+            !result.passed || !result.made || result.thumbnailWidth == 0) {
+            continue;
+        }
+        wchar_t path[kNameCapacity];
+        ShellThumbnailPath(state.thumbnails, row.classId, path);
+        ShowThumbnail(dialog, path, result);
+        return;
+    }
+}
+
+// Removes the thumbnails' folder with the files in it.
+void RemoveThumbnails(ShellDialogState& state) {
+    if (state.thumbnails[0] == L'\0') return;
+    wchar_t pattern[MAX_PATH];
+    if (FormatText(pattern, MAX_PATH, L"%ls\\*.bmp", state.thumbnails) == kTextOk) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW(pattern, &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+            wchar_t file[MAX_PATH];
+            if (FormatText(file, MAX_PATH, L"%ls\\%ls", state.thumbnails, found.cFileName) == kTextOk) DeleteFileW(file);
+        }
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    }
+    RemoveDirectoryW(state.thumbnails);
+    state.thumbnails[0] = L'\0';
+}
+
+// Starts a check, made anew; file (or null) is the file's check's file.
+void StartCheck(HWND dialog, const wchar_t* file) {
+    ShellDialogState& state = StateOf(dialog);
+    if (state.checking || !state.makeCheck) return;
+    state.check = state.makeCheck();
+    if (!state.check) return;
+    state.fileCheck = file != nullptr;
+    state.checking = true;
+    EnableActions(dialog, false);
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    if (file) {
+        state.checkedView = 0;
+        state.check->StartFile(file, state.thumbnails, dialog, kChildEnded);
+    } else {
+        state.checkedView = ShownView(dialog);
+        state.check->StartLoading(state.checkedView, dialog, kChildEnded);
+    }
+    SetCursor(previous);
+    ShowStatus(dialog);
+    SetTimer(dialog, kPollTimer, kPollIntervalMs, nullptr);
+}
+
+// "Проверить на файле..": the file chosen, its extension's handlers of the program's own view shown and checked.
+void OnCheckFile(HWND dialog) {
+    ShellDialogState& state = StateOf(dialog);
+    if (state.checking) return;
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW open = {};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = dialog;
+    open.lpstrFilter = kMediaFiles;
+    open.nFilterIndex = 1;
+    open.lpstrFile = file;
+    open.nMaxFile = MAX_PATH;
+    open.lpstrTitle = L"Выберите файл для проверки";
+    open.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_LONGNAMES | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameW(&open)) return;
+    file[MAX_PATH - 1] = L'\0';
+    const wchar_t* name = file;
+    for (const wchar_t* at = file; *at; ++at) {
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    }
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* at = name; *at; ++at) {
+        if (*at == L'.') dot = at;
+    }
+    CopyText(state.checkedExtension, kExtensionCapacity, dot ? dot : L".");
+    // The program's own view: its child is of the program's width.
+    for (int i = 0; i < state.viewCount; ++i) {
+        if (state.views[i].Own()) SendDlgItemMessageW(dialog, IDC_SHELL_VIEW, CB_SETCURSEL, i, 0);
+    }
+    ReadRows(dialog);
+    RemoveThumbnails(state);
+    wchar_t temp[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH ||
+        FormatText(state.thumbnails, MAX_PATH, L"%lsPelmora Vantrel %lu-%llu", temp, GetCurrentProcessId(),
+                   GetTickCount64()) != kTextOk ||
+        !CreateDirectoryW(state.thumbnails, nullptr)) {
+        state.thumbnails[0] = L'\0';
+    }
+    ShowThumbnail(dialog, L"", {});
+    StartCheck(dialog, file);
+}
+
+void OnTimer(HWND dialog) {
+    ShellDialogState& state = StateOf(dialog);
+    if (!state.checking || !state.check) {
+        KillTimer(dialog, kPollTimer);
+        return;
+    }
+    const bool running = state.check->Poll();
+    ShowStatus(dialog);
+    if (running) return;
+    KillTimer(dialog, kPollTimer);
+    state.checking = false;
+    EnableActions(dialog, true);
+    MoveFailedFirst(dialog);
+    ShowRows(dialog);
+    if (state.fileCheck) ShowMadeThumbnail(dialog);
+}
+
 // After a change: the rows read again and what Explorer makes of it said;
 // a restart for administrator rights closes the dialog.
 void Changed(HWND dialog, ShellSwitchEnd end) {
@@ -214,15 +441,26 @@ void OnTurnOn(HWND dialog) {
     Changed(dialog, end);
 }
 
+void Close(HWND dialog) {
+    KillTimer(dialog, kPollTimer);
+    EndDialog(dialog, 0);
+}
+
 void OnCommand(HWND dialog, WORD id, WORD code) {
     switch (id) {
-    case IDCANCEL: EndDialog(dialog, 0); return;
-    case IDC_SHELL_OFF: OnTurnOff(dialog); return;
-    case IDC_SHELL_ON: OnTurnOn(dialog); return;
+    case IDCANCEL: Close(dialog); return;
+    case IDC_SHELL_OFF:
+        if (!StateOf(dialog).checking) OnTurnOff(dialog);
+        return;
+    case IDC_SHELL_ON:
+        if (!StateOf(dialog).checking) OnTurnOn(dialog);
+        return;
+    case IDC_SHELL_CHECK: StartCheck(dialog, nullptr); return;
+    case IDC_SHELL_CHECK_FILE: OnCheckFile(dialog); return;
     case IDC_SHELL_VIEW:
-        if (code == CBN_SELCHANGE) {
+        if (code == CBN_SELCHANGE && !StateOf(dialog).checking) {
             ReadRows(dialog);
-            SetDlgItemTextW(dialog, IDC_SHELL_STATUS, L"");
+            ShowStatus(dialog);
         }
         return;
     default: return;
@@ -247,16 +485,33 @@ bool OnNotify(HWND dialog, NMHDR* header) {
 
 INT_PTR CALLBACK ShellHandlersDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        if (!MakeDialogState<ShellDialogState>(dialog)) return TRUE;
+    case WM_INITDIALOG: {
+        auto* state = MakeDialogState<ShellDialogState>(dialog);
+        if (!state) return TRUE;
+        state->makeCheck = reinterpret_cast<ShellCheckMaker>(lParam);
         SetUpControls(dialog);
         ReadRows(dialog);
         return TRUE;
+    }
     case WM_NCDESTROY:
+        // However the dialog goes, a check still at work is ended with its
+        // child, and the thumbnails made go with it.
+        KillTimer(dialog, kPollTimer);
+        if (auto* state = DialogState<ShellDialogState>(dialog)) {
+            state->check.reset();
+            RemoveThumbnails(*state);
+            if (state->thumbnail) DeleteObject(state->thumbnail);
+        }
         DeleteDialogState<ShellDialogState>(dialog);
         return FALSE;
+    case WM_TIMER:
+        if (wParam == kPollTimer && GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
+        return TRUE;
+    case kChildEnded:
+        if (GetWindowLongPtrW(dialog, DWLP_USER) != 0) OnTimer(dialog);
+        return TRUE;
     case WM_CLOSE:
-        EndDialog(dialog, 0);
+        Close(dialog);
         return TRUE;
     case WM_COMMAND:
         if (GetWindowLongPtrW(dialog, DWLP_USER) == 0) return FALSE;
@@ -270,7 +525,7 @@ INT_PTR CALLBACK ShellHandlersDialog(HWND dialog, UINT message, WPARAM wParam, L
     }
 }
 
-void OpenShellHandlersDialog() {
+void OpenShellHandlersDialog(ShellCheckMaker makeCheck) {
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SHELL_HANDLERS), g_app.mainWindow,
-                    ShellHandlersDialog, 0);
+                    ShellHandlersDialog, reinterpret_cast<LPARAM>(makeCheck));
 }

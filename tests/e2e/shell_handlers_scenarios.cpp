@@ -443,3 +443,155 @@ SCENARIO(shell_handlers_turned_off_and_on) {
     CHECK(program.WaitDialogGone(dialog) && program.MainWindowAnswers(), program.Dialogs());
     for (const std::wstring& file : {off, on, restoredOn, restoredOff, propertyOff}) DeleteFileW(file.c_str());
 }
+
+namespace {
+
+// The test handler DLL (fixtures/shellhandler), of this width.
+std::wstring ShellHandlerDll() {
+    return g_testCodecDll.substr(0, g_testCodecDll.rfind(L"\\testcodec\\")) + L"\\shellhandler\\vantrel_shellhandler.dll";
+}
+
+// Presses "Проверить на файле..", chooses the file in the open-file dialog,
+// and waits until the check is over, checking meanwhile that the main window
+// answers; the rows then.
+Table CheckOnFile(const ProgramUnderTest& program, HWND dialog, const std::wstring& file, bool* answered) {
+    PressButton(dialog, IDC_SHELL_CHECK_FILE);
+    HWND open = program.WaitForDialog(L"Выберите файл для проверки");
+    if (!open) return CheckFailed(__FILE__, __LINE__, "open-file dialog", program.Dialogs()), Table{};
+    HWND fileName = GetDlgItem(open, edt1);
+    if (!fileName) fileName = GetDlgItem(open, cmb13);
+    SendMessageW(fileName, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(file.c_str()));
+    PressButton(open, IDOK);
+    CHECK(program.WaitDialogGone(open), program.Dialogs());
+    program.Settle();
+    CHECK(WaitUntil(
+              [&] {
+                  if (answered) *answered = *answered && program.MainWindowAnswers();
+                  return IsWindowEnabled(GetDlgItem(dialog, IDC_SHELL_CHECK)) != FALSE;
+              },
+              90000),
+          ControlText(dialog, IDC_SHELL_STATUS));
+    return ShellRows(program, dialog);
+}
+
+// The colour at the middle of a control as the screen shows it (0x00BBGGRR).
+COLORREF MiddleColour(HWND control) {
+    RECT box{};
+    GetWindowRect(control, &box);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+}  // namespace
+
+// Copies of the test handler, each for a kind of its own: loaded and made in
+// the load check's child by "Проверить загрузку" and by the load check (40045),
+// as "обработчик Проводника"; then driven with a file of their extension as
+// Explorer drives them, in that child: the thumbnail made shown with its size
+// and colour, the property count shown, a crash and a hang named at the
+// handler and its step, the main window answering meanwhile, the file never
+// written.
+SCENARIO(shell_handlers_loaded_and_checked_on_a_file) {
+    const std::wstring tag = NewGuidText().substr(1, 8);
+    const std::wstring ext = L".vantrel" + tag, ext2 = L".vantrelb" + tag;
+    const CopiedFiles files(L"Vantrel_shell", {}, L"_");
+    const std::wstring sound = files.Copy(ShellHandlerDll(), L"vantrel_sound.dll");
+    const std::wstring crash = files.Copy(ShellHandlerDll(), L"vantrel_crash.dll");
+    const std::wstring hang = files.Copy(ShellHandlerDll(), L"vantrel_hang.dll");
+    const std::wstring refuse = files.Copy(ShellHandlerDll(), L"vantrel_refuse.dll");
+    PlantedKeys keys;
+    const std::wstring soundName = L"Vantrel sound " + tag, crashName = L"Vantrel crash " + tag;
+    const std::wstring hangName = L"Vantrel hang " + tag, refuseName = L"Vantrel refuse " + tag;
+    const std::wstring propertiesName = L"Vantrel properties " + tag;
+    const std::wstring soundId = PlantClass(keys, soundName, sound), crashId = PlantClass(keys, crashName, crash);
+    const std::wstring hangId = PlantClass(keys, hangName, hang), refuseId = PlantClass(keys, refuseName, refuse);
+    const std::wstring propertiesId = PlantClass(keys, propertiesName, sound);
+    for (const std::wstring& extension : {ext, ext2}) {
+        keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + extension, L"PerceivedType", L"video");
+    }
+    const std::wstring shellEx = kMachineClasses + ext + L"\\ShellEx\\";
+    keys.Text(HKEY_LOCAL_MACHINE, shellEx + kThumbnailKey, nullptr, soundId);
+    keys.Text(HKEY_LOCAL_MACHINE, shellEx + kPreviewKey, nullptr, soundId);
+    keys.Text(HKEY_LOCAL_MACHINE, shellEx + kExtractImageKey, nullptr, crashId);
+    keys.Text(HKEY_LOCAL_MACHINE, std::wstring(kPropertyHandlers) + L"\\" + ext, nullptr, hangId);
+    keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext2 + L"\\ShellEx\\" + kPreviewKey, nullptr, refuseId);
+    keys.Text(HKEY_LOCAL_MACHINE, std::wstring(kPropertyHandlers) + L"\\" + ext2, nullptr, propertiesId);
+    // The files to check, of bytes a handler would read as a header.
+    const ScratchFolder media(L"Vantrel media");
+    const std::wstring clip = media.path + L"\\clip" + ext, clip2 = media.path + L"\\clip" + ext2;
+    for (const std::wstring& file : {clip, clip2}) {
+        HANDLE out = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const char bytes[] = "VANTREL-MEDIA-0123456789abcdef";
+        DWORD written = 0;
+        WriteFile(out, bytes, sizeof(bytes), &written, nullptr);
+        CloseHandle(out);
+    }
+    const std::vector<BYTE> clipBytes = FileBytes(clip);
+    WIN32_FILE_ATTRIBUTE_DATA clipBefore{};
+    GetFileAttributesExW(clip.c_str(), GetFileExInfoStandard, &clipBefore);
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    HWND dialog = OpenShellHandlers(program);
+    if (!dialog) return;
+    PressButton(dialog, IDC_SHELL_CHECK);
+    program.Settle();
+    CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SHELL_CHECK)) != FALSE; }, 60000),
+          ControlText(dialog, IDC_SHELL_STATUS));
+    Table rows = ShellRows(program, dialog);
+    CHECK(ShellRowText(rows, ext, L"эскизы") == L"загружается | " + soundName + L" | " + sound &&
+              ShellRowText(rows, ext, L"свойства") == L"загружается | " + hangName + L" | " + hang &&
+              ShellRowText(rows, ext2, L"просмотр").rfind(L"фабрика класса не получена: ", 0) == 0,
+          TableText(rows));
+
+    bool answered = true;
+    rows = CheckOnFile(program, dialog, clip, &answered);
+    CHECK(answered, L"the main window did not answer during the file's check");
+    CHECK(ShellRowText(rows, ext, L"эскизы") == L"эскиз 16 × 16 | " + soundName + L" | " + sound &&
+              ShellRowText(rows, ext, L"просмотр") == L"инициализирован файлом | " + soundName + L" | " + sound &&
+              ShellRowText(rows, ext, L"эскизы (IExtractImage)") ==
+                  L"аварийно завершил работу при создании эскиза (0xC0000005) | " + crashName + L" | " + crash &&
+              ShellRowText(rows, ext, L"свойства") ==
+                  L"не ответил за 10 секунд при чтении свойств | " + hangName + L" | " + hang,
+          TableText(rows));
+    // The handlers that failed go first.
+    CHECK(ShellRow(rows, ext, L"эскизы (IExtractImage)") < ShellRow(rows, ext, L"эскизы") &&
+              ShellRow(rows, ext, L"свойства") < ShellRow(rows, ext, L"эскизы"),
+          TableText(rows));
+    // Another extension's rows keep their own state.
+    CHECK(ShellRowText(rows, ext2, L"свойства").rfind(L"в порядке | ", 0) == 0, TableText(rows));
+    CHECK(ControlText(dialog, IDC_SHELL_THUMBNAIL_TEXT) == L"Эскиз: 16 × 16", ControlText(dialog, IDC_SHELL_THUMBNAIL_TEXT));
+    const COLORREF colour = MiddleColour(GetDlgItem(dialog, IDC_SHELL_THUMBNAIL));
+    CHECK(colour == RGB(0x20, 0xA0, 0x60), Format(L"thumbnail colour 0x%06lX", static_cast<unsigned long>(colour)));
+    LookPoint(L"shell-file-check");
+    WIN32_FILE_ATTRIBUTE_DATA clipAfter{};
+    GetFileAttributesExW(clip.c_str(), GetFileExInfoStandard, &clipAfter);
+    CHECK(FileBytes(clip) == clipBytes &&
+              CompareFileTime(&clipBefore.ftLastWriteTime, &clipAfter.ftLastWriteTime) == 0,
+          L"the checked file was written");
+    rows = CheckOnFile(program, dialog, clip2, nullptr);
+    CHECK(ShellRowText(rows, ext2, L"свойства") == L"свойств: 2 | " + propertiesName + L" | " + sound, TableText(rows));
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
+
+    // The load check names them as Explorer's handlers.
+    program.PostCommand(IDM_LOAD_CHECK);
+    HWND load = program.WaitForDialog(L"Проверка загрузки кодеков");
+    if (!load) return CheckFailed(__FILE__, __LINE__, "dialog 135", program.Dialogs());
+    program.Settle();
+    CHECK(WaitUntil([&] { return !IsWindowVisible(GetDlgItem(load, IDC_LOAD_STOP)); }, 90000), program.Dialogs());
+    const Table loadRows = ListViewRows(GetDlgItem(load, IDC_LOAD_LIST), program.processId, 4);
+    const auto loadRow = [&](const std::wstring& name) {
+        const int at = RowNamed(loadRows, name);
+        if (at < 0) return L"(no row " + name + L")";
+        const auto& row = loadRows[static_cast<std::size_t>(at)];
+        return row[1] + L" | " + row[2] + L" | " + row[3];
+    };
+    CHECK(loadRow(soundName) == L"обработчик Проводника | " + sound + L" | загружается" &&
+              loadRow(refuseName).rfind(L"обработчик Проводника | " + refuse + L" | фабрика класса не получена: ", 0) == 0,
+          TableText(loadRows));
+    PressButton(load, IDCANCEL);
+    CHECK(program.WaitDialogGone(load), program.Dialogs());
+}
