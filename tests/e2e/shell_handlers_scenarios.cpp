@@ -291,6 +291,27 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
     CHECK(lastProblem >= 0 && lastProblem < firstSound && ShellRow(rows, ext, L"просмотр") < firstSound &&
               ShellRow(rows, audioExt, L"просмотр") > ShellRow(rows, ext, L"эскизы (IExtractImage)"),
           TableText(rows));
+    // The report names them in each view, the problems among the view's.
+    {
+        const ScratchFolder reports(L"Vantrel shell report");
+        const CommandRun command = RunProgramCommand(exePath, L"/report \"" + reports.path + L"\\report.txt\"");
+        const std::wstring report = Utf8FileText(reports.path + L"\\report.txt");
+        std::size_t sections = 0;
+        for (std::size_t at = report.find(L"\r\nОбработчики файлов Проводника ("); at != std::wstring::npos;
+             at = report.find(L"\r\nОбработчики файлов Проводника (", at + 1)) {
+            ++sections;
+        }
+        CHECK(command.exitCode >= 0 && sections == 2 &&
+                  report.find(L"  Обработчики файлов Проводника: " + ext + L": свойства, Vantrel gone " + tag +
+                              L" - файл не найден\r\n") != std::wstring::npos &&
+                  report.find(L". " + ext + L": эскизы\r\n       Состояние:  в порядке\r\n       Обработчик: " + userName +
+                              L" (" + userId + L")\r\n") != std::wstring::npos &&
+                  report.find(L"Скрыты им:  " + names[0] + L" (HKEY_LOCAL_MACHINE\\") != std::wstring::npos,
+              Describe(command) + L"\n" + report.substr(report.find(L"Обработчики файлов Проводника (") == std::wstring::npos
+                                                                 ? 0
+                                                                 : report.find(L"Обработчики файлов Проводника ("),
+                                                             3000));
+    }
     // The state column ends inside the list's client area, with nothing scrolled.
     HWND list = GetDlgItem(dialog, IDC_SHELL_LIST);
     RECT client{};
