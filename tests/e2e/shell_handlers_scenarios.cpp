@@ -22,27 +22,44 @@ const wchar_t kMachineClasses[] = L"Software\\Classes\\";
 
 enum ShellColumn { kShellExtension, kShellKind, kShellState, kShellHandler, kShellFile, kShellWhere, kShellColumns };
 
-// Keys written for one scenario under a root, each removed with its subtree at the end (last first).
+// Keys written for one scenario under a root, in a view (0: the driver's
+// own), each removed with its subtree at the end (last first).
 struct PlantedKeys {
-    std::vector<std::pair<HKEY, std::wstring>> owned;
+    struct Owned {
+        HKEY root;
+        std::wstring path;
+        REGSAM view;
+        bool operator==(const Owned&) const = default;
+    };
+    std::vector<Owned> owned;
     PlantedKeys() = default;
     PlantedKeys(const PlantedKeys&) = delete;
     PlantedKeys& operator=(const PlantedKeys&) = delete;
     ~PlantedKeys() {
         for (auto at = owned.rbegin(); at != owned.rend(); ++at) {
-            RegDeleteTreeW(at->first, at->second.c_str());
-            RegDeleteKeyW(at->first, at->second.c_str());
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(at->root, at->path.c_str(), 0, KEY_ALL_ACCESS | at->view, &key) == ERROR_SUCCESS) {
+                RegDeleteTreeW(key, nullptr);
+                RegCloseKey(key);
+            }
+            RegDeleteKeyExW(at->root, at->path.c_str(), at->view, 0);
         }
     }
     // Writes a text value (name null: the default value), owning the key.
-    void Text(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
-        Own(root, path);
-        CHECK(RegSetKeyValueW(root, path.c_str(), name, REG_SZ, value.c_str(),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS,
-              path);
+    void Text(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value, REGSAM view = 0) {
+        Own(root, path, view);
+        HKEY key = nullptr;
+        LONG status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS) {
+            status = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+            RegCloseKey(key);
+        }
+        CHECK(status == ERROR_SUCCESS, path);
     }
-    void Own(HKEY root, const std::wstring& path) {
-        if (std::find(owned.begin(), owned.end(), std::make_pair(root, path)) == owned.end()) owned.push_back({root, path});
+    void Own(HKEY root, const std::wstring& path, REGSAM view = 0) {
+        const Owned key{root, path, view};
+        if (std::find(owned.begin(), owned.end(), key) == owned.end()) owned.push_back(key);
     }
 };
 
@@ -58,12 +75,12 @@ struct PlantedValue {
     ~PlantedValue() { RegDeleteKeyValueW(root, path.c_str(), name.c_str()); }
 };
 
-// A handler's class in the machine's classes: its name and server file.
-std::wstring PlantClass(PlantedKeys& keys, const std::wstring& name, const std::wstring& file) {
+// A handler's class in the machine's classes of a view: its name and server file.
+std::wstring PlantClass(PlantedKeys& keys, const std::wstring& name, const std::wstring& file, REGSAM view = 0) {
     const std::wstring classId = NewGuidText();
-    keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + std::wstring(L"CLSID\\") + classId, nullptr, name);
+    keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + std::wstring(L"CLSID\\") + classId, nullptr, name, view);
     keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + std::wstring(L"CLSID\\") + classId + L"\\InprocServer32", nullptr,
-              file);
+              file, view);
     return classId;
 }
 
@@ -467,9 +484,10 @@ SCENARIO(shell_handlers_turned_off_and_on) {
 
 namespace {
 
-// The test handler DLL (fixtures/shellhandler), of this width.
-std::wstring ShellHandlerDll() {
-    return g_testCodecDll.substr(0, g_testCodecDll.rfind(L"\\testcodec\\")) + L"\\shellhandler\\vantrel_shellhandler.dll";
+// The test handler DLL (fixtures/shellhandler), of this width or the other (its build tree's).
+std::wstring ShellHandlerDll(bool otherWidth = false) {
+    const std::wstring& codec = otherWidth ? g_otherWidthTestCodecDll : g_testCodecDll;
+    return codec.substr(0, codec.rfind(L"\\testcodec\\")) + L"\\shellhandler\\vantrel_shellhandler.dll";
 }
 
 // Presses "Проверить на файле..", chooses the file in the open-file dialog,
@@ -615,4 +633,48 @@ SCENARIO(shell_handlers_loaded_and_checked_on_a_file) {
           TableText(loadRows));
     PressButton(load, IDCANCEL);
     CHECK(program.WaitDialogGone(load), program.Dialogs());
+}
+
+// The other width's copy of the test handler: of the other width in the
+// program's own view; sound in the other view, chosen with the view switch,
+// where "Проверить загрузку" judges it by its file alone.
+OTHER_WIDTH_SCENARIO(shell_handlers_of_both_widths) {
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const std::wstring otherWidthFile = sizeof(void*) == 8 ? L"32-разрядный файл" : L"64-разрядный файл";
+    const std::wstring tag = NewGuidText().substr(1, 8);
+    const std::wstring ext = L".vantrel" + tag;
+    const CopiedFiles files(L"Vantrel_widths", {}, L"_");
+    const std::wstring other = files.Copy(ShellHandlerDll(true), L"vantrel_other.dll");
+    PlantedKeys keys;
+    const std::wstring name = L"Vantrel other " + tag;
+    for (const REGSAM view : {REGSAM{0}, otherView}) {
+        keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext, L"PerceivedType", L"video", view);
+        keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext + L"\\ShellEx\\" + kThumbnailKey, nullptr,
+                  PlantClass(keys, name, other, view), view);
+    }
+
+    ProgramUnderTest program;
+    if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
+    HWND dialog = OpenShellHandlers(program);
+    if (!dialog) return;
+    Table rows = ShellRows(program, dialog);
+    CHECK(ShellRowText(rows, ext, L"эскизы") == L"другая разрядность (" + otherWidthFile + L") | " + name + L" | " + other,
+          TableText(rows));
+    HWND view = GetDlgItem(dialog, IDC_SHELL_VIEW);
+    CHECK(ComboBoxRows(view) == (std::vector<std::wstring>{L"64-разрядные программы", L"32-разрядные программы"}),
+          Joined(ComboBoxRows(view)));
+    SendMessageW(view, CB_SETCURSEL, 1 - SendMessageW(view, CB_GETCURSEL, 0, 0), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SHELL_VIEW, CBN_SELCHANGE), reinterpret_cast<LPARAM>(view));
+    rows = ShellRows(program, dialog);
+    CHECK(ShellRowText(rows, ext, L"эскизы") == L"в порядке | " + name + L" | " + other, TableText(rows));
+    PressButton(dialog, IDC_SHELL_CHECK);
+    program.Settle();
+    CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SHELL_CHECK)) != FALSE; }, 30000),
+          ControlText(dialog, IDC_SHELL_STATUS));
+    rows = ShellRows(program, dialog);
+    CHECK(ShellRowText(rows, ext, L"эскизы") ==
+              L"Проверить загрузку: программа другой разрядности | " + name + L" | " + other,
+          TableText(rows));
+    PressButton(dialog, IDCANCEL);
+    CHECK(program.WaitDialogGone(dialog), program.Dialogs());
 }
