@@ -75,9 +75,11 @@ struct PlantedValue {
     ~PlantedValue() { RegDeleteKeyValueW(root, path.c_str(), name.c_str()); }
 };
 
-// A handler's class in the machine's classes of a view: its name and server file.
-std::wstring PlantClass(PlantedKeys& keys, const std::wstring& name, const std::wstring& file, REGSAM view = 0) {
-    const std::wstring classId = NewGuidText();
+// A handler's class in the machine's classes of a view: its name and server
+// file; under a fresh class id unless one is given.
+std::wstring PlantClass(PlantedKeys& keys, const std::wstring& name, const std::wstring& file, REGSAM view = 0,
+                        const std::wstring& givenClassId = NewGuidText()) {
+    const std::wstring classId = givenClassId;
     keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + std::wstring(L"CLSID\\") + classId, nullptr, name, view);
     keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + std::wstring(L"CLSID\\") + classId + L"\\InprocServer32", nullptr,
               file, view);
@@ -647,10 +649,13 @@ OTHER_WIDTH_SCENARIO(shell_handlers_of_both_widths) {
     const std::wstring other = files.Copy(ShellHandlerDll(true), L"vantrel_other.dll");
     PlantedKeys keys;
     const std::wstring name = L"Vantrel other " + tag;
+    // One class id in both views, as a pack that installs both widths registers it: the class keys are
+    // each view's own, an extension's key may be shared by both.
+    const std::wstring classId = NewGuidText();
     for (const REGSAM view : {REGSAM{0}, otherView}) {
         keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext, L"PerceivedType", L"video", view);
         keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext + L"\\ShellEx\\" + kThumbnailKey, nullptr,
-                  PlantClass(keys, name, other, view), view);
+                  PlantClass(keys, name, other, view, classId), view);
     }
 
     ProgramUnderTest program;
