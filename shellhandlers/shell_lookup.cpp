@@ -120,26 +120,83 @@ struct Found {
     wchar_t where[kNameCapacity];
 };
 
-// The handler of the kind under <classes>\<base>\ShellEx in one of the
-// classes (0: the user's, 1: the machine's).
-bool FindAt(const ClassesRoots& classes, int root, REGSAM view, const wchar_t* base, ShellKind kind, Found& found) {
+// The handlers of every ShellEx kind under one place of one classes root.
+struct PlaceHandlers {
+    bool has[kShellKindCount];
+    Found found[kShellKindCount];
+};
+
+// Reads <root>\<base>\ShellEx once, and below it each kind's key.
+void ReadPlace(HKEY root, REGSAM view, const wchar_t* base, PlaceHandlers& place) {
+    for (bool& has : place.has) has = false;
     wchar_t path[kNameCapacity];
-    if (FormatText(path, kNameCapacity, L"%ls\\ShellEx\\%ls", base, kShellKinds[kind].shellExKey) != kTextOk) {
-        return false;
+    RegKey shellEx;
+    if (!root || FormatText(path, kNameCapacity, L"%ls\\ShellEx", base) != kTextOk ||
+        OpenKeyPathUnlessLink(shellEx, root, path, KEY_READ | view) != KeyOpened) {
+        return;
     }
-    RegKey key;
-    if (!ReadPathText(classes.roots[root].Get(), view, path, nullptr, found.classId, 40, &key)) return false;
-    if (!IsGuidText(found.classId) || FAILED(IIDFromString(found.classId, &found.guid))) return false;
-    NameWhere(key.Get(), found.where, kNameCapacity);
-    return true;
+    for (int kind = 0; kind < kShellKindCount; ++kind) {
+        if (!kShellKinds[kind].shellExKey) continue;
+        Found& found = place.found[kind];
+        RegKey key;
+        if (OpenKeyUnlessLink(key, shellEx.Get(), kShellKinds[kind].shellExKey, KEY_READ | view) != KeyOpened ||
+            !ReadStringValue(key.Get(), nullptr, found.classId, 40) || !IsGuidText(found.classId) ||
+            FAILED(IIDFromString(found.classId, &found.guid))) {
+            continue;
+        }
+        NameWhere(key.Get(), found.where, kNameCapacity);
+        place.has[kind] = true;
+    }
 }
 
-// Every place of the shell's lookup for one extension, in its order.
+// The places every extension (or every one of a perceived type) shares: *,
+// AllFileSystemObjects and SystemFileAssociations\<type>, each read once per
+// reading, in both classes.
+struct SharedPlace {
+    wchar_t base[kNameCapacity];
+    PlaceHandlers roots[2];
+};
+
+class SharedPlaces {
+public:
+    // Room for the places at once: a place handed out never moves.
+    SharedPlaces(const ClassesRoots& classes, REGSAM view) : classes_(classes), view_(view) {
+        if (!places_.Reserve(kKept)) kept_ = 0;
+    }
+    const PlaceHandlers* Of(const wchar_t* base, int root) {
+        for (SIZE_T i = 0; i < places_.Count(); ++i) {
+            if (lstrcmpiW(places_[i].base, base) == 0) return &places_[i].roots[root];
+        }
+        // Beyond the room (a perceived type of its own for each extension), read for this extension alone.
+        if (places_.Count() >= kept_) {
+            ReadPlace(classes_.roots[root].Get(), view_, base, unkept_[root]);
+            return &unkept_[root];
+        }
+        places_.Append(SharedPlace{});
+        SharedPlace& place = places_[places_.Count() - 1];
+        CopyText(place.base, kNameCapacity, base);
+        for (int r = 0; r < 2; ++r) ReadPlace(classes_.roots[r].Get(), view_, base, place.roots[r]);
+        return &place.roots[root];
+    }
+
+private:
+    static constexpr SIZE_T kKept = 64;
+    const ClassesRoots& classes_;
+    REGSAM view_;
+    HeapArray<SharedPlace> places_;
+    SIZE_T kept_ = kKept;
+    PlaceHandlers unkept_[2] = {};
+};
+
+// Every place of the shell's lookup for one extension, in its order; the
+// shared ones are read once per reading.
 struct Places {
     wchar_t bases[6][kNameCapacity];
+    bool shared[6];
     int count = 0;
-    void Add(const wchar_t* first, const wchar_t* second = nullptr) {
+    void Add(bool isShared, const wchar_t* first, const wchar_t* second = nullptr) {
         if (!IsKeyName(second ? second : first)) return;
+        shared[count] = isShared;
         if (second) FormatText(bases[count++], kNameCapacity, L"%ls\\%ls", first, second);
         else CopyText(bases[count++], kNameCapacity, first);
     }
@@ -148,12 +205,12 @@ struct Places {
 void PlacesOf(const ClassesRoots& classes, REGSAM view, const wchar_t* extension, const wchar_t* perceived,
               Places& places) {
     wchar_t progId[kShortTextCapacity];
-    if (ReadClassesText(classes, view, extension, nullptr, progId, kShortTextCapacity)) places.Add(progId);
-    places.Add(extension);
-    places.Add(L"SystemFileAssociations", extension);
-    if (perceived[0] != L'\0') places.Add(L"SystemFileAssociations", perceived);
-    places.Add(L"*");
-    places.Add(L"AllFileSystemObjects");
+    if (ReadClassesText(classes, view, extension, nullptr, progId, kShortTextCapacity)) places.Add(false, progId);
+    places.Add(false, extension);
+    places.Add(false, L"SystemFileAssociations", extension);
+    if (perceived[0] != L'\0') places.Add(true, L"SystemFileAssociations", perceived);
+    places.Add(true, L"*");
+    places.Add(true, L"AllFileSystemObjects");
 }
 
 // "<name> (<key>)" of a hidden handler, after those before.
@@ -217,25 +274,42 @@ void ReadShellHandlers(REGSAM view, ShellHandlerList& rows) {
     HeapArray<ExtensionName> extensions;
     ReadExtensionNames(classes, extensions);
     ShellJudge judge(view);
+    SharedPlaces shared(classes, view);
+    // The extension's own places, read for it alone (on the heap: a reading may run on a thread of its own).
+    HeapArray<PlaceHandlers> own;
+    if (!own.Reserve(6 * 2)) return;
     for (SIZE_T e = 0; e < extensions.Count(); ++e) {
         const wchar_t* extension = extensions[e].text;
         wchar_t perceived[kShortTextCapacity];
         if (!IsMediaExtension(classes, view, extension, perceived)) continue;
         Places places;
         PlacesOf(classes, view, extension, perceived, places);
+        // Each place in order, the user's classes before the machine's.
+        const PlaceHandlers* read[12] = {};
+        own.Clear();
+        for (int at = 0; at < places.count * 2; ++at) {
+            const int root = at % 2;
+            const wchar_t* base = places.bases[at / 2];
+            if (places.shared[at / 2]) {
+                read[at] = shared.Of(base, root);
+            } else if (own.Append(PlaceHandlers{})) {
+                ReadPlace(classes.roots[root].Get(), view, base, own[own.Count() - 1]);
+                read[at] = &own[own.Count() - 1];
+            }
+        }
         for (int kind = 0; kind < kShellKindCount; ++kind) {
             ShellHandlerRow row;
             bool haveRow = false;
-            Found found;
             if (kind == ShellProperty) {
+                Found found;
                 if (!FindPropertyHandler(view, extension, found)) continue;
                 StartRow(row, extension, static_cast<ShellKind>(kind), found);
                 haveRow = true;
             }
-            // Each place in order, the user's classes before the machine's:
-            // the first handler found is Explorer's, the others are never reached.
+            // The first handler found is Explorer's, the others are never reached.
             for (int at = 0; at < places.count * 2 && kind != ShellProperty; ++at) {
-                if (!FindAt(classes, at % 2, view, places.bases[at / 2], static_cast<ShellKind>(kind), found)) continue;
+                if (!read[at] || !read[at]->has[kind]) continue;
+                const Found& found = read[at]->found[kind];
                 if (!haveRow) {
                     StartRow(row, extension, static_cast<ShellKind>(kind), found);
                     haveRow = true;
