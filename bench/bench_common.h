@@ -102,6 +102,7 @@ bool WriteBenchTransform(int index, std::wstring* keyName);               // ben
 void RunTransformsDialogMeasurements(std::vector<ResultRow>& rows, int scale);  // bench_transforms.cpp
 // Measurement 16: dialog 136 with 500 codec values planted in Drivers32 (removed afterwards).
 void RunDriversMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_drivers.cpp
+void RunShellMeasurement(std::vector<ResultRow>& rows, int scale);    // bench_shell.cpp
 // Measurement 15 on a prefix not yet filled; prints its own table.
 int RunLoadsMeasurement(const std::wstring& programExe, int scale);  // bench_loads.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.
