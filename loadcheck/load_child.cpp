@@ -302,8 +302,10 @@ HRESULT MakeThumbnail(IUnknown* object, const LoadWorkItem& item, bool extractor
         WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
         if (SUCCEEDED(hr)) hr = provider->GetThumbnail(kThumbnailSide, &bitmap, &alpha);
     }
+    // The handler's bitmap is the caller's to delete.
+    GdiObject made;
+    made.Reset(bitmap);
     if (SUCCEEDED(hr) && (!bitmap || !SaveThumbnail(bitmap, item.thumbnail, width, height))) hr = E_POINTER;
-    if (bitmap) DeleteObject(bitmap);
     return hr;
 }
 

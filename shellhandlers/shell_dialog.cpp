@@ -56,7 +56,7 @@ struct ShellDialogState {
     wchar_t checkedExtension[kExtensionCapacity] = {};
     // The folder of the thumbnails a file's check made, removed with the dialog.
     wchar_t thumbnails[MAX_PATH] = {};
-    HBITMAP thumbnail = nullptr;  // shown, deleted with the dialog
+    GdiObject thumbnail;  // shown, deleted with the dialog
 
     // The property handler of the view and extension turned off here, or null.
     const TurnedOff* TurnedOffAt(REGSAM view, const wchar_t* extension) const {
@@ -251,11 +251,11 @@ void ShowThumbnail(HWND dialog, const wchar_t* path, const ShellLoadCheck::Resul
     }
     const auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, path, IMAGE_BITMAP, width > 0 ? width : 1,
                                                          height > 0 ? height : 1, LR_LOADFROMFILE));
-    const auto previous = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(dialog, IDC_SHELL_THUMBNAIL, STM_SETIMAGE,
+    const auto previous = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageW(dialog, IDC_SHELL_THUMBNAIL, STM_SETIMAGE,
                                                                        IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
-    if (previous) DeleteObject(previous);
-    if (state.thumbnail && state.thumbnail != previous) DeleteObject(state.thumbnail);
-    state.thumbnail = bitmap;
+    // A copy the control made of the bitmap before (it copies one with an alpha channel) is the program's to delete.
+    if (previous && previous != state.thumbnail.Get()) DeleteObject(previous);
+    state.thumbnail.Reset(bitmap);
     wchar_t text[kShortTextCapacity] = {};
     if (bitmap) FormatText(text, kShortTextCapacity, L"Эскиз: %lu × %lu", result.thumbnailWidth, result.thumbnailHeight);
     SetDlgItemTextW(dialog, IDC_SHELL_THUMBNAIL_TEXT, text);
@@ -285,12 +285,11 @@ void RemoveThumbnails(ShellDialogState& state) {
     wchar_t pattern[MAX_PATH];
     if (FormatText(pattern, MAX_PATH, L"%ls\\*.bmp", state.thumbnails) == kTextOk) {
         WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW(pattern, &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        const FindHandle search(FindFirstFileW(pattern, &found));
+        for (BOOL more = search.Found(); more; more = FindNextFileW(search.Get(), &found)) {
             wchar_t file[MAX_PATH];
             if (FormatText(file, MAX_PATH, L"%ls\\%ls", state.thumbnails, found.cFileName) == kTextOk) DeleteFileW(file);
         }
-        if (search != INVALID_HANDLE_VALUE) FindClose(search);
     }
     RemoveDirectoryW(state.thumbnails);
     state.thumbnails[0] = L'\0';
@@ -500,7 +499,6 @@ INT_PTR CALLBACK ShellHandlersDialog(HWND dialog, UINT message, WPARAM wParam, L
         if (auto* state = DialogState<ShellDialogState>(dialog)) {
             state->check.reset();
             RemoveThumbnails(*state);
-            if (state->thumbnail) DeleteObject(state->thumbnail);
         }
         DeleteDialogState<ShellDialogState>(dialog);
         return FALSE;
