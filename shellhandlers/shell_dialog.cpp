@@ -9,7 +9,9 @@
 #include "../resources/resource.h"
 #include "../base/message_box.h"
 #include "shell_handlers.h"
+#include "shell_judge.h"
 #include "shell_switch.h"
+#include "shell_turned_off.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -33,20 +35,12 @@ constexpr UINT kChildEnded = WM_APP + 1;
 const wchar_t kMediaFiles[] = L"Видео и аудио\0*.avi;*.mkv;*.mp4;*.m4v;*.mov;*.wmv;*.asf;*.mpg;*.mpeg;*.ts;*.webm;*.flv;"
                               L"*.mp3;*.wav;*.wma;*.m4a;*.flac;*.ogg;*.aac\0Все файлы (*.*)\0*.*\0";
 
-// A property handler turned off while the dialog is open: its row as it
-// was, and the backup that turns it on again.
-struct TurnedOff {
-    REGSAM view;
-    ShellHandlerRow row;
-    wchar_t backup[MAX_PATH];
-};
-
 struct ShellDialogState {
     RegistryView views[2] = {};
     int viewCount = 0;
     int shownView = 0;
     ShellHandlerList rows;
-    HeapArray<TurnedOff> turnedOff;
+    HeapArray<TurnedOffHandler> turnedOff;  // the property handlers of the shown view turned off
     // The check at work, or the last one: of a view's handlers, or of a file's extension.
     ShellCheckMaker makeCheck = nullptr;
     std::unique_ptr<ShellLoadCheck> check;
@@ -58,10 +52,10 @@ struct ShellDialogState {
     wchar_t thumbnails[MAX_PATH] = {};
     GdiObject thumbnail;  // shown, deleted with the dialog
 
-    // The property handler of the view and extension turned off here, or null.
-    const TurnedOff* TurnedOffAt(REGSAM view, const wchar_t* extension) const {
+    // The property handler of the extension turned off, or null.
+    const TurnedOffHandler* TurnedOffAt(const wchar_t* extension) const {
         for (SIZE_T i = 0; i < turnedOff.Count(); ++i) {
-            if (turnedOff[i].view == view && lstrcmpiW(turnedOff[i].row.extension, extension) == 0) return &turnedOff[i];
+            if (lstrcmpiW(turnedOff[i].extension, extension) == 0) return &turnedOff[i];
         }
         return nullptr;
     }
@@ -180,19 +174,25 @@ void ReadRows(HWND dialog) {
     state.shownView = chosen < 0 || chosen >= state.viewCount ? 0 : static_cast<int>(chosen);
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     ReadShellHandlers(ShownView(dialog), state.rows);
-    // The property handlers turned off here whose extension has none now, as
-    // rows of their own that "Включить" turns on again.
-    for (SIZE_T i = 0; i < state.turnedOff.Count(); ++i) {
-        const TurnedOff& off = state.turnedOff[i];
-        bool listed = false;
-        for (SIZE_T r = 0; r < state.rows.Count() && !listed; ++r) {
-            listed = state.rows[r].kind == ShellProperty && lstrcmpiW(state.rows[r].extension, off.row.extension) == 0;
+    // The property handlers the program turned off (its backups hold them)
+    // whose extension has none now, as rows of their own that "Включить"
+    // turns on again.
+    FindTurnedOffPropertyHandlers(ShownView(dialog), state.turnedOff);
+    if (state.turnedOff.Count() > 0) {
+        ShellJudge judge(ShownView(dialog));
+        for (SIZE_T i = 0; i < state.turnedOff.Count(); ++i) {
+            const TurnedOffHandler& off = state.turnedOff[i];
+            ShellHandlerRow row = {};
+            if (FAILED(IIDFromString(off.classId, &row.classGuid))) continue;
+            CopyText(row.extension, kExtensionCapacity, off.extension);
+            row.kind = ShellProperty;
+            CopyText(row.classId, 40, off.classId);
+            FormatText(row.where, kNameCapacity, L"HKEY_LOCAL_MACHINE\\%ls\\%ls", kPropertyHandlersPath, off.extension);
+            judge.Judge(row);
+            row.state = ShellStateBlocked;
+            CopyText(row.stateText, kNameCapacity, L"отключен");
+            state.rows.Append(row);
         }
-        if (off.view != ShownView(dialog) || listed) continue;
-        ShellHandlerRow row = off.row;
-        row.state = ShellStateBlocked;
-        CopyText(row.stateText, kNameCapacity, L"отключен");
-        state.rows.Append(row);
     }
     SetCursor(previous);
     ListView_SetItemState(List(dialog), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -391,7 +391,6 @@ void Changed(HWND dialog, ShellSwitchEnd end) {
 
 // "Отключить": the selected handler, unless it is off already.
 void OnTurnOff(HWND dialog) {
-    ShellDialogState& state = StateOf(dialog);
     const ShellHandlerRow* selected = SelectedRow(dialog);
     if (!selected) {
         ShowMessageBox(dialog, L"Не выбран обработчик", nullptr, MB_OK);
@@ -402,12 +401,9 @@ void OnTurnOff(HWND dialog) {
         return;
     }
     // A copy: the rows are read again after the change.
-    TurnedOff off = {};
-    off.view = ShownView(dialog);
-    off.row = *selected;
-    const ShellSwitchEnd end = TurnShellHandlerOff(dialog, off.view, off.row, off.backup);
-    if (end == ShellSwitchDone && off.row.kind == ShellProperty) state.turnedOff.Append(off);
-    Changed(dialog, end);
+    const ShellHandlerRow row = *selected;
+    wchar_t backup[MAX_PATH];
+    Changed(dialog, TurnShellHandlerOff(dialog, ShownView(dialog), row, backup));
 }
 
 // "Включить": the selected handler that is off.
@@ -424,20 +420,11 @@ void OnTurnOn(HWND dialog) {
         return;
     }
     if (row.kind != ShellProperty) return Changed(dialog, TurnBlockedHandlerOn(dialog, ShownView(dialog), row));
-    const TurnedOff* off = state.TurnedOffAt(ShownView(dialog), row.extension);
+    const TurnedOffHandler* off = state.TurnedOffAt(row.extension);
     if (!off) return;
     wchar_t backup[MAX_PATH];
     CopyText(backup, MAX_PATH, off->backup);
-    const ShellSwitchEnd end = TurnPropertyHandlerOn(dialog, row, backup);
-    if (end == ShellSwitchDone) {
-        // Forgotten once its handler is back.
-        SIZE_T kept = 0;
-        for (SIZE_T i = 0; i < state.turnedOff.Count(); ++i) {
-            if (&state.turnedOff[i] != off) state.turnedOff[kept++] = state.turnedOff[i];
-        }
-        state.turnedOff.Truncate(kept);
-    }
-    Changed(dialog, end);
+    Changed(dialog, TurnPropertyHandlerOn(dialog, row, backup));
 }
 
 void Close(HWND dialog) {

@@ -440,6 +440,11 @@ SCENARIO(shell_handlers_turned_off_and_on) {
           Joined(ValuesOf(HKEY_LOCAL_MACHINE, propertyKey)));
     rows = ShellRows(program, dialog);
     CHECK(ShellRowText(rows, ext, L"свойства").rfind(L"отключен | " + propertyName, 0) == 0, TableText(rows));
+    // Found again from its backup when the dialog is opened anew.
+    dialog = Reopen(program, dialog);
+    if (!dialog) return;
+    rows = ShellRows(program, dialog);
+    CHECK(ShellRowText(rows, ext, L"свойства").rfind(L"отключен | " + propertyName, 0) == 0, TableText(rows));
     asked = PressForRow(program, dialog, ext, L"свойства", IDC_SHELL_ON);
     CHECK(asked.find(L"Восстановить записи реестра из резервной копии?") != std::wstring::npos, asked);
     program.Settle();
