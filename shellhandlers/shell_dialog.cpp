@@ -17,6 +17,7 @@
 #include <commdlg.h>
 
 #include <climits>
+#include <cwchar>
 #include <iterator>
 #include <memory>
 
@@ -141,17 +142,31 @@ void ShowDetails(HWND dialog) {
     const ShellHandlerRow* row = SelectedRow(dialog);
     wchar_t text[kDetailsCapacity] = {};
     if (row) {
-        FormatText(text, kDetailsCapacity, L"%ls %ls: %ls", row->extension, kShellKinds[row->kind].title,
-                   row->classId);
-        if (row->hidden[0] != L'\0') {
-            AppendText(text, kDetailsCapacity, L". Проводник не доходит до найденных позже: ");
-            AppendText(text, kDetailsCapacity, row->hidden);
-        }
+        // Each field on its line, the names and keys read from the registry made safe first.
+        wchar_t field[kDetailsCapacity];
+        FormatText(field, kDetailsCapacity, L"%ls, %ls: %ls %ls", row->extension, kShellKinds[row->kind].title,
+                   row->name, row->classId);
+        ReplaceUnsafeInLine(field, L'?');
+        CopyText(text, kDetailsCapacity, field);
         if (row->note[0] != L'\0') {
-            AppendText(text, kDetailsCapacity, L". ");
-            AppendText(text, kDetailsCapacity, row->note);
+            CopyText(field, kDetailsCapacity, row->note);
+            ReplaceUnsafeInLine(field, L'?');
+            AppendText(text, kDetailsCapacity, L"\r\n");
+            AppendText(text, kDetailsCapacity, field);
         }
-        ReplaceUnsafeInLine(text, L'?');
+        if (row->hidden[0] != L'\0') {
+            AppendText(text, kDetailsCapacity, L"\r\nПроводник не доходит до найденных позже:");
+            CopyText(field, kDetailsCapacity, row->hidden);
+            ReplaceUnsafeInLine(field, L'?');
+            // One hidden handler a line.
+            for (wchar_t* at = field; at;) {
+                wchar_t* next = std::wcsstr(at, L"; ");
+                if (next) *next = L'\0';
+                AppendText(text, kDetailsCapacity, L"\r\n  ");
+                AppendText(text, kDetailsCapacity, at);
+                at = next ? next + 2 : nullptr;
+            }
+        }
     }
     SetDlgItemTextW(dialog, IDC_SHELL_DETAILS, text);
 }

@@ -291,6 +291,7 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
     CHECK(ShellDetails(program, dialog, rows, ext, L"эскизы").find(names[0] + L" (HKEY_LOCAL_MACHINE\\") !=
               std::wstring::npos,
           ShellDetails(program, dialog, rows, ext, L"эскизы"));
+    LookPoint(L"shell-details");
     CHECK(ShellRowText(rows, ext, L"просмотр").rfind(L"нет раздела класса | ", 0) == 0,
           ShellRowText(rows, ext, L"просмотр"));
     CHECK(ShellRowText(rows, ext, L"эскизы (IExtractImage)") ==
