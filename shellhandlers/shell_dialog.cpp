@@ -5,7 +5,9 @@
 #include "../base/dialog_state.h"
 #include "../base/line_safety.h"
 #include "../base/list_view.h"
+#include "../catalogue/registry_link.h"
 #include "../catalogue/view_registry.h"
+#include "../registry/registry_location.h"
 #include "../resources/resource.h"
 #include "../base/message_box.h"
 #include "shell_handlers.h"
@@ -195,6 +197,16 @@ void ReadRows(HWND dialog) {
     FindTurnedOffPropertyHandlers(ShownView(dialog), state.turnedOff);
     if (state.turnedOff.Count() > 0) {
         ShellJudge judge(ShownView(dialog));
+        // PropertyHandlers as the registry editor names it in this view.
+        wchar_t handlers[kNameCapacity];
+        FormatText(handlers, kNameCapacity, L"HKEY_LOCAL_MACHINE\\%ls", kPropertyHandlersPath);
+        RegKey handlersKey;
+        GrowingText realName;
+        if (OpenKeyPathUnlessLink(handlersKey, HKEY_LOCAL_MACHINE, kPropertyHandlersPath, KEY_READ | ShownView(dialog)) ==
+                KeyOpened &&
+            AppendRealKeyName(realName, handlersKey.Get())) {
+            CopyText(handlers, kNameCapacity, TextChars(realName));
+        }
         for (SIZE_T i = 0; i < state.turnedOff.Count(); ++i) {
             const TurnedOffHandler& off = state.turnedOff[i];
             ShellHandlerRow row = {};
@@ -202,7 +214,7 @@ void ReadRows(HWND dialog) {
             CopyText(row.extension, kExtensionCapacity, off.extension);
             row.kind = ShellProperty;
             CopyText(row.classId, 40, off.classId);
-            FormatText(row.where, kNameCapacity, L"HKEY_LOCAL_MACHINE\\%ls\\%ls", kPropertyHandlersPath, off.extension);
+            FormatText(row.where, kNameCapacity, L"%ls\\%ls", handlers, off.extension);
             judge.Judge(row);
             row.state = ShellStateBlocked;
             CopyText(row.stateText, kNameCapacity, L"отключен");

@@ -445,7 +445,9 @@ SCENARIO(shell_handlers_turned_off_and_on) {
     dialog = Reopen(program, dialog);
     if (!dialog) return;
     rows = ShellRows(program, dialog);
-    CHECK(ShellRowText(rows, ext, L"свойства").rfind(L"отключен | " + propertyName, 0) == 0, TableText(rows));
+    CHECK(ShellRowText(rows, ext, L"свойства").rfind(L"отключен | " + propertyName, 0) == 0 &&
+              EndsWith(ShellWhere(rows, ext, L"свойства"), L"\\PropertyHandlers\\" + ext),
+          TableText(rows));
     asked = PressForRow(program, dialog, ext, L"свойства", IDC_SHELL_ON);
     CHECK(asked.find(L"Восстановить записи реестра из резервной копии?") != std::wstring::npos, asked);
     program.Settle();
