@@ -75,6 +75,36 @@ struct PlantedValue {
     ~PlantedValue() { RegDeleteKeyValueW(root, path.c_str(), name.c_str()); }
 };
 
+// A registry link under HKEY_LOCAL_MACHINE (the driver's own view) to another
+// key of the machine, named below SOFTWARE; removed (the link alone) at the end.
+struct MachineLink {
+    std::wstring path;
+    bool made = false;
+    MachineLink(const std::wstring& at, const std::wstring& targetBelowSoftware) : path(at) {
+        HKEY link = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                            KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr) != ERROR_SUCCESS) {
+            return;
+        }
+        const std::wstring target = std::wstring(L"\\Registry\\Machine\\SOFTWARE\\") +
+                                    (sizeof(void*) == 4 ? L"Wow6432Node\\" : L"") + targetBelowSoftware;
+        made = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                              static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+        RegCloseKey(link);
+    }
+    ~MachineLink() {
+        using NtDeleteKeyFunction = LONG(WINAPI*)(HANDLE);
+        const auto ntDeleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+        HKEY link = nullptr;
+        if (ntDeleteKey && RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS,
+                                         &link) == ERROR_SUCCESS) {
+            ntDeleteKey(link);
+            RegCloseKey(link);
+        }
+    }
+};
+
 // A handler's class in the machine's classes of a view: its name and server
 // file; under a fresh class id unless one is given.
 std::wstring PlantClass(PlantedKeys& keys, const std::wstring& name, const std::wstring& file, REGSAM view = 0,
@@ -282,6 +312,9 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
     keys.Own(HKEY_LOCAL_MACHINE, machine + linkedExt + L"\\ShellEx");
     const ScratchLink link(linkedExt + L"\\ShellEx\\" + kPreviewKey, audioExt + L"\\ShellEx\\" + kPreviewKey);
     CHECK(link.made, link.path);
+    const std::wstring handlersBelowSoftware = std::wstring(kPropertyHandlers).substr(9);  // after "SOFTWARE\\"
+    const MachineLink propertyLink(std::wstring(kPropertyHandlers) + L"\\" + linkedExt, handlersBelowSoftware + L"\\" + ext);
+    CHECK(propertyLink.made, propertyLink.path);
     dialog = Reopen(program, dialog);
     if (!dialog) return;
     Table rows = ShellRows(program, dialog);
@@ -304,7 +337,9 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
           ShellWhere(rows, ext, L"свойства"));
     CHECK(ShellRowText(rows, audioExt, L"просмотр") == L"отключен | Vantrel blocked " + tag + L" | " + sound,
           ShellRowText(rows, audioExt, L"просмотр"));
-    CHECK(ShellRow(rows, textExt, L"просмотр") < 0 && ShellRow(rows, linkedExt, L"просмотр") < 0, TableText(rows));
+    CHECK(ShellRow(rows, textExt, L"просмотр") < 0 && ShellRow(rows, linkedExt, L"просмотр") < 0 &&
+              ShellRow(rows, linkedExt, L"свойства") < 0,
+          TableText(rows));
     // Problems first: no row in order after it is ahead of a problem.
     const int lastProblem = ShellRow(rows, ext, L"свойства");
     const int firstSound = ShellRow(rows, ext, L"эскизы");
