@@ -130,13 +130,24 @@ void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecL
     });
 }
 
-// Explorer's handlers as the shell finds them (only those of the extension, where one is given).
+// Explorer's handlers as the shell finds them (only those of the extension,
+// where one is given). A class that is no other kind of codec takes its class
+// key and file from the shell's reading, which looks in the user's classes
+// before the machine's as the shell does; another codec's keeps its own.
 void ReadShellHandlerCodecs(REGSAM view, const wchar_t* extension, LoadCodecList& codecs) {
     ShellHandlerList rows;
     ReadShellHandlers(view, rows);
     for (SIZE_T i = 0; i < rows.Count(); ++i) {
-        if (extension && lstrcmpiW(rows[i].extension, extension) != 0) continue;
-        AddCodec(codecs, rows[i].classGuid, static_cast<LoadKind>(static_cast<int>(LoadKindShellThumbnail) + static_cast<int>(rows[i].kind)), rows[i].name);
+        const ShellHandlerRow& row = rows[i];
+        if (extension && lstrcmpiW(row.extension, extension) != 0) continue;
+        const bool known = FindCodec(codecs, row.classGuid) != nullptr;
+        AddCodec(codecs, row.classGuid,
+                 static_cast<LoadKind>(static_cast<int>(LoadKindShellThumbnail) + static_cast<int>(row.kind)), row.name);
+        if (known) continue;
+        LoadCodec& codec = codecs[codecs.Count() - 1];
+        codec.classKeyFound = row.classKeyFound;
+        CopyText(codec.file, kNameCapacity, row.file);
+        codec.fileLocated = row.file[0] != L'\0';
     }
 }
 
@@ -219,8 +230,8 @@ void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& cod
             ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
             ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
         }
-        ReadShellHandlerCodecs(view, extension, codecs);
         for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), search, codecs[i]);
+        ReadShellHandlerCodecs(view, extension, codecs);
     }
     if (sources != ShellHandlerSourcesOnly) ReadDriverInventory(view, codecs);
 }

@@ -590,7 +590,12 @@ SCENARIO(shell_handlers_loaded_and_checked_on_a_file) {
     const std::wstring hangName = L"Vantrel hang " + tag, refuseName = L"Vantrel refuse " + tag;
     const std::wstring propertiesName = L"Vantrel properties " + tag;
     const std::wstring soundId = PlantClass(keys, soundName, sound), crashId = PlantClass(keys, crashName, crash);
-    const std::wstring hangId = PlantClass(keys, hangName, hang), refuseId = PlantClass(keys, refuseName, refuse);
+    const std::wstring hangId = PlantClass(keys, hangName, hang);
+    // One class in the user's classes alone: the checks find it there, as the shell does.
+    const std::wstring refuseId = NewGuidText();
+    keys.Text(HKEY_CURRENT_USER, kUserClasses + std::wstring(L"CLSID\\") + refuseId, nullptr, refuseName);
+    keys.Text(HKEY_CURRENT_USER, kUserClasses + std::wstring(L"CLSID\\") + refuseId + L"\\InprocServer32", nullptr,
+              refuse);
     const std::wstring propertiesId = PlantClass(keys, propertiesName, sound);
     for (const std::wstring& extension : {ext, ext2}) {
         keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + extension, L"PerceivedType", L"video");
