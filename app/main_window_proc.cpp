@@ -5,6 +5,7 @@
 #include "../drivercodecs/drivers_dialog.h"
 #include "../loadcheck/driver_check.h"
 #include "../loadcheck/load_dialog.h"
+#include "../loadcheck/shell_check.h"
 #include "../codecs/manage_dialog.h"
 #include "../codecs/register_commands.h"
 #include "../playback/playback_dialog.h"
@@ -12,6 +13,7 @@
 #include "../report/report_command.h"
 #include "../resources/resource.h"
 #include "../scan/scan.h"
+#include "../shellhandlers/shell_dialog.h"
 #include "../transforms/transforms_dialog.h"
 #include "codec_walk_guard.h"
 #include "help_links.h"
@@ -55,6 +57,7 @@ void OnCommand(WORD id, WORD code) {
     case IDM_REGISTRY_BACKUPS: OpenBackupsDialog(); break;
     case IDM_LOAD_CHECK: OpenLoadCheckDialog(); break;
     case IDM_DRIVER_CODECS: OpenDriverCodecsDialog(MakeDriverLoadCheck); break;
+    case IDM_SHELL_HANDLERS: OpenShellHandlersDialog(MakeShellLoadCheck); break;
     default: break;  // 40005, 40012 to 40029 and unknown ids do nothing
     }
 }

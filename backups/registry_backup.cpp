@@ -136,6 +136,8 @@ const wchar_t* BackupActionName(BackupAction action) {
     case BackupMeritChange: return L"Изменение приоритета";
     case BackupRestore: return L"Восстановление";
     case BackupPreferredChange: return L"Изменение предпочтительного декодера";
+    case BackupShellHandlerOff: return L"Отключение обработчика Проводника";
+    case BackupShellHandlerOn: return L"Включение обработчика Проводника";
     case kBackupActionCount: break;
     }
     return L"Изменение реестра";
@@ -149,6 +151,8 @@ const wchar_t* BackupActionAsciiName(BackupAction action) {
     case BackupMeritChange: return L"Change merit";
     case BackupRestore: return L"Restore";
     case BackupPreferredChange: return L"Change preferred decoder";
+    case BackupShellHandlerOff: return L"Turn off Explorer handler";
+    case BackupShellHandlerOn: return L"Turn on Explorer handler";
     case kBackupActionCount: break;
     }
     return L"Registry change";
@@ -218,7 +222,8 @@ bool AppendOwnerComment(GrowingText& text, const wchar_t* sddl) {
 }
 
 bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
-                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId) {
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId,
+                         wchar_t* written) {
     GrowingText text;
     AppendRegFileHeader(text);
     bool complete = !securityComment || AppendOwnerComment(text, securityComment);
@@ -232,7 +237,7 @@ bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_
             complete = AppendStoredValue(text, key, valueName) == ERROR_SUCCESS;
         }
     }
-    return WriteBackupOrSay(owner, text, action, friendlyName, classId, complete);
+    return WriteBackupOrSay(owner, text, action, friendlyName, classId, complete, written);
 }
 
 bool BackUpValues(HWND owner, BackupAction action, const wchar_t* friendlyName, const wchar_t* asciiName,

@@ -16,6 +16,8 @@ enum BackupAction {
     BackupMeritChange,   // a new merit written into FilterData
     BackupRestore,       // a backup restored ("Резервные копии реестра")
     BackupPreferredChange,  // a preferred decoder set or removed
+    BackupShellHandlerOff,  // an Explorer handler turned off (dialog 138)
+    BackupShellHandlerOn,   // an Explorer handler turned on again
     kBackupActionCount
 };
 
@@ -76,9 +78,11 @@ bool AppendOwnerComment(GrowingText& text, const wchar_t* sddl);
 // undoes setting it. securityComment (or null) goes on a comment line of its
 // own: the key's owner and permissions before the change. The file is named
 // after friendlyName, or classId where the file system refuses that name.
-// Returns as BackUpCodecEntries does, the failure message owned by owner.
+// Returns as BackUpCodecEntries does, the failure message owned by owner;
+// the file's full path goes to written (MAX_PATH characters), when given.
 bool BackUpRegistryValue(HWND owner, BackupAction action, HKEY key, const wchar_t* valueName,
-                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId);
+                         const wchar_t* securityComment, const wchar_t* friendlyName, const wchar_t* classId,
+                         wchar_t* written = nullptr);
 
 // A value to back up: the open key that holds it, and its name.
 struct BackedUpValue {

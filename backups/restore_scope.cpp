@@ -6,17 +6,20 @@
 #include "restore_drivers.h"
 
 #include <cwchar>
+#include <cwctype>
 
 // One kind of key a restore may write: under the root (named rootName in a
-// file), the key `key` below base, or, where key is null, the codec keys
-// below base; values says which of its values. Another kind of key or value
-// a restore may write is another row of kRestoreKinds.
+// file), the key `key` below base (with oneBelow, each key one name below
+// it instead), or, where key is null, the codec keys below base; values says
+// which of its values. Another kind of key or value a restore may write is
+// another row of kRestoreKinds.
 struct RestoreKind {
     HKEY root;
     const wchar_t* rootName;
     const wchar_t* base;
     const wchar_t* key;
     RestoreValues values;
+    bool oneBelow = false;
 };
 
 namespace {
@@ -43,6 +46,20 @@ const RestoreKind kRestoreKinds[] = {
      RestoreDriverDescriptions},
     {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
      L"Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc", RestoreDriverDescriptions},
+    // Explorer's handlers turned off: the values of Blocked named by class
+    // ids, of the machine (either view) and of the user; and the class id of
+    // an extension's property handler, of either view.
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", RestoreBlockedHandlers},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", RestoreBlockedHandlers},
+    {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"Software",
+     L"Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", RestoreBlockedHandlers},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers", RestorePropertyHandler, true},
+    {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"SOFTWARE",
+     L"Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers", RestorePropertyHandler,
+     true},
 };
 
 // A name that a walk can take as it is: not empty (which a doubled or a
@@ -92,6 +109,38 @@ bool StartsWithNames(const wchar_t** at, const wchar_t* path) {
         }
     }
     return true;
+}
+
+// Whether below is the key `key` and one name more, as an extension's key
+// below PropertyHandlers.
+bool IsOneNameBelow(const wchar_t* below, const wchar_t* key) {
+    const wchar_t* at = below;
+    KeyPathName name;
+    return StartsWithNames(&at, key) && NextKeyPathName(&at, name) && *at == L'\0';
+}
+
+// A class id as the text of a value's name or data.
+bool IsClassIdText(const wchar_t* text) {
+    if (std::wcslen(text) != 38 || text[0] != L'{' || text[37] != L'}') return false;
+    for (int i = 1; i < 37; ++i) {
+        const bool dash = i == 9 || i == 14 || i == 19 || i == 24;
+        if (dash ? text[i] != L'-' : !std::iswxdigit(text[i])) return false;
+    }
+    return true;
+}
+
+// The value of a handler turned off: named by a class id, set only as text.
+bool BlockedValueAllowed(const RegFileContents& contents, const RegFileEntry& value) {
+    return IsClassIdText(RegFileEntryName(contents, value)) &&
+           (value.kind == RegFileRemoveValue || value.type == REG_SZ);
+}
+
+// An extension's property handler: its default value alone, a class id as text.
+bool PropertyHandlerValueAllowed(const RegFileContents& contents, const RegFileEntry& value) {
+    if (RegFileEntryName(contents, value)[0] != L'\0') return false;
+    if (value.kind == RegFileRemoveValue) return true;
+    wchar_t data[40];
+    return value.type == REG_SZ && RegFileValueText(contents, value, data, 40) && IsClassIdText(data);
 }
 
 // The keys of preferred handlers, as base and the names below it.
@@ -219,7 +268,10 @@ bool FindRestoreTarget(const wchar_t* fullName, RestoreTarget& target) {
         if (!NextKeyPathName(&at, name) || !SameKeyPathName(name, kind.rootName) || !StartsWithNames(&at, kind.base)) {
             continue;
         }
-        if (kind.key ? !SameText(at, kind.key) : !IsCodecKeyBelowClasses(at)) continue;
+        if (kind.oneBelow ? !IsOneNameBelow(at, kind.key)
+                          : kind.key ? !SameText(at, kind.key) : !IsCodecKeyBelowClasses(at)) {
+            continue;
+        }
         target.root = kind.root;
         target.base = kind.base;
         target.below = at;
@@ -245,6 +297,8 @@ bool RestoreValueAllowed(const RestoreTarget& target, const RegFileContents& con
     case RestoreAnyValue: return true;
     case RestoreCodecDriverValues: return CodecDriverValueAllowed(value, RegFileEntryName(contents, value));
     case RestoreDriverDescriptions: return DriverDescriptionAllowed(contents, value, InOtherHalf(target));
+    case RestoreBlockedHandlers: return BlockedValueAllowed(contents, value);
+    case RestorePropertyHandler: return PropertyHandlerValueAllowed(contents, value);
     }
     return false;
 }

@@ -4,7 +4,10 @@
 // Wow6432Node included), the keys under CLSID, DirectShow, Filter, Media Type
 // and MediaFoundation, the DirectShow preferences key of either view, and the
 // ACM and Video for Windows codecs' values of Drivers32 and drivers.desc, of
-// either view (restore_drivers.h).
+// either view (restore_drivers.h); and Explorer's handlers turned off: the
+// class ids under Shell Extensions\Blocked (the machine's, either view, and
+// the user's) and the default value of an extension's key under
+// PropertySystem\PropertyHandlers (either view).
 // A file that names any other key is not one of its backups. Each kind of key
 // is one row of a table (restore_scope.cpp), with the values it may hold;
 // which classes below CLSID a file may write is decided on top of this
@@ -37,6 +40,8 @@ enum RestoreValues {
     RestoreAnyValue,            // a codec key's: any
     RestoreCodecDriverValues,   // Drivers32's: the codecs' own (restore_drivers.h)
     RestoreDriverDescriptions,  // drivers.desc's: the descriptions of the file's codecs (restore_drivers.h)
+    RestoreBlockedHandlers,     // Blocked's: values named by class ids, as text
+    RestorePropertyHandler,     // an extension's key of PropertyHandlers: its default value, a class id as text
 };
 RestoreValues RestoreValuesOf(const RestoreTarget& target);
 

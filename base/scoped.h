@@ -223,6 +223,25 @@ private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// A GDI object (a bitmap made or loaded for a dialog), deleted when the owner goes out of scope.
+class GdiObject {
+public:
+    GdiObject() = default;
+    ~GdiObject() { Reset(); }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+
+    // Deletes what was held and takes object over.
+    void Reset(HGDIOBJ object = nullptr) {
+        if (object_) DeleteObject(object_);
+        object_ = object;
+    }
+    HGDIOBJ Get() const { return object_; }
+
+private:
+    HGDIOBJ object_ = nullptr;
+};
+
 // A file handle from CreateFileW.
 class FileHandle {
 public:

@@ -105,6 +105,7 @@ void RunDriversMeasurement(std::vector<ResultRow>& rows, int scale);  // bench_d
 void RunWalksMeasurement(std::vector<ResultRow>& rows, int scale);    // bench_walks.cpp
 // The bare child of measurement 18c ("/bare-walk"): walks the audio compressors and ends.
 int RunBareWalk();
+void RunShellMeasurement(std::vector<ResultRow>& rows, int scale);    // bench_shell.cpp
 // Measurement 15 on a prefix not yet filled; prints its own table.
 int RunLoadsMeasurement(const std::wstring& programExe, int scale);  // bench_loads.cpp
 // Writes kBenchPreferredValues Preferred values under fresh subtypes, naming the filters given; returns how many.

@@ -3,7 +3,7 @@
 //       writes the synthetic registry into the current Wine prefix;
 //   vantrel_bench run <PelmoraVantrel.exe> <bench_bare_window.exe> [scale]
 //       times the program's operations in this process (1 to 4, 10 to 14c,
-//       16, 18) and the real program as a process (5 to 9), then prints the
+//       16 to 18) and the real program as a process (5 to 9), then prints the
 //       result table on stdout;
 //   vantrel_bench loads <PelmoraVantrel.exe> [scale]
 //       measurement 15, on a prefix not yet filled: prints its table.
@@ -45,6 +45,7 @@ int wmain(int argc, wchar_t** argv) {
         RunBackupsMeasurement(rows, scale);
         RunDriversMeasurement(rows, scale);
         RunWalksMeasurement(rows, scale);
+        RunShellMeasurement(rows, scale);
         RunProcesses(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         if (Selected("9")) MeasurePlaybackCheck(rows, WindowsPath(argv[2]), WindowsPath(argv[3]), scale);
         PrintTable(rows);

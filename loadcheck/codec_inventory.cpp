@@ -7,6 +7,7 @@
 #include "../catalogue/server_path.h"
 #include "../catalogue/view_registry.h"
 #include "../modules/import_walk.h"
+#include "../shellhandlers/shell_handlers.h"
 #include "../transforms/transform_categories.h"
 
 #include <cwchar>
@@ -130,6 +131,27 @@ void ReadKeyedCodecs(REGSAM view, const wchar_t* path, LoadKind kind, LoadCodecL
     });
 }
 
+// Explorer's handlers as the shell finds them (only those of the extension,
+// where one is given). A class that is no other kind of codec takes its class
+// key and file from the shell's reading, which looks in the user's classes
+// before the machine's as the shell does; another codec's keeps its own.
+void ReadShellHandlerCodecs(REGSAM view, const wchar_t* extension, LoadCodecList& codecs) {
+    ShellHandlerList rows;
+    ReadShellHandlers(view, rows);
+    for (SIZE_T i = 0; i < rows.Count(); ++i) {
+        const ShellHandlerRow& row = rows[i];
+        if (extension && lstrcmpiW(row.extension, extension) != 0) continue;
+        const bool known = FindCodec(codecs, row.classGuid) != nullptr;
+        AddCodec(codecs, row.classGuid,
+                 static_cast<LoadKind>(static_cast<int>(LoadKindShellThumbnail) + static_cast<int>(row.kind)), row.name);
+        if (known) continue;
+        LoadCodec& codec = codecs[codecs.Count() - 1];
+        codec.classKeyFound = row.classKeyFound;
+        CopyText(codec.file, kNameCapacity, row.file);
+        codec.fileLocated = row.file[0] != L'\0';
+    }
+}
+
 // The class key's server file as the checks take it: InprocServer32's
 // default value read as COM reads it when a program makes the class.
 // The server files located so far: codec packs register many classes in one
@@ -233,18 +255,22 @@ void ReadDriverInventory(REGSAM view, LoadCodecList& codecs) {
 
 }  // namespace
 
-void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs, LoadSources sources) {
+void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs, LoadSources sources,
+                        const wchar_t* extension) {
     codecs.Clear();
     RegKey classes;
-    if (sources == AllCodecSources &&
+    if (sources != DriverSourcesOnly &&
         RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | view, classes.Put()) == ERROR_SUCCESS) {
-        ReadFilters(classes.Get(), codecs);
-        ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
-        ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+        if (sources == AllCodecSources) {
+            ReadFilters(classes.Get(), codecs);
+            ReadKeyedCodecs(view, L"DirectShow\\MediaObjects", LoadKindDmo, codecs);
+            ReadKeyedCodecs(view, L"MediaFoundation\\Transforms", LoadKindTransform, codecs);
+        }
         LocatedFiles located(search);
         for (SIZE_T i = 0; i < codecs.Count(); ++i) ReadServerFile(classes.Get(), located, codecs[i]);
+        ReadShellHandlerCodecs(view, extension, codecs);
     }
-    ReadDriverInventory(view, codecs);
+    if (sources != ShellHandlerSourcesOnly) ReadDriverInventory(view, codecs);
 }
 
 bool SameLoadCodec(const LoadCodec& a, const LoadCodec& b) {

@@ -38,6 +38,10 @@ struct LoadCodec {
     LoadOutcome outcome;
     wchar_t result[kNameCapacity];
     wchar_t note[kNameCapacity];  // the delay-loaded DLLs not found, shown after the result
+    // What an Explorer handler driven with a file made (its R line), once its result counts.
+    bool made;
+    unsigned long thumbnailWidth, thumbnailHeight;  // 0 0: no thumbnail
+    unsigned long propertyCount;                    // ULONG_MAX: not read
 };
 
 using LoadCodecList = HeapArray<LoadCodec>;
@@ -46,15 +50,18 @@ class DllSearch;
 
 // Which codecs an inventory reads.
 enum LoadSources {
-    AllCodecSources,   // the COM classes and the drivers
-    DriverSourcesOnly, // the ACM and Video for Windows codecs alone
+    AllCodecSources,         // the COM classes (Explorer's handlers among them) and the drivers
+    DriverSourcesOnly,       // the ACM and Video for Windows codecs alone
+    ShellHandlerSourcesOnly, // Explorer's handlers alone
 };
 
 // Reads the view's codecs into codecs (emptied first), in the order found:
-// filters, then DMOs, then transforms, then drivers. search locates bare
-// server names.
+// filters, then DMOs, then transforms, then Explorer's handlers (as
+// ReadShellHandlers finds them), then drivers. search locates bare server
+// names. With extension, only the handlers Explorer uses for files of that
+// extension are read (of ShellHandlerSourcesOnly).
 void ReadCodecInventory(REGSAM view, const DllSearch& search, LoadCodecList& codecs,
-                        LoadSources sources = AllCodecSources);
+                        LoadSources sources = AllCodecSources, const wchar_t* extension = nullptr);
 
 // Whether a and b are the same codec: the same class, or the same driver
 // (its kind and value name).

@@ -14,6 +14,12 @@ enum LoadKind {
     LoadKindTransform,  // MediaFoundation\Transforms
     LoadKindVfw,        // a "vidc."/"vids." value of Drivers32 (or of system.ini's [drivers32])
     LoadKindAcm,        // a "msacm." value of Drivers32 (or of system.ini's [drivers32])
+    // Explorer's handlers of media files (shell_handlers.h), one kind per
+    // kind of handler, in the order of ShellKind.
+    LoadKindShellThumbnail,
+    LoadKindShellExtractImage,
+    LoadKindShellPreview,
+    LoadKindShellProperty,
     kLoadKindCount
 };
 
@@ -33,6 +39,12 @@ enum LoadProcedure {
     // details asked for (ICM_GETINFO, ACMDM_DRIVER_DETAILS) and the driver
     // closed.
     LoadDriver,
+    // An Explorer handler driven with a file as Explorer drives it: made as
+    // a COM class, initialised with the file (IInitializeWithStream over a
+    // read-only stream, else IInitializeWithFile, else IInitializeWithItem;
+    // IPersistFile::Load for an image extractor), then asked for a thumbnail
+    // of 256 pixels or every property; a preview handler is only initialised.
+    LoadShellFile,
     kLoadProcedureCount
 };
 
@@ -45,8 +57,11 @@ struct LoadKindInfo {
 
 // The kinds that are multimedia drivers, named by a value rather than a class.
 constexpr LoadKinds kDriverKinds = KindBit(LoadKindVfw) | KindBit(LoadKindAcm);
+// The kinds of Explorer's handlers.
+constexpr LoadKinds kShellHandlerKinds = KindBit(LoadKindShellThumbnail) | KindBit(LoadKindShellExtractImage) |
+                                         KindBit(LoadKindShellPreview) | KindBit(LoadKindShellProperty);
 
 extern const LoadKindInfo kLoadKinds[kLoadKindCount];
 
-// The kinds' titles joined, "DMO, Media Foundation", into text (capacity characters).
+// The kinds' titles joined, "DMO, Media Foundation", each once, into text (capacity characters).
 void NameKinds(LoadKinds kinds, wchar_t* text, std::size_t capacity);

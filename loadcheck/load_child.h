@@ -7,6 +7,9 @@
 //   S <index> <step> [<kind>]         the step it begins now
 //   E <index> <step> <code> [<kind>]  the step failed with a system error or
 //                                     HRESULT; the codec is done
+//   R <index> <width> <height> <count> what an Explorer handler driven with a
+//                                     file made: its thumbnail's size (0 0:
+//                                     none), its properties (ffffffff: not read)
 //   O <index>                         the codec passed every step
 //   D                                 the list is done; last line
 // Codecs run here, never in the program: one that crashes or hangs takes only

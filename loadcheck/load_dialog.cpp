@@ -11,9 +11,11 @@
 #include "../drivercodecs/drivers_dialog.h"
 #include "../transforms/transforms_dialog.h"
 #include "../resources/resource.h"
+#include "../shellhandlers/shell_dialog.h"
 #include "driver_check.h"
 #include "load_report.h"
 #include "load_rows.h"
+#include "shell_check.h"
 
 #include <commctrl.h>
 
@@ -246,6 +248,8 @@ void OnManage(HWND dialog) {
                                  codec.driverName, MakeDriverLoadCheck);
     } else if (codec.kinds & KindBit(LoadKindFilter)) {
         ManageFilterOfClass(codec.name, codec.classId);
+    } else if ((codec.kinds & kShellHandlerKinds) != 0 && (codec.kinds & ~kShellHandlerKinds) == 0) {
+        OpenShellHandlersDialog(MakeShellLoadCheck);
     } else if (codec.kinds & KindBit(LoadKindDmo)) {
         OpenManageDialogForClassKey(codec.name, codec.classId);
     } else {

@@ -1,5 +1,7 @@
 #include "load_run.h"
 
+#include "../shellhandlers/shell_load_check.h"
+
 #include "../base/bounded_text.h"
 #include "../catalogue/view_registry.h"
 #include "../child/child_lines.h"
@@ -45,10 +47,37 @@ void LoadCheckRun::Start(const LoadCodec* only) {
 
 void LoadCheckRun::StartDrivers(REGSAM view, const DriverName* names, std::size_t count) {
     Scope scope;
-    scope.driversOnly = true;
-    scope.driverView = view;
+    scope.sources = DriverSourcesOnly;
+    scope.sourceView = view;
     scope.names = names;
     scope.nameCount = count;
+    StartScope(scope);
+}
+
+void LoadCheckRun::StartShellHandlers(REGSAM view) {
+    Scope scope;
+    scope.sources = ShellHandlerSourcesOnly;
+    scope.sourceView = view;
+    StartScope(scope);
+}
+
+void LoadCheckRun::StartShellFile(const wchar_t* file, const wchar_t* folder) {
+    CopyText(media_, kNameCapacity, file);
+    CopyText(thumbnails_, kNameCapacity, folder);
+    stepLimitMs_ = kShellFileLimitMs;
+    codecLimitMs_ = kShellFileLimitMs;
+    // The extension as Explorer takes it: from the last dot of the file's name.
+    const wchar_t* name = file;
+    for (const wchar_t* at = file; *at; ++at) {
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    }
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* at = name; *at; ++at) {
+        if (*at == L'.') dot = at;
+    }
+    Scope scope;
+    scope.sources = ShellHandlerSourcesOnly;
+    scope.extension = dot ? dot : L".";
     StartScope(scope);
 }
 
@@ -71,8 +100,8 @@ void LoadCheckRun::StartEarlyChild(const Scope& scope) {
     // The child starts while the codecs are read and judged: starting the
     // program's exe takes as long as reading them. A check of another view's
     // drivers loads nothing.
-    const bool loads = !scope.driversOnly || scope.driverView == 0;
-    const bool few = scope.only || scope.nameCount != 0;
+    const bool loads = scope.sources == AllCodecSources || scope.sourceView == 0;
+    const bool few = scope.only || scope.nameCount != 0 || scope.sources == ShellHandlerSourcesOnly;
     early_ = loads && workList_.Make(few ? 16 : kFirstCapacity) && StartChild();
 }
 
@@ -84,12 +113,11 @@ void LoadCheckRun::ReadScope(const Scope& scope) {
     for (int i = 0; i < viewCount; ++i) {
         const RegistryView& view = views[i];
         if (!view.Own() && scope.only) continue;
-        if (scope.driversOnly && view.flag != scope.driverView) continue;
+        if (scope.sources != AllCodecSources && view.flag != scope.sourceView) continue;
         LoadCodecList& codecs = view.Own() ? own_ : other_;
         checks[i].reset(new (std::nothrow) FileChecks(view.flag));
         if (!checks[i]) continue;
-        ReadCodecInventory(view.flag, checks[i]->Search(), codecs,
-                           scope.driversOnly ? DriverSourcesOnly : AllCodecSources);
+        ReadCodecInventory(view.flag, checks[i]->Search(), codecs, scope.sources, scope.extension);
         KeepOnly(codecs, [&](const LoadCodec& codec) { return scope.Takes(codec); });
         if (!view.Own()) otherWidth_ = view.width;
         InterlockedExchangeAdd(&toJudge_, static_cast<LONG>(codecs.Count()));
@@ -138,6 +166,11 @@ void LoadCheckRun::StartChecking() {
             if (codec.kinds & KindBit(static_cast<LoadKind>(kind))) item.procedure = kLoadKinds[kind].procedure;
         }
         item.kinds = codec.kinds;
+        if (media_[0] != L'\0') {
+            item.procedure = LoadShellFile;
+            CopyText(item.media, kNameCapacity, media_);
+            ShellThumbnailPath(thumbnails_, codec.classId, item.thumbnail);
+        }
         CopyText(item.classId, 40, codec.classId);
         CopyText(item.alias, kDriverNameCapacity, codec.driverName);
         CopyText(item.path, kNameCapacity, codec.file);
@@ -210,6 +243,7 @@ bool LoadCheckRun::StartChild() {
     step_ = StepLoadLibrary;
     kind_ = 0;
     resultTaken_ = false;
+    pendingMade_ = false;
     childDone_ = false;
     broken_ = false;
     workList_.ClearJournal();
@@ -256,21 +290,34 @@ void LoadCheckRun::MarkUnchecked(const wchar_t* why) {
 
 void LoadCheckRun::RestartStepClock() {
     const ULONGLONG spent = GetTickCount64() - codecStarted_;
-    const ULONGLONG left = spent < kLoadCodecLimitMs ? kLoadCodecLimitMs - spent : 0;
-    codecLimit_ = left < kLoadStepLimitMs;
-    child_->RestartClock(static_cast<DWORD>(codecLimit_ ? left : kLoadStepLimitMs));
+    const ULONGLONG left = spent < codecLimitMs_ ? codecLimitMs_ - spent : 0;
+    codecLimit_ = left < stepLimitMs_;
+    child_->RestartClock(static_cast<DWORD>(codecLimit_ ? left : stepLimitMs_));
 }
 
 void LoadCheckRun::Believe() {
     if (current_ < 0 || !resultTaken_) return;
     Finish(static_cast<std::size_t>(current_), pendingOutcome_, pendingResult_);
+    if (pendingMade_) {
+        LoadCodec& codec = own_[work_[static_cast<std::size_t>(current_)]];
+        codec.made = true;
+        codec.thumbnailWidth = pendingWidth_;
+        codec.thumbnailHeight = pendingHeight_;
+        codec.propertyCount = pendingProperties_;
+    }
     next_ = static_cast<std::size_t>(current_) + 1;
     resultTaken_ = false;
+    pendingMade_ = false;
 }
 
 void LoadCheckRun::TakeStep(unsigned long index, unsigned long step, long kind) {
-    // Steps come in their order, and a kind's query after the kind before it.
-    const int order = static_cast<int>(step) * (kLoadKindCount + 1) + static_cast<int>(kind + 1);
+    // Steps come in their order, and a kind's query after the kind before it;
+    // a handler driven with a file does all the work of one kind before the next's.
+    const int span = (kLoadKindCount + 1) * 4;
+    int order = static_cast<int>(step) * span + static_cast<int>(kind + 1);
+    if (step >= StepInitialize && step <= StepProperties) {
+        order = StepInitialize * span + static_cast<int>(kind + 1) * 4 + static_cast<int>(step - StepInitialize);
+    }
     if (current_ >= 0 && index == static_cast<unsigned long>(current_) && !resultTaken_ && order > stepOrder_) {
         stepOrder_ = order;
     } else if (index == (current_ < 0 ? first_ : static_cast<std::size_t>(current_) + 1) && index < end_ &&
@@ -315,6 +362,17 @@ void LoadCheckRun::TakeResult(wchar_t kind, unsigned long index, const wchar_t* 
     resultTaken_ = true;
 }
 
+void LoadCheckRun::TakeMade(unsigned long index, const wchar_t* fields) {
+    // Only a handler driven with a file, once, before its result.
+    if (media_[0] == L'\0' || current_ < 0 || index != static_cast<unsigned long>(current_) || resultTaken_ ||
+        pendingMade_ || !NextHexField(fields, &pendingWidth_) || !NextHexField(fields, &pendingHeight_) ||
+        !NextHexField(fields, &pendingProperties_) || *fields != L'\0') {
+        broken_ = true;
+        return;
+    }
+    pendingMade_ = true;
+}
+
 void LoadCheckRun::TakeLine(wchar_t* line) {
     // After a break, or after the last line, nothing the journal holds is taken.
     if (broken_ || childDone_) {
@@ -333,12 +391,15 @@ void LoadCheckRun::TakeLine(wchar_t* line) {
     case L'O':
         if (!NextHexField(cursor, &index)) break;
         return TakeResult(line[0], index, cursor);
+    case L'R':
+        if (!NextHexField(cursor, &index)) break;
+        return TakeMade(index, cursor);
     case L'D':
         // The last line: only after the last codec's result. The child ends
         // now, and its last codec's result counts once it has.
         if (line[1] != L'\0' || current_ < 0 || static_cast<std::size_t>(current_) + 1 != end_ || !resultTaken_) break;
         childDone_ = true;
-        child_->RestartClock(kLoadStepLimitMs);
+        child_->RestartClock(stepLimitMs_);
         return;
     default: break;
     }
@@ -395,7 +456,7 @@ void LoadCheckRun::ChildEnded(ChildState state) {
                        static_cast<unsigned long>(child_->ExitCode()));
         } else if (state == ChildTimedOut) {
             FormatText(result, kNameCapacity, L"не ответил за %lu секунд %ls",
-                       static_cast<unsigned long>((codecLimit_ ? kLoadCodecLimitMs : kLoadStepLimitMs) / 1000), phrase);
+                       static_cast<unsigned long>((codecLimit_ ? codecLimitMs_ : stepLimitMs_) / 1000), phrase);
         } else {
             FormatText(result, kNameCapacity, L"передал слишком много данных %ls", phrase);
         }

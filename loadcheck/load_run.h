@@ -31,6 +31,8 @@ constexpr DWORD kLoadStepLimitMs = 5000;
 constexpr DWORD kLoadCodecLimitMs = 15000;
 // How long a new child may take to start and name its first codec.
 constexpr DWORD kLoadStartLimitMs = 15000;
+// How long an Explorer handler driven with a file may take over all its work.
+constexpr DWORD kShellFileLimitMs = 10000;
 
 enum LoadRunState {
     LoadRunning,
@@ -76,6 +78,13 @@ public:
         const wchar_t* name;
     };
     void StartDrivers(REGSAM view, const DriverName* names, std::size_t count);
+    // Checks Explorer's handlers of one view alone (0: the program's own).
+    void StartShellHandlers(REGSAM view);
+    // Drives each handler Explorer uses for the file's extension (of the
+    // program's own view) with the file, as Explorer drives it, each at most
+    // kShellFileLimitMs; the thumbnails made are saved in folder, named by
+    // ShellThumbnailPath.
+    void StartShellFile(const wchar_t* file, const wchar_t* folder);
     LoadRunState Poll();
     // Ends the child at work, or the reading; the results so far stay, and
     // the codecs not checked (or not yet judged) say so.
@@ -99,10 +108,11 @@ private:
     // Which codecs a start takes.
     struct Scope {
         const LoadCodec* only = nullptr;
-        bool driversOnly = false;
-        REGSAM driverView = 0;
+        LoadSources sources = AllCodecSources;
+        REGSAM sourceView = 0;  // the one view read where sources are not all
         const DriverName* names = nullptr;
         std::size_t nameCount = 0;
+        const wchar_t* extension = nullptr;  // Explorer's handlers of this extension only
         bool Takes(const LoadCodec& codec) const;
     };
     void StartScope(const Scope& scope);
@@ -123,6 +133,7 @@ private:
     bool Complete() const override { return false; }
     void TakeStep(unsigned long index, unsigned long step, long kind);
     void TakeResult(wchar_t kind, unsigned long index, const wchar_t* fields);
+    void TakeMade(unsigned long index, const wchar_t* fields);
     // Takes the lines the child has added to the journal; false when the
     // journal is out of its bounds.
     bool ReadJournal();
@@ -172,11 +183,19 @@ private:
     bool codecLimit_ = false;   // the clock runs to the codec's limit rather than the step's
     // The current codec's result, until it counts.
     bool resultTaken_ = false;
+    bool pendingMade_ = false;
+    unsigned long pendingWidth_ = 0, pendingHeight_ = 0, pendingProperties_ = 0;
     LoadOutcome pendingOutcome_ = OutcomeUnchecked;
     wchar_t pendingResult_[kNameCapacity] = {};
     bool childDone_ = false;    // its last line came, in order
     bool broken_ = false;       // it broke the journal's rules
     int failedStarts_ = 0;
+    // The limits of a step and of a codec; a file's check has one for each handler.
+    DWORD stepLimitMs_ = kLoadStepLimitMs;
+    DWORD codecLimitMs_ = kLoadCodecLimitMs;
+    // A file's check: the file, and the folder of the thumbnails.
+    wchar_t media_[kNameCapacity] = {};
+    wchar_t thumbnails_[kNameCapacity] = {};
     std::size_t checked_ = 0;
     bool elevated_ = false;
     // The start: whether a child was started before the codecs were read;

@@ -99,6 +99,9 @@ void NameStepPhrase(LoadStep step, LoadKind kind, wchar_t* text, std::size_t cap
     case StepQueryInterface:
         FormatText(text, capacity, L"при запросе интерфейса %ls", kLoadKinds[kind].interfaceName);
         return;
+    case StepInitialize: CopyText(text, capacity, L"при инициализации файлом"); return;
+    case StepThumbnail: CopyText(text, capacity, L"при создании эскиза"); return;
+    case StepProperties: CopyText(text, capacity, L"при чтении свойств"); return;
     case StepRelease: CopyText(text, capacity, L"при освобождении объекта"); return;
     default: CopyText(text, capacity, L"при проверке"); return;
     }
@@ -128,6 +131,18 @@ void DescribeStepFailure(LoadStep step, LoadKind kind, DWORD code, wchar_t* text
             FormatText(text, capacity, L"объект не поддерживает интерфейс %ls: %ls", kLoadKinds[kind].interfaceName,
                        cause);
         }
+        return;
+    case StepInitialize:
+        DescribeResult(static_cast<HRESULT>(code), cause, 640);
+        FormatText(text, capacity, L"не инициализирован файлом: %ls", cause);
+        return;
+    case StepThumbnail:
+        DescribeResult(static_cast<HRESULT>(code), cause, 640);
+        FormatText(text, capacity, L"эскиз не создан: %ls", cause);
+        return;
+    case StepProperties:
+        DescribeResult(static_cast<HRESULT>(code), cause, 640);
+        FormatText(text, capacity, L"свойства не прочитаны: %ls", cause);
         return;
     case StepDriverLoad: CopyText(text, capacity, L"драйвер не загружается (DRV_LOAD)"); return;
     case StepDriverOpen:

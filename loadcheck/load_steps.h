@@ -13,6 +13,10 @@ enum LoadStep {
     StepClassObject,     // DllGetClassObject for the class id and IClassFactory; fails with an HRESULT
     StepCreateObject,    // IClassFactory::CreateInstance for IUnknown; fails with an HRESULT
     StepQueryInterface,  // QueryInterface for a kind's interface; fails with an HRESULT
+    // An Explorer handler driven with a file (LoadShellFile), each with an HRESULT.
+    StepInitialize,      // initialised with the file
+    StepThumbnail,       // GetThumbnail of IThumbnailProvider, or IExtractImage's GetLocation and Extract
+    StepProperties,      // GetCount, each GetAt and GetValue of IPropertyStore
     StepRelease,         // the object and the factory released; cannot fail
     // A multimedia driver's steps, as the system takes them when it opens one.
     StepDriverLoad,      // DRV_LOAD and DRV_ENABLE; fails with the message the driver refused

@@ -90,6 +90,8 @@ LoadWorkItem LoadWorkView::Item(std::size_t index) const {
     item.classId[39] = L'\0';
     item.path[kNameCapacity - 1] = L'\0';
     item.alias[kDriverNameCapacity - 1] = L'\0';
+    item.media[kNameCapacity - 1] = L'\0';
+    item.thumbnail[kNameCapacity - 1] = L'\0';
     return item;
 }
 

@@ -24,6 +24,10 @@ struct LoadWorkItem {
     wchar_t classId[40];           // "{...}"
     wchar_t path[kNameCapacity];   // the server file, as the program found it
     wchar_t alias[kDriverNameCapacity];  // a driver's value name: its alias, and a video codec's FOURCC after "vidc."
+    // An Explorer handler driven with a file (LoadShellFile): the file, and
+    // where the child saves the thumbnail the handler made.
+    wchar_t media[kNameCapacity];
+    wchar_t thumbnail[kNameCapacity];
 };
 
 // The most lines the child writes for one codec: a line for each step it

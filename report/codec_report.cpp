@@ -38,6 +38,7 @@ unsigned BuildCodecReport(GrowingText& text, const ReportWithoutLists* withoutLi
         AppendMediaObjects(body, views[i]);
         AppendMediaFoundationTransforms(body, problems, views[i]);
         AppendDriverCodecs(body, problems, views[i]);
+        AppendShellHandlers(body, problems, views[i]);
         if (body.failed || problems.lines.failed) {
             text.failed = true;
             return problemCount;

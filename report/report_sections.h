@@ -31,6 +31,9 @@ void AppendStatus(GrowingText& text, ReportProblems& problems, const wchar_t* na
 void NoteProblem(ReportProblems& problems, const wchar_t* name, const wchar_t* status);
 // The ACM and Video for Windows codecs of one view, as dialog 136 lists them.
 void AppendDriverCodecs(GrowingText& text, ReportProblems& problems, const ReportView& view);
+// Explorer's handlers of media files of one view, as dialog 138 lists them:
+// each row's state, handler, file, key and the handlers it hides.
+void AppendShellHandlers(GrowingText& text, ReportProblems& problems, const ReportView& view);
 // The Media Foundation transforms of one view, each category's rows as the
 // dialog shows them, then the view's Preferred and DoNotUse values.
 void AppendMediaFoundationTransforms(GrowingText& text, ReportProblems& problems, const ReportView& view);

@@ -37,7 +37,8 @@ TEST(MainWindowMenu, ItemsTextsAndCommandIds) {
          {IDM_SAVE_REPORT, L"Сохранить отчет о кодеках.."},
          {IDM_PREFERRED_DECODERS, L"Предпочтительные декодеры Windows.."}, {IDM_TRANSFORMS, L"Кодеки Media Foundation.."},
          {IDM_REGISTRY_BACKUPS, L"Резервные копии реестра.."}, {IDM_LOAD_CHECK, L"Проверить загрузку кодеков.."},
-         {IDM_DRIVER_CODECS, L"Кодеки ACM и Video for Windows.."}},
+         {IDM_DRIVER_CODECS, L"Кодеки ACM и Video for Windows.."},
+         {IDM_SHELL_HANDLERS, L"Обработчики файлов Проводника.."}},
         {{IDM_HELP, L"Справка"}, {IDM_HOME_PAGE, L"Сайт программы"}, {IDM_FORUM, L"Форум"}, {0, L""},
          {IDM_ABOUT, L"О программе"}},
     };

@@ -128,6 +128,18 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", false},
         {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", false},
         {L"HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", false},
+        // Explorer's handlers turned off: Blocked of the machine (either view) and of the user, and an
+        // extension's key of PropertyHandlers (either view); nothing below or above them.
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", true},
+        {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked\\x", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv", true},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers", false},
+        {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv\\x", false},
+        {L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv", false},
     };
     for (const auto& test : cases) {
         RestoreTarget target;
@@ -140,6 +152,10 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
     const std::wstring drivers = current + L"Drivers32]\r\n";
     const std::wstring descriptions = current + L"drivers.desc]\r\n";
     const std::wstring otherDrivers = L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\r\n";
+    const std::wstring blocked =
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Blocked]\r\n";
+    const std::wstring property =
+        L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers\\.mkv]\r\n";
     const std::wstring xvid = drivers + L"\"vidc.XVID\"=\"C:\\\\codecs\\\\xvid.dll\"\r\n";
     const struct {
         std::wstring lines;
@@ -174,6 +190,17 @@ TEST(RestoreScope, OnlyTheCodecKeysByPlainNames) {
         {drivers + L"\"wave\"=\"xvid.dll\"\r\n" + descriptions + L"\"xvid.dll\"=\"Xvid\"\r\n", false},
         {drivers + L"\"vidc.XVID\"=-\r\n" + descriptions + L"\"xvid.dll\"=-\r\n", true},
         {descriptions + L"\"xvid.dll\"=-\r\n", false},
+        // Blocked: values named by class ids, as text; a property handler's key: its default, a class id.
+        {blocked + L"\"{E357FCCD-A995-4576-B01F-234630154E96}\"=\"Vantrel\"\r\n", true},
+        {blocked + L"\"{e357fccd-a995-4576-b01f-234630154e96}\"=-\r\n", true},
+        {blocked + L"\"Vantrel\"=\"x\"\r\n", false},
+        {blocked + L"@=\"x\"\r\n", false},
+        {blocked + L"\"{E357FCCD-A995-4576-B01F-234630154E96}\"=dword:00000001\r\n", false},
+        {property + L"@=\"{E357FCCD-A995-4576-B01F-234630154E96}\"\r\n", true},
+        {property + L"@=-\r\n", true},
+        {property + L"@=\"C:\\\\x.dll\"\r\n", false},
+        {property + L"\"Other\"=\"{E357FCCD-A995-4576-B01F-234630154E96}\"\r\n", false},
+        {property + L"@=hex(2):7b,00,7d,00,00,00\r\n", false},
     };
     for (const auto& test : values) {
         RegFileContents contents;

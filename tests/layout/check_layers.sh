@@ -36,7 +36,7 @@ for file in "${sources[@]}"; do
 done
 
 # The layers from the top, as README's source tree lists them.
-layers=(app loadcheck playback preferred report transforms drivercodecs scan codecs merit backups registry catalogue modules child base resources)
+layers=(app loadcheck playback preferred report shellhandlers transforms drivercodecs scan codecs merit backups registry catalogue modules child base resources)
 declare -A layer_rank
 for i in "${!layers[@]}"; do layer_rank[${layers[$i]}]=$i; done
 misplaced=0
