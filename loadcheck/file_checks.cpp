@@ -6,20 +6,6 @@
 
 const wchar_t kOtherWidthNotLoaded[] = L"Проверить загрузку: программа другой разрядности";
 
-namespace {
-
-// "не найдена библиотека: c.dll (для b.dll, нужной для a.dll)".
-void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capacity) {
-    FormatText(text, capacity, L"не найдена библиотека: %ls", walk.missing);
-    for (int i = 0; i < walk.chainCount; ++i) {
-        AppendText(text, capacity, i == 0 ? L" (для " : L", нужной для ");
-        AppendText(text, capacity, walk.chain[i]);
-    }
-    if (walk.chainCount > 0) AppendText(text, capacity, L")");
-}
-
-}  // namespace
-
 void FileChecks::JudgeFile(const wchar_t* reached, Verdict& verdict) {
     verdict.loadable = false;
     verdict.note[0] = L'\0';

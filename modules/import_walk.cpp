@@ -119,6 +119,15 @@ bool DllSearch::LocateServerFile(const wchar_t* serverFile, wchar_t* path) const
     return false;
 }
 
+void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capacity) {
+    FormatText(text, capacity, L"не найдена библиотека: %ls", walk.missing);
+    for (int i = 0; i < walk.chainCount; ++i) {
+        AppendText(text, capacity, i == 0 ? L" (для " : L", нужной для ");
+        AppendText(text, capacity, walk.chain[i]);
+    }
+    if (walk.chainCount > 0) AppendText(text, capacity, L")");
+}
+
 bool KeyOfFile(const wchar_t* path, FileKey* key) {
     // Opened for no access at all: only its identity is read.
     FileHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

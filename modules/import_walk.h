@@ -67,6 +67,10 @@ struct ImportWalk {
     int delayedMissingCount = 0;
 };
 
+// What a walk that found a missing DLL says of it, as every check names it:
+// "не найдена библиотека: c.dll (для b.dll, нужной для a.dll)".
+void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capacity);
+
 // A file on disk, whichever path names it: its volume and its file index.
 struct FileKey {
     DWORD volume = 0;

@@ -25,16 +25,6 @@ bool PolicyEnforced(HKEY root, REGSAM view) {
            type == REG_DWORD && size == sizeof(value) && value == 1;
 }
 
-// "не найдена библиотека: c.dll (для b.dll, нужной для a.dll)", as the load check names it.
-void NameMissingImport(const ImportWalk& walk, wchar_t* text, std::size_t capacity) {
-    FormatText(text, capacity, L"не найдена библиотека: %ls", walk.missing);
-    for (int i = 0; i < walk.chainCount; ++i) {
-        AppendText(text, capacity, i == 0 ? L" (для " : L", нужной для ");
-        AppendText(text, capacity, walk.chain[i]);
-    }
-    if (walk.chainCount > 0) AppendText(text, capacity, L")");
-}
-
 }  // namespace
 
 ShellJudge::ShellJudge(REGSAM view) : view_(view), search_(view) {
