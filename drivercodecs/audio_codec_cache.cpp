@@ -11,14 +11,17 @@ namespace {
 
 const wchar_t kDriverCachePath[] = L"SOFTWARE\\Microsoft\\AudioCompressionManager\\DriverCache";
 
-// Whether the cache entry holds what the manager reads instead of opening the
+// Whether the cache key (null: there is none) holds a complete entry for the
+// codec of that name: what the manager reads instead of opening the
 // codec. Wine's manager makes the entry's key before it opens a codec and
 // writes its values only once the codec answered: a codec that hung or
 // crashed in the open (in the child of this check, say) leaves an empty key,
 // and the manager opens that codec again in the next process.
-bool CacheEntryComplete(HKEY entry) {
+bool CacheEntryComplete(HKEY cache, const wchar_t* name) {
+    RegKey entry;
+    if (!cache || RegOpenKeyExW(cache, name, 0, KEY_QUERY_VALUE, entry.Put()) != ERROR_SUCCESS) return false;
     for (const wchar_t* value : {L"fdwSupport", L"cFormatTags", L"cFilterTags"}) {
-        if (RegQueryValueExW(entry, value, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExW(entry.Get(), value, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
     }
     return true;
 }
@@ -27,11 +30,7 @@ bool CacheEntryComplete(HKEY entry) {
 void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t* names, std::size_t capacity) {
     DriverKind kind;
     if (!DriverKindOfName(name, &kind) || kind != DriverAudio) return;
-    RegKey entry;
-    if (cache && RegOpenKeyExW(cache, name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS &&
-        CacheEntryComplete(entry.Get())) {
-        return;
-    }
+    if (CacheEntryComplete(cache, name)) return;
     if (*count > 0) AppendText(names, capacity, L", ");
     AppendText(names, capacity, name);
     ++*count;
@@ -41,10 +40,8 @@ void NoteIfUncached(HKEY cache, const wchar_t* name, std::size_t* count, wchar_t
 
 bool AudioCodecCached(const wchar_t* name) {
     RegKey cache;
-    RegKey entry;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverCachePath, 0, KEY_ENUMERATE_SUB_KEYS, cache.Put()) == ERROR_SUCCESS &&
-           RegOpenKeyExW(cache.Get(), name, 0, KEY_QUERY_VALUE, entry.Put()) == ERROR_SUCCESS &&
-           CacheEntryComplete(entry.Get());
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverCachePath, 0, KEY_ENUMERATE_SUB_KEYS, cache.Put());
+    return CacheEntryComplete(cache.Get(), name);
 }
 
 std::size_t FindUncachedAudioCodecs(wchar_t* names, std::size_t capacity) {
