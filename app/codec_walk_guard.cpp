@@ -39,14 +39,12 @@ UserChoosesCategory::~UserChoosesCategory() { g_userChoosing = false; }
 
 void AskAboutRefusedWalk(bool userChose) {
     WalkKind kind;
-    if (!RefusingWalk(nullptr, &kind)) return;
-    // Made anew where what the child read has changed since: the question is
-    // about the verdict that holds now, and none where it is sound.
-    const WalkVerdict& verdict = CodecWalkVerdict(kind);
-    if (verdict.sound) return;
+    const GUID* category = nullptr;
+    if (!RefusingWalk(category, &kind)) return;
     const ULONG verdictNumber = CodecWalkVerdictNumber(kind);
     if (!userChose && g_verdictsSeen[kind] == verdictNumber) return;
     g_verdictsSeen[kind] = verdictNumber;
+    const WalkVerdict& verdict = CodecWalkVerdict(kind);
     wchar_t text[kNameCapacity * 2];
     DescribeRefusedWalk(kind, text, kNameCapacity * 2);
     AppendText(text, kNameCapacity * 2,
