@@ -220,16 +220,15 @@ ULONG CodecWalkVerdictNumber(WalkKind kind) { return g_kept[kind].number; }
 bool CodecWalkAllowed(const GUID* category) {
     if (category && *category == CLSID_AudioCompressorCategory) return CodecWalkVerdict(WalkAudio).sound;
     if (category && *category == CLSID_VideoCompressorCategory) return CodecWalkVerdict(WalkVideo).sound;
-    // The filter mapper's walk goes through every category, the compressors' too.
-    if (!category) return CodecWalkVerdict(WalkAudio).sound && CodecWalkVerdict(WalkVideo).sound;
-    // Any other walk loads the audio compression manager with the enumerator.
-    // The manager opens the codecs it has not cached only as it loads: once it
-    // is loaded here, or while every audio codec has its cache entry, the walk
-    // opens none (and a list fill reads no codec key or system.ini for it).
-    if (GetModuleHandleW(L"msacm32.dll")) return true;
+    // Any other walk loads the audio compression manager with the enumerator:
+    // harmless while every audio codec has its cache entry.
     wchar_t names[kShortTextCapacity];
-    return (StillHolds(g_kept[WalkAudio]) && g_kept[WalkAudio].verdict.sound) ||
-           FindUncachedAudioCodecs(names, kShortTextCapacity) == 0 || CodecWalkVerdict(WalkAudio).sound;
+    const bool managerSafe = (StillHolds(g_kept[WalkAudio]) && g_kept[WalkAudio].verdict.sound) ||
+                             FindUncachedAudioCodecs(names, kShortTextCapacity) == 0 ||
+                             CodecWalkVerdict(WalkAudio).sound;
+    // The filter mapper's walk goes through every category, the compressors' too.
+    if (!category) return managerSafe && CodecWalkVerdict(WalkAudio).sound && CodecWalkVerdict(WalkVideo).sound;
+    return managerSafe;
 }
 
 bool RefusingWalk(const GUID* category, WalkKind* kind) {
