@@ -46,6 +46,8 @@ start_wineserver
 status=0
 while claim_test; do
   arch="${claimed%% *}" name="${claimed#* }"
+  # The order the lane's prefix saw, for a test that fails only after another.
+  echo "$(date +%T) $arch $name"
   ctest --test-dir "$ROOT/build/$arch" -R "^${name//./\\.}\$" --output-on-failure --timeout 120 \
     --output-junit "$RUNS/$arch/$name.xml" >"$RUNS/$arch/$name.txt" 2>&1 || status=1
 done

@@ -187,6 +187,7 @@ SCENARIO(driver_codecs_listed_and_checked) {
     while (ControlText(dialog, IDC_DRIVER_STATUS).find(L"vidc.VThg") != std::wstring::npos &&
            GetTickCount64() - hangStarted < 15000) {
         answered = answered && program.MainWindowAnswers();
+        Sleep(20);
     }
     CHECK(answered, L"the program stopped answering while a codec hung");
     CHECK(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_DRIVER_CHECK)) != FALSE; }, 60000),

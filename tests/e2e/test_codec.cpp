@@ -26,7 +26,13 @@ void TestCodec::AppendConfig(const std::wstring& lines, DWORD disposition) const
     CloseHandle(file);
 }
 
+namespace {
+const wchar_t kAudioInstance[] = L"CLSID\\{33D9A761-90C8-11d0-BD43-00A0C911CE86}\\Instance";
+const REGSAM kViews[2] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+}  // namespace
+
 void TestCodec::AddExtras() const {
+    for (int i = 0; i < 2; ++i) audioInstanceWasThere[i] = KeyExists(kAudioInstance, kViews[i]);
     AppendConfig(L"extra_filter=" + extraFilterId + L"\nextra_dmo=" + extraDmoId + L"\nextra_mft=" + extraMftId + L"\n",
                  OPEN_EXISTING);
 }
@@ -34,7 +40,7 @@ void TestCodec::AddExtras() const {
 std::vector<std::wstring> TestCodec::KeysWithExtras() const {
     // The audio compressor category, and the video decoder DMO category as the
     // DMO registration names it (without braces).
-    const std::wstring audioInstance = L"CLSID\\{33D9A761-90C8-11d0-BD43-00A0C911CE86}\\Instance\\";
+    const std::wstring audioInstance = std::wstring(kAudioInstance) + L"\\";
     const std::wstring dmoCategory = L"DirectShow\\MediaObjects\\Categories\\4A69B442-28BE-4991-969C-B500ADF5D8A8\\";
     const std::wstring dmo = extraDmoId.substr(1, 36);
     return {ClassKey(),          InstancePath(),
@@ -65,6 +71,10 @@ TestCodec::~TestCodec() {
         DeleteTree(L"CLSID\\" + pageId, view);
         DeleteTree(L"DirectShow\\MediaObjects\\" + classId.substr(1, 36), view);
         for (const std::wstring& key : KeysWithExtras()) DeleteTree(key, view);
+    }
+    // Only while it is empty: another codec of the test may still be in it.
+    for (int i = 0; i < 2; ++i) {
+        if (!audioInstanceWasThere[i]) RegDeleteKeyExW(HKEY_CLASSES_ROOT, kAudioInstance, kViews[i], 0);
     }
 }
 

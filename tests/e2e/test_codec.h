@@ -24,6 +24,10 @@ struct TestCodec {
 
     bool otherWidth;  // a copy of the other width's DLL, registered by the other width's regsvr32
     mutable std::wstring lastRegsvr32;
+    // Whether the audio compressor category's Instance key was there (64-bit,
+    // 32-bit view) before AddExtras: registering the extra filter makes it, and
+    // unregistering leaves it behind, empty, for the tests that come after.
+    mutable bool audioInstanceWasThere[2] = {true, true};
     ~TestCodec();
 
     // Makes the DLL register its extra filter, DMO and transform as well; before Regsvr32.
