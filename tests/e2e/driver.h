@@ -25,6 +25,10 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
     } while (0)
 int FailureCount();
 
+// How long the program's children may take to end after their work is over:
+// a Wine process that loaded a codec takes seconds to end while other tests run.
+constexpr DWORD kChildrenEndMs = 15000;
+
 struct ProgramUnderTest {
     ProcessHandles process;
     DWORD processId = 0;

@@ -361,7 +361,9 @@ SCENARIO(load_check_names_each_failure) {
     const unsigned long administrators =
         attributes == std::wstring::npos ? 0 : std::wcstoul(token.c_str() + attributes + 17, nullptr, 16);
     CHECK((administrators & SE_GROUP_USE_FOR_DENY_ONLY) != 0 && (administrators & SE_GROUP_ENABLED) == 0, token);
-    CHECK(program.ChildProcessCount() == 0, Format(L"%d children", program.ChildProcessCount()));
+    // None left behind; a child may still be ending (or walking the codecs for a refill) just now.
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, kChildrenEndMs),
+          Format(L"%d children", program.ChildProcessCount()));
     for (std::size_t i = 0; i < trees.size(); ++i) {
         CHECK(TreeSnapshot(trees[i]) == before[i], SnapshotDifference(before[i], TreeSnapshot(trees[i])));
     }
@@ -487,7 +489,7 @@ SCENARIO(load_check_stop_and_close) {
                      L"проверено кодеков: %zu.",
                      total - unchecked, total, failing, unchecked, unchecked),
           dialog.Summary());
-    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, kChildrenEndMs),
           Format(L"%d children after Остановить", program.ChildProcessCount()));
 
     // Checked again, and closed while the hang holds its child.
@@ -495,7 +497,7 @@ SCENARIO(load_check_stop_and_close) {
     CHECK(WaitUntil([&] { return dialog.Current() == hang.name; }, 60000), dialog.Current());
     PressButton(dialog.window, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog.window), program.Dialogs());
-    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, kChildrenEndMs),
           Format(L"%d children after Закрыть", program.ChildProcessCount()));
 
     // The main window closed while the hang holds a child.
@@ -505,7 +507,7 @@ SCENARIO(load_check_stop_and_close) {
     PostMessageW(program.mainWindow, WM_CLOSE, 0, 0);
     const int exitCode = program.WaitExit();
     CHECK(exitCode >= 0 && static_cast<DWORD>(exitCode) < 0xC0000000, Format(L"exit code 0x%08X", exitCode));
-    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, kChildrenEndMs),
           Format(L"%d children after the main window closed", program.ChildProcessCount()));
 }
 

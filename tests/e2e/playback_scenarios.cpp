@@ -448,7 +448,7 @@ SCENARIO(playback_check_broken_decoder) {
     CHECK(dialog.Result() ==
               L"Проверка прервана: один из кодеков передал слишком много данных.\nПоследний фильтр: " + avi.decoder.name,
           dialog.Result());
-    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, 5000),
+    CHECK(WaitUntil([&] { return program.ChildProcessCount() == 0; }, kChildrenEndMs),
           Format(L"%d child processes", program.ChildProcessCount()));
 
     // Mended, though it writes to standard output while the graph is built,
