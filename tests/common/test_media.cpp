@@ -2,12 +2,10 @@
 
 #include "test_registry.h"
 
-#include <cstdint>
-
-namespace {
-
 void Put32(std::string& bytes, uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); }
 void Put16(std::string& bytes, uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); }
+
+namespace {
 
 std::string Chunk(const char* id, const std::string& data) {
     std::string c(id, 4);

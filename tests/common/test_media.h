@@ -3,9 +3,13 @@
 // decoder takes, delivered to the test codec's splitter through a
 // Media Type\Extensions entry of its own extension (.vtsavi).
 #pragma once
+#include <cstdint>
 #include <string>
 
 std::string TestAviFile();
+// Little-endian numbers appended to a file's bytes.
+void Put32(std::string& bytes, uint32_t value);
+void Put16(std::string& bytes, uint16_t value);
 
 extern const wchar_t kTestAviExtensionKey[];  // Media Type\Extensions\.vtsavi
 // Writes the extension's entry as the runtime's own are: the file source,

@@ -174,7 +174,6 @@ bool IsAsciiBackupName(const std::wstring& path, const std::wstring& action, con
 
 // Dialog 134 and the restore, driven as a user drives them.
 const wchar_t kBackupsTitle[] = L"Резервные копии реестра";
-const wchar_t kRestoreQuestion[] = L"Восстановить записи реестра из резервной копии?";
 const wchar_t kNotABackup[] = L"Файл не является резервной копией программы\nСтрока ";
 
 HWND OpenBackupsDialog(const ProgramUnderTest& program) {

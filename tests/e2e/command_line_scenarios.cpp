@@ -10,7 +10,6 @@ namespace {
 
 const wchar_t kUsageLine[] = L"PelmoraVantrel.exe /report \"файл\"     сохранить отчет о кодеках в файл, без окна\r\n";
 
-bool Holds(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 // The files of the current folder and of the Documents folder, where a report
 // might land that was not written where it was asked.

@@ -25,6 +25,18 @@ void CheckFailed(const char* file, int line, const char* expression, const std::
     } while (0)
 int FailureCount();
 
+// The driver is built with the program's width; the other width's registry view.
+inline constexpr bool kProgramIs64Bit = sizeof(void*) == 8;
+inline constexpr REGSAM kOtherView = kProgramIs64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+inline bool Holds(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+// Texts of the program that several scenarios look for.
+inline constexpr wchar_t kScanTitle[] = L"Поиск некорректных кодеков...";
+inline constexpr wchar_t kFinished[] = L"Поиск завершен.";
+inline constexpr wchar_t kRestoreQuestion[] = L"Восстановить записи реестра из резервной копии?";
+inline constexpr wchar_t kLoads[] = L"загружается";
+
 // How long the program's children may take to end after their work is over:
 // a Wine process that loaded a codec takes seconds to end while other tests run.
 constexpr DWORD kChildrenEndMs = 15000;

@@ -12,17 +12,11 @@
 
 namespace {
 
-const wchar_t kLoads[] = L"загружается";
 const wchar_t kVideo[] = L"видео (VfW)";
 const wchar_t kAudio[] = L"звук (ACM)";
 
-const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name) {
-    const int at = RowNamed(rows, name);
-    return at < 0 ? nullptr : &rows[static_cast<std::size_t>(at)];
-}
-
 // A row's kind, description, file and state, for comparing whole.
-std::wstring RowText(const Table& rows, const std::wstring& name) {
+std::wstring DriverRowText(const Table& rows, const std::wstring& name) {
     const auto* row = Row(rows, name);
     return row ? (*row)[kDriverKind] + L" | " + (*row)[kDriverDescription] + L" | " + (*row)[kDriverFile] + L" | " +
                      (*row)[kDriverState]
@@ -145,17 +139,17 @@ SCENARIO(driver_codecs_listed_and_checked) {
     LookPoint(L"driver-codecs");
 
     const std::wstring testFile = L"Pelmora Vantrel test driver";
-    CHECK(RowText(listed, L"vidc.VTok") ==
+    CHECK(DriverRowText(listed, L"vidc.VTok") ==
               std::wstring(kVideo) + L" | Vantrel Test Video | " + TestDriverFile(video) + L" | в порядке",
-          RowText(listed, L"vidc.VTok"));
-    CHECK(RowText(listed, L"msacm.vantrel") ==
+          DriverRowText(listed, L"vidc.VTok"));
+    CHECK(DriverRowText(listed, L"msacm.vantrel") ==
               std::wstring(kAudio) + L" | " + testFile + L" | " + TestDriverFile(audio) + L" | в порядке",
-          RowText(listed, L"msacm.vantrel"));
-    CHECK(RowText(listed, L"vidc.VTgn") == std::wstring(kVideo) + L" |  | " + gone + L" | файл не найден",
-          RowText(listed, L"vidc.VTgn"));
-    CHECK(State(listed, L"vidc.vantrel") == L"имя не действует", RowText(listed, L"vidc.vantrel"));
+          DriverRowText(listed, L"msacm.vantrel"));
+    CHECK(DriverRowText(listed, L"vidc.VTgn") == std::wstring(kVideo) + L" |  | " + gone + L" | файл не найден",
+          DriverRowText(listed, L"vidc.VTgn"));
+    CHECK(State(listed, L"vidc.vantrel") == L"имя не действует", DriverRowText(listed, L"vidc.vantrel"));
     for (const wchar_t* name : {L"vidc.VTcr", L"vidc.VThg", L"msacm.vantrelrefuse", L"msacm.vantrelneeds"}) {
-        CHECK(State(listed, name) == L"в порядке", RowText(listed, name));
+        CHECK(State(listed, name) == L"в порядке", DriverRowText(listed, name));
     }
     CHECK(RowNamed(listed, L"vantrel.other") < 0, TableText(listed));
     // Wine's own codecs, from system.ini only: listed with it.
@@ -165,8 +159,8 @@ SCENARIO(driver_codecs_listed_and_checked) {
     const auto* rle = Row(listed, L"vidc.mrle");
     CHECK(rle && (*rle)[kDriverKind] == kVideo && (*rle)[kDriverFile].rfind(wineFile, 0) == 0 &&
               (*rle)[kDriverState] == L"в порядке, из system.ini",
-          RowText(listed, L"vidc.mrle"));
-    CHECK(State(listed, L"msacm.imaadpcm") == L"в порядке, из system.ini", RowText(listed, L"msacm.imaadpcm"));
+          DriverRowText(listed, L"vidc.mrle"));
+    CHECK(State(listed, L"msacm.imaadpcm") == L"в порядке, из system.ini", DriverRowText(listed, L"msacm.imaadpcm"));
     // Sorted by kind, then name.
     for (std::size_t i = 1; i < listed.size(); ++i) {
         const bool sameKind = listed[i - 1][kDriverKind] == listed[i][kDriverKind];
@@ -199,12 +193,12 @@ SCENARIO(driver_codecs_listed_and_checked) {
     SendMessageW(GetDlgItem(dialog, IDC_DRIVER_LIST), LVM_SCROLL, static_cast<WPARAM>(-2000), 0);
     CHECK(State(checked, L"vidc.VTok") == kLoads && State(checked, L"msacm.vantrel") == kLoads, TableText(checked));
     CHECK(State(checked, L"vidc.VTcr") == L"аварийно завершил работу при открытии (0xC0000005)",
-          RowText(checked, L"vidc.VTcr"));
-    CHECK(State(checked, L"vidc.VThg") == L"не ответил за 5 секунд при открытии", RowText(checked, L"vidc.VThg"));
-    CHECK(State(checked, L"msacm.vantrelrefuse") == L"не открывается", RowText(checked, L"msacm.vantrelrefuse"));
+          DriverRowText(checked, L"vidc.VTcr"));
+    CHECK(State(checked, L"vidc.VThg") == L"не ответил за 5 секунд при открытии", DriverRowText(checked, L"vidc.VThg"));
+    CHECK(State(checked, L"msacm.vantrelrefuse") == L"не открывается", DriverRowText(checked, L"msacm.vantrelrefuse"));
     CHECK(State(checked, L"msacm.vantrelneeds") ==
               L"не найдена библиотека: vantrel_absent.dll (для vantrel_needs_absent.dll)",
-          RowText(checked, L"msacm.vantrelneeds"));
+          DriverRowText(checked, L"msacm.vantrelneeds"));
     CHECK(State(checked, L"vidc.VTgn") == L"файл не найден" && State(checked, L"vidc.vantrel") == L"имя не действует" &&
               State(checked, L"vidc.VTne") == L"нет функции DriverProc",
           TableText(checked));
@@ -498,7 +492,7 @@ OTHER_WIDTH_SCENARIO(driver_codecs_of_both_widths) {
     HWND dialog = OpenDriverCodecs(program);
     if (!dialog) return;
     Table rows = DriverCodecRows(program, dialog);
-    CHECK(State(rows, otherInOwn.name) == L"другая разрядность (" + otherWidthFile + L")", RowText(rows, otherInOwn.name));
+    CHECK(State(rows, otherInOwn.name) == L"другая разрядность (" + otherWidthFile + L")", DriverRowText(rows, otherInOwn.name));
     CHECK(RowNamed(rows, soundInOther.name) < 0 && RowNamed(rows, ownInOther.name) < 0, TableText(rows));
     // The other width's programs: chosen as a user chooses them.
     HWND view = GetDlgItem(dialog, IDC_DRIVER_VIEW);

@@ -12,3 +12,8 @@ int RowNamed(const Table& rows, const std::wstring& name) {
     }
     return -1;
 }
+
+const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name) {
+    const int at = RowNamed(rows, name);
+    return at < 0 ? nullptr : &rows[static_cast<std::size_t>(at)];
+}

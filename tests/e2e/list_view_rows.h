@@ -12,3 +12,5 @@ using Table = std::vector<std::vector<std::wstring>>;
 std::wstring TableText(const Table& rows);
 // The index of the first row whose first cell is name, or -1.
 int RowNamed(const Table& rows, const std::wstring& name);
+// The first row whose first cell is name, or null.
+const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name);

@@ -15,7 +15,6 @@
 namespace {
 
 const wchar_t kLoadTitle[] = L"Проверка загрузки кодеков";
-const wchar_t kLoads[] = L"загружается";
 const wchar_t kLegacyCategory[] = L"{083863F1-70DE-11D0-BD40-00A0C911CE86}";
 enum LoadColumn { kCodec, kKind, kFile, kResult, kLoadColumns };
 
@@ -114,11 +113,6 @@ std::wstring OtherViewHeading() {
 Table OwnRows(const Table& rows) {
     const int heading = RowNamed(rows, OtherViewHeading());
     return heading < 0 ? rows : Table(rows.begin(), rows.begin() + heading);
-}
-
-const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name) {
-    const int at = RowNamed(rows, name);
-    return at < 0 ? nullptr : &rows[static_cast<std::size_t>(at)];
 }
 
 // The row of the codec: its kind, file and result, for comparing whole.

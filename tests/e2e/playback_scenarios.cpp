@@ -66,8 +66,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
-void Put32(std::string& bytes, uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); }
-void Put16(std::string& bytes, uint16_t value) { bytes.append(reinterpret_cast<const char*>(&value), 2); }
 
 // 0.1 s of 16-bit mono PCM silence at 44.1 kHz.
 std::string WavFile() {
@@ -98,11 +96,11 @@ const wchar_t kBlockedKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\DoNotUse";
 
 // A text value under HKEY_LOCAL_MACHINE for one scenario; the value it
 // replaced (if any) comes back at the end.
-struct PlantedValue {
+struct PlantedMachineText {
     std::wstring key, name;
     std::vector<BYTE> before;
     bool existed = false;
-    PlantedValue(const wchar_t* keyPath, const std::wstring& valueName, const std::wstring& data)
+    PlantedMachineText(const wchar_t* keyPath, const std::wstring& valueName, const std::wstring& data)
         : key(keyPath), name(valueName) {
         DWORD size = 0;
         existed = RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, &size) ==
@@ -114,7 +112,7 @@ struct PlantedValue {
         RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
     }
-    ~PlantedValue() {
+    ~PlantedMachineText() {
         if (existed) {
             RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, before.data(),
                             static_cast<DWORD>(before.size()));
@@ -275,10 +273,10 @@ SCENARIO(playback_check_own_decoder) {
     AviPlayback avi;
     // Windows would prefer our decoder for VTS1, and it for RGB32 as well
     // (where the renderer's input comes from).
-    PlantedValue preferVts1(kPreferredKey, kVts1Subtype, avi.decoder.classId);
-    PlantedValue preferRgb32(kPreferredKey, kRgb32Subtype, avi.decoder.classId);
+    PlantedMachineText preferVts1(kPreferredKey, kVts1Subtype, avi.decoder.classId);
+    PlantedMachineText preferRgb32(kPreferredKey, kRgb32Subtype, avi.decoder.classId);
     // And would not use the splitter (Wine's graph builder reads neither key).
-    PlantedValue blockSplitter(kBlockedKey, avi.splitter.classId, L"");
+    PlantedMachineText blockSplitter(kBlockedKey, avi.splitter.classId, L"");
     // A twin of the decoder that a lookup by name finds first, and an entry
     // whose FilterData is damaged, which the result names.
     const Twin twin(avi.decoder.name);

@@ -20,11 +20,9 @@ const wchar_t kNoFile[] = L"файл не найден";
 const wchar_t kOwnershipQuestion[] =
     L"Раздел реестра принадлежит системе (TrustedInstaller). Временно стать его владельцем, чтобы изменить "
     L"запись? Владелец и права раздела будут восстановлены.";
-const wchar_t kRestoreQuestion[] = L"Восстановить записи реестра из резервной копии?";
 const wchar_t kTrustedInstaller[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
-const REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 // The registry editor that opens a .reg file on 64-bit Windows is the 64-bit one.
 const wchar_t* const kRegEditorFolder = sizeof(void*) == 8 ? L"system32" : L"sysnative";
 

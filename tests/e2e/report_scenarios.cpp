@@ -8,7 +8,6 @@
 
 namespace {
 
-const bool kProgramIs64Bit = sizeof(void*) == 8;  // the driver is built with the program's width
 const wchar_t kViewRule[] = L"\r\n======================================================================\r\n";
 
 // The report's parts: the header, then each view's title and body.
@@ -60,7 +59,6 @@ std::wstring RowBlock(const std::wstring& body, const std::wstring& name, std::s
     return L"";
 }
 
-bool Holds(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 std::wstring Status(const wchar_t* status) { return std::wstring(L"Состояние:  ") + status; }
 

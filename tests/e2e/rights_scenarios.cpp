@@ -13,8 +13,6 @@ const wchar_t kUnfinishedTitle[] = L"Удаление не завершено";
 const wchar_t kKeysLeft[] = L"Не все записи кодека удалось удалить из реестра. Остались:";
 const wchar_t kNoRights[] = L"Недостаточно прав для изменения реестра.";
 const wchar_t kRestartQuestion[] = L"Перезапустить программу с правами администратора?";
-const wchar_t kScanTitle[] = L"Поиск некорректных кодеков...";
-const wchar_t kFinished[] = L"Поиск завершен.";
 
 // A message box of the program other than the known dialogs, waited for.
 HWND NextBox(const ProgramUnderTest& program, std::initializer_list<HWND> known = {}) {

@@ -10,10 +10,8 @@
 
 namespace {
 
-const wchar_t kScanTitle[] = L"Поиск некорректных кодеков...";
 const wchar_t kRemovalQuestion[] = L"Найден некорректно зарегистрированный кодек. Удалить его из реестра?";
 const wchar_t kManageQuestion[] = L"Кодек, возможно, зарегистрирован некорректно. Активировать управление?";
-const wchar_t kFinished[] = L"Поиск завершен.";
 
 struct Prompt {
     std::wstring caption, text;

@@ -64,15 +64,15 @@ struct PlantedKeys {
 };
 
 // A value of an existing key of the machine or the user, removed at the end.
-struct PlantedValue {
+struct PlantedHandlerValue {
     HKEY root;
     std::wstring path, name;
-    PlantedValue(HKEY at, const std::wstring& key, const std::wstring& valueName, const void* data, DWORD size,
+    PlantedHandlerValue(HKEY at, const std::wstring& key, const std::wstring& valueName, const void* data, DWORD size,
                  DWORD type)
         : root(at), path(key), name(valueName) {
         CHECK(RegSetKeyValueW(root, path.c_str(), name.c_str(), type, data, size) == ERROR_SUCCESS, path + L": " + name);
     }
-    ~PlantedValue() { RegDeleteKeyValueW(root, path.c_str(), name.c_str()); }
+    ~PlantedHandlerValue() { RegDeleteKeyValueW(root, path.c_str(), name.c_str()); }
 };
 
 // A registry link under HKEY_LOCAL_MACHINE (the driver's own view) to another
@@ -307,7 +307,7 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
               PlantClass(keys, L"Vantrel gone " + tag, files.Path(L"gone.dll")));
     const std::wstring blockedId = PlantClass(keys, L"Vantrel blocked " + tag, sound);
     keys.Text(HKEY_LOCAL_MACHINE, machine + audioExt + L"\\ShellEx\\" + kPreviewKey, nullptr, blockedId);
-    const PlantedValue blocked(HKEY_CURRENT_USER, kBlocked, blockedId, L"", sizeof(wchar_t), REG_SZ);
+    const PlantedHandlerValue blocked(HKEY_CURRENT_USER, kBlocked, blockedId, L"", sizeof(wchar_t), REG_SZ);
     keys.Text(HKEY_LOCAL_MACHINE, machine + textExt + L"\\ShellEx\\" + kPreviewKey, nullptr, ids[0]);
     keys.Own(HKEY_LOCAL_MACHINE, machine + linkedExt + L"\\ShellEx");
     const ScratchLink link(linkedExt + L"\\ShellEx\\" + kPreviewKey, audioExt + L"\\ShellEx\\" + kPreviewKey);
@@ -378,9 +378,9 @@ SCENARIO(shell_handlers_found_where_explorer_looks) {
     // Where the policy asks for approval, only the approved handler is in order.
     {
         const DWORD one = 1;
-        const PlantedValue enforce(HKEY_CURRENT_USER, kExplorerPolicy, L"EnforceShellExtensionSecurity", &one,
+        const PlantedHandlerValue enforce(HKEY_CURRENT_USER, kExplorerPolicy, L"EnforceShellExtensionSecurity", &one,
                                    sizeof(one), REG_DWORD);
-        const PlantedValue approved(HKEY_LOCAL_MACHINE, kApproved, userId, L"", sizeof(wchar_t), REG_SZ);
+        const PlantedHandlerValue approved(HKEY_LOCAL_MACHINE, kApproved, userId, L"", sizeof(wchar_t), REG_SZ);
         dialog = Reopen(program, dialog);
         if (!dialog) return;
         rows = ShellRows(program, dialog);

@@ -9,7 +9,6 @@
 
 namespace {
 
-const bool kProgramIs64Bit = sizeof(void*) == 8;  // the driver is built with the program's width
 const wchar_t kTransforms[] = L"MediaFoundation\\Transforms\\";
 const wchar_t kVideoDecoderEntries[] = L"MediaFoundation\\Transforms\\Categories\\d6c02d4b-6833-45b4-971a-05a4b04bab91\\";
 const wchar_t kAudioDecoderEntries[] = L"MediaFoundation\\Transforms\\Categories\\9ea73fb4-ef7a-4559-8d5d-719d8f0426c7\\";
@@ -19,7 +18,6 @@ constexpr int kVideoDecoders = 0;
 constexpr int kAudioDecoders = 1;
 constexpr int kVideoEffects = 4;
 // The other width's registry view, as the driver (of the program's width) names it.
-const REGSAM kOtherView = kProgramIs64Bit ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 const int kOtherViewRow = kProgramIs64Bit ? 1 : 0;  // the views combobox lists the 64-bit view first
 // H.264 by its four-character code, as Media Foundation names it.
 constexpr GUID kH264 = {0x34363248, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
@@ -67,11 +65,6 @@ void PlantTransform(RegistryScratch& keys, const std::wstring& keyName, const st
 void PlantClassKey(RegistryScratch& keys, const std::wstring& classId, const std::wstring& server) {
     keys.Own(L"CLSID\\" + classId);
     CHECK(keys.SetText(L"CLSID\\" + classId + L"\\InprocServer32", nullptr, server), classId);
-}
-
-const std::vector<std::wstring>* Row(const Table& rows, const std::wstring& name) {
-    const int at = RowNamed(rows, name);
-    return at < 0 ? nullptr : &rows[at];
 }
 
 // The row's cell, or "(no row)".
