@@ -9,6 +9,15 @@
 // (LoadLibraryEx, DllGetClassObject, CreateInstance, QueryInterface for its
 // kinds' interfaces, Release). It prints how many codecs loaded and ends.
 //
+// Like the check, it also reads the ACM and Video for Windows codecs of each
+// view (Drivers32, and system.ini's [drivers32] in its own), each file judged
+// as data and, in its own view, each driver opened and closed (winmm's
+// OpenDriver); and Explorer's handlers of video and audio files as Explorer
+// looks for them (each extension of both classes roots whose PerceivedType or
+// Content Type is video or audio: its ProgID's, its own, its
+// SystemFileAssociations', its perceived type's, *'s and AllFileSystemObjects'
+// ShellEx keys, and its property handler), each handler a codec as the others.
+//
 // The baseline of measurement 15b, with /with-child: the same reads and
 // judgements, then the codecs loaded and created in a child (the same exe,
 // "/child <section>"), which names each step and result as a line of a
@@ -86,6 +95,132 @@ void ReadKeyed(std::vector<Codec>& codecs, const wchar_t* path, unsigned kind, R
     if (parent) RegCloseKey(parent);
 }
 
+constexpr unsigned kDriverKind = 8;
+constexpr unsigned kShellKind = 16;
+
+bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
+    return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
+}
+
+// The ACM and VfW drivers of the view, each named by its value and with its file in the view's system folder.
+void ReadDrivers(std::vector<Codec>& codecs, REGSAM view) {
+    std::vector<std::pair<std::wstring, std::wstring>> drivers;
+    HKEY key = Open(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", view);
+    for (DWORD i = 0; key; ++i) {
+        wchar_t name[256], data[MAX_PATH + 1];
+        DWORD nameLength = 256, size = MAX_PATH * sizeof(wchar_t), type = 0;
+        const LONG status =
+            RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) continue;
+        data[size / sizeof(wchar_t)] = L'\0';
+        if (type == REG_SZ && (StartsWithNoCase(name, L"msacm.") || StartsWithNoCase(name, L"vidc."))) {
+            drivers.emplace_back(name, data);
+        }
+    }
+    if (key) RegCloseKey(key);
+    if (view == 0) {
+        std::vector<wchar_t> section(64 * 1024);
+        GetPrivateProfileSectionW(L"drivers32", section.data(), static_cast<DWORD>(section.size()), L"system.ini");
+        for (const wchar_t* line = section.data(); *line; line += wcslen(line) + 1) {
+            const std::wstring text = line;
+            const std::size_t equals = text.find(L'=');
+            if (equals == std::wstring::npos) continue;
+            const std::wstring name = text.substr(0, equals);
+            bool known = false;
+            for (const auto& driver : drivers) known = known || lstrcmpiW(driver.first.c_str(), name.c_str()) == 0;
+            if (!known && (StartsWithNoCase(name, L"msacm.") || StartsWithNoCase(name, L"vidc."))) {
+                drivers.emplace_back(name, text.substr(equals + 1));
+            }
+        }
+    }
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    for (const auto& driver : drivers) {
+        const std::wstring file = driver.second.find(L'\\') == std::wstring::npos
+                                      ? std::wstring(system) + L"\\" + driver.second
+                                      : driver.second;
+        codecs.push_back({GUID_NULL, kDriverKind, driver.first, file});
+    }
+}
+
+// The ShellEx handlers (thumbnail, IExtractImage, preview) below one place's key, each a codec.
+void ReadPlace(std::vector<Codec>& codecs, HKEY root, const std::wstring& place, REGSAM view) {
+    HKEY shellEx = Open(root, place.empty() ? L"ShellEx" : place + L"\\ShellEx", view);
+    if (!shellEx) return;
+    for (const wchar_t* kind : {L"{E357FCCD-A995-4576-B01F-234630154E96}", L"{BB2E617C-0920-11D1-9A0B-00C04FC2D6C1}",
+                                L"{8895B1C6-B41F-4C1C-A562-0D564250836F}"}) {
+        GUID id;
+        if (SUCCEEDED(IIDFromString(ReadString(shellEx, kind, nullptr).c_str(), &id))) Add(codecs, id, kShellKind, L"");
+    }
+    RegCloseKey(shellEx);
+}
+
+// Explorer's handlers of the view's video and audio extensions.
+void ReadShellHandlers(std::vector<Codec>& codecs, REGSAM view) {
+    HKEY roots[2] = {Open(HKEY_CURRENT_USER, L"Software\\Classes", view),
+                     Open(HKEY_LOCAL_MACHINE, L"Software\\Classes", view)};
+    std::vector<std::wstring> extensions;
+    for (HKEY root : roots) {
+        for (const std::wstring& name : Subkeys(root)) {
+            if (name.empty() || name[0] != L'.') continue;
+            bool known = false;
+            for (const std::wstring& other : extensions) known = known || lstrcmpiW(other.c_str(), name.c_str()) == 0;
+            if (!known) extensions.push_back(name);
+        }
+    }
+    HKEY propertyHandlers = Open(
+        HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\PropertySystem\\PropertyHandlers", view);
+    std::vector<std::wstring> sharedRead;
+    for (const std::wstring& extension : extensions) {
+        HKEY keys[2] = {Open(roots[0], extension, view), Open(roots[1], extension, view)};
+        auto value = [&](const wchar_t* name) {
+            for (HKEY key : keys) {
+                const std::wstring text = key ? ReadString(key, nullptr, name) : L"";
+                if (!text.empty()) return text;
+            }
+            return std::wstring();
+        };
+        const std::wstring perceived = value(L"PerceivedType");
+        const std::wstring content = value(L"Content Type");
+        const bool media = lstrcmpiW(perceived.c_str(), L"video") == 0 || lstrcmpiW(perceived.c_str(), L"audio") == 0 ||
+                           StartsWithNoCase(content, L"video/") || StartsWithNoCase(content, L"audio/");
+        if (media) {
+            std::vector<std::wstring> places;
+            const std::wstring progId = value(nullptr);
+            if (!progId.empty()) places.push_back(progId);
+            places.push_back(extension);
+            places.push_back(L"SystemFileAssociations\\" + extension);
+            for (const std::wstring& shared : {L"SystemFileAssociations\\" + perceived, std::wstring(L"*"),
+                                               std::wstring(L"AllFileSystemObjects")}) {
+                bool read = false;
+                for (const std::wstring& other : sharedRead) read = read || other == shared;
+                if (!read) {
+                    places.push_back(shared);
+                    sharedRead.push_back(shared);
+                }
+            }
+            for (const std::wstring& place : places) {
+                for (HKEY root : roots) {
+                    if (root) ReadPlace(codecs, root, place, view);
+                }
+            }
+            GUID id;
+            if (propertyHandlers &&
+                SUCCEEDED(IIDFromString(ReadString(propertyHandlers, extension.c_str(), nullptr).c_str(), &id))) {
+                Add(codecs, id, kShellKind, L"");
+            }
+        }
+        for (HKEY key : keys) {
+            if (key) RegCloseKey(key);
+        }
+    }
+    if (propertyHandlers) RegCloseKey(propertyHandlers);
+    for (HKEY root : roots) {
+        if (root) RegCloseKey(root);
+    }
+}
+
 std::vector<Codec> ReadCodecs(REGSAM view) {
     std::vector<Codec> codecs;
     HKEY classes = Open(HKEY_CLASSES_ROOT, L"CLSID", view);
@@ -113,6 +248,7 @@ std::vector<Codec> ReadCodecs(REGSAM view) {
     }
     ReadKeyed(codecs, L"DirectShow\\MediaObjects", 2, view);
     ReadKeyed(codecs, L"MediaFoundation\\Transforms", 4, view);
+    ReadShellHandlers(codecs, view);
     for (Codec& codec : codecs) {
         wchar_t classId[40];
         StringFromGUID2(codec.classId, classId, 40);
@@ -121,6 +257,7 @@ std::vector<Codec> ReadCodecs(REGSAM view) {
         if (!path.empty() && ExpandEnvironmentStringsW(path.c_str(), expanded, MAX_PATH) <= MAX_PATH) codec.file = expanded;
     }
     if (classes) RegCloseKey(classes);
+    ReadDrivers(codecs, view);
     return codecs;
 }
 
@@ -190,6 +327,21 @@ using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 template <typename Before>
 bool LoadAndCreate(const GUID& classId, unsigned kinds, const wchar_t* file, Before before) {
     before(0);
+    if (kinds == kDriverKind) {  // file: the driver's name
+        // winmm is loaded at the first driver, as the check's child loads it
+        // with the first driver that imports it: loaded at start, it would
+        // load the audio compression manager, which opens the drivers too.
+        using Open = HDRVR(WINAPI*)(LPCWSTR, LPCWSTR, LPARAM);
+        using Close = LRESULT(WINAPI*)(HDRVR, LPARAM, LPARAM);
+        static const HMODULE winmm = LoadLibraryW(L"winmm.dll");
+        static const auto open =
+            winmm ? reinterpret_cast<Open>(reinterpret_cast<void*>(GetProcAddress(winmm, "OpenDriver"))) : nullptr;
+        static const auto close =
+            winmm ? reinterpret_cast<Close>(reinterpret_cast<void*>(GetProcAddress(winmm, "CloseDriver"))) : nullptr;
+        const HDRVR driver = open && close ? open(file, L"Drivers32", 0) : nullptr;
+        if (driver) close(driver, 0, 0);
+        return driver != nullptr;
+    }
     const HMODULE module = LoadLibraryExW(file, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     before(1);
     const FARPROC entry = module ? GetProcAddress(module, "DllGetClassObject") : nullptr;
@@ -338,11 +490,12 @@ int wmain(int argc, wchar_t** argv) {
             if (view != 0 || !sound[at]) continue;
             if (withChild) {
                 SharedItem item = {codec.classId, codec.kinds, {}};
-                lstrcpynW(item.file, codec.file.c_str(), MAX_PATH);
+                lstrcpynW(item.file, codec.kinds == kDriverKind ? codec.name.c_str() : codec.file.c_str(), MAX_PATH);
                 items.push_back(item);
                 continue;
             }
-            loaded += LoadAndCreate(codec.classId, codec.kinds, codec.file.c_str(), [](int) {});
+            loaded += LoadAndCreate(codec.classId, codec.kinds,
+                                    codec.kinds == kDriverKind ? codec.name.c_str() : codec.file.c_str(), [](int) {});
         }
     }
     if (withChild) loaded = LoadInChild(items);
