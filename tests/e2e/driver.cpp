@@ -427,7 +427,9 @@ int ImportRegFile(const std::wstring& file, const wchar_t* systemFolder) {
 
 std::vector<BYTE> FileBytes(const std::wstring& path) {
     std::vector<BYTE> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    // Shared every way: a backup just moved into its folder may still be open for the move.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     BYTE chunk[65536];
     DWORD got = 0;

@@ -516,14 +516,15 @@ OTHER_WIDTH_SCENARIO(driver_codecs_of_both_widths) {
     PressButton(dialog, IDC_DRIVER_DELETE);
     HWND confirm = WaitForMessageBox(program, {dialog});
     if (confirm) PressButton(confirm, IDYES);
+    // The deletion is over once the value is gone (its backup is written first, and may still be open then).
+    CHECK(WaitUntil([&] { return MachineValue(kDrivers32Key, soundInOther.name.c_str(), otherView).empty(); }),
+          program.Dialogs());
+    CHECK(!MachineValue(kDrivers32Key, otherInOwn.name.c_str()).empty(), L"the wrong view's value went");
     const std::wstring backup = WaitForNewBackup(before);
     const std::wstring text = backup.empty() ? L"" : RegFileText(backup);
     const std::wstring key = std::wstring(L"[HKEY_LOCAL_MACHINE\\Software\\") + (sizeof(void*) == 8 ? L"Wow6432Node\\" : L"") +
                              L"Microsoft\\Windows NT\\CurrentVersion\\Drivers32]\r\n\"vidc.VTos\"=";
     CHECK(text.find(key) != std::wstring::npos, text);
-    CHECK(MachineValue(kDrivers32Key, soundInOther.name.c_str(), otherView).empty() &&
-              !MachineValue(kDrivers32Key, otherInOwn.name.c_str()).empty(),
-          L"the wrong view's value went");
     PressButton(dialog, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog), program.Dialogs());
 }
