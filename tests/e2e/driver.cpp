@@ -127,7 +127,7 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
         run.exitCode = static_cast<int>(code);
         // Its children end with it (the checks' children are in a job that ends with the program).
         const DWORD processId = process.Get()->dwProcessId;
-        WaitUntil([&] { return ProcessTree(processId).size() == 1; }, 5000);
+        WaitUntil([&] { return ProcessTree(processId).size() == 1; }, kChildrenEndMs);
         run.leftovers = ProcessTree(processId).size() - 1;
     } else {
         TerminateProcess(process.Process(), 1);
