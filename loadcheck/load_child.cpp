@@ -73,48 +73,50 @@ private:
 
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
+bool Failed(CodecSteps& steps, DWORD code) {
+    steps.Fail(code);
+    return false;
+}
+
+// Loads the item's DLL as COM loads an in-process server (the DLL's own
+// folder searched for the DLLs it needs), gets its class factory and makes an
+// object, each step named first; false once a step failed (and said so).
+bool MakeComObject(CodecSteps& steps, const LoadWorkItem& item, ComPtr<IClassFactory>& factory,
+                   ComPtr<IUnknown>& object) {
+    steps.Begin(StepLoadLibrary);
+    const HMODULE module = LoadLibraryExW(item.path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module) return Failed(steps, GetLastError());
+    steps.Begin(StepFindEntry);
+    const FARPROC entry = GetProcAddress(module, "DllGetClassObject");
+    if (!entry) return Failed(steps, GetLastError());
+    steps.Begin(StepClassObject);
+    CLSID classId = GUID_NULL;
+    if (FAILED(CLSIDFromString(item.classId, &classId))) return Failed(steps, static_cast<DWORD>(CO_E_CLASSSTRING));
+    HRESULT hr = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(entry))(
+        classId, IID_IClassFactory, reinterpret_cast<void**>(factory.Put()));
+    if (FAILED(hr) || !factory) return Failed(steps, static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
+    steps.Begin(StepCreateObject);
+    hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.Put()));
+    if (FAILED(hr) || !object) return Failed(steps, static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
+    return true;
+}
+
 // A COM class as a player's COM would make it, each step named first. The
 // objects are released at once; the DLL stays loaded.
 void CheckComClass(CodecSteps& steps, const LoadWorkItem& item) {
-    CLSID classId = GUID_NULL;
-    steps.Begin(StepLoadLibrary);
-    // As COM loads an in-process server: the DLL's own folder is searched
-    // for the DLLs it needs.
-    const HMODULE module = LoadLibraryExW(item.path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!module) return steps.Fail(GetLastError());
-    steps.Begin(StepFindEntry);
-    const FARPROC entry = GetProcAddress(module, "DllGetClassObject");
-    if (!entry) return steps.Fail(GetLastError());
-    steps.Begin(StepClassObject);
-    if (FAILED(CLSIDFromString(item.classId, &classId))) return steps.Fail(static_cast<DWORD>(CO_E_CLASSSTRING));
-    IClassFactory* factory = nullptr;
-    HRESULT hr = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(entry))(
-        classId, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr) || !factory) return steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
-    steps.Begin(StepCreateObject);
-    IUnknown* object = nullptr;
-    hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(&object));
-    if (FAILED(hr) || !object) {
-        steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
-        factory->Release();
-        return;
-    }
+    ComPtr<IClassFactory> factory;
+    ComPtr<IUnknown> object;
+    if (!MakeComObject(steps, item, factory, object)) return;
     for (int kind = 0; kind < kLoadKindCount; ++kind) {
         if ((item.kinds & KindBit(static_cast<LoadKind>(kind))) == 0 || !kLoadKinds[kind].interfaceId) continue;
         steps.Begin(StepQueryInterface, kind);
-        IUnknown* answer = nullptr;
-        hr = object->QueryInterface(*kLoadKinds[kind].interfaceId, reinterpret_cast<void**>(&answer));
-        if (answer) answer->Release();
-        if (FAILED(hr) || !answer) {
-            steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_NOINTERFACE));
-            object->Release();
-            factory->Release();
-            return;
-        }
+        ComPtr<IUnknown> answer;
+        const HRESULT hr = object->QueryInterface(*kLoadKinds[kind].interfaceId, reinterpret_cast<void**>(answer.Put()));
+        if (FAILED(hr) || !answer) return steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_NOINTERFACE));
     }
     steps.Begin(StepRelease);
-    object->Release();
-    factory->Release();
+    object.Reset();
+    factory.Reset();
     steps.Pass();
 }
 
@@ -244,23 +246,10 @@ HRESULT ReadProperties(IUnknown* object, unsigned long* count) {
 // COM class, then for each of its kinds a fresh object initialised with the
 // file and asked for its work; what it made is written before its result.
 void CheckShellFile(CodecSteps& steps, const LoadWorkItem& item) {
-    steps.Begin(StepLoadLibrary);
-    const HMODULE module = LoadLibraryExW(item.path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (!module) return steps.Fail(GetLastError());
-    steps.Begin(StepFindEntry);
-    const FARPROC entry = GetProcAddress(module, "DllGetClassObject");
-    if (!entry) return steps.Fail(GetLastError());
-    steps.Begin(StepClassObject);
-    CLSID classId = GUID_NULL;
-    if (FAILED(CLSIDFromString(item.classId, &classId))) return steps.Fail(static_cast<DWORD>(CO_E_CLASSSTRING));
     ComPtr<IClassFactory> factory;
-    HRESULT hr = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(entry))(
-        classId, IID_IClassFactory, reinterpret_cast<void**>(factory.Put()));
-    if (FAILED(hr) || !factory) return steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
-    steps.Begin(StepCreateObject);
     ComPtr<IUnknown> object;
-    hr = factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.Put()));
-    if (FAILED(hr) || !object) return steps.Fail(static_cast<DWORD>(FAILED(hr) ? hr : E_POINTER));
+    if (!MakeComObject(steps, item, factory, object)) return;
+    HRESULT hr = S_OK;
     unsigned long width = 0, height = 0, properties = ULONG_MAX;
     for (int kind = LoadKindShellThumbnail; kind <= LoadKindShellProperty; ++kind) {
         if ((item.kinds & KindBit(static_cast<LoadKind>(kind))) == 0) continue;

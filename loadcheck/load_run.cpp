@@ -1,5 +1,6 @@
 #include "load_run.h"
 
+#include "../shellhandlers/shell_handlers.h"
 #include "../shellhandlers/shell_load_check.h"
 
 #include "../base/bounded_text.h"
@@ -66,18 +67,9 @@ void LoadCheckRun::StartShellFile(const wchar_t* file, const wchar_t* folder) {
     CopyText(thumbnails_, kNameCapacity, folder);
     stepLimitMs_ = kShellFileLimitMs;
     codecLimitMs_ = kShellFileLimitMs;
-    // The extension as Explorer takes it: from the last dot of the file's name.
-    const wchar_t* name = file;
-    for (const wchar_t* at = file; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
-    const wchar_t* dot = nullptr;
-    for (const wchar_t* at = name; *at; ++at) {
-        if (*at == L'.') dot = at;
-    }
     Scope scope;
     scope.sources = ShellHandlerSourcesOnly;
-    scope.extension = dot ? dot : L".";
+    scope.extension = ShellFileExtension(file);
     StartScope(scope);
 }
 

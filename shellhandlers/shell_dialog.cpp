@@ -360,15 +360,7 @@ void OnCheckFile(HWND dialog) {
     open.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_LONGNAMES | OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameW(&open)) return;
     file[MAX_PATH - 1] = L'\0';
-    const wchar_t* name = file;
-    for (const wchar_t* at = file; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
-    const wchar_t* dot = nullptr;
-    for (const wchar_t* at = name; *at; ++at) {
-        if (*at == L'.') dot = at;
-    }
-    CopyText(state.checkedExtension, kExtensionCapacity, dot ? dot : L".");
+    CopyText(state.checkedExtension, kExtensionCapacity, ShellFileExtension(file));
     // The program's own view: its child is of the program's width.
     for (int i = 0; i < state.viewCount; ++i) {
         if (state.views[i].Own()) SendDlgItemMessageW(dialog, IDC_SHELL_VIEW, CB_SETCURSEL, i, 0);

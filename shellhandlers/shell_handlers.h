@@ -71,5 +71,9 @@ using ShellHandlerList = HeapArray<ShellHandlerRow>;
 // that has a handler, those with a problem first, then by extension and kind.
 void ReadShellHandlers(REGSAM view, ShellHandlerList& rows);
 
+// A file's extension as Explorer takes it: from the last dot of its name
+// (after its last \\ or /), or "." for a name without one.
+const wchar_t* ShellFileExtension(const wchar_t* file);
+
 // Whether the row's state is a problem (every state but "в порядке" and "отключен").
 bool IsShellProblem(const ShellHandlerRow& row);

@@ -315,6 +315,18 @@ bool IsShellProblem(const ShellHandlerRow& row) {
     return row.state == ShellStateNotApproved || row.state == ShellStateFileFails;
 }
 
+const wchar_t* ShellFileExtension(const wchar_t* file) {
+    const wchar_t* name = file;
+    for (const wchar_t* at = file; *at; ++at) {
+        if (*at == L'\\' || *at == L'/') name = at + 1;
+    }
+    const wchar_t* dot = nullptr;
+    for (const wchar_t* at = name; *at; ++at) {
+        if (*at == L'.') dot = at;
+    }
+    return dot ? dot : L".";
+}
+
 void ReadShellHandlers(REGSAM view, ShellHandlerList& rows) {
     rows.Clear();
     ClassesRoots classes;
