@@ -576,7 +576,11 @@ SCENARIO(preferred_decoder_on_system_owned_key) {
     LookPoint(L"ownership-question");
     if (box) PressButton(box, IDYES);
     program.WaitDialogGone(box);
-    CHECK(WaitUntil([&] { return ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == second; }),
+    // The value is written first, the owner and permissions given back after it.
+    CHECK(WaitUntil([&] {
+              return ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == second &&
+                     KeySecurity(held) == before;
+          }),
           L"not written: " + program.Dialogs());
     CHECK(KeySecurity(held) == before, L"owner and permissions now " + SddlOf(KeySecurity(held)) + L", were " + SddlOf(before));
     const std::wstring backup = WaitForNewBackup(backups);
@@ -646,7 +650,11 @@ SCENARIO(preferred_decoder_on_system_owned_key) {
     LookPoint(L"restore-ownership-question");
     if (box) PressButton(box, IDYES);
     program.WaitDialogGone(box);
-    CHECK(WaitUntil([&] { return ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == first; }),
+    // The value is written first, the owner and permissions given back after it.
+    CHECK(WaitUntil([&] {
+              return ReadValueText(HKEY_LOCAL_MACHINE, kPreferredPath, format, kOwnView) == first &&
+                     KeySecurity(held) == before;
+          }),
           L"not restored: " + program.Dialogs());
     CHECK(KeySecurity(held) == before, L"owner and permissions now " + SddlOf(KeySecurity(held)) + L", were " + SddlOf(before));
     program.Settle();
