@@ -171,7 +171,6 @@ bool IsAsciiBackupName(const std::wstring& path, const std::wstring& action, con
     return fileName.substr(stamp.size()) == L" " + action + L" - " + classId + L".reg";
 }
 
-
 // Dialog 134 and the restore, driven as a user drives them.
 const wchar_t kBackupsTitle[] = L"Резервные копии реестра";
 const wchar_t kNotABackup[] = L"Файл не является резервной копией программы\nСтрока ";

@@ -10,7 +10,6 @@ namespace {
 
 const wchar_t kUsageLine[] = L"PelmoraVantrel.exe /report \"файл\"     сохранить отчет о кодеках в файл, без окна\r\n";
 
-
 // The files of the current folder and of the Documents folder, where a report
 // might land that was not written where it was asked.
 std::vector<std::wstring> FilesNearby() {

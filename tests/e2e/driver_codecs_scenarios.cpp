@@ -477,15 +477,14 @@ SCENARIO(driver_codecs_hanging_and_crashing_uncached) {
 // with their states, checked as data only (that width's build opens them),
 // and deleted there with their backup, as the other width's programs see them.
 OTHER_WIDTH_SCENARIO(driver_codecs_of_both_widths) {
-    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     const std::wstring otherWidthFile = sizeof(void*) == 8 ? L"32-разрядный файл" : L"64-разрядный файл";
     const std::wstring ownWidthFile = sizeof(void*) == 8 ? L"64-разрядный файл" : L"32-разрядный файл";
     const CopiedFiles files(L"Vantrel_widths", {}, L"_");
     const std::wstring other = files.Copy(DriverCodecDll(true), L"vantrel_other.dll");
     const std::wstring own = files.Copy(DriverCodecDll(), L"vantrel_own.dll");
     const PlantedDriver otherInOwn(L"vidc.VTow", other);
-    const PlantedDriver ownInOther(L"msacm.vantrelown", own, otherView);
-    const PlantedDriver soundInOther(L"vidc.VTos", other, otherView);
+    const PlantedDriver ownInOther(L"msacm.vantrelown", own, kOtherView);
+    const PlantedDriver soundInOther(L"vidc.VTos", other, kOtherView);
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());
@@ -517,7 +516,7 @@ OTHER_WIDTH_SCENARIO(driver_codecs_of_both_widths) {
     HWND confirm = WaitForMessageBox(program, {dialog});
     if (confirm) PressButton(confirm, IDYES);
     // The deletion is over once the value is gone (its backup is written first, and may still be open then).
-    CHECK(WaitUntil([&] { return MachineValue(kDrivers32Key, soundInOther.name.c_str(), otherView).empty(); }),
+    CHECK(WaitUntil([&] { return MachineValue(kDrivers32Key, soundInOther.name.c_str(), kOtherView).empty(); }),
           program.Dialogs());
     CHECK(!MachineValue(kDrivers32Key, otherInOwn.name.c_str()).empty(), L"the wrong view's value went");
     const std::wstring backup = WaitForNewBackup(before);

@@ -593,17 +593,16 @@ SCENARIO(load_check_hostile_files) {
 // program's own view ends at its header, never loaded; the other view's are
 // judged by their files alone, under a heading, and are not managed here.
 OTHER_WIDTH_SCENARIO(load_check_other_width) {
-    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     const std::wstring otherWidthFile = sizeof(void*) == 8 ? L"32-разрядный файл" : L"64-разрядный файл";
     const std::wstring ownWidthFile = sizeof(void*) == 8 ? L"64-разрядный файл" : L"32-разрядный файл";
     const CopiedFiles other(L"Vantrel other width", {g_otherWidthTestCodecDll,
                                                      MissingImportDll(L"vantrel_needs_absent.dll", true)});
     const CopiedFiles ownWidth(L"Vantrel own width", {g_testCodecDll});
     const PlantedCodec otherInOwnView(L"Vantrel Load Other Width", L"filter", other.Path(L"testcodec.dll"));
-    const PlantedCodec ownInOtherView(L"Vantrel Load Own Width", L"dmo", ownWidth.Path(L"testcodec.dll"), otherView);
+    const PlantedCodec ownInOtherView(L"Vantrel Load Own Width", L"dmo", ownWidth.Path(L"testcodec.dll"), kOtherView);
     const PlantedCodec missingInOtherView(L"Vantrel Load Other Missing", L"filter",
-                                          other.Path(L"vantrel_needs_absent.dll"), otherView);
-    const PlantedCodec soundInOtherView(L"Vantrel Load Other Sound", L"mft", other.Path(L"testcodec.dll"), otherView);
+                                          other.Path(L"vantrel_needs_absent.dll"), kOtherView);
+    const PlantedCodec soundInOtherView(L"Vantrel Load Other Sound", L"mft", other.Path(L"testcodec.dll"), kOtherView);
 
     ProgramUnderTest program;
     if (!program.Start(exePath)) return CheckFailed(__FILE__, __LINE__, "program started", program.State());

@@ -66,7 +66,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
-
 // 0.1 s of 16-bit mono PCM silence at 44.1 kHz.
 std::string WavFile() {
     const uint32_t data = 8820;
@@ -85,7 +84,6 @@ std::string WavFile() {
     b.append(data, '\0');
     return b;
 }
-
 
 const wchar_t kAviExtension[] = L".vtsavi";
 const wchar_t kPreferredKey[] = L"SOFTWARE\\Microsoft\\DirectShow\\Preferred";

@@ -59,7 +59,6 @@ std::wstring RowBlock(const std::wstring& body, const std::wstring& name, std::s
     return L"";
 }
 
-
 std::wstring Status(const wchar_t* status) { return std::wstring(L"Состояние:  ") + status; }
 
 // The names of the numbered rows between the heading that starts with

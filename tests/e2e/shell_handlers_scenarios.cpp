@@ -170,7 +170,6 @@ HWND Reopen(const ProgramUnderTest& program, HWND dialog) {
     return OpenShellHandlers(program);
 }
 
-
 // The names and texts of the values of a key of the machine (or the user), sorted.
 std::vector<std::wstring> ValuesOf(HKEY root, const std::wstring& path, REGSAM view = 0) {
     std::vector<std::wstring> values;
@@ -689,7 +688,6 @@ SCENARIO(shell_handlers_loaded_and_checked_on_a_file) {
 // program's own view; sound in the other view, chosen with the view switch,
 // where "Проверить загрузку" judges it by its file alone.
 OTHER_WIDTH_SCENARIO(shell_handlers_of_both_widths) {
-    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     const std::wstring otherWidthFile = sizeof(void*) == 8 ? L"32-разрядный файл" : L"64-разрядный файл";
     const std::wstring tag = NewGuidText().substr(1, 8);
     const std::wstring ext = L".vantrel" + tag;
@@ -700,7 +698,7 @@ OTHER_WIDTH_SCENARIO(shell_handlers_of_both_widths) {
     // One class id in both views, as a pack that installs both widths registers it: the class keys are
     // each view's own, an extension's key may be shared by both.
     const std::wstring classId = NewGuidText();
-    for (const REGSAM view : {REGSAM{0}, otherView}) {
+    for (const REGSAM view : {REGSAM{0}, kOtherView}) {
         keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext, L"PerceivedType", L"video", view);
         keys.Text(HKEY_LOCAL_MACHINE, kMachineClasses + ext + L"\\ShellEx\\" + kThumbnailKey, nullptr,
                   PlantClass(keys, name, other, view, classId), view);

@@ -6,7 +6,6 @@
 
 namespace {
 
-
 std::wstring Views(const std::wstring& path) {
     return Format(L"%ls: 64-bit view %d, 32-bit view %d", path.c_str(), KeyExists(path, KEY_WOW64_64KEY) ? 1 : 0,
                   KeyExists(path, KEY_WOW64_32KEY) ? 1 : 0);
