@@ -16,23 +16,22 @@ RUNS="$ROOT/build/test-runs"
 claim_test() {
   claimed=""
   while :; do
-    local waiting=0 best="" best_cost=-1 arch head
+    local waiting=0 best="" best_head="" arch head
     {
       flock 9
       for arch in "${ARCHES[@]}"; do
         if [[ -e "$QUEUES/$arch.queued" ]]; then
           head="$(head -n 1 "$QUEUES/queue-$arch")"
           [[ -n "$head" ]] || continue
-          if ((${head%% *} > best_cost)); then
-            best="$arch" best_cost="${head%% *}"
+          if [[ -z "$best" ]] || ((${head%% *} > ${best_head%% *})); then
+            best="$arch" best_head="$head"
           fi
         elif [[ ! -e "$QUEUES/$arch.failed" ]]; then
           waiting=1
         fi
       done
       if [[ -n "$best" ]]; then
-        head="$(head -n 1 "$QUEUES/queue-$best")"
-        claimed="$best ${head#* }"
+        claimed="$best ${best_head#* }"
         sed -i 1d "$QUEUES/queue-$best"
       fi
     } 9>"$QUEUES/lock"
