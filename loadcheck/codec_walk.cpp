@@ -220,15 +220,14 @@ ULONG CodecWalkVerdictNumber(WalkKind kind) { return g_kept[kind].number; }
 bool CodecWalkAllowed(const GUID* category) {
     if (category && *category == CLSID_AudioCompressorCategory) return CodecWalkVerdict(WalkAudio).sound;
     if (category && *category == CLSID_VideoCompressorCategory) return CodecWalkVerdict(WalkVideo).sound;
+    // The filter mapper's walk goes through every category, the compressors'
+    // too: their two verdicts say all (a sound audio walk makes the manager safe).
+    if (!category) return CodecWalkVerdict(WalkAudio).sound && CodecWalkVerdict(WalkVideo).sound;
     // Any other walk loads the audio compression manager with the enumerator:
     // harmless while every audio codec has its cache entry.
     wchar_t names[kShortTextCapacity];
-    const bool managerSafe = (StillHolds(g_kept[WalkAudio]) && g_kept[WalkAudio].verdict.sound) ||
-                             FindUncachedAudioCodecs(names, kShortTextCapacity) == 0 ||
-                             CodecWalkVerdict(WalkAudio).sound;
-    // The filter mapper's walk goes through every category, the compressors' too.
-    if (!category) return managerSafe && CodecWalkVerdict(WalkAudio).sound && CodecWalkVerdict(WalkVideo).sound;
-    return managerSafe;
+    return (StillHolds(g_kept[WalkAudio]) && g_kept[WalkAudio].verdict.sound) ||
+           FindUncachedAudioCodecs(names, kShortTextCapacity) == 0 || CodecWalkVerdict(WalkAudio).sound;
 }
 
 bool RefusingWalk(const GUID* category, WalkKind* kind) {
