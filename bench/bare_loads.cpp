@@ -41,7 +41,7 @@ namespace {
 
 struct Codec {
     GUID classId;
-    unsigned kinds;  // 1 filter, 2 DMO, 4 transform
+    unsigned kinds;  // 1 filter, 2 DMO, 4 transform, 8 ACM or VfW driver, 16 Explorer handler
     std::wstring name;
     std::wstring file;
 };
@@ -97,6 +97,11 @@ void ReadKeyed(std::vector<Codec>& codecs, const wchar_t* path, unsigned kind, R
 
 constexpr unsigned kDriverKind = 8;
 constexpr unsigned kShellKind = 16;
+
+// What a load takes: a driver's name (winmm finds its file), any other codec's file.
+const wchar_t* LoadTarget(const Codec& codec) {
+    return codec.kinds == kDriverKind ? codec.name.c_str() : codec.file.c_str();
+}
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     return _wcsnicmp(text.c_str(), prefix, wcslen(prefix)) == 0;
@@ -490,12 +495,11 @@ int wmain(int argc, wchar_t** argv) {
             if (view != 0 || !sound[at]) continue;
             if (withChild) {
                 SharedItem item = {codec.classId, codec.kinds, {}};
-                lstrcpynW(item.file, codec.kinds == kDriverKind ? codec.name.c_str() : codec.file.c_str(), MAX_PATH);
+                lstrcpynW(item.file, LoadTarget(codec), MAX_PATH);
                 items.push_back(item);
                 continue;
             }
-            loaded += LoadAndCreate(codec.classId, codec.kinds,
-                                    codec.kinds == kDriverKind ? codec.name.c_str() : codec.file.c_str(), [](int) {});
+            loaded += LoadAndCreate(codec.classId, codec.kinds, LoadTarget(codec), [](int) {});
         }
     }
     if (withChild) loaded = LoadInChild(items);
