@@ -41,25 +41,51 @@ std::wstring Utf8FileText(const std::wstring& path) {
 
 namespace {
 
-// The process and the processes it started, as Toolhelp lists them now.
-std::set<DWORD> ProcessTree(DWORD root) {
-    std::set<DWORD> tree = {root};
+// A process's creation time; 0 when it cannot be asked (it is gone).
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The process and the processes it started (with childrenOnly, not theirs),
+// as Toolhelp lists them now. Wine gives the id of a process that is gone to
+// a new one, and the processes the gone one started still name that id as
+// their parent (the prefix's services name its start-up process): a process
+// counts as started by its parent only if it was created no earlier.
+std::set<DWORD> ProcessTree(HANDLE root, DWORD rootId, bool childrenOnly = false) {
+    std::map<DWORD, ULONGLONG> tree = {{rootId, CreationTime(root)}};
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return tree;
     std::vector<std::pair<DWORD, DWORD>> parents;  // (process, parent)
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
+        }
+        CloseHandle(snapshot);
     }
-    CloseHandle(snapshot);
+    std::set<DWORD> older;
     for (bool grew = true; grew;) {
         grew = false;
         for (const auto& [process, parent] : parents) {
-            if (tree.count(parent) && !tree.count(process)) grew = tree.insert(process).second;
+            const auto parentEntry = tree.find(parent);
+            if (parentEntry == tree.end() || tree.count(process) || older.count(process)) continue;
+            if (childrenOnly && parent != rootId) continue;
+            KernelHandle opened;
+            *opened.Put() = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+            const ULONGLONG created = CreationTime(opened.Get());
+            if (created == 0 || created < parentEntry->second) {
+                older.insert(process);
+                continue;
+            }
+            tree.emplace(process, created);
+            grew = true;
         }
     }
-    return tree;
+    std::set<DWORD> ids;
+    for (const auto& entry : tree) ids.insert(entry.first);
+    return ids;
 }
 
 struct VisibleSearch {
@@ -116,7 +142,7 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
     const ULONGLONG deadline = GetTickCount64() + deadlineMs;
     bool ended = false;
     while (!ended && GetTickCount64() < deadline) {
-        VisibleSearch search{ProcessTree(process.Get()->dwProcessId), &run.windowsSeen};
+        VisibleSearch search{ProcessTree(process.Process(), process.Get()->dwProcessId), &run.windowsSeen};
         EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
         ReadAvailable(readEnd, bytes);
         ended = WaitForSingleObject(process.Process(), 20) == WAIT_OBJECT_0;
@@ -127,8 +153,8 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
         run.exitCode = static_cast<int>(code);
         // Its children end with it (the checks' children are in a job that ends with the program).
         const DWORD processId = process.Get()->dwProcessId;
-        WaitUntil([&] { return ProcessTree(processId).size() == 1; }, kChildrenEndMs);
-        run.leftovers = ProcessTree(processId).size() - 1;
+        WaitUntil([&] { return ProcessTree(process.Process(), processId).size() == 1; }, kChildrenEndMs);
+        run.leftovers = ProcessTree(process.Process(), processId).size() - 1;
     } else {
         TerminateProcess(process.Process(), 1);
         WaitForSingleObject(process.Process(), 5000);
@@ -191,16 +217,7 @@ bool ProgramUnderTest::MainWindowAnswers() const {
 }
 
 int ProgramUnderTest::ChildProcessCount() const {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return -1;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        count += entry.th32ParentProcessID == processId;
-    }
-    CloseHandle(snapshot);
-    return count;
+    return static_cast<int>(ProcessTree(process.Process(), processId, true).size()) - 1;
 }
 
 void ProgramUnderTest::Kill() {
