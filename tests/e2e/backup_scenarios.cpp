@@ -1492,7 +1492,10 @@ SCENARIO(backup_driver_codec_round_trip) {
     CHECK(hashKey.size() == 32 && text.substr(lastLine) == HashLine(hashKey, text.substr(0, lastLine)),
           Format(L"a key of %lu bytes; the backup ends: ", (unsigned long)hashKey.size()) + text.substr(lastLine));
     CHECK(HashKeyKeptForAdministrators(), L"the key's permissions or values are not only for administrators");
-    CHECK(MachineValue(kDrivers32Key, codec.name.c_str()).empty() && MachineValue(kDriversDescKey, file.c_str()).empty(),
+    // The backup is written before the values go.
+    CHECK(WaitUntil([&] {
+              return MachineValue(kDrivers32Key, codec.name.c_str()).empty() && MachineValue(kDriversDescKey, file.c_str()).empty();
+          }),
           L"not deleted");
     CHECK(RowNamed(DriverCodecRows(program, dialog), codec.name) < 0, L"the row stayed");
 
@@ -1505,7 +1508,8 @@ SCENARIO(backup_driver_codec_round_trip) {
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DRIVER_VIEW, CBN_SELCHANGE), 0);  // read again
     deleteRow(codec.name);
     backup = WaitForNewBackup(before);
-    CHECK(!backup.empty() && MachineValue(kDrivers32Key, codec.name.c_str()).empty(), L"not deleted again");
+    CHECK(!backup.empty() && WaitUntil([&] { return MachineValue(kDrivers32Key, codec.name.c_str()).empty(); }),
+          L"not deleted again");
     PressButton(dialog, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog), program.Dialogs());
     std::wstring asked;
@@ -1542,7 +1546,8 @@ SCENARIO(backup_driver_codec_round_trip) {
     before = BackupFiles();
     deleteRow(gone.name);
     const std::wstring acmBackup = WaitForNewBackup(before);
-    CHECK(!acmBackup.empty() && MachineValue(kDrivers32Key, gone.name.c_str()).empty(), L"the audio codec not deleted");
+    CHECK(!acmBackup.empty() && WaitUntil([&] { return MachineValue(kDrivers32Key, gone.name.c_str()).empty(); }),
+          L"the audio codec not deleted");
     PressButton(dialog, IDCANCEL);
     CHECK(program.WaitDialogGone(dialog), program.Dialogs());
     const std::wstring acmText = RegFileText(acmBackup);
