@@ -54,7 +54,7 @@ const FileChecks::Verdict* FileChecks::Judged(const wchar_t* path) {
     CopyText(verdict.path, kNameCapacity, path);
     wchar_t reached[kNameCapacity];
     PathInView(search_.View(), path, reached, kNameCapacity);
-    verdict.keyed = KeyOfFile(reached, &verdict.key);
+    verdict.keyed = walked_.KeyOf(reached, &verdict.key);
     const long byFile = verdict.keyed ? byFile_.Find(HashFileKey(verdict.key), [&](SIZE_T i) {
         return verdicts_[i].keyed && SameFileKey(verdicts_[i].key, verdict.key);
     })

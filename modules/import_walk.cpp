@@ -171,6 +171,26 @@ void ImportWalkMemory::Keep(const FileKey& key, const wchar_t* codecFolder, cons
     if (walked_.Append(*walked)) index_.Add(HashOf(key, codecFolder), walked_.Count() - 1);
 }
 
+bool ImportWalkMemory::KeyOf(const wchar_t* path, FileKey* key) {
+    const DWORD hash = HashTextIgnoringCase(path);
+    const long known = pathIndex_.Find(hash, [&](SIZE_T i) {
+        return CompareStringOrdinal(keyedPaths_[i].path, -1, path, -1, TRUE) == CSTR_EQUAL;
+    });
+    if (known >= 0) {
+        const KeyedPath& met = keyedPaths_[static_cast<SIZE_T>(known)];
+        *key = met.key;
+        return met.keyed;
+    }
+    KeyedPath met;
+    met.keyed = KeyOfFile(path, &met.key);
+    *key = met.key;
+    // A path cut to the capacity is asked again next time rather than taken for another.
+    if (CopyText(met.path, kNameCapacity, path) == kTextOk && keyedPaths_.Append(met)) {
+        pathIndex_.Add(hash, keyedPaths_.Count() - 1);
+    }
+    return met.keyed;
+}
+
 namespace {
 
 // Adds the name to a list of at most kDelayedMissingAtMost, once.
@@ -299,7 +319,7 @@ struct Walker {
                 return true;
             }
             FileKey key;
-            if (place != DllSearch::Found || !KeyOfFile(found, &key)) {
+            if (place != DllSearch::Found || !memory.KeyOf(found, &key)) {
                 AddName(import.name, -1);
                 continue;
             }
@@ -371,7 +391,7 @@ void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts&
     for (int i = 0; i < kDepthAtMost; ++i) walker.frames.Append({});
     const wchar_t* name = FileNameOf(path);
     FileKey key;
-    const long file = KeyOfFile(path, &key) ? walker.AddFile(key, 0) : -1;
+    const long file = walker.memory.KeyOf(path, &key) ? walker.AddFile(key, 0) : -1;
     walker.AddName(name, file);
     walker.frames[0].name = name;
     walker.frames[0].file = file;

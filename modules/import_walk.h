@@ -104,10 +104,23 @@ public:
     const Walked* Find(const FileKey& key, const wchar_t* codecFolder) const;
     void Keep(const FileKey& key, const wchar_t* codecFolder, const ImportWalk& walk);
 
+    // KeyOfFile, asked once per path a check: a codec's file is keyed by its
+    // judging and by its walk, a DLL many codecs import is found at one path
+    // by each of their walks, and a key costs an open and a question to the
+    // file's volume (under Wine, a request to another process).
+    bool KeyOf(const wchar_t* path, FileKey* key);
+
 private:
     static DWORD HashOf(const FileKey& key, const wchar_t* codecFolder);
     HeapArray<Walked> walked_;
     HashIndex index_;
+    struct KeyedPath {
+        wchar_t path[kNameCapacity];
+        bool keyed;
+        FileKey key;
+    };
+    HeapArray<KeyedPath> keyedPaths_;
+    HashIndex pathIndex_;
 };
 
 // Walks the imports of the codec's file at path (as this process reaches
