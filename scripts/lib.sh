@@ -235,3 +235,19 @@ start_wineserver() {
   wineserver -p >/dev/null 2>&1 </dev/null
   run_wine cmd /c exit >/dev/null 2>&1 </dev/null
 }
+
+# Keeps a Wine process waiting in the prefix until its server is stopped, its
+# output detached. Wine's desktop process ends a moment after its last client
+# has gone; a test that started it again handed it the test's output, which
+# CTest reads to the end, so each test then waited about a second for the
+# desktop to wind down, and the next started it again. With one client left
+# the desktop stays up between tests.
+keep_desktop_up() {
+  local fifo="$WINEPREFIX/desktop-keeper"
+  rm -f "$fifo"
+  mkfifo "$fifo"
+  run_wine cmd /c "set /p x=" <"$fifo" >/dev/null 2>&1 &
+  # Held open by the calling shell: the waiting read ends when it does.
+  exec {desktop_keeper_fd}>"$fifo"
+  rm -f "$fifo"
+}

@@ -42,6 +42,7 @@ claim_test() {
 }
 
 start_wineserver
+keep_desktop_up
 status=0
 while claim_test; do
   arch="${claimed%% *}" name="${claimed#* }"
