@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace {
@@ -48,23 +49,31 @@ ULONGLONG CreationTime(HANDLE process) {
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
-// The process and the processes it started (with childrenOnly, not theirs),
-// as Toolhelp lists them now. Wine gives the id of a process that is gone to
-// a new one, and the processes the gone one started still name that id as
-// their parent (the prefix's services name its start-up process): a process
-// counts as started by its parent only if it was created no earlier.
-std::set<DWORD> ProcessTree(HANDLE root, DWORD rootId, bool childrenOnly = false) {
-    std::map<DWORD, ULONGLONG> tree = {{rootId, CreationTime(root)}};
+// Each process with its parent: (process, parent).
+using ParentList = std::vector<std::pair<DWORD, DWORD>>;
+
+// The processes as Toolhelp lists them now; nothing when no list can be taken.
+std::optional<ParentList> ProcessParents() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    std::vector<std::pair<DWORD, DWORD>> parents;  // (process, parent)
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof(entry);
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-            parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
-        }
-        CloseHandle(snapshot);
+    if (snapshot == INVALID_HANDLE_VALUE) return std::nullopt;
+    ParentList parents;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        parents.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
     }
+    CloseHandle(snapshot);
+    return parents;
+}
+
+// The process and the processes it started (with childrenOnly, not theirs)
+// among parents. Wine gives the id of a process that is gone to a new one,
+// and the processes the gone one started still name that id as their parent
+// (the prefix's services name its start-up process): a process counts as
+// started by its parent only if it was created no earlier.
+std::set<DWORD> ProcessTree(HANDLE root, const ParentList& parents, bool childrenOnly = false) {
+    const DWORD rootId = GetProcessId(root);
+    std::map<DWORD, ULONGLONG> tree = {{rootId, CreationTime(root)}};
     std::set<DWORD> older;
     for (bool grew = true; grew;) {
         grew = false;
@@ -87,6 +96,10 @@ std::set<DWORD> ProcessTree(HANDLE root, DWORD rootId, bool childrenOnly = false
     for (const auto& entry : tree) ids.insert(entry.first);
     return ids;
 }
+
+// The program and the processes it started, as listed now (the program
+// alone when no list can be taken).
+std::set<DWORD> ProcessTreeNow(HANDLE root) { return ProcessTree(root, ProcessParents().value_or(ParentList())); }
 
 struct VisibleSearch {
     std::set<DWORD> processes;
@@ -142,7 +155,7 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
     const ULONGLONG deadline = GetTickCount64() + deadlineMs;
     bool ended = false;
     while (!ended && GetTickCount64() < deadline) {
-        VisibleSearch search{ProcessTree(process.Process(), process.Get()->dwProcessId), &run.windowsSeen};
+        VisibleSearch search{ProcessTreeNow(process.Process()), &run.windowsSeen};
         EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
         ReadAvailable(readEnd, bytes);
         ended = WaitForSingleObject(process.Process(), 20) == WAIT_OBJECT_0;
@@ -152,9 +165,8 @@ CommandRun RunProgramCommand(const std::wstring& exePath, const std::wstring& ar
         GetExitCodeProcess(process.Process(), &code);
         run.exitCode = static_cast<int>(code);
         // Its children end with it (the checks' children are in a job that ends with the program).
-        const DWORD processId = process.Get()->dwProcessId;
-        WaitUntil([&] { return ProcessTree(process.Process(), processId).size() == 1; }, kChildrenEndMs);
-        run.leftovers = ProcessTree(process.Process(), processId).size() - 1;
+        WaitUntil([&] { return ProcessTreeNow(process.Process()).size() == 1; }, kChildrenEndMs);
+        run.leftovers = ProcessTreeNow(process.Process()).size() - 1;
     } else {
         TerminateProcess(process.Process(), 1);
         WaitForSingleObject(process.Process(), 5000);
@@ -217,7 +229,9 @@ bool ProgramUnderTest::MainWindowAnswers() const {
 }
 
 int ProgramUnderTest::ChildProcessCount() const {
-    return static_cast<int>(ProcessTree(process.Process(), processId, true).size()) - 1;
+    const auto parents = ProcessParents();
+    if (!parents) return -1;
+    return static_cast<int>(ProcessTree(process.Process(), *parents, true).size()) - 1;
 }
 
 void ProgramUnderTest::Kill() {
