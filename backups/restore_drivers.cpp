@@ -1,6 +1,7 @@
 #include "restore_drivers.h"
 
 #include "../base/app_state.h"
+#include "../base/path_file_name.h"
 #include "restore_scope.h"
 
 #include <cwctype>
@@ -11,18 +12,9 @@ namespace {
 
 bool SameText(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
 
-// The file name at the end of a path: after its last backslash or slash.
-const wchar_t* FileNameOf(const wchar_t* path) {
-    const wchar_t* name = path;
-    for (const wchar_t* at = path; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
-    return name;
-}
-
 // Whether the description's name names the file the data names.
 bool NamesSameFile(const wchar_t* descriptionName, const wchar_t* data) {
-    return data[0] != L'\0' && (SameText(descriptionName, data) || SameText(descriptionName, FileNameOf(data)));
+    return data[0] != L'\0' && (SameText(descriptionName, data) || SameText(descriptionName, PathFileName(data)));
 }
 
 // Calls visit(value) for each codec value line of the file's Drivers32 keys

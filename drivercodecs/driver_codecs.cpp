@@ -2,6 +2,7 @@
 
 #include "../base/bounded_text.h"
 #include "../base/line_safety.h"
+#include "../base/path_file_name.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/server_file_facts.h"
 #include "../catalogue/string_value.h"
@@ -226,10 +227,7 @@ public:
     void Of(const wchar_t* data, wchar_t* text, std::size_t capacity) const {
         CopyText(text, capacity, L"");
         if (data[0] == L'\0') return;
-        const wchar_t* file = data;
-        for (const wchar_t* at = data; *at; ++at) {
-            if (*at == L'\\' || *at == L'/') file = at + 1;
-        }
+        const wchar_t* file = PathFileName(data);
         const Description* found = Find(data);
         if (!found && file != data) found = Find(file);
         if (found) CopyText(text, capacity, found->text);

@@ -4,6 +4,7 @@
 #include "../base/bounded_text.h"
 #include "../base/growing_text.h"
 #include "../base/message_box.h"
+#include "../base/path_file_name.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/string_value.h"
 #include "../codecs/manage_dialog.h"
@@ -32,10 +33,7 @@ void DescriptionValueName(HKEY descriptions, const wchar_t* data, wchar_t* name,
         CopyText(name, capacity, data);
         return;
     }
-    const wchar_t* file = data;
-    for (const wchar_t* at = data; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') file = at + 1;
-    }
+    const wchar_t* file = PathFileName(data);
     if (file != data && ValueThere(descriptions, file)) CopyText(name, capacity, file);
 }
 

@@ -3,6 +3,7 @@
 #include "../base/bounded_text.h"
 #include "../base/growing_text.h"
 #include "../base/hash_index.h"
+#include "../base/path_file_name.h"
 #include "../catalogue/registry_link.h"
 #include "../catalogue/registry_text.h"
 #include "../catalogue/string_value.h"
@@ -316,12 +317,8 @@ bool IsShellProblem(const ShellHandlerRow& row) {
 }
 
 const wchar_t* ShellFileExtension(const wchar_t* file) {
-    const wchar_t* name = file;
-    for (const wchar_t* at = file; *at; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
     const wchar_t* dot = nullptr;
-    for (const wchar_t* at = name; *at; ++at) {
+    for (const wchar_t* at = PathFileName(file); *at; ++at) {
         if (*at == L'.') dot = at;
     }
     return dot ? dot : L".";
