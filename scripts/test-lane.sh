@@ -10,9 +10,9 @@ QUEUES="$ROOT/build/shards"
 RUNS="$ROOT/build/test-runs"
 
 # Sets $claimed to "<arch> <test>", the test taken off its tree's queue: of
-# the trees whose queue is made (<arch>.queued), the one whose next test is the
-# longest. Waits while a tree that has tests left may still be built; false
-# when nothing is left.
+# the trees whose queue is open (<arch>.queued), the one whose next test is the
+# longest. Waits while a tree may still add tests (neither <arch>.done nor
+# <arch>.failed); false when nothing is left.
 claim_test() {
   claimed=""
   while :; do
@@ -20,14 +20,14 @@ claim_test() {
     {
       flock 9
       for arch in "${ARCHES[@]}"; do
-        if [[ -e "$QUEUES/$arch.queued" ]]; then
-          head="$(head -n 1 "$QUEUES/queue-$arch")"
-          [[ -n "$head" ]] || continue
-          if [[ -z "$best" ]] || ((${head%% *} > ${best_head%% *})); then
-            best="$arch" best_head="$head"
-          fi
-        elif [[ ! -e "$QUEUES/$arch.failed" ]]; then
+        if [[ ! -e "$QUEUES/$arch.done" && ! -e "$QUEUES/$arch.failed" ]]; then
           waiting=1
+        fi
+        [[ -e "$QUEUES/$arch.queued" ]] || continue
+        head="$(head -n 1 "$QUEUES/queue-$arch")"
+        [[ -n "$head" ]] || continue
+        if [[ -z "$best" ]] || ((${head%% *} > ${best_head%% *})); then
+          best="$arch" best_head="$head"
         fi
       done
       if [[ -n "$best" ]]; then
