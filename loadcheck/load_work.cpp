@@ -27,6 +27,7 @@ bool LoadWorkList::Make(std::size_t capacity) {
     if (view_) UnmapViewOfFile(view_);
     view_ = nullptr;
     capacity_ = 0;
+    journalGiven_ = false;
     journalBytes_ = JournalBytesFor(capacity);
     const unsigned long long bytes = sizeof(LoadSectionHead) + journalBytes_ +
                                      static_cast<unsigned long long>(capacity) * sizeof(LoadWorkItem);
@@ -45,8 +46,10 @@ void LoadWorkList::Set(std::size_t index, const LoadWorkItem& item) {
 }
 
 void LoadWorkList::ClearJournal() {
-    // Emptied whole, so that nothing an earlier child wrote is read as the next one's.
-    memset(JournalIn(view_), 0, journalBytes_);
+    // Emptied whole, so that nothing an earlier child wrote is read as the
+    // next one's; a section's pages are zeros when it is made.
+    if (journalGiven_) memset(JournalIn(view_), 0, journalBytes_);
+    journalGiven_ = true;
     InterlockedExchange(&HeadIn(view_)->journalWritten, 0);
     HeadIn(view_)->journalBytes = static_cast<DWORD>(journalBytes_);
 }
