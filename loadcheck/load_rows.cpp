@@ -1,6 +1,7 @@
 #include "load_rows.h"
 
 #include "../base/bounded_text.h"
+#include "../base/text_sort_keys.h"
 
 #include <algorithm>
 
@@ -13,15 +14,21 @@ int RowGroup(const LoadCodec& codec) {
     return codec.outcome == OutcomeFails ? 0 : codec.outcome == OutcomeUnchecked ? 1 : 2;
 }
 
-// Every codec of a list, by group, each group sorted by name.
+// Every codec of a list, by group, each group sorted by name (as lstrcmpiW
+// orders names; through their sort keys where each could be made).
 void AddSorted(LoadCodecList& codecs, LoadRow::Source source, HeapArray<LoadRow>& rows) {
     const SIZE_T start = rows.Count();
-    for (SIZE_T i = 0; i < codecs.Count(); ++i) rows.Append({source, i});
+    TextSortKeys keys;
+    bool keyed = true;
+    for (SIZE_T i = 0; i < codecs.Count(); ++i) {
+        rows.Append({source, i});
+        keyed = keyed && keys.Add(codecs[i].name);
+    }
     std::sort(rows.Data() + start, rows.Data() + rows.Count(), [&](const LoadRow& a, const LoadRow& b) {
         const LoadCodec& first = codecs[a.index];
         const LoadCodec& second = codecs[b.index];
         if (RowGroup(first) != RowGroup(second)) return RowGroup(first) < RowGroup(second);
-        const int order = lstrcmpiW(first.name, second.name);
+        const int order = keyed ? keys.Compare(a.index, b.index) : lstrcmpiW(first.name, second.name);
         return order != 0 ? order < 0 : a.index < b.index;
     });
 }

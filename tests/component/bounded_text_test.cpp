@@ -1,6 +1,7 @@
 // The bounded text operations: status codes, cutting, invalid capacities, and
 // agreement with the platform's strsafe functions over many generated inputs.
 #include "../../base/bounded_text.h"
+#include "../../base/text_sort_keys.h"
 #include "../../base/win_headers.h"
 #include "../common/test_text.h"
 
@@ -119,3 +120,23 @@ TEST(BoundedText, AgreesWithStrsafeOverGeneratedInputs) {
 }
 
 }  // namespace
+
+// The load check sorts its rows by these keys: they must order every pair as
+// lstrcmpiW does, hyphens, accents, Cyrillic, digits and the letter case included.
+TEST(TextSortKeys, OrderEveryPairAsLstrcmpiW) {
+    const wchar_t* const names[] = {
+        L"", L"a", L"A", L"b", L"\u00e4", L"\u00c4", L"co-op", L"coop", L"co op", L"Co-Op", L"r\u00e9sum\u00e9",
+        L"resume", L"\u041a\u043e\u0434\u0435\u043a", L"\u043a\u043e\u0434\u0435\u043a", L"\u0401\u043b\u043a\u0430",
+        L"\u0415\u043b\u043a\u0430", L"1", L"10", L"2", L"x'y", L"xy", L"a\tb", L"\u202e", L"\u00df", L"ss",
+        L"MP3 Decoder DMO", L"mp3 decoder dmo", L"{00000000-0000-0000-0000-000000000000}", L"_x", L"~x", L"Zz"};
+    constexpr std::size_t count = sizeof(names) / sizeof(names[0]);
+    TextSortKeys keys;
+    for (const wchar_t* name : names) ASSERT_TRUE(keys.Add(name)) << Utf8(name);
+    auto sign = [](int value) { return (value > 0) - (value < 0); };
+    for (std::size_t a = 0; a < count; ++a) {
+        for (std::size_t b = 0; b < count; ++b) {
+            EXPECT_EQ(sign(keys.Compare(a, b)), sign(lstrcmpiW(names[a], names[b])))
+                << Utf8(names[a]) << " against " << Utf8(names[b]);
+        }
+    }
+}
