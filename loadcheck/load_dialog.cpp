@@ -183,8 +183,15 @@ void Finish(HWND dialog, LoadRunState runState) {
     } else {
         state.state = runState;
     }
+    // The results appear at once: with the dialog's drawing held, the
+    // progress hidden, the buttons enabled (each enabled button painted
+    // itself at once) and the list filled paint nothing one by one; the
+    // dialog is painted once after.
+    SendMessageW(dialog, WM_SETREDRAW, FALSE, 0);
     ShowProgressControls(dialog, false);
     ShowResults(dialog);
+    SendMessageW(dialog, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void OnTimer(HWND dialog) {
