@@ -1,6 +1,7 @@
 #include "import_walk.h"
 
 #include "../base/bounded_text.h"
+#include "../base/path_file_name.h"
 #include "view_paths.h"
 
 #include <cwchar>
@@ -26,11 +27,6 @@ bool InFolder(const wchar_t* path, const wchar_t* folder) {
     if (length == 0 || std::wcslen(path) <= length + 1) return false;
     return CompareStringOrdinal(path, static_cast<int>(length), folder, static_cast<int>(length), TRUE) == CSTR_EQUAL &&
            path[length] == L'\\' && std::wcschr(path + length + 1, L'\\') == nullptr;
-}
-
-const wchar_t* FileNameOf(const wchar_t* path) {
-    const wchar_t* slash = std::wcsrchr(path, L'\\');
-    return slash ? slash + 1 : path;
 }
 
 }  // namespace
@@ -384,12 +380,15 @@ void WalkImports(const DllSearch& search, const wchar_t* path, const ImageFacts&
     walk = ImportWalk{};
     ImportWalkMemory own;
     Walker walker{search, memory ? *memory : own, {}, walk, {}, {}, {}, {}, {}, 0};
+    // The codec's name and folder, parted as the loader parts its path: at
+    // the last backslash or forward slash. The folder is where the loader
+    // looks first for what the codec imports.
+    const wchar_t* name = PathFileName(path);
     CopyText(walker.codecFolder, kNameCapacity, path);
-    wchar_t* slash = std::wcsrchr(walker.codecFolder, L'\\');
-    if (slash) *slash = L'\0';
+    const std::size_t folderLength = name > path ? static_cast<std::size_t>(name - path - 1) : 0;
+    walker.codecFolder[folderLength < kNameCapacity ? folderLength : 0] = L'\0';
     if (!walker.frames.Reserve(kDepthAtMost)) return;
     for (int i = 0; i < kDepthAtMost; ++i) walker.frames.Append({});
-    const wchar_t* name = FileNameOf(path);
     FileKey key;
     const long file = walker.memory.KeyOf(path, &key) ? walker.AddFile(key, 0) : -1;
     walker.AddName(name, file);

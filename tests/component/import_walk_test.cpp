@@ -7,6 +7,7 @@
 #include "../common/test_images.h"
 #include "test_support.h"
 
+#include <algorithm>
 
 namespace {
 
@@ -77,6 +78,15 @@ TEST(ImportWalk, FollowsTheLoaderThroughRealFiles) {
     files.Write(L"loop.dll", DllImage({"helper.dll", "vantrel_gone.dll"}));
     WalkImports(search, files.Path(L"codec.dll").c_str(), facts, walk);
     EXPECT_TEXT_EQ(L"missing vantrel_gone.dll <- loop.dll <- helper.dll <- codec.dll", WalkText(walk));
+    // A path written with forward slashes, in part or whole, is parted as the
+    // loader parts it: the DLLs beside the codec are found, the chain names its file.
+    std::wstring slashed = files.folder + L"/codec.dll";
+    for (int spelling = 0; spelling < 2; ++spelling) {
+        WalkImports(search, slashed.c_str(), facts, walk);
+        EXPECT_TEXT_EQ(L"missing vantrel_gone.dll <- loop.dll <- helper.dll <- codec.dll", WalkText(walk))
+            << Utf8(slashed);
+        std::replace(slashed.begin(), slashed.end(), L'\\', L'/');
+    }
 
     // The other width's image reads as such.
     files.Write(L"other.dll", DllImage({"helper.dll"}, {}, OtherWidthMachine()));
